@@ -1,0 +1,48 @@
+#pragma once
+// Sending a user program: load the hex file, check that the image ends inside
+// the user program window, and send the window to the board in chunks. Shared
+// line for line by the desktop application and the command-line tool.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "link/device_link.h"
+#include "link/message_sink.h"
+
+namespace vorna {
+
+// The board takes the bytes at 0x2000 to 0x3FFF, at most 8 KiB.
+inline constexpr std::uint32_t USER_PROGRAM_START = 0x2000;
+inline constexpr std::uint32_t USER_PROGRAM_MAX_LENGTH = 0x2000;
+
+inline constexpr const char* STATUS_HEX_INVALID = "Hex file is invalid";
+inline constexpr const char* STATUS_DOWNLOAD_SUCCESS = "Download success";
+inline constexpr const char* STATUS_DOWNLOAD_FAILURE = "Download failure";
+
+enum class DownloadResult {
+  HexInvalid,     // the reader failed or the image does not end in the window
+  PortNotOpened,  // "Can not open ..." was reported; the status text is empty
+  Failure,        // the board refused the start or a chunk, or did not answer
+  Success,
+};
+
+// Bytes sent so far of the total, after each accepted chunk. Must not use the
+// link.
+using DownloadProgress = std::function<void(std::size_t sent, std::size_t total)>;
+// Receives the final status text ("" when the port could not be opened).
+using StatusSink = std::function<void(const std::string& status)>;
+
+// Number of window bytes to send for an image whose top address is
+// `topAddress`, as a signed value; valid from 1 to USER_PROGRAM_MAX_LENGTH.
+std::int32_t DownloadLength(std::uint32_t topAddress);
+
+// Loads `path`, opens `port` on `link` (whose sink also receives the
+// reader's messages through `sink`), sends the window, closes the port on
+// every path, and hands the status text to `status` at the very end. The
+// image is released before returning.
+DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
+                           const StatusSink& status, const DownloadProgress& progress = {});
+
+}  // namespace vorna

@@ -1,0 +1,66 @@
+#pragma once
+// The only code that talks to the board: one port, opened and closed per
+// command, and the request/reply exchanges of the packet contract. Errors are
+// reported to the message sink as they occur; nothing is retried.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "link/message_sink.h"
+#include "link/port_names.h"
+#include "link/transport.h"
+#include "model/register_snapshot.h"
+
+namespace vorna {
+
+// Which port a command opens: the numbered port, or a device named by path
+// when one is given (the command-line tool's --device).
+struct PortChoice {
+  int number = 1;
+  std::string devicePath;
+};
+
+class DeviceLink {
+ public:
+  // `transport` and `sink` must outlive the link. `resolver` maps port
+  // numbers to devices; by default the platform's mapping.
+  DeviceLink(Transport& transport, MessageSink& sink, PortResolver resolver = LookUpSystemPort);
+  ~DeviceLink();
+  DeviceLink(const DeviceLink&) = delete;
+  DeviceLink& operator=(const DeviceLink&) = delete;
+
+  // Opens the port numbered `portNumber`. On failure reports
+  // "Can not open COM<n>" and returns false.
+  bool OpenPort(int portNumber);
+  // Opens a device by path (the command-line tool's --device); on failure
+  // reports "Can not open <path>".
+  bool OpenDevice(const std::string& path);
+  // Opens what `choice` names, by path when it has one.
+  bool Open(const PortChoice& choice);
+  // Does nothing when no port is open.
+  void ClosePort();
+  bool IsOpen() const;
+
+  // The following need an open port. SetChannel, WriteRegister and
+  // StoreDefaults always run all their steps and report each failure; their
+  // result is true when nothing was reported. ReadRegisters, StartDownload
+  // and SendChunk stop at the first failure.
+  bool SetChannel(std::uint8_t channel);
+  bool WriteRegister(std::uint8_t address, std::uint8_t value);
+  bool ReadRegisters(RegisterSnapshot& snapshot);
+  bool StoreDefaults();
+  bool StartDownload(std::uint16_t length);
+  // `count` is 1 to DOWNLOAD_CHUNK_SIZE.
+  bool SendChunk(const std::uint8_t* bytes, std::size_t count, bool isLast);
+
+ private:
+  void Report(std::string_view text);
+  bool OpenResolved(const PortLookup& lookup, const std::string& failureText);
+
+  Transport& transport_;
+  MessageSink& sink_;
+  PortResolver resolver_;
+};
+
+}  // namespace vorna

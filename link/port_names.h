@@ -1,0 +1,37 @@
+#pragma once
+// Mapping of a port number to a device. On Windows port n is "\\.\COMn". On
+// POSIX systems port n is the first of these that exists:
+//   <alias folder>/COMn   (a symbolic link to any device; the folder is
+//                          $XDG_CONFIG_HOME/vorna/ports, default
+//                          ~/.config/vorna/ports)
+//   /dev/ttyACM<n-1>, /dev/ttyUSB<n-1>, /dev/ttyS<n-1>
+// A number of 0 or below names no device.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vorna {
+
+struct PortLookup {
+  std::string device;  // empty when nothing exists for the number
+  std::string reason;  // why nothing was found, for verbose reports
+};
+
+// Every device path tried for `portNumber`, in order.
+std::vector<std::string> PortCandidates(int portNumber, const std::string& aliasFolder);
+
+// The port-alias folder from the environment (XDG_CONFIG_HOME, HOME).
+std::string PortAliasFolder();
+
+// The first candidate for which `exists` holds.
+PortLookup LookUpPort(int portNumber, const std::string& aliasFolder,
+                      const std::function<bool(const std::string&)>& exists);
+
+// The platform's own mapping, looking at the file system.
+PortLookup LookUpSystemPort(int portNumber);
+
+// How DeviceLink turns a port number into a device.
+using PortResolver = std::function<PortLookup(int portNumber)>;
+
+}  // namespace vorna

@@ -1,0 +1,35 @@
+#pragma once
+// The byte pipe under DeviceLink: a real serial device in production, an
+// in-memory fake board in unit tests.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vorna {
+
+class Transport {
+ public:
+  virtual ~Transport() = default;
+
+  // Opens `device` for exclusive reading and writing, sets the read
+  // time-outs, and discards input that was waiting before the open. On
+  // failure returns false and LastError() says why.
+  virtual bool Open(const std::string& device) = 0;
+  virtual void Close() = 0;
+  virtual bool IsOpen() const = 0;
+
+  // Writes all `count` bytes or fails (error or write time-out).
+  virtual bool Write(const std::uint8_t* data, std::size_t count) = 0;
+
+  // Reads up to `count` bytes under the read time-outs (see protocol.h).
+  // Returns the number of bytes that arrived, possibly fewer than asked for
+  // or none; nullopt when the read itself failed.
+  virtual std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) = 0;
+
+  // The system's explanation of the last failure, for verbose reports.
+  virtual std::string LastError() const = 0;
+};
+
+}  // namespace vorna

@@ -1,0 +1,122 @@
+#include "model/quick_settings.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <iterator>
+
+#include "link/device_link.h"
+#include "link/protocol.h"
+
+namespace vorna {
+
+namespace {
+
+constexpr double CHANNEL_STEP_MHZ = 0.1;
+constexpr double TENTHS_PER_MHZ = 10.0;
+constexpr std::int64_t CHANNEL_ZERO_TENTHS = 875;  // 87.5 MHz
+// A Quick Setting always powers the analog circuit (PE 1) with the crystal
+// oscillator on (PDX 0) and un-muted (MUTE 0), and turns unlock detection on.
+constexpr std::uint32_t QUICK_A0_FIXED_BITS = 0x01;
+constexpr std::uint32_t QUICK_A2_ULD_BIT = 0x04;
+constexpr std::int32_t PL_REGISTER_OFFSET = 2;
+
+std::uint32_t Bits(std::int32_t value) { return static_cast<std::uint32_t>(value); }
+
+template <typename Table>
+bool InTable(const Table& table, std::int32_t index) {
+  return index >= 0 && static_cast<std::size_t>(index) < std::size(table);
+}
+
+std::string Format(const char* format, int value) {
+  char buffer[64];
+  const int n = std::snprintf(buffer, sizeof buffer, format, value);
+  return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+// What the summary shows for each value: the table entry, or for an index
+// outside the table the register bits it actually writes.
+std::string PowerText(const QuickSettings& s) {
+  if (InTable(OUTPUT_POWER_MW, s.powerIndex)) return Format("%d mW", OUTPUT_POWER_MW[s.powerIndex]);
+  return Format("test mode (PL=%d)", static_cast<int>(QuickA2(s) & 3));
+}
+
+std::string AudioLevelText(const QuickSettings& s) {
+  if (InTable(AUDIO_LEVEL_MVRMS, s.audioLevelIndex)) return Format("%d mVrms", AUDIO_LEVEL_MVRMS[s.audioLevelIndex]);
+  return Format("test mode (AG=%d)", static_cast<int>(QuickA0(s) >> 6));
+}
+
+std::string PreEmphasisText(const QuickSettings& s) {
+  if (InTable(PRE_EMPHASIS_TEXT, s.preEmphasisIndex)) return PRE_EMPHASIS_TEXT[s.preEmphasisIndex];
+  return ((QuickA0(s) >> 4) & 1) != 0 ? "Off (EM=1)" : "On (EM=0)";
+}
+
+std::string TimeConstantText(const QuickSettings& s) {
+  if (InTable(TIME_CONSTANT_US, s.timeConstantIndex)) return Format("%d usec", TIME_CONSTANT_US[s.timeConstantIndex]);
+  return Format("%d usec (EMS)", TIME_CONSTANT_US[(QuickA0(s) >> 5) & 1]);
+}
+
+}  // namespace
+
+double ChannelToFrequency(FrequencyChannel channel) {
+  const double steps = static_cast<double>(channel) * CHANNEL_STEP_MHZ;
+  return steps + MIN_FREQUENCY_MHZ;
+}
+
+FrequencyChannel FrequencyToChannel(double frequency) {
+  // The product must be rounded to double before it is truncated: 88.1 * 10
+  // is 881 in double precision but 880.99... in a wider format.
+  const volatile double tenths = frequency * TENTHS_PER_MHZ;
+  const double whole = std::trunc(tenths);
+  // Anything that is no sensible frequency (NaN, huge) would overflow the
+  // integer conversion; it maps to channel 0 instead, callers clamp first.
+  const bool representable = std::isfinite(whole) && std::fabs(whole) < 1e15;
+  const std::int64_t value = representable ? static_cast<std::int64_t>(whole) : CHANNEL_ZERO_TENTHS;
+  return static_cast<FrequencyChannel>(static_cast<std::uint64_t>(value - CHANNEL_ZERO_TENTHS) & 0xFF);
+}
+
+QuickSettings QuickFromSnapshot(const RegisterSnapshot& snapshot) {
+  const std::uint8_t a0 = snapshot.bytes[SNAPSHOT_A0];
+  QuickSettings s;
+  s.powerIndex = (snapshot.bytes[SNAPSHOT_A2] & 3) - PL_REGISTER_OFFSET;
+  s.preEmphasisIndex = (a0 >> 4) & 1;
+  s.audioLevelIndex = a0 >> 6;
+  s.timeConstantIndex = (a0 >> 5) & 1;
+  s.frequency = ChannelToFrequency(snapshot.bytes[SNAPSHOT_CHANNEL]);
+  s.storeAsDefault = false;
+  return s;
+}
+
+double ClampFrequency(double frequency) {
+  if (!(frequency >= MIN_FREQUENCY_MHZ)) return MIN_FREQUENCY_MHZ;
+  if (frequency > MAX_FREQUENCY_MHZ) return MAX_FREQUENCY_MHZ;
+  return frequency;
+}
+
+std::uint8_t QuickA0(const QuickSettings& s) {
+  return static_cast<std::uint8_t>((QUICK_A0_FIXED_BITS | Bits(s.preEmphasisIndex) << 4 |
+                                    Bits(s.timeConstantIndex) << 5 | Bits(s.audioLevelIndex) << 6) &
+                                   0xFF);
+}
+
+std::uint8_t QuickA2(const QuickSettings& s) {
+  return static_cast<std::uint8_t>(((Bits(s.powerIndex) + PL_REGISTER_OFFSET) | QUICK_A2_ULD_BIT) & 0xFF);
+}
+
+std::string FormatQuickSummary(const QuickSettings& s) {
+  char frequency[64];
+  std::snprintf(frequency, sizeof frequency, "%.1f MHz", s.frequency);
+  return std::string(" Transmission Freq.\r\n    ") + frequency + "\r\n Output Power\r\n    " + PowerText(s) +
+         "\r\n Audio Input Level\r\n    " + AudioLevelText(s) + "\r\n Pre-emphasis\r\n    " + PreEmphasisText(s) +
+         "\r\n Pre-emphasis Time Constant\r\n    " + TimeConstantText(s);
+}
+
+bool ApplyQuickSettings(DeviceLink& link, const QuickSettings& s) {
+  bool ok = link.WriteRegister(REG_A0, QuickA0(s));
+  ok = link.WriteRegister(REG_A2, QuickA2(s)) && ok;
+  ok = link.SetChannel(FrequencyToChannel(s.frequency)) && ok;
+  if (s.storeAsDefault) ok = link.StoreDefaults() && ok;
+  return ok;
+}
+
+}  // namespace vorna

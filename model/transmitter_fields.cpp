@@ -1,0 +1,189 @@
+#include "model/transmitter_fields.h"
+
+#include <cstdio>
+
+#include "link/device_link.h"
+#include "link/protocol.h"
+
+namespace vorna {
+
+namespace {
+
+// Bits of A1 and A8 that a full write always sets.
+constexpr std::uint32_t A1_FIXED_BITS = 0xB4;
+constexpr std::uint32_t A8_FIXED_BITS = 0x18;
+// PL is held as an index: register value 2 (1 mW) is index 0.
+constexpr std::int32_t PL_REGISTER_OFFSET = 2;
+
+std::uint32_t Bits(std::int32_t value) { return static_cast<std::uint32_t>(value); }
+std::uint8_t Byte(std::uint32_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
+
+constexpr std::array<std::int32_t, FIELD_COUNT> DEFAULT_VALUES = {1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0x2A58, 1, 3, 3};
+
+constexpr std::array<std::string_view, FIELD_COUNT> HELP_TEXTS = {
+    "A0[0]:Analog circuit Power enable\n\n"
+    "Switches the analog circuits on or off.\n"
+    "PE=0;Analog circuit power off\n"
+    "PE=1;Analog circuit power on\n"
+    "PE=0 together with PDX=1 is the standby mode (a few microamperes).",
+
+    "A0[1]:Xtal Oscillator enable\n\n"
+    "Enables the crystal oscillator.\n"
+    "PDX=0;Xtal oscillator enabled\n"
+    "PDX=1;Xtal oscillator disabled\n"
+    "PE=1,PDX=0 is power on; PE=0,PDX=1 is standby.\n"
+    "PE=0,PDX=0 and PE=1,PDX=1 are not to be used.",
+
+    "A0[2]:Muting\n\n"
+    "Mutes the audio input. Muting this way also drops the pilot,\n"
+    "so a receiver no longer recognises stereo.\n"
+    "MUTE=0;Un-muting\n"
+    "MUTE=1;Muting",
+
+    "A0[4]:Pre-emphasis enable/disable\n\n"
+    "EM=0;Pre-emphasis on\n"
+    "EM=1;Pre-emphasis off (flat response up to 15kHz)",
+
+    "A0[5]:Pre-emphasis time constant selection\n\n"
+    "EMS=0;set 50uS\n"
+    "EMS=1;set 75uS",
+
+    "A0[6:7]:Audio input level selection to reach full level deviation\n\n"
+    "Audio input level that gives full deviation:\n"
+    "AG[7:6]\n"
+    " 0 0 ;AG=0;100mVrms\n"
+    " 0 1 ;AG=1;140mVrms\n"
+    " 1 0 ;AG=2;200mVrms\n"
+    " 1 1 ;AG=3;Test mode (not to be used)",
+
+    "A1[3]:Pilot tone enable\n\n"
+    "PLT=0;Pilot signal on\n"
+    "PLT=1;Pilot signal off",
+
+    "A1[6]:Subcarrier enable/disable\n\n"
+    "SUBC=0;Subcarrier on\n"
+    "SUBC=1;Subcarrier off\n"
+    "SUBC=0(Subcarrier ON)  + PLT=0 ;Stereo mode\n"
+    "SUBC=1(Subcarrier OFF) + PLT=1 ;Mono mode",
+
+    "A2[0:1]:TX Output power selection\n\n"
+    "A2[1:0]\n"
+    " 0 0 ;PL=0;Test mode (not to be used)\n"
+    " 0 1 ;PL=1;Test mode (not to be used)\n"
+    " 1 0 ;PL=2;1.0mW\n"
+    " 1 1 ;PL=3;2.0mW",
+
+    "A2[2]:Synthesizer Unlock Detection activated\n\n"
+    "ULD=0;Unlock detection off (the carrier is radiated\n"
+    "      even while the PLL is unlocked)\n"
+    "ULD=1;Unlock detection on (output inhibited while unlocked)",
+
+    "A3[0:7]+A4[0:5]:TX Frequency generation program for the synthesizer\n\n"
+    "14-bit program value of the synthesizer, typed in hexadecimal.\n"
+    "A3 holds bits 0-7, A4 bits 0-5 hold bits 8-13.\n"
+    "Valid values: 0x100 (256) to 0x3FFF (16383).\n"
+    "The program value is for the desired frequency offset by -304kHz.\n"
+    "P=2A58;default program value",
+
+    "A6[1:2]:Main synthesizer Charge Pump current selecion\n\n"
+    "A6[2:1]\n"
+    " 0 0 ;CIA=0;20uA\n"
+    " 0 1 ;CIA=1;1.25uA\n"
+    " 1 0 ;CIA=2;5uA\n"
+    " 1 1 ;CIA=3;80uA",
+
+    "A6[3:4]:Clock generator Charge Pump current selection\n\n"
+    "A6[4:3]\n"
+    " 0 0 ;CIB=0;80uA\n"
+    " 0 1 ;CIB=1;5uA\n"
+    " 1 0 ;CIB=2;20uA\n"
+    " 1 1 ;CIB=3;320uA",
+
+    "A8[0:1]:Local oscillation frequency extension\n\n"
+    "Band of the local oscillator; band 0 has the highest\n"
+    "VCO gain, band 3 the lowest.\n"
+    "A8[1:0]\n"
+    " 0 0 ;CEX=0;Band0\n"
+    " 0 1 ;CEX=1;Band1\n"
+    " 1 0 ;CEX=2;Band2\n"
+    " 1 1 ;CEX=3;Band3",
+};
+
+}  // namespace
+
+TransmitterFields DecodeFields(const RegisterSnapshot& snapshot) {
+  const auto& b = snapshot.bytes;
+  const std::uint8_t a0 = b[SNAPSHOT_A0], a1 = b[SNAPSHOT_A1], a2 = b[SNAPSHOT_A2];
+  TransmitterFields f;
+  f[FIELD_PE] = a0 & 1;
+  f[FIELD_PDX] = (a0 >> 1) & 1;
+  f[FIELD_MUTE] = (a0 >> 2) & 1;
+  f[FIELD_EM] = (a0 >> 4) & 1;
+  f[FIELD_EMS] = (a0 >> 5) & 1;
+  f[FIELD_AG] = a0 >> 6;
+  f[FIELD_PLT] = (a1 >> 3) & 1;
+  f[FIELD_SUBC] = (a1 >> 6) & 1;
+  f[FIELD_PL] = (a2 & 3) - PL_REGISTER_OFFSET;
+  f[FIELD_ULD] = (a2 >> 2) & 1;
+  f[FIELD_P] = ((b[SNAPSHOT_A4] & 0x3F) << 8) | b[SNAPSHOT_A3];
+  f[FIELD_CIA] = (b[SNAPSHOT_A6] >> 1) & 3;
+  f[FIELD_CIB] = (b[SNAPSHOT_A6] >> 3) & 3;
+  f[FIELD_CEX] = b[SNAPSHOT_A8] & 3;
+  return f;
+}
+
+RegisterBytes EncodeFields(TransmitterFields& f) {
+  // Shifts are done on the 32-bit pattern so that negative or oversized
+  // values (test modes, a typed P) are well defined; each byte keeps its
+  // low eight bits.
+  RegisterBytes r;
+  r.a0 = Byte(Bits(f[FIELD_PE]) | Bits(f[FIELD_PDX]) << 1 | Bits(f[FIELD_MUTE]) << 2 | Bits(f[FIELD_EM]) << 4 |
+              Bits(f[FIELD_EMS]) << 5 | Bits(f[FIELD_AG]) << 6);
+  r.a1 = Byte(A1_FIXED_BITS | Bits(f[FIELD_PLT]) << 3 | Bits(f[FIELD_SUBC]) << 6);
+  f[FIELD_PL] = static_cast<std::int32_t>(Bits(f[FIELD_PL]) + PL_REGISTER_OFFSET);
+  r.a2 = Byte(Bits(f[FIELD_PL]) | Bits(f[FIELD_ULD]) << 2);
+  r.a3 = Byte(Bits(f[FIELD_P]));
+  r.a4 = Byte((Bits(f[FIELD_P]) >> 8) & 0x3F);
+  r.a6 = Byte(Bits(f[FIELD_CIA]) << 1 | Bits(f[FIELD_CIB]) << 3);
+  r.a8 = Byte(A8_FIXED_BITS | Bits(f[FIELD_CEX]));
+  return r;
+}
+
+bool ApplyFields(DeviceLink& link, const RegisterBytes& r) {
+  const std::pair<std::uint8_t, std::uint8_t> writes[] = {
+      {REG_PREFIX, PREFIX_REGISTER_VALUE}, {REG_A0, r.a0}, {REG_A1, r.a1}, {REG_A2, r.a2},
+      {REG_A3, r.a3}, {REG_A4, r.a4}, {REG_A6, r.a6}, {REG_A8, r.a8}};
+  bool ok = true;
+  for (const auto& [address, value] : writes) ok = link.WriteRegister(address, value) && ok;
+  return ok;
+}
+
+void StoreRegisterBytes(const RegisterBytes& r, RegisterSnapshot& snapshot) {
+  auto& b = snapshot.bytes;
+  b[SNAPSHOT_A0] = r.a0;
+  b[SNAPSHOT_A1] = r.a1;
+  b[SNAPSHOT_A2] = r.a2;
+  b[SNAPSHOT_A3] = r.a3;
+  b[SNAPSHOT_A4] = r.a4;
+  b[SNAPSHOT_A6] = r.a6;
+  b[SNAPSHOT_A8] = r.a8;
+}
+
+TransmitterFields DefaultFields() { return TransmitterFields{DEFAULT_VALUES}; }
+
+std::string FormatRegisterDump(const TransmitterFields& f) {
+  // Values are integers, never user text, so fixed formats are safe here.
+  char buffer[512];
+  const int n = std::snprintf(buffer, sizeof buffer,
+                              " PE = %d\r\n PDX = %d\r\n MUTE = %d\r\n EM = %d\r\n EMS = %d\r\n AG = %d\r\n"
+                              " PLT = %d\r\n SUBC = %d\r\n PL = %d\r\n ULD = %d\r\n P = %xH\r\n CIA = %d\r\n"
+                              " CIB = %d\r\n CEX = %d",
+                              f[FIELD_PE], f[FIELD_PDX], f[FIELD_MUTE], f[FIELD_EM], f[FIELD_EMS], f[FIELD_AG],
+                              f[FIELD_PLT], f[FIELD_SUBC], f[FIELD_PL], f[FIELD_ULD], Bits(f[FIELD_P]),
+                              f[FIELD_CIA], f[FIELD_CIB], f[FIELD_CEX]);
+  return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+std::string_view HelpText(std::size_t index) { return index < HELP_TEXTS.size() ? HELP_TEXTS[index] : ""; }
+
+}  // namespace vorna
