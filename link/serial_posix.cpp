@@ -197,3 +197,11 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
 }
 
 }  // namespace vorna
+
+#include "link/system_transport.h"
+
+namespace vorna {
+
+std::unique_ptr<Transport> MakeSystemTransport() { return std::make_unique<PosixSerialTransport>(); }
+
+}  // namespace vorna

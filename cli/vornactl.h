@@ -1,0 +1,31 @@
+#pragma once
+// vornactl: the board commands from a shell. Kept apart from main() so that
+// tests and fuzzers run the same argument handling in-process.
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/transport.h"
+
+namespace vorna::cli {
+
+inline constexpr int EXIT_OK = 0;
+inline constexpr int EXIT_FAILED = 1;
+inline constexpr int EXIT_USAGE = 2;
+
+struct Environment {
+  std::ostream& out;
+  std::ostream& err;
+  // Whether progress may be drawn on `err` (a terminal).
+  bool errIsTerminal = false;
+  // Makes the transport for the board; by default the platform's serial port.
+  std::function<std::unique_ptr<Transport>()> makeTransport;
+};
+
+// `args` excludes the program name. Returns the exit status.
+int Run(const std::vector<std::string>& args, Environment& env);
+
+}  // namespace vorna::cli

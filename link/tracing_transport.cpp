@@ -1,0 +1,58 @@
+#include "link/tracing_transport.h"
+
+#include <cstdio>
+
+namespace vorna {
+
+namespace {
+std::string Hex(const std::uint8_t* data, std::size_t count) {
+  std::string text;
+  char piece[4];
+  for (std::size_t i = 0; i < count; ++i) {
+    std::snprintf(piece, sizeof piece, " %02x", data[i]);
+    text += piece;
+  }
+  return text;
+}
+}  // namespace
+
+TracingTransport::TracingTransport(Transport& inner, std::ostream& trace)
+    : inner_(inner), trace_(trace), start_(std::chrono::steady_clock::now()) {}
+
+void TracingTransport::Line(const std::string& text) {
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "[%9.1f ms] ", ms);
+  trace_ << stamp << text << '\n' << std::flush;
+}
+
+bool TracingTransport::Open(const std::string& device) {
+  const bool ok = inner_.Open(device);
+  Line("open " + device + (ok ? "" : " failed: " + inner_.LastError()));
+  return ok;
+}
+
+void TracingTransport::Close() {
+  inner_.Close();
+  Line("close");
+}
+
+bool TracingTransport::Write(const std::uint8_t* data, std::size_t count) {
+  const bool ok = inner_.Write(data, count);
+  Line("->" + Hex(data, count) + (ok ? "" : "  (write failed: " + inner_.LastError() + ")"));
+  return ok;
+}
+
+std::optional<std::size_t> TracingTransport::Read(std::uint8_t* data, std::size_t count) {
+  auto got = inner_.Read(data, count);
+  if (!got) {
+    Line("<- (read failed: " + inner_.LastError() + ")");
+  } else {
+    Line("<-" + Hex(data, *got) +
+         (*got < count ? "  (" + std::to_string(*got) + " of " + std::to_string(count) + " bytes)" : ""));
+  }
+  return got;
+}
+
+}  // namespace vorna
