@@ -59,9 +59,16 @@ std::optional<std::size_t> FakeBoard::Read(std::uint8_t* data, std::size_t count
 void FakeBoard::Answer(const Bytes& request) {
   auto reply = [this](std::initializer_list<std::uint8_t> bytes) { pending_.insert(pending_.end(), bytes); };
   if (downloadRemaining_ > 0) {
+    ++chunksReceived_;
+    if (chunksReceived_ == refuseChunk) {
+      downloadRemaining_ = 0;
+      reply({0x01, 0x00});
+      return;
+    }
+    program.insert(program.end(), request.begin(), request.end());
     downloadRemaining_ -= std::min(downloadRemaining_, request.size());
     reply({REPLY_ACCEPTED, 0x00});
-    if (downloadRemaining_ == 0) reply({REPLY_COMPLETE, 0x00});
+    if (downloadRemaining_ == 0) reply({badCompletion ? REPLY_ACCEPTED : REPLY_COMPLETE, 0x00});
     return;
   }
   if (request.size() < 3 || request[0] != PACKET_LEAD) return;
@@ -83,7 +90,13 @@ void FakeBoard::Answer(const Bytes& request) {
       reply({0x00});
       break;
     case CMD_DOWNLOAD:
+      if (refuseStart) {
+        reply({0x01, 0x00});
+        break;
+      }
       downloadRemaining_ = static_cast<std::size_t>(request[3] | request[4] << 8);
+      chunksReceived_ = 0;
+      program.clear();
       reply({REPLY_ACCEPTED, 0x00});
       break;
     default:

@@ -37,6 +37,13 @@ class FakeBoard final : public Transport {
   std::deque<ReadStep> script;
   // Writes numbered from 1 that fail (counted over the whole session).
   std::vector<int> failingWrites;
+  // Download behaviour of the emulated board: refuse the start, refuse the
+  // n-th chunk (from 1), or end with a wrong completion reply.
+  bool refuseStart = false;
+  int refuseChunk = 0;
+  bool badCompletion = false;
+  // Program bytes received, in order.
+  Bytes program;
   // Devices that refuse to open.
   std::vector<std::string> refusedDevices;
 
@@ -57,6 +64,7 @@ class FakeBoard final : public Transport {
   bool open_ = false;
   std::deque<std::uint8_t> pending_;
   std::size_t downloadRemaining_ = 0;
+  int chunksReceived_ = 0;
 };
 
 // Hex bytes as "aa 03 01 00 21", for readable failure messages.

@@ -1,0 +1,197 @@
+#include "download/download_procedure.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "support/fake_board.h"
+
+namespace vorna::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+// One Intel HEX data record line for `bytes` at `address` (below 64 KiB).
+std::string DataRecord(std::uint16_t address, const Bytes& bytes) {
+  char head[16];
+  std::snprintf(head, sizeof head, ":%02X%04X00", static_cast<unsigned>(bytes.size()), address);
+  std::string line = head;
+  unsigned sum = static_cast<unsigned>(bytes.size()) + (address >> 8) + (address & 0xFF);
+  char piece[4];
+  for (auto b : bytes) {
+    std::snprintf(piece, sizeof piece, "%02X", b);
+    line += piece;
+    sum += b;
+  }
+  std::snprintf(piece, sizeof piece, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
+  return line + piece + "\n";
+}
+
+Bytes Pattern(std::size_t count, std::uint8_t seed) {
+  Bytes bytes(count);
+  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
+  return bytes;
+}
+
+struct DownloadFixture : ::testing::Test {
+  FakeBoard board;
+  RecordingSink sink;
+  DeviceLink link{board, sink, [](int n) { return PortLookup{"/dev/test" + std::to_string(n), {}}; }};
+  std::vector<std::string> statuses;
+  fs::path file = fs::temp_directory_path() / ("vorna-download-" + std::to_string(::getpid()) + ".hex");
+
+  void TearDown() override { fs::remove(file); }
+
+  void WriteFile(const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+
+  DownloadResult Run(const std::string& path) {
+    return RunDownload(path, link, PortChoice{1, {}}, sink, [this](const std::string& s) { statuses.push_back(s); });
+  }
+  // The chunks as written after the start packet.
+  std::vector<Bytes> Chunks() const {
+    return board.writes.size() > 1 ? std::vector<Bytes>(board.writes.begin() + 1, board.writes.end())
+                                   : std::vector<Bytes>{};
+  }
+};
+
+struct LengthRow {
+  std::uint32_t lastDataAddress;
+  std::uint16_t length;
+  std::vector<std::size_t> chunkSizes;
+};
+
+struct ChunkingRows : DownloadFixture, ::testing::WithParamInterface<LengthRow> {};
+
+TEST_P(ChunkingRows, WindowGoesOutInChunksOfAtMost64WithIsLastOnTheFinalOne) {
+  const auto& row = GetParam();
+  std::string text;
+  for (std::uint32_t a = USER_PROGRAM_START; a <= row.lastDataAddress; a += 16) {
+    const auto count = std::min<std::uint32_t>(16, row.lastDataAddress - a + 1);
+    text += DataRecord(static_cast<std::uint16_t>(a), Pattern(count, static_cast<std::uint8_t>(a >> 4)));
+  }
+  WriteFile(text + ":00000001FF\n");
+  ASSERT_EQ(Run(file.string()), DownloadResult::Success);
+  EXPECT_EQ(statuses, Strings{"Download success"});
+  EXPECT_TRUE(sink.entries.empty());
+  ASSERT_FALSE(board.writes.empty());
+  EXPECT_EQ(board.writes[0], (Bytes{0xAA, 0x03, 0x04, static_cast<std::uint8_t>(row.length & 0xFF),
+                                    static_cast<std::uint8_t>(row.length >> 8)}));
+  std::vector<std::size_t> sizes;
+  for (const auto& c : Chunks()) sizes.push_back(c.size());
+  EXPECT_EQ(sizes, row.chunkSizes);
+  // The fake board sends the completion reply only after the last chunk; a
+  // success therefore shows isLast was set on exactly that one.
+  EXPECT_EQ(board.program.size(), row.length);
+  EXPECT_FALSE(board.IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ChunkingRows,
+                         ::testing::Values(LengthRow{0x200F, 16, {16}}, LengthRow{0x204F, 80, {64, 16}},
+                                           LengthRow{0x207F, 128, {64, 64}},
+                                           LengthRow{0x3FFF, 8192, std::vector<std::size_t>(128, 64)}));
+
+TEST_F(DownloadFixture, GapBytesGoOutAsFFAndDataBelowTheWindowIsLeftOut) {
+  const Bytes below = Pattern(16, 0x10);
+  const Bytes window = Pattern(16, 0x80);
+  WriteFile(DataRecord(0x1000, below) + DataRecord(0x2000, window) + DataRecord(0x2040, {0x42}) + ":00000001FF\n");
+  ASSERT_EQ(Run(file.string()), DownloadResult::Success);
+  Bytes expected(80, 0xFF);
+  std::copy(window.begin(), window.end(), expected.begin());
+  expected[0x40] = 0x42;
+  EXPECT_EQ(board.program, expected);
+}
+
+TEST_F(DownloadFixture, ImagesOutsideTheWindowAreInvalidAndThePortStaysClosed) {
+  const std::vector<std::string> files = {
+      DataRecord(0x1FF0, Pattern(16, 1)),                                        // top 0x1FFF
+      ":00000001FF\n",                                                           // no data: top 0xF
+      DataRecord(0x2000, Pattern(16, 1)) + DataRecord(0x4000, {0x01}),           // top 0x400F
+      ":020000040001F9\n" + DataRecord(0x0000, {0x01}),                          // 0x10000
+  };
+  for (const auto& text : files) {
+    statuses.clear();
+    WriteFile(text);
+    EXPECT_EQ(Run(file.string()), DownloadResult::HexInvalid) << text;
+    EXPECT_EQ(statuses, Strings{"Hex file is invalid"});
+  }
+  EXPECT_TRUE(board.opened.empty());
+  EXPECT_TRUE(board.writes.empty());
+  EXPECT_TRUE(sink.entries.empty());
+}
+
+TEST_F(DownloadFixture, ReaderFailuresShowTheirMessageThenInvalid) {
+  const std::pair<std::string, std::string> rows[] = {{"", "select hex file."},
+                                                      {"/nonexistent/prog.hex", "file open error."}};
+  for (const auto& [path, message] : rows) {
+    sink.entries.clear();
+    statuses.clear();
+    EXPECT_EQ(Run(path), DownloadResult::HexInvalid);
+    EXPECT_EQ(sink.Texts(), Strings{message});
+    EXPECT_EQ(statuses, Strings{"Hex file is invalid"});
+  }
+  EXPECT_TRUE(board.opened.empty());
+}
+
+TEST_F(DownloadFixture, PortThatCannotBeOpenedLeavesAnEmptyStatus) {
+  WriteFile(DataRecord(0x2000, Pattern(16, 1)));
+  board.refusedDevices = {"/dev/test1"};
+  EXPECT_EQ(Run(file.string()), DownloadResult::PortNotOpened);
+  EXPECT_EQ(sink.Texts(), Strings{"Can not open COM1"});
+  EXPECT_EQ(statuses, Strings{""});
+  EXPECT_TRUE(board.writes.empty());
+}
+
+TEST_F(DownloadFixture, RefusedStartClosesThePortAndSendsNoChunk) {
+  WriteFile(DataRecord(0x2000, Pattern(16, 1)));
+  board.refuseStart = true;
+  EXPECT_EQ(Run(file.string()), DownloadResult::Failure);
+  EXPECT_EQ(statuses, Strings{"Download failure"});
+  EXPECT_EQ(board.writes.size(), 1u);
+  EXPECT_FALSE(board.IsOpen());
+  EXPECT_TRUE(sink.entries.empty());
+}
+
+TEST_F(DownloadFixture, ChunkRefusedHalfWayStopsWithoutRetry) {
+  std::string text;
+  for (std::uint16_t a = 0x2000; a < 0x2100; a += 16) text += DataRecord(a, Pattern(16, 3));
+  WriteFile(text);
+  board.refuseChunk = 2;
+  EXPECT_EQ(Run(file.string()), DownloadResult::Failure);
+  EXPECT_EQ(statuses, Strings{"Download failure"});
+  EXPECT_EQ(Chunks().size(), 2u) << "no chunk after the refused one, and no retry";
+  EXPECT_FALSE(board.IsOpen());
+  EXPECT_EQ(board.closeCount, 1);
+}
+
+TEST_F(DownloadFixture, WrongCompletionReplyIsAFailure) {
+  WriteFile(DataRecord(0x2000, Pattern(16, 1)));
+  board.badCompletion = true;
+  EXPECT_EQ(Run(file.string()), DownloadResult::Failure);
+  EXPECT_EQ(statuses, Strings{"Download failure"});
+}
+
+TEST_F(DownloadFixture, ProgressCountsAcceptedBytes) {
+  std::string text;
+  for (std::uint16_t a = 0x2000; a < 0x2050; a += 16) text += DataRecord(a, Pattern(16, 3));
+  WriteFile(text);
+  std::vector<std::pair<std::size_t, std::size_t>> progress;
+  RunDownload(file.string(), link, PortChoice{}, sink, {}, [&](std::size_t s, std::size_t t) {
+    EXPECT_TRUE(board.IsOpen());
+    progress.emplace_back(s, t);
+  });
+  EXPECT_EQ(progress, (std::vector<std::pair<std::size_t, std::size_t>>{{64, 80}, {80, 80}}));
+}
+
+TEST(DownloadLength, ValidFromOneWindowLineToTheWholeWindow) {
+  EXPECT_EQ(DownloadLength(0x200F), 16);
+  EXPECT_EQ(DownloadLength(0x3FFF), 8192);
+  EXPECT_EQ(DownloadLength(0x1FFF), 0);
+  EXPECT_EQ(DownloadLength(0xF), -0x1FF0);
+  EXPECT_LT(DownloadLength(0xFFFFFFFF), 0);
+}
+
+}  // namespace
+}  // namespace vorna::test
