@@ -132,7 +132,9 @@ TEST_P(ReadRegistersRows, StopsAtTheFirstFailure) {
   EXPECT_EQ(link.ReadRegisters(snapshot), row.result);
   EXPECT_EQ(sink.Texts(), row.messages);
   EXPECT_EQ(board.readCount, row.reads);
-  if (!row.result) EXPECT_EQ(snapshot, before);
+  if (!row.result) {
+    EXPECT_EQ(snapshot, before);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -208,7 +210,9 @@ TEST_P(DownloadRows, AcceptOnlyTheContractedReplies) {
   EXPECT_EQ(ok, row.result);
   EXPECT_EQ(board.readCount, row.reads);
   EXPECT_TRUE(sink.entries.empty()) << "the download exchanges report nothing themselves";
-  if (!row.start) EXPECT_EQ(board.writes.at(0), chunk) << "chunks travel unframed";
+  if (!row.start) {
+    EXPECT_EQ(board.writes.at(0), chunk) << "chunks travel unframed";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

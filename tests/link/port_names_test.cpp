@@ -31,7 +31,9 @@ TEST_P(LookUpRows, TakesTheFirstThatExists) {
   const auto& row = GetParam();
   const auto lookup = LookUpPort(row.port, "/alias", [&](const std::string& p) { return row.existing.count(p) > 0; });
   EXPECT_EQ(lookup.device, row.expected);
-  if (row.expected.empty()) EXPECT_FALSE(lookup.reason.empty());
+  if (row.expected.empty()) {
+    EXPECT_FALSE(lookup.reason.empty());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,0 +1,27 @@
+#pragma once
+// The About box: the icon, the application name with the version, OK.
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace vorna {
+
+class AboutDialog final : public QDialog {
+  Q_OBJECT
+
+ public:
+  AboutDialog(QWidget& owner, const QString& applicationName);
+
+  QLabel& icon() const { return *icon_; }
+  QLabel& versionText() const { return *versionText_; }
+  QPushButton& okButton() const { return *okButton_; }
+
+ private:
+  QLabel* icon_;
+  QLabel* versionText_;
+  QPushButton* okButton_;
+};
+
+}  // namespace vorna

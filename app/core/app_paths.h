@@ -1,0 +1,68 @@
+#pragma once
+// Names and places derived from the executable's own path: the application
+// name that captions message boxes, the settings file and the help file.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vorna {
+
+inline constexpr std::string_view SETTINGS_EXTENSION = ".ini";
+inline constexpr std::string_view HELP_FILE_NAME = "VORNAHLP.html";
+// Folder under the user's configuration folder that holds the settings of
+// an installed copy.
+inline constexpr std::string_view USER_CONFIG_FOLDER = "vorna";
+
+// Settings-file section and keys.
+inline constexpr std::string_view SETTINGS_SECTION = "SETTING";
+inline constexpr std::string_view SETTINGS_KEY_PORT = "COM";
+inline constexpr std::string_view SETTINGS_KEY_HEX_FILE = "FILE";
+inline constexpr int DEFAULT_PORT_NUMBER = 1;
+
+struct AppPaths {
+  std::string applicationName;
+  std::string settingsPath;
+  std::string helpPath;
+};
+
+// The folder part of a path, without a trailing separator; empty when the
+// path names no folder.
+std::string FolderOf(std::string_view path);
+
+// The file-name part of a path.
+std::string FileNameOf(std::string_view path);
+
+// The executable's file name without its extension: everything of the file
+// name before its last '.'.
+std::string ApplicationName(std::string_view executablePath);
+
+// The executable's path with the extension of its file name replaced by
+// ".ini" (appended when the name has none). Dots in folder names do not
+// count: /opt/my.tools/vorna gives /opt/my.tools/vorna.ini.
+std::string SettingsPathBesideExecutable(std::string_view executablePath);
+
+// The folder for an installed copy's settings: $XDG_CONFIG_HOME/vorna, or
+// $HOME/.config/vorna when XDG_CONFIG_HOME is unset, empty or relative (as
+// the XDG base-directory rules say). Empty when neither is usable.
+std::string UserSettingsFolder(std::string_view xdgConfigHome, std::string_view home);
+
+// Beside the executable when its folder can be written, as a portable copy
+// expects; otherwise, for an installed copy, the same file name in the user
+// settings folder. Beside the executable also when there is no user
+// settings folder: writes there then fail silently.
+std::string ChooseSettingsPath(std::string_view executablePath,
+                               const std::function<bool(const std::string& folder)>& folderWritable,
+                               std::string_view xdgConfigHome, std::string_view home);
+
+// VORNAHLP.html in the executable's folder, whatever the executable is called.
+std::string HelpFilePath(std::string_view executablePath);
+
+// Whether this process may create files in `folder`.
+bool FolderWritable(const std::string& folder);
+
+// All three for the running executable, looking at the file system and the
+// environment (XDG_CONFIG_HOME, HOME).
+AppPaths ResolveAppPaths(std::string_view executablePath);
+
+}  // namespace vorna

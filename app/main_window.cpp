@@ -1,0 +1,220 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QUrl>
+
+#include <utility>
+
+#include "app/about_dialog.h"
+#include "app/artwork.h"
+#include "app/core/settings_file.h"
+#include "app/dialog_units.h"
+
+namespace vorna {
+namespace {
+
+constexpr int CLIENT_WIDTH_DLU = 147;
+constexpr int CLIENT_HEIGHT_DLU = 174;
+constexpr DluRect CLOSE_RECT{54, 145, 40, 14};
+constexpr DluRect CANCEL_RECT{99, 145, 40, 14};
+constexpr DluRect STATUS_PANE_RECT{7, 7, 132, 129};
+
+struct MenuItem {
+  const char* menu;
+  const char* text;  // null for a separator
+  int commandId;
+};
+
+constexpr MenuItem MENU_ITEMS[] = {
+    {"Setting", "Quick", ID_QUICK_SETTING},  {"Setting", "Advanced", ID_ADVANCED_SETTING},
+    {"Option", "COM Port", ID_COM_PORT},     {"Option", "Download", ID_DOWNLOAD},
+    {"Other", "Help", ID_HELP},              {"Other", nullptr, 0},
+    {"Other", "About VORNA...", ID_ABOUT},
+};
+
+constexpr char STATUS_LINE_END[] = "\r\n";
+
+// Read-only text that can be selected and copied. Enter is left to the
+// window, where it presses the default button.
+class StatusPane final : public QPlainTextEdit {
+ public:
+  explicit StatusPane(QWidget* parent) : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTabChangesFocus(true);
+    setFocusPolicy(Qt::StrongFocus);
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      event->ignore();
+      return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+  }
+};
+
+}  // namespace
+
+MainWindow::MainWindow(AppPaths paths, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      paths_(std::move(paths)),
+      messages_(*this, QFile::decodeName(QByteArray::fromStdString(paths_.applicationName))),
+      menuBar_(new QMenuBar(this)) {
+  setWindowTitle(tr("FM Transmitter Setting"));
+  setWindowIcon(ApplicationIcon());
+  setFont(TemplateFont(TEMPLATE_FONT_POINTS));
+  // The menu bar keeps the desktop's menu font; only the client area is laid
+  // out from the template.
+  menuBar_->setFont(QApplication::font());
+  BuildMenu();
+
+  const DialogUnits units(font());
+  auto* client = new QWidget(this);
+  const int menuHeight = menuBar_->sizeHint().height();
+  client->setGeometry(QRect(QPoint(0, menuHeight), units.ToPixels(CLIENT_WIDTH_DLU, CLIENT_HEIGHT_DLU)));
+  menuBar_->setGeometry(0, 0, client->width(), menuHeight);
+
+  // Created in tab order.
+  closeButton_ = new QPushButton(tr("Close"), client);
+  closeButton_->setDefault(true);
+  Place(*closeButton_, units, CLOSE_RECT);
+  connect(closeButton_, &QPushButton::clicked, this, &QDialog::accept);
+
+  cancelButton_ = new QPushButton(tr("Cancel"), client);
+  Place(*cancelButton_, units, CANCEL_RECT);
+  cancelButton_->setVisible(false);
+  connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
+
+  statusPane_ = new StatusPane(client);
+  statusPane_->setObjectName(QStringLiteral("statusPane"));
+  Place(*statusPane_, units, STATUS_PANE_RECT);
+
+  setFixedSize(client->width(), menuHeight + client->height());
+  // Not centred: the main window opens in the top-left corner of the desktop.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) move(screen->availableGeometry().topLeft());
+
+  ReadSettings();
+  closeButton_->setFocus();
+  // F1 opens the help from every window of the application.
+  qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow() {
+  qApp->removeEventFilter(this);
+  WriteSettings();
+}
+
+void MainWindow::BuildMenu() {
+  QMenu* menu = nullptr;
+  for (const MenuItem& item : MENU_ITEMS) {
+    const QString title = QString::fromLatin1(item.menu);
+    if (menu == nullptr || menu->title() != title) menu = menuBar_->addMenu(title);
+    if (item.text == nullptr) {
+      menu->addSeparator();
+      continue;
+    }
+    QAction* action = menu->addAction(QString::fromLatin1(item.text));
+    action->setData(item.commandId);
+    const int commandId = item.commandId;
+    connect(action, &QAction::triggered, this, [this, commandId] { RunCommand(commandId); });
+  }
+}
+
+void MainWindow::RunCommand(int commandId) {
+  switch (commandId) {
+    case ID_QUICK_SETTING:
+      RunQuickSetting();
+      break;
+    case ID_ADVANCED_SETTING:
+      RunAdvancedSetting();
+      break;
+    case ID_COM_PORT:
+      RunComPort();
+      break;
+    case ID_DOWNLOAD:
+      RunDownload();
+      break;
+    case ID_HELP:
+      ShowHelp();
+      break;
+    case ID_ABOUT:
+      ShowAbout();
+      break;
+    default:
+      break;
+  }
+}
+
+QAction* MainWindow::action(int commandId) const {
+  for (const QAction* menuAction : menuBar_->actions()) {
+    for (QAction* item : menuAction->menu()->actions()) {
+      if (!item->isSeparator() && item->data().toInt() == commandId) return item;
+    }
+  }
+  return nullptr;
+}
+
+QString MainWindow::applicationName() const {
+  return QFile::decodeName(QByteArray::fromStdString(paths_.applicationName));
+}
+
+void MainWindow::SetStatusText(const std::string& text) {
+  statusPane_->setPlainText(QString::fromStdString(text).replace(QLatin1String(STATUS_LINE_END), QStringLiteral("\n")));
+}
+
+std::string MainWindow::StatusText() const {
+  return statusPane_->toPlainText().replace(QLatin1Char('\n'), QLatin1String(STATUS_LINE_END)).toStdString();
+}
+
+void MainWindow::ShowHelp() { OpenHelpFile(QFile::decodeName(QByteArray::fromStdString(paths_.helpPath))); }
+
+void MainWindow::ShowAbout() {
+  AboutDialog about(*this, applicationName());
+  about.exec();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
+      ShowHelp();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void MainWindow::ReadSettings() {
+  state_.portNumber = ReadProfileInt(paths_.settingsPath, SETTINGS_SECTION, SETTINGS_KEY_PORT, DEFAULT_PORT_NUMBER);
+  state_.hexFilePath = ReadProfileString(paths_.settingsPath, SETTINGS_SECTION, SETTINGS_KEY_HEX_FILE, "");
+}
+
+void MainWindow::WriteSettings() const {
+  // A place that cannot be written stays silent; the next start reads what
+  // the file held before.
+  WriteProfileStrings(paths_.settingsPath, SETTINGS_SECTION,
+                      {{std::string(SETTINGS_KEY_PORT), std::to_string(state_.portNumber)},
+                       {std::string(SETTINGS_KEY_HEX_FILE), state_.hexFilePath}});
+}
+
+void OpenHelpFile(const QString& path) {
+  if (!QFileInfo::exists(path)) return;
+  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+}  // namespace vorna

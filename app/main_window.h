@@ -1,0 +1,103 @@
+#pragma once
+// The application's one main window: a dialog with the menu bar and the
+// status pane. It holds what the commands share, reads the port number and
+// the hex file path from the settings file when it is created and writes
+// them back when it is destroyed, however it was closed.
+
+#include <QDialog>
+
+#include <cstdint>
+#include <string>
+
+#include "app/core/app_paths.h"
+#include "app/message_box.h"
+#include "model/quick_settings.h"
+#include "model/register_snapshot.h"
+#include "model/transmitter_fields.h"
+
+class QAction;
+class QEvent;
+class QMenuBar;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vorna {
+
+// Menu command IDs; a command is run with MainWindow::RunCommand.
+inline constexpr int ID_ADVANCED_SETTING = 16;
+inline constexpr int ID_QUICK_SETTING = 32771;
+inline constexpr int ID_COM_PORT = 32772;
+inline constexpr int ID_DOWNLOAD = 32773;
+inline constexpr int ID_HELP = 32775;
+inline constexpr int ID_ABOUT = 32776;
+
+// What the commands share, owned by the main window.
+struct CommandState {
+  QuickSettings quick;
+  std::int32_t portNumber = DEFAULT_PORT_NUMBER;
+  RegisterSnapshot snapshot;
+  TransmitterFields fields;
+  std::string hexFilePath;
+};
+
+class MainWindow final : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(AppPaths paths, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  CommandState& state() { return state_; }
+  const CommandState& state() const { return state_; }
+
+  // Error reports of the commands: modal boxes owned by this window.
+  MessageSink& messages() { return messages_; }
+
+  // Replaces the whole status pane text; lines are separated by "\r\n".
+  void SetStatusText(const std::string& text);
+  std::string StatusText() const;
+
+  const AppPaths& paths() const { return paths_; }
+  QString applicationName() const;
+
+  // Runs the menu command `commandId`, as choosing its item does; other
+  // numbers are ignored.
+  void RunCommand(int commandId);
+  // The menu item of `commandId`, or null.
+  QAction* action(int commandId) const;
+
+  QMenuBar& menuBar() const { return *menuBar_; }
+  QPlainTextEdit& statusPane() const { return *statusPane_; }
+  QPushButton& closeButton() const { return *closeButton_; }
+  QPushButton& cancelButton() const { return *cancelButton_; }
+
+ public slots:
+  void RunQuickSetting();
+  void RunAdvancedSetting();
+  void RunComPort();
+  void RunDownload();
+  void ShowHelp();
+  void ShowAbout();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildMenu();
+  void ReadSettings();
+  void WriteSettings() const;
+
+  AppPaths paths_;
+  CommandState state_;
+  MessageBoxSink messages_;
+  QMenuBar* menuBar_;
+  QPushButton* closeButton_;
+  QPushButton* cancelButton_;
+  QPlainTextEdit* statusPane_;
+};
+
+// Opens the help file with the desktop's default handler; a missing file
+// shows nothing.
+void OpenHelpFile(const QString& path);
+
+}  // namespace vorna

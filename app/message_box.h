@@ -1,0 +1,41 @@
+#pragma once
+// The one kind of message box of the application: modal, owned by the main
+// window, captioned with the application name, the message text, a single
+// OK button and no icon. Every error report goes through it.
+
+#include <QString>
+
+#include <functional>
+#include <string_view>
+
+#include "link/message_sink.h"
+
+class QMessageBox;
+class QWidget;
+
+namespace vorna {
+
+// Called with each box once it is shown, in place of the user: a test reads
+// the box and answers it. A box the hook leaves open is closed with OK, so
+// nothing waits for a user who is not there.
+using MessageBoxHook = std::function<void(QMessageBox& box)>;
+
+// Installs `hook` (an empty one removes it) and returns the one it replaces.
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
+
+// Shows the box and returns when it has been closed.
+void ShowMessageBox(QWidget& owner, const QString& caption, const QString& text);
+
+// Reports of the core as message boxes. The box shows the text alone; the
+// system's own explanation is for the command-line tool's verbose mode.
+class MessageBoxSink final : public MessageSink {
+ public:
+  MessageBoxSink(QWidget& owner, QString caption);
+  void Report(std::string_view text, std::string_view reason) override;
+
+ private:
+  QWidget& owner_;
+  QString caption_;
+};
+
+}  // namespace vorna

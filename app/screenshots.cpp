@@ -1,0 +1,105 @@
+// Renders the application's windows to PNG files, for the documentation
+// and for checking layouts by eye:
+//   vorna-screenshots FOLDER
+// Runs without a display. The main window reads and writes its settings in
+// a temporary folder, never beside this tool.
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+#include "app/about_dialog.h"
+#include "app/core/app_paths.h"
+#include "app/main_window.h"
+#include "app/splash_dialog.h"
+#include "model/quick_settings.h"
+#include "model/transmitter_fields.h"
+
+namespace {
+
+// A typical result of a Quick Setting: 88.1 MHz, 2 mW, 200 mVrms, on, 75 us.
+vorna::QuickSettings SampleQuickSettings() {
+  vorna::QuickSettings settings;
+  settings.frequency = vorna::ChannelToFrequency(6);
+  settings.powerIndex = 1;
+  settings.audioLevelIndex = 2;
+  settings.preEmphasisIndex = 0;
+  settings.timeConstantIndex = 1;
+  return settings;
+}
+
+struct Shot {
+  const char* fileName;
+  // Makes the window to render; `mainWindow` owns it when it is a dialog.
+  std::function<void(vorna::MainWindow& mainWindow, const std::function<void(QWidget&)>& render)> make;
+};
+
+const Shot SHOTS[] = {
+    {"splash.png",
+     [](vorna::MainWindow&, const auto& render) {
+       vorna::SplashDialog splash;
+       render(splash);
+     }},
+    {"main-window.png", [](vorna::MainWindow& window, const auto& render) { render(window); }},
+    {"main-window-quick-summary.png",
+     [](vorna::MainWindow& window, const auto& render) {
+       window.SetStatusText(vorna::FormatQuickSummary(SampleQuickSettings()));
+       render(window);
+       window.SetStatusText({});
+     }},
+    {"main-window-register-dump.png",
+     [](vorna::MainWindow& window, const auto& render) {
+       vorna::TransmitterFields fields = vorna::DefaultFields();
+       vorna::EncodeFields(fields);
+       window.SetStatusText(vorna::FormatRegisterDump(fields));
+       render(window);
+       window.SetStatusText({});
+     }},
+    {"about.png",
+     [](vorna::MainWindow& window, const auto& render) {
+       vorna::AboutDialog about(window, window.applicationName());
+       render(about);
+     }},
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  const QStringList args = QCoreApplication::arguments();
+  if (args.size() != 2) {
+    std::fprintf(stderr, "usage: vorna-screenshots FOLDER\n");
+    return EXIT_FAILURE;
+  }
+  const QDir folder(args.at(1));
+  if (!QDir().mkpath(folder.path())) {
+    std::fprintf(stderr, "vorna-screenshots: cannot create %s\n", qPrintable(folder.path()));
+    return EXIT_FAILURE;
+  }
+  const QTemporaryDir settingsFolder;
+  vorna::AppPaths paths;
+  paths.applicationName = "VORNA";
+  paths.settingsPath = QFile::encodeName(settingsFolder.filePath(QStringLiteral("VORNA.ini"))).toStdString();
+  vorna::MainWindow mainWindow(paths);
+  mainWindow.show();
+
+  int failures = 0;
+  for (const Shot& shot : SHOTS) {
+    const QString path = folder.filePath(QString::fromLatin1(shot.fileName));
+    shot.make(mainWindow, [&](QWidget& window) {
+      window.show();
+      QApplication::processEvents();
+      if (!window.grab().save(path, "PNG")) {
+        std::fprintf(stderr, "vorna-screenshots: cannot write %s\n", qPrintable(path));
+        ++failures;
+      }
+    });
+  }
+  return failures == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+}

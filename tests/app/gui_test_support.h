@@ -1,0 +1,74 @@
+#pragma once
+// Running modal windows from tests: every modal run is answered by the
+// test, and a watchdog ends any that the test failed to answer, so no test
+// waits for a user.
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <stdlib.h>
+#include <string>
+
+namespace vorna::test {
+
+inline constexpr int WATCHDOG_MS = 10000;
+inline constexpr int WATCHDOG_RESULT = -77;
+
+// Ends whatever modal dialog is still up after WATCHDOG_MS.
+class ModalWatchdog {
+ public:
+  ModalWatchdog() {
+    timer_.setInterval(WATCHDOG_MS);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        fired_ = true;
+        dialog->done(WATCHDOG_RESULT);
+      }
+    });
+    timer_.start();
+  }
+  bool fired() const { return fired_; }
+
+ private:
+  QTimer timer_;
+  bool fired_ = false;
+};
+
+// Calls `answer` with the modal window that the code running next opens,
+// once its modal loop has started.
+inline void WhenModalOpens(std::function<void(QWidget& modal)> answer) {
+  QTimer::singleShot(0, [answer = std::move(answer)] {
+    if (QWidget* modal = QApplication::activeModalWidget()) answer(*modal);
+  });
+}
+
+// Runs `dialog` modally; `act` runs once its modal loop has started.
+inline int ExecWith(QDialog& dialog, std::function<void()> act) {
+  QTimer::singleShot(0, &dialog, std::move(act));
+  return dialog.exec();
+}
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vorna-app-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace vorna::test

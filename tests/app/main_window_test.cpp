@@ -1,0 +1,275 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/core/settings_file.h"
+#include "app/dialog_units.h"
+#include "gui_test_support.h"
+
+namespace vorna {
+namespace {
+
+using test::ExecWith;
+using test::ModalWatchdog;
+using test::TempFolder;
+using test::WATCHDOG_RESULT;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  AppPaths Paths() const { return {"other", folder_.File("other.ini"), folder_.File("VORNAHLP.html")}; }
+
+  TempFolder folder_;
+};
+
+TEST_F(MainWindowTest, CaptionAndIcons) {
+  MainWindow window(Paths());
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("FM Transmitter Setting"));
+  const QList<QSize> sizes = window.windowIcon().availableSizes();
+  EXPECT_TRUE(sizes.contains(QSize(16, 16)));
+  EXPECT_TRUE(sizes.contains(QSize(32, 32)));
+  EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+}
+
+struct ExpectedItem {
+  QString menu;
+  QString text;  // empty for a separator
+  int commandId;
+};
+
+TEST_F(MainWindowTest, MenuBarHoldsTheItemsInOrder) {
+  const std::vector<ExpectedItem> expected = {
+      {"Setting", "Quick", 32771}, {"Setting", "Advanced", 16},      {"Option", "COM Port", 32772},
+      {"Option", "Download", 32773}, {"Other", "Help", 32775},       {"Other", "", 0},
+      {"Other", "About VORNA...", 32776},
+  };
+  MainWindow window(Paths());
+  std::vector<ExpectedItem> actual;
+  for (const QAction* menuAction : window.menuBar().actions()) {
+    for (const QAction* item : menuAction->menu()->actions()) {
+      actual.push_back({menuAction->text(), item->isSeparator() ? QString() : item->text(),
+                        item->isSeparator() ? 0 : item->data().toInt()});
+      EXPECT_TRUE(item->isEnabled());
+      EXPECT_TRUE(item->shortcut().isEmpty());
+    }
+  }
+  ASSERT_EQ(actual.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(actual[i].menu, expected[i].menu) << i;
+    EXPECT_EQ(actual[i].text, expected[i].text) << i;
+    EXPECT_EQ(actual[i].commandId, expected[i].commandId) << i;
+  }
+  for (const int id : {ID_QUICK_SETTING, ID_ADVANCED_SETTING, ID_COM_PORT, ID_DOWNLOAD, ID_HELP, ID_ABOUT}) {
+    ASSERT_NE(window.action(id), nullptr) << id;
+    EXPECT_EQ(window.action(id)->data().toInt(), id);
+  }
+  EXPECT_EQ(window.action(1), nullptr);
+}
+
+TEST_F(MainWindowTest, ControlsSitWhereTheTemplatePutsThem) {
+  MainWindow window(Paths());
+  const DialogUnits units(TemplateFont(TEMPLATE_FONT_POINTS));
+  const int menuHeight = window.menuBar().height();
+  auto inWindow = [&window](const QWidget& widget) {
+    return QRect(widget.mapTo(&window, QPoint()), widget.size());
+  };
+  EXPECT_EQ(inWindow(window.closeButton()), units.ToPixels({54, 145, 40, 14}).translated(0, menuHeight));
+  EXPECT_EQ(inWindow(window.statusPane()), units.ToPixels({7, 7, 132, 129}).translated(0, menuHeight));
+  EXPECT_EQ(window.size(), units.ToPixels(147, 174) + QSize(0, menuHeight));
+  EXPECT_EQ(window.closeButton().text(), QStringLiteral("Close"));
+  EXPECT_TRUE(window.closeButton().isDefault());
+  EXPECT_EQ(window.cancelButton().text(), QStringLiteral("Cancel"));
+  window.show();
+  EXPECT_TRUE(window.closeButton().isVisible());
+  EXPECT_FALSE(window.cancelButton().isVisible());
+  EXPECT_EQ(window.focusWidget(), &window.closeButton());
+}
+
+TEST_F(MainWindowTest, OpensInTheTopLeftCorner) {
+  MainWindow window(Paths());
+  window.show();
+  EXPECT_EQ(window.frameGeometry().topLeft(), QGuiApplication::primaryScreen()->availableGeometry().topLeft());
+}
+
+TEST_F(MainWindowTest, StatusPaneShowsLinesAndCannotBeEdited) {
+  MainWindow window(Paths());
+  QPlainTextEdit& pane = window.statusPane();
+  EXPECT_TRUE(pane.toPlainText().isEmpty());
+  EXPECT_TRUE(pane.isReadOnly());
+  EXPECT_EQ(pane.lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_EQ(pane.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(pane.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+
+  window.SetStatusText(" PE = 1\r\n PDX = 0\r\n CEX = 3");
+  EXPECT_EQ(pane.toPlainText(), QStringLiteral(" PE = 1\n PDX = 0\n CEX = 3"));
+  EXPECT_EQ(window.StatusText(), " PE = 1\r\n PDX = 0\r\n CEX = 3");
+
+  window.show();
+  pane.setFocus();
+  QTest::keyClicks(&pane, "typed");
+  QTest::keyClick(&pane, Qt::Key_Backspace);
+  QTest::keyClick(&pane, Qt::Key_Delete);
+  EXPECT_EQ(window.StatusText(), " PE = 1\r\n PDX = 0\r\n CEX = 3");
+
+  window.SetStatusText("Download success");
+  EXPECT_EQ(window.StatusText(), "Download success");
+  window.SetStatusText("");
+  EXPECT_EQ(window.StatusText(), "");
+}
+
+TEST_F(MainWindowTest, StatusTextCanBeSelectedAndCopied) {
+  MainWindow window(Paths());
+  window.SetStatusText(" Output Power\r\n    2 mW");
+  window.show();
+  QPlainTextEdit& pane = window.statusPane();
+  pane.setFocus();
+  QTest::keyClick(&pane, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(&pane, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral(" Output Power\n    2 mW"));
+}
+
+TEST_F(MainWindowTest, FirstStartUsesTheDefaultsAndWritesThem) {
+  const std::string ini = Paths().settingsPath;
+  {
+    MainWindow window(Paths());
+    EXPECT_EQ(window.state().portNumber, 1);
+    EXPECT_EQ(window.state().hexFilePath, "");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(ini)));
+  }
+  EXPECT_EQ(ReadFile(ini), "[SETTING]\nCOM=1\nFILE=\n");
+}
+
+struct StoredCase {
+  const char* content;
+  int portNumber;
+  const char* hexFilePath;
+};
+
+void PrintTo(const StoredCase& c, std::ostream* os) { *os << c.content; }
+
+class StoredSettingsTest : public MainWindowTest, public ::testing::WithParamInterface<StoredCase> {};
+
+TEST_P(StoredSettingsTest, AreReadWhenTheWindowIsCreated) {
+  WriteFile(Paths().settingsPath, GetParam().content);
+  MainWindow window(Paths());
+  EXPECT_EQ(window.state().portNumber, GetParam().portNumber);
+  EXPECT_EQ(window.state().hexFilePath, GetParam().hexFilePath);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, StoredSettingsTest,
+    ::testing::Values(StoredCase{"[SETTING]\r\nCOM=7\r\nFILE=C:\\work\\blink.hex\r\n", 7, "C:\\work\\blink.hex"},
+                      StoredCase{"[SETTING]\nCOM=0\nFILE=/home/me/a \"b\".hex\n", 0, "/home/me/a \"b\".hex"},
+                      StoredCase{"[SETTING]\nCOM=-5\n", 0, ""}, StoredCase{"[SETTING]\nCOM=abc\n", 0, ""},
+                      StoredCase{"[SETTING]\nCOM=25\n", 25, ""}, StoredCase{"[OTHER]\nCOM=9\n", 1, ""}));
+
+using CloseAction = void (*)(MainWindow&);
+
+struct CloseCase {
+  const char* name;
+  CloseAction close;
+  int result;
+};
+
+void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
+
+class ClosePathTest : public MainWindowTest, public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(ClosePathTest, EndsTheWindowAndWritesTheSettings) {
+  WriteFile(Paths().settingsPath, "; kept\n[SETTING]\nCOM=3\nFILE=old.hex\n");
+  ModalWatchdog watchdog;
+  {
+    MainWindow window(Paths());
+    EXPECT_EQ(window.state().portNumber, 3);
+    window.state().portNumber = 12;
+    window.state().hexFilePath = "/home/me/new prog.hex";
+    const int result = ExecWith(window, [this, &window] {
+      window.activateWindow();
+      GetParam().close(window);
+    });
+    EXPECT_EQ(result, GetParam().result);
+    // Nothing is written until the window is destroyed.
+    EXPECT_EQ(ReadFile(Paths().settingsPath), "; kept\n[SETTING]\nCOM=3\nFILE=old.hex\n");
+  }
+  EXPECT_FALSE(watchdog.fired());
+  EXPECT_EQ(ReadFile(Paths().settingsPath), "; kept\n[SETTING]\nCOM=12\nFILE=/home/me/new prog.hex\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, ClosePathTest,
+    ::testing::Values(
+        CloseCase{"CloseButton", [](MainWindow& w) { QTest::mouseClick(&w.closeButton(), Qt::LeftButton); },
+                  QDialog::Accepted},
+        CloseCase{"EnterOnCloseButton", [](MainWindow& w) { QTest::keyClick(&w.closeButton(), Qt::Key_Return); },
+                  QDialog::Accepted},
+        CloseCase{"EnterInStatusPane",
+                  [](MainWindow& w) {
+                    w.statusPane().setFocus();
+                    QTest::keyClick(&w.statusPane(), Qt::Key_Return);
+                  },
+                  QDialog::Accepted},
+        CloseCase{"KeypadEnterInStatusPane",
+                  [](MainWindow& w) { QTest::keyClick(&w.statusPane(), Qt::Key_Enter, Qt::KeypadModifier); },
+                  QDialog::Accepted},
+        CloseCase{"Escape", [](MainWindow& w) { QTest::keyClick(&w.closeButton(), Qt::Key_Escape); },
+                  QDialog::Rejected},
+        CloseCase{"EscapeInStatusPane", [](MainWindow& w) { QTest::keyClick(&w.statusPane(), Qt::Key_Escape); },
+                  QDialog::Rejected},
+        CloseCase{"CloseBox", [](MainWindow& w) { w.close(); }, QDialog::Rejected},
+        CloseCase{"HiddenCancel", [](MainWindow& w) { w.cancelButton().click(); }, QDialog::Rejected}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainWindowTest, UnwritablePlaceIsSilent) {
+  WriteFile(folder_.File("plain"), "x");
+  AppPaths paths = Paths();
+  paths.settingsPath = folder_.File("plain/other.ini");
+  int boxes = 0;
+  const MessageBoxHook previous = SetMessageBoxHook([&boxes](QMessageBox&) { ++boxes; });
+  {
+    MainWindow window(paths);
+    window.state().portNumber = 4;
+  }
+  SetMessageBoxHook(previous);
+  EXPECT_EQ(boxes, 0);
+  EXPECT_EQ(ReadFile(folder_.File("plain")), "x");
+}
+
+TEST_F(MainWindowTest, CommandStateStartsEmpty) {
+  MainWindow window(Paths());
+  EXPECT_EQ(window.state().snapshot, RegisterSnapshot{});
+  EXPECT_EQ(window.state().fields, TransmitterFields{});
+  EXPECT_EQ(window.state().quick.powerIndex, -1);
+}
+
+}  // namespace
+}  // namespace vorna

@@ -1,0 +1,128 @@
+// The Windows transport. The tests that need a board run when
+// VORNA_TEST_COM_PORT names the COM port number of one, such as the virtual
+// board that scripts/cross-tests maps into wine; they are skipped otherwise.
+
+#include "link/serial_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/port_names.h"
+#include "link/protocol.h"
+
+namespace vorna {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* BOARD_PORT_VARIABLE = "VORNA_TEST_COM_PORT";
+// No machine has this many COM ports.
+constexpr const char* ABSENT_PORT = "\\\\.\\COM250";
+// Far longer than the virtual board takes to answer.
+constexpr auto REPLY_SETTLE_TIME = std::chrono::milliseconds(300);
+
+long MillisecondsSince(Clock::time_point start) {
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+std::string BoardDevice() {
+  const char* number = std::getenv(BOARD_PORT_VARIABLE);
+  if (number == nullptr || number[0] == '\0') return {};
+  return PortCandidates(std::atoi(number), {}).front();
+}
+
+struct BoardPort : ::testing::Test {
+  void SetUp() override {
+    device = BoardDevice();
+    if (device.empty()) GTEST_SKIP() << "no board: set " << BOARD_PORT_VARIABLE << " to its COM port number";
+  }
+  std::string device;
+  Win32SerialTransport port;
+};
+
+TEST(Win32PortNames, PortNIsTheDosDeviceComN) {
+  EXPECT_EQ(PortCandidates(7, "ignored"), std::vector<std::string>{"\\\\.\\COM7"});
+  EXPECT_EQ(LookUpSystemPort(12).device, "\\\\.\\COM12");
+  EXPECT_TRUE(LookUpSystemPort(0).device.empty());
+}
+
+TEST(Win32SerialTransport, AnAbsentPortFailsToOpenWithTheReason) {
+  Win32SerialTransport port;
+  EXPECT_FALSE(port.Open(ABSENT_PORT));
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_EQ(port.LastError().rfind("open: no such device (", 0), 0u) << port.LastError();
+  EXPECT_NE(port.LastError().find(", error 2)"), std::string::npos) << port.LastError();
+}
+
+TEST(Win32SerialTransport, AnOrdinaryFileIsNotAPort) {
+  const auto path = std::filesystem::temp_directory_path() / "vorna-serial-win32-test.txt";
+  std::ofstream(path) << "not a port";
+  Win32SerialTransport port;
+  EXPECT_FALSE(port.Open(path.string()));
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_EQ(port.LastError(), "open: not a character device");
+  // The refused handle was closed: the file can go.
+  EXPECT_TRUE(std::filesystem::remove(path));
+}
+
+TEST(Win32SerialTransport, WritesAndReadsOnAClosedPortFailWithoutTouchingAnything) {
+  Win32SerialTransport port;
+  const std::uint8_t request[] = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
+  EXPECT_FALSE(port.Write(request, sizeof request));
+  EXPECT_EQ(port.LastError(), "write: the port is not open");
+  std::uint8_t reply[READ_REGISTERS_REPLY_SIZE] = {};
+  EXPECT_FALSE(port.Read(reply, sizeof reply).has_value());
+  EXPECT_EQ(port.LastError(), "read: the port is not open");
+  port.Close();  // closing a closed port does nothing
+  EXPECT_FALSE(port.IsOpen());
+}
+
+TEST_F(BoardPort, ARegisterReadIsAnsweredWithTenBytes) {
+  ASSERT_TRUE(port.Open(device)) << port.LastError();
+  const std::uint8_t request[] = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
+  ASSERT_TRUE(port.Write(request, sizeof request)) << port.LastError();
+  Bytes reply(READ_REGISTERS_REPLY_SIZE);
+  const auto got = port.Read(reply.data(), reply.size());
+  ASSERT_TRUE(got.has_value()) << port.LastError();
+  EXPECT_EQ(*got, READ_REGISTERS_REPLY_SIZE) << port.LastError();
+}
+
+TEST_F(BoardPort, ASilentBoardEndsTheReadAtTheTotalTimeOutWithNoBytes) {
+  ASSERT_TRUE(port.Open(device)) << port.LastError();
+  Bytes reply(READ_REGISTERS_REPLY_SIZE);
+  const auto start = Clock::now();
+  const auto got = port.Read(reply.data(), reply.size());
+  const long waited = MillisecondsSince(start);
+  ASSERT_TRUE(got.has_value()) << port.LastError();
+  EXPECT_EQ(*got, 0u);
+  EXPECT_EQ(port.LastError().rfind("read: 0 of 10 bytes after ", 0), 0u) << port.LastError();
+  // The driver's clock may tick coarser than ours; it must not return long
+  // before the 1100 ms, nor hang.
+  EXPECT_GE(waited, ReadTotalTimeoutMs(READ_REGISTERS_REPLY_SIZE) - 100);
+  EXPECT_LT(waited, 3 * ReadTotalTimeoutMs(READ_REGISTERS_REPLY_SIZE));
+}
+
+TEST_F(BoardPort, AReplyLeftUnreadIsDiscardedByTheNextOpen) {
+  ASSERT_TRUE(port.Open(device)) << port.LastError();
+  const std::uint8_t request[] = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
+  ASSERT_TRUE(port.Write(request, sizeof request)) << port.LastError();
+  std::this_thread::sleep_for(REPLY_SETTLE_TIME);
+  port.Close();
+
+  ASSERT_TRUE(port.Open(device)) << port.LastError();
+  std::uint8_t byte = 0;
+  const auto got = port.Read(&byte, 1);
+  ASSERT_TRUE(got.has_value()) << port.LastError();
+  EXPECT_EQ(*got, 0u) << "a stale reply byte 0x" << std::hex << int{byte} << " came through";
+}
+
+}  // namespace
+}  // namespace vorna
