@@ -153,40 +153,35 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
   const auto totalDeadline = start + std::chrono::milliseconds(ReadTotalTimeoutMs(count));
   auto intervalDeadline = totalDeadline;
   std::size_t got = 0;
-  bool pollSaidReadable = false;
+  // Wait first, then read: a reply is rarely in yet when the read starts, so
+  // this saves a read that would find nothing.
   while (got < count) {
+    const int left = MillisecondsUntil(got > 0 ? intervalDeadline : totalDeadline);
+    pollfd waiter{fd_, POLLIN, 0};
+    const int ready = ::poll(&waiter, 1, left);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      Fail("read", errno);
+      return std::nullopt;
+    }
+    if (ready == 0) break;  // time-out
+    if ((waiter.revents & POLLIN) == 0) {
+      // Error or hang-up without data: the device is gone.
+      Fail("read", EIO);
+      return std::nullopt;
+    }
     const ssize_t n = ::read(fd_, data + got, count - got);
     if (n > 0) {
       got += static_cast<std::size_t>(n);
-      pollSaidReadable = false;
       // The gap limit runs from the last byte received, never past the total.
       intervalDeadline =
           std::min(totalDeadline, Clock::now() + std::chrono::milliseconds(READ_INTERVAL_TIMEOUT_MS));
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      Fail("read", errno);
-      return std::nullopt;
-    }
-    if (n == 0 && pollSaidReadable) {
-      // Readable yet nothing to read: the other side hung up.
-      Fail("read", EIO);
-      return std::nullopt;
-    }
-    const int left = MillisecondsUntil(got > 0 ? intervalDeadline : totalDeadline);
-    if (left == 0) break;
-    pollfd waiter{fd_, POLLIN, 0};
-    const int ready = ::poll(&waiter, 1, left);
-    if (ready < 0 && errno != EINTR) {
-      Fail("read", errno);
-      return std::nullopt;
-    }
-    if (ready > 0 && (waiter.revents & POLLIN) == 0 && (waiter.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-      Fail("read", EIO);
-      return std::nullopt;
-    }
-    pollSaidReadable = ready > 0;
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    // Readable yet nothing to read, or a read error: the other side hung up.
+    Fail("read", n < 0 ? errno : EIO);
+    return std::nullopt;
   }
   if (got < count) {
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();

@@ -1,0 +1,191 @@
+#include "sim/sim_options.h"
+
+#include <charconv>
+#include <climits>
+#include <functional>
+#include <vector>
+
+#include "sim/line_pacer.h"
+
+namespace vorna::sim {
+
+namespace {
+
+constexpr std::string_view SILENT_CHUNK = "chunk";
+constexpr unsigned MAX_BAUD = 4'000'000;
+constexpr unsigned MAX_DRIP_MS = 60'000;
+constexpr unsigned MAX_CHUNKS_PER_DOWNLOAD = MAX_PROGRAM_LENGTH / DOWNLOAD_CHUNK_SIZE;
+
+struct OptionSpec {
+  std::string_view name;
+  std::string_view argument;  // empty for a flag
+  std::string help;
+  // Stores the value; returns an error text, empty when accepted.
+  std::function<std::string(SimOptions&, std::string_view)> apply;
+};
+
+std::optional<unsigned long long> ParseNumber(std::string_view text, unsigned long long low, unsigned long long high) {
+  unsigned long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::string RangeError(std::string_view value, unsigned long long low, unsigned long long high) {
+  return "\"" + std::string(value) + "\" is not a whole number from " + std::to_string(low) + " to " +
+         std::to_string(high);
+}
+
+// An option taking a whole number in [low, high], stored by `store`.
+template <typename Store>
+auto Number(unsigned long long low, unsigned long long high, Store store) {
+  return [low, high, store](SimOptions& options, std::string_view value) -> std::string {
+    const auto number = ParseNumber(value, low, high);
+    if (!number) return RangeError(value, low, high);
+    store(options, *number);
+    return {};
+  };
+}
+
+const std::vector<OptionSpec>& Specs() {
+  static const std::vector<OptionSpec> specs = {
+      {"--state", "FILE",
+       "keep the stored defaults in FILE: loaded at start when it exists, rewritten by the store command",
+       [](SimOptions& o, std::string_view v) {
+         o.statePath = v;
+         return std::string();
+       }},
+      {"--program-out", "FILE", "write each completely received program to FILE",
+       [](SimOptions& o, std::string_view v) {
+         o.programPath = v;
+         return std::string();
+       }},
+      {"--log", "FILE", "log every request, reply and event to FILE, one line each (- for standard error)",
+       [](SimOptions& o, std::string_view v) {
+         o.logPath = v;
+         return std::string();
+       }},
+      {"--com", "N", "publish the device as COMN in the port-alias folder",
+       Number(1, INT_MAX, [](SimOptions& o, unsigned long long n) { o.comPort = static_cast<int>(n); })},
+      {"--baud", "B", "take in and send every byte as a line at B baud would (" + std::to_string(LINE_BITS_PER_BYTE) +
+           " bits a byte)",
+       Number(1, MAX_BAUD, [](SimOptions& o, unsigned long long n) { o.baud = static_cast<unsigned>(n); })},
+      {"--corrupt-echo", "N", "change one byte in the echo of the N-th register write since start",
+       Number(1, UINT_MAX,
+              [](SimOptions& o, unsigned long long n) { o.faults.corruptEcho = static_cast<unsigned>(n); })},
+      {"--short-registers", "K", "answer register reads with only their first K bytes",
+       Number(0, REGISTER_SNAPSHOT_SIZE - 1,
+              [](SimOptions& o, unsigned long long n) { o.faults.shortRegisters = static_cast<std::size_t>(n); })},
+      {"--silent", "CMD",
+       "carry out command code CMD (0 to " + std::to_string(COMMAND_CODE_COUNT - 1) +
+           ") without answering it; \"" + std::string(SILENT_CHUNK) +
+           "\": acknowledge no program chunk; repeatable",
+       [](SimOptions& o, std::string_view v) {
+         if (v == SILENT_CHUNK) {
+           o.faults.silentChunk = true;
+           return std::string();
+         }
+         const auto code = ParseNumber(v, 0, COMMAND_CODE_COUNT - 1);
+         if (!code) {
+           return "\"" + std::string(v) + "\" is neither a command code from 0 to " +
+                  std::to_string(COMMAND_CODE_COUNT - 1) + " nor \"" + std::string(SILENT_CHUNK) + "\"";
+         }
+         o.faults.silent[*code] = true;
+         return std::string();
+       }},
+      {"--refuse-start", "", "refuse every download start (reply 01 00)",
+       [](SimOptions& o, std::string_view) {
+         o.faults.refuseStart = true;
+         return std::string();
+       }},
+      {"--refuse-chunk", "N", "refuse the N-th chunk of each download (reply 01 00) and abandon that download",
+       Number(1, MAX_CHUNKS_PER_DOWNLOAD,
+              [](SimOptions& o, unsigned long long n) { o.faults.refuseChunk = static_cast<unsigned>(n); })},
+      {"--bad-final-ack", "", "answer the end of a download with 00 00 instead of FF 00",
+       [](SimOptions& o, std::string_view) {
+         o.faults.badFinalAck = true;
+         return std::string();
+       }},
+      {"--hangup-after-chunks", "N",
+       "after answering the N-th program chunk since start, close the device and exit, like an unplugged board",
+       Number(1, UINT_MAX,
+              [](SimOptions& o, unsigned long long n) { o.faults.hangupAfterChunks = static_cast<unsigned>(n); })},
+      {"--babble", "", "send a few unsolicited bytes every " + std::to_string(BABBLE_INTERVAL_MS) +
+           " ms while nothing else is being sent",
+       [](SimOptions& o, std::string_view) {
+         o.babble = true;
+         return std::string();
+       }},
+      {"--drip", "MS", "send reply bytes one at a time, MS milliseconds apart",
+       Number(1, MAX_DRIP_MS, [](SimOptions& o, unsigned long long n) { o.dripMs = static_cast<unsigned>(n); })},
+      {"--mute", "", "carry out every command but never send a byte",
+       [](SimOptions& o, std::string_view) {
+         o.faults.mute = true;
+         return std::string();
+       }},
+  };
+  return specs;
+}
+
+constexpr std::string_view HELP_SHORT = "-h";
+constexpr std::string_view HELP_LONG = "--help";
+
+}  // namespace
+
+OptionsParse ParseSimOptions(std::span<const std::string_view> args) {
+  OptionsParse result;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == HELP_SHORT || arg == HELP_LONG) {
+      result.help = true;
+      continue;
+    }
+    const auto equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    const OptionSpec* spec = nullptr;
+    for (const auto& candidate : Specs()) {
+      if (candidate.name == name) spec = &candidate;
+    }
+    if (spec == nullptr) {
+      result.error = "unknown option " + std::string(name);
+      return result;
+    }
+    std::string_view value;
+    if (spec->argument.empty()) {
+      if (equals != std::string_view::npos) {
+        result.error = std::string(name) + " takes no value";
+        return result;
+      }
+    } else if (equals != std::string_view::npos) {
+      value = arg.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      result.error = std::string(name) + " needs a value (" + std::string(spec->argument) + ")";
+      return result;
+    }
+    if (const std::string error = spec->apply(result.options, value); !error.empty()) {
+      result.error = std::string(name) + ": " + error;
+      return result;
+    }
+  }
+  return result;
+}
+
+std::string UsageText(std::string_view program) {
+  std::string text = "Usage: " + std::string(program) + " [OPTION]...\n"
+                     "A virtual evaluation board on a pseudo-terminal. Prints the device path as its first\n"
+                     "line, then answers the board's command packets until SIGINT or SIGTERM.\n\n"
+                     "Options:\n";
+  for (const auto& spec : Specs()) {
+    std::string head = "  " + std::string(spec.name);
+    if (!spec.argument.empty()) head += " " + std::string(spec.argument);
+    text += head + "\n      " + std::string(spec.help) + "\n";
+  }
+  text += "  -h, --help\n      show this text and exit\n";
+  return text;
+}
+
+}  // namespace vorna::sim

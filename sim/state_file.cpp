@@ -1,0 +1,113 @@
+#include "sim/state_file.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "sim/unique_fd.h"
+
+namespace vorna::sim {
+
+namespace {
+
+constexpr const char* STATE_FILE_HEADER = "# vorna-board-sim stored defaults: A0 A1 A2 A3 A4 A5 A6 A7 A8 channel\n";
+constexpr char COMMENT_MARK = '#';
+constexpr int HEX_BASE = 16;
+constexpr std::size_t HEX_DIGITS = 2;
+constexpr mode_t FILE_MODE = 0644;
+
+std::string Failure(const std::string& what, const std::string& path) {
+  return what + " " + path + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+std::string FormatStateFile(const BoardState& state) {
+  return STATE_FILE_HEADER + HexBytes(state.bytes) + "\n";
+}
+
+StateParse ParseStateFile(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line;
+  int lineNumber = 0;
+  while (std::getline(lines, line)) {
+    ++lineNumber;
+    if (line.empty() || line[0] == COMMENT_MARK) continue;
+    const std::string where = "line " + std::to_string(lineNumber) + ": ";
+    BoardState state;
+    std::istringstream fields(line);
+    std::string field;
+    std::size_t count = 0;
+    while (fields >> field) {
+      std::uint8_t value = 0;
+      const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value, HEX_BASE);
+      if (field.size() != HEX_DIGITS || error != std::errc() || end != field.data() + field.size()) {
+        return {std::nullopt, where + "\"" + field + "\" is not a two-digit hexadecimal byte"};
+      }
+      if (count == state.bytes.size()) {
+        return {std::nullopt, where + "more than " + std::to_string(state.bytes.size()) + " bytes"};
+      }
+      state.bytes[count++] = value;
+    }
+    if (count != state.bytes.size()) {
+      return {std::nullopt, where + std::to_string(count) + " bytes, expected " + std::to_string(state.bytes.size())};
+    }
+    return {state, {}};
+  }
+  return {std::nullopt, "no line with the register bytes"};
+}
+
+std::string WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+  std::string temporary = path + ".XXXXXX";
+  std::vector<char> pattern(temporary.begin(), temporary.end());
+  pattern.push_back('\0');
+  UniqueFd file(::mkstemp(pattern.data()));
+  temporary.assign(pattern.data());
+  if (file.get() < 0) return Failure("cannot create", temporary);
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(file.get(), bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const std::string failure = Failure("cannot write", temporary);
+      ::unlink(temporary.c_str());
+      return failure;
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  // mkstemp creates the file private; the board's files are ordinary ones.
+  // No fsync: readers must never see half a file, but the files need not
+  // survive a crash of the machine, and syncing would hold up replies.
+  if (::fchmod(file.get(), FILE_MODE) != 0 || !file.Close()) {
+    const std::string failure = Failure("cannot finish", temporary);
+    ::unlink(temporary.c_str());
+    return failure;
+  }
+  if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    const std::string failure = Failure("cannot rename " + temporary + " to", path);
+    ::unlink(temporary.c_str());
+    return failure;
+  }
+  return {};
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) return std::nullopt;
+  std::string content;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) return content;
+    content.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+}  // namespace vorna::sim
