@@ -487,8 +487,12 @@ int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink) {
     sink.Report(kSelectFileMessage, "");
     return -1;
   }
+#ifdef _WIN32
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_BINARY));
+#else
   // Non-blocking so that a FIFO cannot hang the open; it is refused below.
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+#endif
   if (fd.get() < 0) {
     sink.Report(kOpenErrorMessage, path + ": " + ErrnoText(errno));
     return -1;

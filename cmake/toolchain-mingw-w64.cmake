@@ -1,0 +1,39 @@
+# Cross build for 64-bit Windows with Debian's mingw-w64, POSIX threads
+# variant (packages g++-mingw-w64-x86-64-posix; wine and wine64 to run the
+# results). The programs are linked statically so that they run under wine,
+# or on Windows, without the compiler's DLLs beside them.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(VORNA_MINGW_TRIPLET x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${VORNA_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VORNA_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${VORNA_MINGW_TRIPLET}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${VORNA_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+
+# Test discovery and add_test run the programs through wine.
+find_program(VORNA_WINE wine)
+if(VORNA_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${VORNA_WINE})
+endif()
+
+# CLI11 is header-only, but its Debian package configures /usr/include as the
+# include directory, which would put the build machine's C library in front
+# of the Windows one. Offer the package to this build from a prefix that
+# holds nothing but CLI11's headers.
+if(NOT CMAKE_IN_TRY_COMPILE)
+  set(VORNA_CLI11_PREFIX ${CMAKE_BINARY_DIR}/cross-headers/cli11)
+  if(EXISTS /usr/include/CLI/CLI.hpp AND EXISTS /usr/share/cmake/CLI11/CLI11Config.cmake)
+    file(MAKE_DIRECTORY ${VORNA_CLI11_PREFIX}/include)
+    file(CREATE_LINK /usr/include/CLI ${VORNA_CLI11_PREFIX}/include/CLI SYMBOLIC)
+    file(COPY /usr/share/cmake/CLI11/ DESTINATION ${VORNA_CLI11_PREFIX}/share/cmake/CLI11)
+    set(CLI11_DIR ${VORNA_CLI11_PREFIX}/share/cmake/CLI11 CACHE PATH "CLI11 package for the cross build")
+  endif()
+endif()

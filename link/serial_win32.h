@@ -1,0 +1,70 @@
+#pragma once
+// A COM port on Windows: "\\.\COMn" opened exclusively without overlapped
+// input/output, the read time-outs of the packet contract left to the
+// driver through SetCommTimeouts, a write time-out so that a stuck device
+// cannot hang a command, and stale input discarded at open. The line
+// settings stay as the port has them.
+//
+// The time-out record below needs no Windows header, so that its values can
+// be checked on every platform.
+
+#include <cstdint>
+
+#include "link/protocol.h"
+
+namespace vorna {
+
+// The fields of the driver's COMMTIMEOUTS record, in milliseconds.
+struct SerialTimeouts {
+  std::uint32_t readIntervalTimeout;
+  std::uint32_t readTotalTimeoutMultiplier;
+  std::uint32_t readTotalTimeoutConstant;
+  std::uint32_t writeTotalTimeoutMultiplier;
+  std::uint32_t writeTotalTimeoutConstant;
+};
+
+constexpr SerialTimeouts PortTimeouts() {
+  return {static_cast<std::uint32_t>(READ_INTERVAL_TIMEOUT_MS), static_cast<std::uint32_t>(READ_TOTAL_MULTIPLIER_MS),
+          static_cast<std::uint32_t>(READ_TOTAL_CONSTANT_MS), 0, static_cast<std::uint32_t>(WRITE_TIMEOUT_MS)};
+}
+
+}  // namespace vorna
+
+#ifdef _WIN32
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "link/transport.h"
+
+namespace vorna {
+
+class Win32SerialTransport final : public Transport {
+ public:
+  Win32SerialTransport() = default;
+  ~Win32SerialTransport() override;
+  Win32SerialTransport(const Win32SerialTransport&) = delete;
+  Win32SerialTransport& operator=(const Win32SerialTransport&) = delete;
+
+  bool Open(const std::string& device) override;
+  void Close() override;
+  bool IsOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
+  bool Write(const std::uint8_t* data, std::size_t count) override;
+  std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override;
+  std::string LastError() const override { return lastError_; }
+
+ private:
+  bool Fail(const std::string& what, DWORD error);
+
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  std::string lastError_;
+};
+
+}  // namespace vorna
+
+#endif  // _WIN32
