@@ -289,6 +289,10 @@ int Main(int argc, char** argv) {
     std::fputs(UsageText(PROGRAM_NAME).c_str(), stdout);
     return EXIT_OK;
   }
+  if (parse.version) {
+    std::fputs(VersionText(PROGRAM_NAME).c_str(), stdout);
+    return EXIT_OK;
+  }
   const SimOptions& options = parse.options;
 
   EventLog log;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sim/line_pacer.h"
+#include "vorna_version.h"
 
 namespace vorna::sim {
 
@@ -131,6 +132,7 @@ const std::vector<OptionSpec>& Specs() {
 
 constexpr std::string_view HELP_SHORT = "-h";
 constexpr std::string_view HELP_LONG = "--help";
+constexpr std::string_view VERSION_LONG = "--version";
 
 }  // namespace
 
@@ -140,6 +142,10 @@ OptionsParse ParseSimOptions(std::span<const std::string_view> args) {
     const std::string_view arg = args[i];
     if (arg == HELP_SHORT || arg == HELP_LONG) {
       result.help = true;
+      continue;
+    }
+    if (arg == VERSION_LONG) {
+      result.version = true;
       continue;
     }
     const auto equals = arg.find('=');
@@ -185,7 +191,10 @@ std::string UsageText(std::string_view program) {
     text += head + "\n      " + std::string(spec.help) + "\n";
   }
   text += "  -h, --help\n      show this text and exit\n";
+  text += "  --version\n      show the version and exit\n";
   return text;
 }
+
+std::string VersionText(std::string_view program) { return std::string(program) + " " + VORNA_VERSION + "\n"; }
 
 }  // namespace vorna::sim

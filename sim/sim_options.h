@@ -27,6 +27,7 @@ struct SimOptions {
 struct OptionsParse {
   SimOptions options;
   bool help = false;
+  bool version = false;
   std::string error;  // bad usage when not empty
 };
 
@@ -34,5 +35,8 @@ struct OptionsParse {
 OptionsParse ParseSimOptions(std::span<const std::string_view> args);
 
 std::string UsageText(std::string_view program);
+
+// "<program> <version>" and a line end.
+std::string VersionText(std::string_view program);
 
 }  // namespace vorna::sim

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace vorna {
 namespace {
@@ -80,13 +82,36 @@ std::string HelpFilePath(std::string_view executablePath) {
   return Join(FolderOf(executablePath), HELP_FILE_NAME);
 }
 
+std::vector<std::string> HelpFileCandidates(std::string_view executablePath) {
+  std::vector<std::string> candidates{HelpFilePath(executablePath)};
+  const std::string executableFolder = FolderOf(executablePath);
+  if (!executableFolder.empty()) {
+    candidates.push_back(Join(Join(FolderOf(executableFolder), INSTALLED_DATA_FOLDER), HELP_FILE_NAME));
+  }
+  return candidates;
+}
+
+std::string ChooseHelpPath(std::string_view executablePath,
+                           const std::function<bool(const std::string& path)>& fileExists) {
+  const std::vector<std::string> candidates = HelpFileCandidates(executablePath);
+  for (const std::string& candidate : candidates) {
+    if (fileExists(candidate)) return candidate;
+  }
+  return candidates.front();
+}
+
 bool FolderWritable(const std::string& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
+
+bool FileExists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
 
 AppPaths ResolveAppPaths(std::string_view executablePath) {
   return {ApplicationName(executablePath),
           ChooseSettingsPath(executablePath, FolderWritable, EnvironmentValue("XDG_CONFIG_HOME"),
                              EnvironmentValue("HOME")),
-          HelpFilePath(executablePath)};
+          ChooseHelpPath(executablePath, FileExists)};
 }
 
 }  // namespace vorna

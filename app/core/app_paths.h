@@ -5,11 +5,15 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorna {
 
 inline constexpr std::string_view SETTINGS_EXTENSION = ".ini";
 inline constexpr std::string_view HELP_FILE_NAME = "VORNAHLP.html";
+// Where an installation keeps its documents, below its prefix: a system
+// install cannot put them beside the executable in bin/.
+inline constexpr std::string_view INSTALLED_DATA_FOLDER = "share/vorna";
 // Folder under the user's configuration folder that holds the settings of
 // an installed copy.
 inline constexpr std::string_view USER_CONFIG_FOLDER = "vorna";
@@ -58,8 +62,24 @@ std::string ChooseSettingsPath(std::string_view executablePath,
 // VORNAHLP.html in the executable's folder, whatever the executable is called.
 std::string HelpFilePath(std::string_view executablePath);
 
+// The places the help file is looked for, in order: beside the executable
+// (an unpacked copy, the build tree), then <prefix>/share/vorna where
+// <prefix> is the folder above the executable's (bin/vorna in an
+// installation). Both follow the executable, so an installation that was
+// moved, such as a package unpacked into another root, finds its own help.
+// A bare file name has no folder above it and gives only the first.
+std::vector<std::string> HelpFileCandidates(std::string_view executablePath);
+
+// The first candidate that exists; beside the executable when none does, so
+// that Help then shows nothing, as with a missing file beside it.
+std::string ChooseHelpPath(std::string_view executablePath,
+                           const std::function<bool(const std::string& path)>& fileExists);
+
 // Whether this process may create files in `folder`.
 bool FolderWritable(const std::string& folder);
+
+// Whether `path` names a regular file (following links).
+bool FileExists(const std::string& path);
 
 // All three for the running executable, looking at the file system and the
 // environment (XDG_CONFIG_HOME, HOME).

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -46,6 +48,72 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"/vorna", "vorna", "/vorna.ini", "/VORNAHLP.html"},
         PathCase{"/usr/local/bin/vorna", "vorna", "/usr/local/bin/vorna.ini",
                  "/usr/local/bin/VORNAHLP.html"}));
+
+struct HelpCandidatesCase {
+  const char* executable;
+  std::vector<std::string> candidates;
+};
+
+void PrintTo(const HelpCandidatesCase& c, std::ostream* os) { *os << c.executable; }
+
+class HelpFileCandidatesTest : public ::testing::TestWithParam<HelpCandidatesCase> {};
+
+TEST_P(HelpFileCandidatesTest, BesideTheExecutableThenTheDataFolderAboveIt) {
+  EXPECT_EQ(HelpFileCandidates(GetParam().executable), GetParam().candidates);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HelpFileCandidatesTest,
+    ::testing::Values(
+        HelpCandidatesCase{"/usr/bin/vorna", {"/usr/bin/VORNAHLP.html", "/usr/share/vorna/VORNAHLP.html"}},
+        // A package unpacked into another root finds its own help.
+        HelpCandidatesCase{"/tmp/root/usr/bin/other.exe",
+                           {"/tmp/root/usr/bin/VORNAHLP.html", "/tmp/root/usr/share/vorna/VORNAHLP.html"}},
+        HelpCandidatesCase{"/opt/my.tools/vorna", {"/opt/my.tools/VORNAHLP.html", "/opt/share/vorna/VORNAHLP.html"}},
+        // Above the root folder is the root folder.
+        HelpCandidatesCase{"/vorna", {"/VORNAHLP.html", "/share/vorna/VORNAHLP.html"}},
+        HelpCandidatesCase{"bin/vorna", {"bin/VORNAHLP.html", "share/vorna/VORNAHLP.html"}},
+        HelpCandidatesCase{"vorna", {"VORNAHLP.html"}}));
+
+struct HelpChoiceCase {
+  const char* name;
+  std::vector<std::string> existing;
+  const char* chosen;
+  std::vector<std::string> asked;
+};
+
+void PrintTo(const HelpChoiceCase& c, std::ostream* os) { *os << c.name; }
+
+class ChooseHelpPathTest : public ::testing::TestWithParam<HelpChoiceCase> {};
+
+TEST_P(ChooseHelpPathTest, TakesTheFirstThatExists) {
+  const HelpChoiceCase& c = GetParam();
+  std::vector<std::string> asked;
+  const auto exists = [&](const std::string& path) {
+    asked.push_back(path);
+    return std::find(c.existing.begin(), c.existing.end(), path) != c.existing.end();
+  };
+  EXPECT_EQ(ChooseHelpPath("/usr/bin/vorna", exists), c.chosen);
+  EXPECT_EQ(asked, c.asked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ChooseHelpPathTest,
+    ::testing::Values(
+        HelpChoiceCase{"both",
+                       {"/usr/bin/VORNAHLP.html", "/usr/share/vorna/VORNAHLP.html"},
+                       "/usr/bin/VORNAHLP.html",
+                       {"/usr/bin/VORNAHLP.html"}},
+        HelpChoiceCase{"installed_only",
+                       {"/usr/share/vorna/VORNAHLP.html"},
+                       "/usr/share/vorna/VORNAHLP.html",
+                       {"/usr/bin/VORNAHLP.html", "/usr/share/vorna/VORNAHLP.html"}},
+        // Nowhere: the place beside the executable, where Help finds nothing.
+        HelpChoiceCase{"none",
+                       {},
+                       "/usr/bin/VORNAHLP.html",
+                       {"/usr/bin/VORNAHLP.html", "/usr/share/vorna/VORNAHLP.html"}}),
+    [](const ::testing::TestParamInfo<HelpChoiceCase>& info) { return std::string(info.param.name); });
 
 TEST(FolderOfTest, KeepsTheRootAndDropsTheSeparator) {
   EXPECT_EQ(FolderOf("/usr/bin/vorna"), "/usr/bin");
@@ -102,6 +170,30 @@ TEST(FolderWritableTest, TellsFoldersThatTakeFiles) {
   EXPECT_TRUE(FolderWritable(folder.path().string()));
   EXPECT_FALSE(FolderWritable(folder.File("plain/below")));
   EXPECT_FALSE(FolderWritable(folder.File("missing")));
+}
+
+TEST(FileExistsTest, OnlyRegularFilesCount) {
+  const test::TempFolder folder;
+  std::ofstream(folder.File("plain")) << "x";
+  EXPECT_TRUE(FileExists(folder.File("plain")));
+  EXPECT_FALSE(FileExists(folder.path().string()));
+  EXPECT_FALSE(FileExists(folder.File("missing")));
+  EXPECT_FALSE(FileExists(folder.File("plain/below")));
+}
+
+TEST(ResolveAppPathsTest, FindsTheHelpOfAnInstallationBelowAnyRoot) {
+  const test::TempFolder root;
+  std::filesystem::create_directories(root.File("usr/bin"));
+  std::filesystem::create_directories(root.File("usr/share/vorna"));
+  const std::string executable = root.File("usr/bin/vorna");
+  EXPECT_EQ(ResolveAppPaths(executable).helpPath, root.File("usr/bin/VORNAHLP.html"));
+
+  std::ofstream(root.File("usr/share/vorna/VORNAHLP.html")) << "<html></html>";
+  EXPECT_EQ(ResolveAppPaths(executable).helpPath, root.File("usr/share/vorna/VORNAHLP.html"));
+
+  // A copy beside the executable wins over the installed one.
+  std::ofstream(root.File("usr/bin/VORNAHLP.html")) << "<html></html>";
+  EXPECT_EQ(ResolveAppPaths(executable).helpPath, root.File("usr/bin/VORNAHLP.html"));
 }
 
 TEST(ResolveAppPathsTest, UsesTheEnvironmentOnlyForAReadOnlyFolder) {
