@@ -19,6 +19,7 @@
 #include "app/artwork.h"
 #include "app/core/settings_file.h"
 #include "app/dialog_units.h"
+#include "link/system_transport.h"
 
 namespace vorna {
 namespace {
@@ -74,6 +75,9 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       paths_(std::move(paths)),
       messages_(*this, QFile::decodeName(QByteArray::fromStdString(paths_.applicationName))),
+      systemTransport_(MakeSystemTransport()),
+      transport_(systemTransport_.get()),
+      resolver_(LookUpSystemPort),
       menuBar_(new QMenuBar(this)) {
   setWindowTitle(tr("FM Transmitter Setting"));
   setWindowIcon(ApplicationIcon());
@@ -117,6 +121,11 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
 MainWindow::~MainWindow() {
   qApp->removeEventFilter(this);
   WriteSettings();
+}
+
+void MainWindow::UseTransport(Transport& transport, PortResolver resolver) {
+  transport_ = &transport;
+  resolver_ = std::move(resolver);
 }
 
 void MainWindow::BuildMenu() {

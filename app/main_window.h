@@ -6,14 +6,14 @@
 
 #include <QDialog>
 
-#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/core/app_paths.h"
+#include "app/core/commands.h"
 #include "app/message_box.h"
-#include "model/quick_settings.h"
-#include "model/register_snapshot.h"
-#include "model/transmitter_fields.h"
+#include "link/port_names.h"
+#include "link/transport.h"
 
 class QAction;
 class QEvent;
@@ -32,13 +32,7 @@ inline constexpr int ID_HELP = 32775;
 inline constexpr int ID_ABOUT = 32776;
 
 // What the commands share, owned by the main window.
-struct CommandState {
-  QuickSettings quick;
-  std::int32_t portNumber = DEFAULT_PORT_NUMBER;
-  RegisterSnapshot snapshot;
-  TransmitterFields fields;
-  std::string hexFilePath;
-};
+using CommandState = SessionState;
 
 class MainWindow final : public QDialog {
   Q_OBJECT
@@ -52,6 +46,11 @@ class MainWindow final : public QDialog {
 
   // Error reports of the commands: modal boxes owned by this window.
   MessageSink& messages() { return messages_; }
+
+  // The commands reach the board through `transport`, with `resolver`
+  // mapping port numbers to devices; by default the system's serial ports.
+  // `transport` must outlive the window.
+  void UseTransport(Transport& transport, PortResolver resolver);
 
   // Replaces the whole status pane text; lines are separated by "\r\n".
   void SetStatusText(const std::string& text);
@@ -90,6 +89,9 @@ class MainWindow final : public QDialog {
   AppPaths paths_;
   CommandState state_;
   MessageBoxSink messages_;
+  std::unique_ptr<Transport> systemTransport_;
+  Transport* transport_;
+  PortResolver resolver_;
   QMenuBar* menuBar_;
   QPushButton* closeButton_;
   QPushButton* cancelButton_;

@@ -5,6 +5,7 @@
 // a temporary folder, never beside this tool.
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -17,6 +18,10 @@
 #include "app/core/app_paths.h"
 #include "app/main_window.h"
 #include "app/splash_dialog.h"
+#include "dialogs/advanced_setting_dialog.h"
+#include "dialogs/com_port_dialog.h"
+#include "dialogs/download_dialog.h"
+#include "dialogs/quick_setting_dialog.h"
 #include "model/quick_settings.h"
 #include "model/transmitter_fields.h"
 
@@ -64,6 +69,32 @@ const Shot SHOTS[] = {
      [](vorna::MainWindow& window, const auto& render) {
        vorna::AboutDialog about(window, window.applicationName());
        render(about);
+     }},
+    {"quick-setting.png",
+     [](vorna::MainWindow& window, const auto& render) {
+       vorna::QuickSettingDialog quick(window, SampleQuickSettings());
+       render(quick);
+     }},
+    {"advanced-setting-pe.png",
+     [](vorna::MainWindow& window, const auto& render) {
+       vorna::AdvancedSettingDialog advanced(window, vorna::DefaultFields());
+       render(advanced);
+     }},
+    {"advanced-setting-p.png",
+     [](vorna::MainWindow& window, const auto& render) {
+       vorna::AdvancedSettingDialog advanced(window, vorna::DefaultFields());
+       advanced.fieldList().setCurrentIndex(vorna::FIELD_P);
+       render(advanced);
+     }},
+    {"com-port.png",
+     [](vorna::MainWindow& window, const auto& render) {
+       vorna::ComPortDialog comPort(window, QStringLiteral("3"));
+       render(comPort);
+     }},
+    {"download.png",
+     [](vorna::MainWindow& window, const auto& render) {
+       vorna::DownloadDialog download(window, QStringLiteral("/home/user/projects/blink/blink.hex"));
+       render(download);
      }},
 };
 

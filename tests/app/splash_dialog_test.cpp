@@ -57,12 +57,11 @@ TEST_P(SplashKeyTest, EndsAtOnce) {
   EXPECT_FALSE(watchdog.fired());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, SplashKeyTest,
-    ::testing::Values(KeyCase{"Return", Qt::Key_Return, Qt::NoModifier, QDialog::Accepted},
-                      KeyCase{"KeypadEnter", Qt::Key_Enter, Qt::KeypadModifier, QDialog::Accepted},
-                      KeyCase{"Escape", Qt::Key_Escape, Qt::NoModifier, QDialog::Rejected}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Keys, SplashKeyTest,
+                         ::testing::Values(KeyCase{"Return", Qt::Key_Return, Qt::NoModifier, QDialog::Accepted},
+                                           KeyCase{"KeypadEnter", Qt::Key_Enter, Qt::KeypadModifier, QDialog::Accepted},
+                                           KeyCase{"Escape", Qt::Key_Escape, Qt::NoModifier, QDialog::Rejected}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SplashDialogTest, OtherKeysDoNotEndIt) {
   ModalWatchdog watchdog;

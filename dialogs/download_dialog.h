@@ -1,0 +1,67 @@
+#pragma once
+// The Download dialog: the path of the hex file to send, typed or chosen
+// with the "..." button.
+
+#include <QString>
+#include "dialogs/command_dialog.h"
+
+#include <functional>
+#include <optional>
+
+class QFileDialog;
+class QLineEdit;
+class QPushButton;
+
+namespace vorna {
+
+// The two entries of the file chooser's type list, the first selected when
+// it opens. Each names its patterns twice: the text the user reads, then the
+// patterns that match, in both cases for case-sensitive file systems.
+inline constexpr char HEX_FILE_FILTER[] = "Hex File (*.hxf;*.hex) (*.hxf *.hex *.HXF *.HEX)";
+inline constexpr char ALL_FILES_FILTER[] = "All Files (*)";
+// Appended to a typed name without an extension.
+inline constexpr char HEX_FILE_SUFFIX[] = "hex";
+
+// Asks the user for a hex file; the chosen file's full path, or nullopt
+// when the choice was cancelled. `owner` is the Download dialog.
+using HexFileChooser = std::function<std::optional<QString>(QWidget& owner)>;
+
+// Sets up `chooser` as the hex file chooser: open, not save; the two
+// entries above with the first selected; the default suffix.
+void SetUpHexFileDialog(QFileDialog& chooser);
+
+// The chooser of the desktop application: a QFileDialog set up as above.
+std::optional<QString> ChooseHexFile(QWidget& owner);
+
+class DownloadDialog final : public CommandDialog {
+  Q_OBJECT
+
+ public:
+  // Opens with `pathText` in the file name box.
+  DownloadDialog(QWidget& owner, const QString& pathText, HexFileChooser chooser = ChooseHexFile);
+
+  // The file name box's whole text as OK left it, possibly empty.
+  const QString& pathText() const { return pathText_; }
+
+  // The "..." button: a chosen file's full path replaces the box's text, a
+  // cancelled choice keeps it.
+  void BrowseForHexFile();
+
+  QLineEdit& pathBox() const { return *pathBox_; }
+  QPushButton& browseButton() const { return *browseButton_; }
+  QPushButton& okButton() const { return *okButton_; }
+  QPushButton& cancelButton() const { return *cancelButton_; }
+
+ public slots:
+  void accept() override;
+
+ private:
+  QString pathText_;
+  HexFileChooser chooser_;
+  QLineEdit* pathBox_;
+  QPushButton* browseButton_;
+  QPushButton* okButton_;
+  QPushButton* cancelButton_;
+};
+
+}  // namespace vorna

@@ -1,0 +1,125 @@
+#include "dialogs/quick_setting_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "dialogs/dialog_controls.h"
+
+namespace vorna {
+namespace {
+
+constexpr int DIALOG_WIDTH_DLU = 143;
+constexpr int DIALOG_HEIGHT_DLU = 219;
+
+constexpr DluRect FREQUENCY_LABEL_RECT{14, 9, 56, 8};
+constexpr DluRect MHZ_LIST_RECT{14, 22, 34, 47};
+constexpr DluRect DIGIT_LIST_RECT{61, 22, 34, 45};
+constexpr DluRect POWER_LIST_RECT{14, 54, 34, 44};
+constexpr DluRect AUDIO_LEVEL_LIST_RECT{14, 86, 34, 43};
+constexpr DluRect PRE_EMPHASIS_LIST_RECT{14, 116, 34, 43};
+constexpr DluRect TIME_CONSTANT_LIST_RECT{14, 146, 34, 42};
+constexpr DluRect OK_RECT{25, 198, 36, 14};
+constexpr DluRect CANCEL_RECT{78, 198, 36, 14};
+constexpr DluRect POINT_RECT{52, 26, 8, 8};
+constexpr DluRect MHZ_UNIT_RECT{98, 26, 22, 8};
+constexpr DluRect POWER_LABEL_RECT{14, 42, 40, 8};
+constexpr DluRect POWER_UNIT_RECT{52, 58, 20, 8};
+constexpr DluRect AUDIO_LEVEL_LABEL_RECT{14, 74, 52, 8};
+constexpr DluRect AUDIO_LEVEL_UNIT_RECT{52, 90, 35, 8};
+constexpr DluRect PRE_EMPHASIS_LABEL_RECT{14, 105, 54, 8};
+constexpr DluRect TIME_CONSTANT_LABEL_RECT{14, 134, 87, 8};
+constexpr DluRect TIME_CONSTANT_UNIT_RECT{52, 150, 29, 8};
+constexpr DluRect STORE_DEFAULT_RECT{14, 169, 90, 10};
+
+// The items of a list are the display table of its index.
+template <typename T, std::size_t N>
+std::vector<std::string> Items(const T (&table)[N]) {
+  std::vector<std::string> items;
+  for (const T& value : table) {
+    if constexpr (std::is_arithmetic_v<T>) {
+      items.push_back(std::to_string(value));
+    } else {
+      items.emplace_back(value);
+    }
+  }
+  return items;
+}
+
+QComboBox* AddDropDown(QWidget& parent, const DialogUnits& units, const DluRect& rect) {
+  auto* list = new QComboBox(&parent);
+  PlaceDropDown(*list, units, rect);
+  return list;
+}
+
+}  // namespace
+
+QuickSettingDialog::QuickSettingDialog(QWidget& owner, const QuickSettings& fromBoard)
+    : CommandDialog(owner, tr("Quick Setting"), DIALOG_WIDTH_DLU, DIALOG_HEIGHT_DLU, true), settings_(fromBoard) {
+  const DialogUnits& units = this->units();
+
+  // Created in template order, which is the tab order.
+  AddStaticText(*this, units, tr("Transmission Freq."), FREQUENCY_LABEL_RECT);
+  mhzList_ = AddDropDown(*this, units, MHZ_LIST_RECT);
+  digitList_ = AddDropDown(*this, units, DIGIT_LIST_RECT);
+  powerList_ = AddDropDown(*this, units, POWER_LIST_RECT);
+  audioLevelList_ = AddDropDown(*this, units, AUDIO_LEVEL_LIST_RECT);
+  preEmphasisList_ = AddDropDown(*this, units, PRE_EMPHASIS_LIST_RECT);
+  timeConstantList_ = AddDropDown(*this, units, TIME_CONSTANT_LIST_RECT);
+  okButton_ = new QPushButton(tr("OK"), this);
+  okButton_->setDefault(true);
+  Place(*okButton_, units, OK_RECT);
+  cancelButton_ = new QPushButton(tr("Cancel"), this);
+  Place(*cancelButton_, units, CANCEL_RECT);
+  AddStaticText(*this, units, QStringLiteral("."), POINT_RECT);
+  AddStaticText(*this, units, tr("MHz"), MHZ_UNIT_RECT);
+  AddStaticText(*this, units, tr("Output Power"), POWER_LABEL_RECT);
+  AddStaticText(*this, units, tr("mW"), POWER_UNIT_RECT);
+  AddStaticText(*this, units, tr("Audio Input Level"), AUDIO_LEVEL_LABEL_RECT);
+  AddStaticText(*this, units, tr("mVrms"), AUDIO_LEVEL_UNIT_RECT);
+  AddStaticText(*this, units, tr("Pre-emphasis"), PRE_EMPHASIS_LABEL_RECT);
+  AddStaticText(*this, units, tr("Pre-emphasis Time Constant"), TIME_CONSTANT_LABEL_RECT);
+  AddStaticText(*this, units, tr("uSec"), TIME_CONSTANT_UNIT_RECT);
+  storeDefaultBox_ = AddCheckBox(*this, units, tr("Set as default values"), STORE_DEFAULT_RECT);
+
+  lists_ = InitialFrequencyLists(settings_.frequency);
+  LoadList(*mhzList_, MhzItems(), lists_.mhzSelection);
+  LoadList(*digitList_, lists_.digitItems, lists_.digitSelection);
+  LoadList(*powerList_, Items(OUTPUT_POWER_MW), settings_.powerIndex);
+  LoadList(*audioLevelList_, Items(AUDIO_LEVEL_MVRMS), settings_.audioLevelIndex);
+  LoadList(*preEmphasisList_, Items(PRE_EMPHASIS_TEXT), settings_.preEmphasisIndex);
+  LoadList(*timeConstantList_, Items(TIME_CONSTANT_US), settings_.timeConstantIndex);
+  // Storing as the board's defaults is asked for afresh every time.
+  storeDefaultBox_->setChecked(false);
+
+  connect(mhzList_, &QComboBox::currentIndexChanged, this, &QuickSettingDialog::MhzSelected);
+  connect(okButton_, &QPushButton::clicked, this, &QuickSettingDialog::accept);
+  connect(cancelButton_, &QPushButton::clicked, this, &QuickSettingDialog::reject);
+  mhzList_->setFocus();
+}
+
+void QuickSettingDialog::MhzSelected(int index) {
+  if (index < 0) return;
+  // The user may have picked another tenth since the lists were last loaded.
+  lists_.digitSelection = digitList_->currentIndex();
+  SelectMhz(lists_, index);
+  LoadList(*digitList_, lists_.digitItems, lists_.digitSelection);
+}
+
+void QuickSettingDialog::accept() {
+  lists_.mhzSelection = mhzList_->currentIndex();
+  lists_.digitSelection = digitList_->currentIndex();
+  settings_.frequency = FrequencyFromLists(lists_);
+  settings_.powerIndex = powerList_->currentIndex();
+  settings_.audioLevelIndex = audioLevelList_->currentIndex();
+  settings_.preEmphasisIndex = preEmphasisList_->currentIndex();
+  settings_.timeConstantIndex = timeConstantList_->currentIndex();
+  settings_.storeAsDefault = storeDefaultBox_->isChecked();
+  QDialog::accept();
+}
+
+}  // namespace vorna

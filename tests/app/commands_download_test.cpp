@@ -1,0 +1,206 @@
+// The "Download" menu item against the fake board: the dialog as the source
+// of the path, the path kept on OK, and the status pane at the end.
+
+#include <gtest/gtest.h>
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "command_fixture.h"
+#include "dialog_checks.h"
+#include "dialogs/download_dialog.h"
+
+namespace vorna::test {
+namespace {
+
+// One Intel HEX data record.
+std::string DataRecord(std::uint16_t address, const Bytes& data) {
+  unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFF);
+  char text[8];
+  std::snprintf(text, sizeof text, ":%02X%04X", static_cast<unsigned>(data.size()), address);
+  std::string record = std::string(text) + "00";
+  for (const std::uint8_t byte : data) {
+    std::snprintf(text, sizeof text, "%02X", byte);
+    record += text;
+    sum += byte;
+  }
+  std::snprintf(text, sizeof text, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
+  return record + text;
+}
+
+constexpr char END_RECORD[] = ":00000001FF\n";
+
+class DownloadCommandTest : public CommandTest {
+ protected:
+  std::string WriteHexFile(const std::string& name, const std::string& records) const {
+    const std::string path = folder.File(name);
+    std::ofstream(path) << records << END_RECORD;
+    return path;
+  }
+
+  // Runs the menu item; `answer` handles the dialog.
+  int RunDownload(const std::function<void(DownloadDialog&)>& answer) {
+    DialogAnswerer<DownloadDialog> answerer([this, answer](DownloadDialog& dialog) {
+      pathAtOpening = dialog.pathBox().text().toStdString();
+      answer(dialog);
+    });
+    window.action(ID_DOWNLOAD)->trigger();
+    busyWhileDialog = answerer.busyWhileShown;
+    return answerer.shown;
+  }
+
+  // Types `path` into the dialog and presses OK.
+  int RunWithPath(const std::string& path) {
+    return RunDownload([path](DownloadDialog& d) {
+      d.pathBox().clear();
+      QTest::keyClicks(&d.pathBox(), QString::fromStdString(path));
+      QTest::mouseClick(&d.okButton(), Qt::LeftButton);
+    });
+  }
+
+  std::string pathAtOpening;
+  bool busyWhileDialog = false;
+};
+
+TEST_F(DownloadCommandTest, OpensWithTheWindowsPath) {
+  window.state().hexFilePath = "/work/last.hex";
+  RunDownload([this](DownloadDialog& d) {
+    EXPECT_EQ(d.parentWidget(), &window);
+    EXPECT_EQ(d.focusWidget(), &d.pathBox());
+    d.reject();
+  });
+  EXPECT_EQ(pathAtOpening, "/work/last.hex");
+}
+
+TEST_F(DownloadCommandTest, SendsTheWindowAndReportsSuccessAtTheEnd) {
+  Bytes data(65);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i);
+  const std::string path = WriteHexFile("prog.hex", DataRecord(0x2000, Bytes(data.begin(), data.begin() + 32)) +
+                                                        DataRecord(0x2020, Bytes(data.begin() + 32, data.end())));
+  window.SetStatusText("before");
+  EXPECT_EQ(RunWithPath(path), 1);
+  EXPECT_EQ(window.state().hexFilePath, path);
+  // 0x2000 to 0x204F: the 65 bytes, then 0xFF up to the top address.
+  Bytes expected = data;
+  expected.resize(80, 0xFF);
+  EXPECT_EQ(board.program, expected);
+  ASSERT_FALSE(board.writes.empty());
+  EXPECT_EQ(board.writes[0], (Bytes{0xAA, 0x03, 0x04, 80, 0}));
+  EXPECT_EQ(board.writes.size(), 3u);
+  EXPECT_EQ(statusAtOpen, Strings{"before"});
+  EXPECT_EQ(window.StatusText(), "Download success");
+  EXPECT_EQ(busyAtOpen, std::vector<bool>{true});
+  EXPECT_FALSE(busyWhileDialog);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_FALSE(board.IsOpen());
+}
+
+TEST_F(DownloadCommandTest, CancelReadsNothingAndChangesNothing) {
+  window.state().hexFilePath = "/work/last.hex";
+  window.SetStatusText("before");
+  for (const auto& cancel : std::vector<std::function<void(DownloadDialog&)>>{
+           [](DownloadDialog& d) { QTest::mouseClick(&d.cancelButton(), Qt::LeftButton); },
+           [](DownloadDialog& d) { QTest::keyClick(&d.pathBox(), Qt::Key_Escape); }}) {
+    RunDownload([&cancel](DownloadDialog& d) {
+      d.pathBox().setText(QStringLiteral("/work/other.hex"));
+      cancel(d);
+    });
+  }
+  EXPECT_EQ(window.state().hexFilePath, "/work/last.hex");
+  EXPECT_EQ(window.StatusText(), "before");
+  EXPECT_TRUE(statusAtOpen.empty());
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(DownloadCommandTest, EmptyPathIsKeptAndReportedByTheReader) {
+  window.state().hexFilePath = "/work/last.hex";
+  RunWithPath("");
+  EXPECT_EQ(boxes, Strings{"select hex file."});
+  EXPECT_EQ(captions, Strings{"VORNA"});
+  EXPECT_EQ(window.StatusText(), "Hex file is invalid");
+  EXPECT_EQ(window.state().hexFilePath, "");
+  EXPECT_TRUE(statusAtOpen.empty());
+  EXPECT_FALSE(busyAtBox);
+}
+
+TEST_F(DownloadCommandTest, MissingFileIsKeptAndReportedByTheReader) {
+  const std::string path = folder.File("missing.hex");
+  RunWithPath(path);
+  EXPECT_EQ(boxes, Strings{"file open error."});
+  EXPECT_EQ(window.StatusText(), "Hex file is invalid");
+  EXPECT_EQ(window.state().hexFilePath, path);
+  EXPECT_TRUE(statusAtOpen.empty());
+}
+
+TEST_F(DownloadCommandTest, ImageOutsideTheWindowOpensNoPort) {
+  for (const std::uint16_t address : {0x1000, 0x4000}) {
+    RunWithPath(WriteHexFile("outside.hex", DataRecord(address, {1, 2, 3, 4})));
+    EXPECT_EQ(window.StatusText(), "Hex file is invalid") << address;
+  }
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(statusAtOpen.empty());
+}
+
+TEST_F(DownloadCommandTest, PortThatCannotBeOpenedEmptiesTheStatus) {
+  board.refusedDevices = {"/dev/fake1"};
+  window.SetStatusText("before");
+  RunWithPath(WriteHexFile("prog.hex", DataRecord(0x2000, {1, 2, 3})));
+  EXPECT_EQ(boxes, Strings{"Can not open COM1"});
+  EXPECT_EQ(window.StatusText(), "");
+  EXPECT_FALSE(busyAtBox);
+}
+
+TEST_F(DownloadCommandTest, RefusedChunkEndsWithFailure) {
+  board.refuseChunk = 2;
+  RunWithPath(WriteHexFile("prog.hex", DataRecord(0x2000, {1}) + DataRecord(0x20F0, {2})));
+  EXPECT_EQ(window.StatusText(), "Download failure");
+  // The start and two of the four chunks; nothing after the refused one.
+  EXPECT_EQ(board.writes.size(), 3u);
+  EXPECT_FALSE(board.IsOpen());
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(DownloadCommandTest, FileChosenWithTheBrowseButtonIsDownloaded) {
+  const std::string path = WriteHexFile("chosen.hex", DataRecord(0x2000, {9, 8, 7}));
+  RunDownload([&path](DownloadDialog& d) {
+    WhenModalOpens([&path](QWidget& modal) {
+      auto* chooser = qobject_cast<QFileDialog*>(&modal);
+      ASSERT_NE(chooser, nullptr);
+      chooser->selectFile(QString::fromStdString(path));
+      static_cast<QDialog*>(chooser)->accept();
+    });
+    QTest::mouseClick(&d.browseButton(), Qt::LeftButton);
+    EXPECT_EQ(d.pathBox().text().toStdString(), path);
+    QTest::mouseClick(&d.okButton(), Qt::LeftButton);
+  });
+  EXPECT_EQ(window.state().hexFilePath, path);
+  EXPECT_EQ(window.StatusText(), "Download success");
+  EXPECT_EQ(board.program.size(), 16u);
+}
+
+TEST_F(DownloadCommandTest, AcceptedPathReachesTheSettingsFileWhenTheWindowCloses) {
+  const AppPaths paths{"VORNA", folder.File("other.ini"), folder.File("VORNAHLP.html")};
+  {
+    MainWindow other(paths);
+    other.UseTransport(board, [](int) { return PortLookup{{}, "none"}; });
+    other.show();
+    DialogAnswerer<DownloadDialog> answerer([](DownloadDialog& d) {
+      d.pathBox().setText(QStringLiteral("/nowhere/prog.hex"));
+      QTest::mouseClick(&d.okButton(), Qt::LeftButton);
+    });
+    other.RunCommand(ID_DOWNLOAD);
+  }
+  MainWindow reopened(paths);
+  EXPECT_EQ(reopened.state().hexFilePath, "/nowhere/prog.hex");
+}
+
+}  // namespace
+}  // namespace vorna::test
