@@ -29,7 +29,7 @@ constexpr char kSRecordStart = 'S';
 // What one read hands out at most, as fgets into the line buffer does.
 constexpr std::size_t kMaxPieceLength = HEX_LINE_BUFFER_SIZE - 1;
 // Raw bytes asked of the stream per read.
-constexpr std::size_t kReadChunkSize = 64 * 1024;
+constexpr std::size_t kReadChunkSize = std::size_t{64} * 1024;
 // The image always ends on the last address of a 16-byte line.
 constexpr std::uint32_t kImageLineMask = 0xF;
 

@@ -184,6 +184,9 @@ std::string FormatRegisterDump(const TransmitterFields& f) {
   return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
 }
 
-std::string_view HelpText(std::size_t index) { return index < HELP_TEXTS.size() ? HELP_TEXTS[index] : ""; }
+std::string_view HelpText(std::size_t index) {
+  if (index >= HELP_TEXTS.size()) return {};
+  return HELP_TEXTS[index];
+}
 
 }  // namespace vorna

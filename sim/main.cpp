@@ -227,10 +227,12 @@ int BoardRunner::Run(const sigset_t& waitMask) {
       if (outgoing_.empty() && !hangUpWhenSent_) Queue(BABBLE_BYTES, now, Clock::duration::zero());
       nextBabble_ = now + std::chrono::milliseconds(BABBLE_INTERVAL_MS);
     }
-    // The log has every line of a request before its reply can arrive.
+    // The log has every line of a request, and the state or program file
+    // its command produced, before its reply can arrive: a host that reads
+    // the reply may look at them at once.
     log_.Flush();
-    const bool keepServing = SendDue(Clock::now());
     WriteFiles();
+    const bool keepServing = SendDue(Clock::now());
     if (!keepServing) {
       HangUp();
       return 0;

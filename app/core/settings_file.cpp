@@ -93,25 +93,34 @@ struct ProfileText {
   bool hasBom = false;
 };
 
-ProfileText SplitLines(std::string content) {
-  ProfileText text;
-  std::string_view rest = content;
-  if (rest.substr(0, UTF8_BOM.size()) == UTF8_BOM) {
-    text.hasBom = true;
-    rest.remove_prefix(UTF8_BOM.size());
-  }
-  const std::size_t firstBreak = rest.find('\n');
-  if (firstBreak != std::string_view::npos) {
-    text.lineEnd = (firstBreak > 0 && rest[firstBreak - 1] == '\r') ? "\r\n" : "\n";
-  }
+// The lines of `rest` (after any byte-order mark) without their line ends,
+// pointing into it.
+std::vector<std::string_view> LineViews(std::string_view rest) {
+  std::vector<std::string_view> lines;
   while (!rest.empty()) {
     const std::size_t end = rest.find('\n');
     std::string_view line = rest.substr(0, end);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    text.lines.emplace_back(line);
+    lines.push_back(line);
     if (end == std::string_view::npos) break;
     rest.remove_prefix(end + 1);
   }
+  return lines;
+}
+
+std::string_view SkipBom(std::string_view content) {
+  return content.substr(0, UTF8_BOM.size()) == UTF8_BOM ? content.substr(UTF8_BOM.size()) : content;
+}
+
+ProfileText SplitLines(std::string_view content) {
+  ProfileText text;
+  const std::string_view rest = SkipBom(content);
+  text.hasBom = rest.size() != content.size();
+  const std::size_t firstBreak = rest.find('\n');
+  if (firstBreak != std::string_view::npos) {
+    text.lineEnd = (firstBreak > 0 && rest[firstBreak - 1] == '\r') ? "\r\n" : "\n";
+  }
+  for (const std::string_view line : LineViews(rest)) text.lines.emplace_back(line);
   return text;
 }
 
@@ -125,8 +134,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 // Index of the line holding `key` in a section named `section`: the first in
 // file order.
-std::optional<std::size_t> FindKeyLine(const std::vector<std::string>& lines,
-                                       std::string_view section, std::string_view key) {
+template <typename Line>
+std::optional<std::size_t> FindKeyLine(const std::vector<Line>& lines, std::string_view section,
+                                       std::string_view key) {
   bool inSection = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const ParsedLine parsed = ParseLine(lines[i]);
@@ -141,12 +151,14 @@ std::optional<std::size_t> FindKeyLine(const std::vector<std::string>& lines,
 
 std::optional<std::string> LookUp(const std::string& path, std::string_view section,
                                   std::string_view key) {
-  std::optional<std::string> content = ReadWholeFile(path);
+  const std::optional<std::string> content = ReadWholeFile(path);
   if (!content) return std::nullopt;
-  const ProfileText text = SplitLines(std::move(*content));
-  const std::optional<std::size_t> line = FindKeyLine(text.lines, section, key);
+  // Views into the content, not copies: a huge file costs little more than
+  // its own size.
+  const std::vector<std::string_view> lines = LineViews(SkipBom(*content));
+  const std::optional<std::size_t> line = FindKeyLine(lines, section, key);
   if (!line) return std::nullopt;
-  return std::string(UnquoteValue(ParseLine(text.lines[*line]).rawValue));
+  return std::string(UnquoteValue(ParseLine(lines[*line]).rawValue));
 }
 
 void SetKey(ProfileText& text, std::string_view section, const ProfileEntry& entry) {
@@ -337,7 +349,7 @@ bool WriteProfileStrings(const std::string& path, std::string_view section,
     if (fs::exists(path, error) || error) return false;
     content.emplace();
   }
-  ProfileText text = SplitLines(std::move(*content));
+  ProfileText text = SplitLines(*content);
   for (const ProfileEntry& entry : entries) SetKey(text, section, entry);
   return ReplaceFile(path, JoinLines(text));
 }

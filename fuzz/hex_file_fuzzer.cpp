@@ -1,0 +1,44 @@
+// The hex file reader on arbitrary file content, through LoadHexStream: the
+// code LoadHexFile runs once it has opened and measured the file.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "download/hex_file.h"
+#include "fuzz/fuzz_check.h"
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // fmemopen refuses an empty buffer; the stream then holds one byte that
+  // the length of 0 keeps the reader from taking.
+  std::vector<char> content(data, data + size);
+  if (content.empty()) content.push_back('\0');
+  const std::unique_ptr<std::FILE, FileCloser> stream(::fmemopen(content.data(), content.size(), "rb"));
+  FUZZ_CHECK(stream != nullptr, "fmemopen");
+
+  vorna::RecordingSink sink;
+  vorna::HexImage image;
+  const int result = vorna::LoadHexStream(stream.get(), static_cast<std::int64_t>(size), image, sink);
+  if (result == 0) {
+    FUZZ_CHECK(sink.entries.empty(), "a successful load reports nothing");
+    FUZZ_CHECK(image.bytes != nullptr, "a successful load gives an image");
+    FUZZ_CHECK(image.baseAddress == 0, "the image starts at address 0");
+    FUZZ_CHECK((image.topAddress & 0xF) == 0xF, "the image ends on a 16-byte line");
+    FUZZ_CHECK(image.topAddress < vorna::HEX_IMAGE_SIZE_LIMIT, "the image stays below the size limit");
+  } else {
+    FUZZ_CHECK(result == -1, "failure is -1");
+    FUZZ_CHECK(sink.entries.size() == 1, "a failed load reports exactly one message");
+    FUZZ_CHECK(sink.entries[0].text == "Memory allocation error.", "content only fails the allocation");
+    FUZZ_CHECK(image.bytes == nullptr && image.topAddress == 0, "a failed load leaves the image alone");
+  }
+  return 0;
+}

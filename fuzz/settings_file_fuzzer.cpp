@@ -1,0 +1,174 @@
+// The settings file on arbitrary content: read the two settings, write them
+// back, read again. The values survive the round trip, every other key reads
+// as before, and every line that holds neither setting is kept in order.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/core/settings_file.h"
+#include "fuzz/fuzz_check.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view SECTION = "SETTING";
+constexpr std::string_view KEY_COM = "COM";
+constexpr std::string_view KEY_FILE = "FILE";
+constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+constexpr int COM_DEFAULT = 1;
+// Other keys whose reading is compared before and after, at most.
+constexpr std::size_t MAX_PROBES = 32;
+
+// A folder of this process's own under TMPDIR; scripts/fuzz points that at
+// memory, so that the writer's fsync costs nothing.
+const fs::path& Folder() {
+  static const fs::path folder = [] {
+    std::string pattern = (fs::temp_directory_path() / "vorna-fuzz-settings-XXXXXX").string();
+    FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr, "mkdtemp");
+    std::atexit([] { fs::remove_all(Folder()); });
+    return fs::path(pattern);
+  }();
+  return folder;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path& path, std::string_view content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  FUZZ_CHECK(out.good(), "writing the input file");
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+// Lines split at LF; the CRs that end a line are line-end characters, which
+// the writer may unify.
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+// Whether `line` might be the line of a setting, whatever its section: the
+// writer may replace such a line.
+bool MayHoldSetting(std::string_view line) {
+  const std::string_view text = Trim(line);
+  if (text.empty() || text.front() == ';' || text.front() == '#' || text.front() == '[') return false;
+  const std::size_t equals = text.find('=');
+  if (equals == std::string_view::npos) return false;
+  const std::string_view key = Trim(text.substr(0, equals));
+  return SameIgnoringCase(key, KEY_COM) || SameIgnoringCase(key, KEY_FILE);
+}
+
+// Section and key names that the content seems to use: questions to ask the
+// reader before and after the write. Names need not be parsed exactly as
+// the reader parses them; the answers are compared, not predicted.
+std::vector<std::pair<std::string, std::string>> Probes(std::string_view content) {
+  std::vector<std::pair<std::string, std::string>> probes;
+  std::string section;
+  for (const std::string_view line : Lines(content)) {
+    if (probes.size() == MAX_PROBES) break;
+    const std::string_view text = Trim(line);
+    if (!text.empty() && text.front() == '[') {
+      section = std::string(Trim(text.substr(1, text.rfind(']') - 1)));
+      continue;
+    }
+    const std::size_t equals = text.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string key(Trim(text.substr(0, equals)));
+    if (SameIgnoringCase(section, SECTION) && (SameIgnoringCase(key, KEY_COM) || SameIgnoringCase(key, KEY_FILE)))
+      continue;
+    probes.emplace_back(section, key);
+  }
+  return probes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view content(reinterpret_cast<const char*>(data), size);
+  const std::string path = (Folder() / "vorna.ini").string();
+  WriteFile(path, content);
+
+  const int com = vorna::ReadProfileInt(path, SECTION, KEY_COM, COM_DEFAULT);
+  const std::string file = vorna::ReadProfileString(path, SECTION, KEY_FILE, "");
+  const auto probes = Probes(content);
+  std::vector<std::string> before;
+  for (const auto& [section, key] : probes)
+    before.push_back(vorna::ReadProfileString(path, section, key, "<absent>"));
+
+  const bool written =
+      vorna::WriteProfileStrings(path, SECTION, {{std::string(KEY_COM), std::to_string(com)},
+                                                 {std::string(KEY_FILE), file}});
+  const std::string after = ReadFile(path);
+  if (!written) {
+    // Only a value that holds a line break is refused; the file stays as it was.
+    FUZZ_CHECK(file.find_first_of("\r\n") != std::string::npos, "the write back is refused only for a line break");
+    FUZZ_CHECK(after == content, "a refused write leaves the file alone");
+    return 0;
+  }
+
+  FUZZ_CHECK(vorna::ReadProfileInt(path, SECTION, KEY_COM, COM_DEFAULT) == com, "COM survives the round trip");
+  FUZZ_CHECK(vorna::ReadProfileString(path, SECTION, KEY_FILE, "") == file, "FILE survives the round trip");
+  for (std::size_t i = 0; i < probes.size(); ++i) {
+    FUZZ_CHECK(vorna::ReadProfileString(path, probes[i].first, probes[i].second, "<absent>") == before[i],
+               "another key reads as before");
+  }
+
+  // The byte-order mark stays, and every old line that cannot be a setting's
+  // line is still there, in order.
+  const bool oldMark = content.starts_with(BYTE_ORDER_MARK);
+  FUZZ_CHECK(std::string_view(after).starts_with(BYTE_ORDER_MARK) == oldMark, "the byte-order mark is kept");
+  const std::size_t markLength = oldMark ? BYTE_ORDER_MARK.size() : 0;
+  const auto oldLines = Lines(content.substr(markLength));
+  const auto newLines = Lines(std::string_view(after).substr(markLength));
+  std::size_t next = 0;
+  for (const std::string_view line : oldLines) {
+    if (MayHoldSetting(line)) continue;
+    while (next < newLines.size() && newLines[next] != line) ++next;
+    FUZZ_CHECK(next < newLines.size(), "a line that holds no setting is kept in its place");
+    ++next;
+  }
+  FUZZ_CHECK(newLines.size() <= oldLines.size() + 4, "at most a blank line, a header and two keys are added");
+
+  // The rewrite leaves no temporary file behind.
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(Folder())) ++entries;
+  FUZZ_CHECK(entries == 1, "only the settings file remains in its folder");
+  return 0;
+}

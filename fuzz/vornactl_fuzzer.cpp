@@ -1,0 +1,106 @@
+// vornactl's argument handling in-process, on argument lists the fuzzer
+// makes (arguments separated by zero bytes), against an in-memory board
+// that answers as a working one does. The tool runs in a scratch folder of
+// its own, and arguments holding a '/' are not tried, so that "image -o"
+// writes nowhere else; the fuzzer's own paths are made absolute first.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/vornactl.h"
+#include "fuzz/fuzz_check.h"
+#include "support/fake_board.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t MAX_ARGUMENTS = 16;
+// A hex file the arguments can name.
+constexpr const char* SAMPLE_NAME = "blink.hex";
+
+constexpr std::string_view ARTIFACT_FLAG = "-artifact_prefix=";
+
+fs::path& Scratch() {
+  static fs::path folder;
+  return folder;
+}
+
+// The fuzzer's arguments with every corpus folder made absolute and the
+// place for crash reports fixed to the folder it was started in, since the
+// run moves to the scratch folder.
+std::vector<std::string>& FuzzerArguments() {
+  static std::vector<std::string> arguments;
+  return arguments;
+}
+std::vector<char*>& FuzzerArgv() {
+  static std::vector<char*> argv;
+  return argv;
+}
+
+// Removes whatever the run wrote ("image -o"), so that the folder does not
+// grow over millions of runs.
+void Sweep() {
+  for (const auto& entry : fs::directory_iterator(Scratch())) {
+    if (entry.path().filename() != SAMPLE_NAME) fs::remove_all(entry.path());
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  const fs::path started = fs::current_path();
+  auto& arguments = FuzzerArguments();
+  bool artifactPlace = false;
+  for (int i = 0; i < *argc; ++i) {
+    const std::string argument = (*argv)[i];
+    artifactPlace = artifactPlace || argument.starts_with(ARTIFACT_FLAG);
+    arguments.push_back(i > 0 && !argument.starts_with("-") ? fs::absolute(argument).string() : argument);
+  }
+  if (!artifactPlace) arguments.push_back(std::string(ARTIFACT_FLAG) + started.string() + "/");
+  for (auto& argument : arguments) FuzzerArgv().push_back(argument.data());
+  FuzzerArgv().push_back(nullptr);
+  *argc = static_cast<int>(arguments.size());
+  *argv = FuzzerArgv().data();
+
+  std::string pattern = (fs::temp_directory_path() / "vorna-fuzz-cli-XXXXXX").string();
+  FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr, "mkdtemp");
+  Scratch() = pattern;
+  fs::copy_file(VORNA_SAMPLE_HEX, Scratch() / SAMPLE_NAME);
+  fs::current_path(Scratch());
+  std::atexit([] { fs::remove_all(Scratch()); });
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  if (text.find('/') != std::string_view::npos) return -1;  // keep out of the corpus
+  std::vector<std::string> args;
+  for (std::size_t start = 0; start < text.size() && args.size() < MAX_ARGUMENTS;) {
+    const std::size_t end = std::min(text.find('\0', start), text.size());
+    args.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+
+  std::ostringstream out;
+  std::ostringstream err;
+  vorna::cli::Environment env{out, err, false, [] { return std::make_unique<vorna::test::FakeBoard>(); }};
+  const int status = vorna::cli::Run(args, env);
+  FUZZ_CHECK(status == vorna::cli::EXIT_OK || status == vorna::cli::EXIT_FAILED || status == vorna::cli::EXIT_USAGE,
+             "the exit status is 0, 1 or 2");
+  if (status == vorna::cli::EXIT_USAGE) {
+    FUZZ_CHECK(out.str().empty(), "a usage error prints nothing on stdout");
+    FUZZ_CHECK(err.str().find("Usage: vornactl") != std::string::npos, "a usage error shows the usage");
+  }
+  Sweep();
+  return 0;
+}
