@@ -17,7 +17,7 @@ constexpr unsigned MAX_BAUD = 4'000'000;
 constexpr unsigned MAX_DRIP_MS = 60'000;
 constexpr unsigned MAX_CHUNKS_PER_DOWNLOAD = MAX_PROGRAM_LENGTH / DOWNLOAD_CHUNK_SIZE;
 
-struct OptionSpec {
+struct OptionEntry {
   std::string_view name;
   std::string_view argument;  // empty for a flag
   std::string help;
@@ -50,8 +50,8 @@ auto Number(unsigned long long low, unsigned long long high, Store store) {
   };
 }
 
-const std::vector<OptionSpec>& Specs() {
-  static const std::vector<OptionSpec> specs = {
+const std::vector<OptionEntry>& OptionTable() {
+  static const std::vector<OptionEntry> entries = {
       {"--state", "FILE",
        "keep the stored defaults in FILE: loaded at start when it exists, rewritten by the store command",
        [](SimOptions& o, std::string_view v) {
@@ -127,7 +127,7 @@ const std::vector<OptionSpec>& Specs() {
          return std::string();
        }},
   };
-  return specs;
+  return entries;
 }
 
 constexpr std::string_view HELP_SHORT = "-h";
@@ -150,16 +150,16 @@ OptionsParse ParseSimOptions(std::span<const std::string_view> args) {
     }
     const auto equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
-    const OptionSpec* spec = nullptr;
-    for (const auto& candidate : Specs()) {
-      if (candidate.name == name) spec = &candidate;
+    const OptionEntry* entry = nullptr;
+    for (const auto& candidate : OptionTable()) {
+      if (candidate.name == name) entry = &candidate;
     }
-    if (spec == nullptr) {
+    if (entry == nullptr) {
       result.error = "unknown option " + std::string(name);
       return result;
     }
     std::string_view value;
-    if (spec->argument.empty()) {
+    if (entry->argument.empty()) {
       if (equals != std::string_view::npos) {
         result.error = std::string(name) + " takes no value";
         return result;
@@ -169,10 +169,10 @@ OptionsParse ParseSimOptions(std::span<const std::string_view> args) {
     } else if (i + 1 < args.size()) {
       value = args[++i];
     } else {
-      result.error = std::string(name) + " needs a value (" + std::string(spec->argument) + ")";
+      result.error = std::string(name) + " needs a value (" + std::string(entry->argument) + ")";
       return result;
     }
-    if (const std::string error = spec->apply(result.options, value); !error.empty()) {
+    if (const std::string error = entry->apply(result.options, value); !error.empty()) {
       result.error = std::string(name) + ": " + error;
       return result;
     }
@@ -185,10 +185,10 @@ std::string UsageText(std::string_view program) {
                      "A virtual evaluation board on a pseudo-terminal. Prints the device path as its first\n"
                      "line, then answers the board's command packets until SIGINT or SIGTERM.\n\n"
                      "Options:\n";
-  for (const auto& spec : Specs()) {
-    std::string head = "  " + std::string(spec.name);
-    if (!spec.argument.empty()) head += " " + std::string(spec.argument);
-    text += head + "\n      " + std::string(spec.help) + "\n";
+  for (const auto& entry : OptionTable()) {
+    std::string head = "  " + std::string(entry.name);
+    if (!entry.argument.empty()) head += " " + std::string(entry.argument);
+    text += head + "\n      " + std::string(entry.help) + "\n";
   }
   text += "  -h, --help\n      show this text and exit\n";
   text += "  --version\n      show the version and exit\n";
