@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <fstream>
 #include <ostream>
+#include <type_traits>
 
+#include "app/core/advanced_fields.h"
 #include "app/core/commands.h"
 #include "app/core/text_scan.h"
 #include "download/download_procedure.h"
@@ -79,9 +81,25 @@ double ParseFrequency(const std::string& text) {
     for (; valid && i < text.size(); ++i) valid = text[i] == '0';
   }
   const int channelTenths = whole * 10 + tenths;
-  if (!valid || channelTenths < 875 || channelTenths > 1080)
+  constexpr int lowestTenths = static_cast<int>(MIN_FREQUENCY_MHZ * 10);
+  constexpr int highestTenths = static_cast<int>(MAX_FREQUENCY_MHZ * 10);
+  if (!valid || channelTenths < lowestTenths || channelTenths > highestTenths)
     throw UsageError{"--freq " + text + ": give 87.5 to 108.0 MHz in 0.1 MHz steps"};
   return tenths * 0.1 + whole;
+}
+
+// The values a quick option takes: its display table, in lower case.
+template <typename T, std::size_t N>
+std::vector<std::string> Choices(const T (&table)[N]) {
+  std::vector<std::string> choices;
+  for (const auto& entry : table) {
+    if constexpr (std::is_arithmetic_v<T>) {
+      choices.push_back(std::to_string(entry));
+    } else {
+      choices.push_back(Lower(entry));
+    }
+  }
+  return choices;
 }
 
 int IndexOf(const std::vector<std::string>& choices, const std::string& value, const char* option) {
@@ -119,26 +137,10 @@ FieldSetting ParseFieldSetting(const std::string& text) {
     if (!hex) throw UsageError{"--set " + text + ": P takes 1 to 8 hexadecimal digits, with or without 0x"};
     return {field, *ScanHex(digits)};
   }
-  std::vector<std::string> offered;
-  switch (field) {
-    case FIELD_AG: offered = {"0", "1", "2"}; break;
-    case FIELD_PL: offered = {"2", "3"}; break;  // shown as register values, held as index 0, 1
-    case FIELD_CIA: case FIELD_CIB: case FIELD_CEX: offered = {"0", "1", "2", "3"}; break;
-    default: offered = {"0", "1"}; break;
-  }
   const std::string option = "--set " + std::string(FIELD_NAMES[field]) + "=";
-  return {field, IndexOf(offered, value, option.c_str())};
+  return {field, IndexOf(ValueItems(field), value, option.c_str())};
 }
 
-std::string HexLine(const RegisterSnapshot& snapshot) {
-  std::string line;
-  char piece[4];
-  for (std::size_t i = 0; i < snapshot.bytes.size(); ++i) {
-    std::snprintf(piece, sizeof piece, "%02x", snapshot.bytes[i]);
-    line += (i == 0 ? "" : " ") + std::string(piece);
-  }
-  return line;
-}
 
 class ProgressBar {
  public:
@@ -200,7 +202,7 @@ int RunRead(Environment& env, const Options& options) {
   board.link.ClosePort();
   if (!read) return EXIT_FAILED;
   if (options.raw) {
-    env.out << HexLine(snapshot) << '\n';
+    env.out << FormatHexBytes(snapshot.bytes.data(), snapshot.bytes.size()) << '\n';
   } else {
     TransmitterFields fields = DecodeFields(snapshot);
     EncodeFields(fields);  // the dump shows PL as its register value
@@ -215,10 +217,10 @@ int RunQuick(Environment& env, const Options& options) {
   std::optional<double> frequency;
   if (!options.freq.empty()) frequency = ParseFrequency(options.freq);
   std::optional<int> power, level, preEmphasis, timeConstant;
-  if (!options.power.empty()) power = IndexOf({"1", "2"}, options.power, "--power ");
-  if (!options.level.empty()) level = IndexOf({"100", "140", "200"}, options.level, "--level ");
-  if (!options.preEmphasis.empty()) preEmphasis = IndexOf({"on", "off"}, options.preEmphasis, "--preemphasis ");
-  if (!options.timeConstant.empty()) timeConstant = IndexOf({"50", "75"}, options.timeConstant, "--tc ");
+  if (!options.power.empty()) power = IndexOf(Choices(OUTPUT_POWER_MW), options.power, "--power ");
+  if (!options.level.empty()) level = IndexOf(Choices(AUDIO_LEVEL_MVRMS), options.level, "--level ");
+  if (!options.preEmphasis.empty()) preEmphasis = IndexOf(Choices(PRE_EMPHASIS_TEXT), options.preEmphasis, "--preemphasis ");
+  if (!options.timeConstant.empty()) timeConstant = IndexOf(Choices(TIME_CONSTANT_US), options.timeConstant, "--tc ");
 
   Board board(env, options);
   SessionState state;

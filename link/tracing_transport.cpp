@@ -4,17 +4,15 @@
 
 namespace vorna {
 
-namespace {
-std::string Hex(const std::uint8_t* data, std::size_t count) {
+std::string FormatHexBytes(const std::uint8_t* data, std::size_t count) {
   std::string text;
   char piece[4];
   for (std::size_t i = 0; i < count; ++i) {
-    std::snprintf(piece, sizeof piece, " %02x", data[i]);
+    std::snprintf(piece, sizeof piece, i == 0 ? "%02x" : " %02x", data[i]);
     text += piece;
   }
   return text;
 }
-}  // namespace
 
 TracingTransport::TracingTransport(Transport& inner, std::ostream& trace)
     : inner_(inner), trace_(trace), start_(std::chrono::steady_clock::now()) {}
@@ -40,7 +38,7 @@ void TracingTransport::Close() {
 
 bool TracingTransport::Write(const std::uint8_t* data, std::size_t count) {
   const bool ok = inner_.Write(data, count);
-  Line("->" + Hex(data, count) + (ok ? "" : "  (write failed: " + inner_.LastError() + ")"));
+  Line("-> " + FormatHexBytes(data, count) + (ok ? "" : "  (write failed: " + inner_.LastError() + ")"));
   return ok;
 }
 
@@ -49,7 +47,7 @@ std::optional<std::size_t> TracingTransport::Read(std::uint8_t* data, std::size_
   if (!got) {
     Line("<- (read failed: " + inner_.LastError() + ")");
   } else {
-    Line("<-" + Hex(data, *got) +
+    Line("<- " + FormatHexBytes(data, *got) +
          (*got < count ? "  (" + std::to_string(*got) + " of " + std::to_string(count) + " bytes)" : ""));
   }
   return got;

@@ -7,6 +7,7 @@
 
 #include "link/device_link.h"
 #include "link/protocol.h"
+#include "model/transmitter_fields.h"
 
 namespace vorna {
 
@@ -19,7 +20,6 @@ constexpr std::int64_t CHANNEL_ZERO_TENTHS = 875;  // 87.5 MHz
 // oscillator on (PDX 0) and un-muted (MUTE 0), and turns unlock detection on.
 constexpr std::uint32_t QUICK_A0_FIXED_BITS = 0x01;
 constexpr std::uint32_t QUICK_A2_ULD_BIT = 0x04;
-constexpr std::int32_t PL_REGISTER_OFFSET = 2;
 
 std::uint32_t Bits(std::int32_t value) { return static_cast<std::uint32_t>(value); }
 

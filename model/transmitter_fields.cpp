@@ -12,8 +12,6 @@ namespace {
 // Bits of A1 and A8 that a full write always sets.
 constexpr std::uint32_t A1_FIXED_BITS = 0xB4;
 constexpr std::uint32_t A8_FIXED_BITS = 0x18;
-// PL is held as an index: register value 2 (1 mW) is index 0.
-constexpr std::int32_t PL_REGISTER_OFFSET = 2;
 
 std::uint32_t Bits(std::int32_t value) { return static_cast<std::uint32_t>(value); }
 std::uint8_t Byte(std::uint32_t value) { return static_cast<std::uint8_t>(value & 0xFF); }

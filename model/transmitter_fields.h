@@ -25,6 +25,9 @@ enum FieldIndex : std::size_t {
 inline constexpr std::array<std::string_view, FIELD_COUNT> FIELD_NAMES = {
     "PE", "PDX", "MUTE", "EM", "EMS", "AG", "PLT", "SUBC", "PL", "ULD", "P", "CIA", "CIB", "CEX"};
 
+// PL is held as an index: register value 2 (1 mW) is index 0.
+inline constexpr std::int32_t PL_REGISTER_OFFSET = 2;
+
 // Values are signed: a PL decoded from test-mode bits is -2 or -1, and P
 // comes from a 32-bit "%x" conversion. Before encoding PL is an index
 // (0 = register value 2, 1 = 3); after EncodeFields it is the register value.

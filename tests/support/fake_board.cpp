@@ -1,9 +1,9 @@
 #include "support/fake_board.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "link/protocol.h"
+#include "link/tracing_transport.h"
 
 namespace vorna::test {
 
@@ -104,15 +104,6 @@ void FakeBoard::Answer(const Bytes& request) {
   }
 }
 
-std::string HexBytes(const Bytes& bytes) {
-  std::string text;
-  char piece[4];
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(piece, sizeof piece, "%02x", bytes[i]);
-    if (i > 0) text += ' ';
-    text += piece;
-  }
-  return text;
-}
+std::string HexBytes(const Bytes& bytes) { return FormatHexBytes(bytes.data(), bytes.size()); }
 
 }  // namespace vorna::test
