@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <fstream>
 #include <ostream>
-#include <type_traits>
 
 #include "app/core/advanced_fields.h"
 #include "app/core/commands.h"
@@ -91,14 +90,8 @@ double ParseFrequency(const std::string& text) {
 // The values a quick option takes: its display table, in lower case.
 template <typename T, std::size_t N>
 std::vector<std::string> Choices(const T (&table)[N]) {
-  std::vector<std::string> choices;
-  for (const auto& entry : table) {
-    if constexpr (std::is_arithmetic_v<T>) {
-      choices.push_back(std::to_string(entry));
-    } else {
-      choices.push_back(Lower(entry));
-    }
-  }
+  std::vector<std::string> choices = DisplayItems(table);
+  for (auto& choice : choices) choice = Lower(choice);
   return choices;
 }
 

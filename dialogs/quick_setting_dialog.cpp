@@ -5,7 +5,6 @@
 #include <QPushButton>
 
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "dialogs/dialog_controls.h"
@@ -35,20 +34,6 @@ constexpr DluRect PRE_EMPHASIS_LABEL_RECT{14, 105, 54, 8};
 constexpr DluRect TIME_CONSTANT_LABEL_RECT{14, 134, 87, 8};
 constexpr DluRect TIME_CONSTANT_UNIT_RECT{52, 150, 29, 8};
 constexpr DluRect STORE_DEFAULT_RECT{14, 169, 90, 10};
-
-// The items of a list are the display table of its index.
-template <typename T, std::size_t N>
-std::vector<std::string> Items(const T (&table)[N]) {
-  std::vector<std::string> items;
-  for (const T& value : table) {
-    if constexpr (std::is_arithmetic_v<T>) {
-      items.push_back(std::to_string(value));
-    } else {
-      items.emplace_back(value);
-    }
-  }
-  return items;
-}
 
 QComboBox* AddDropDown(QWidget& parent, const DialogUnits& units, const DluRect& rect) {
   auto* list = new QComboBox(&parent);
@@ -89,10 +74,10 @@ QuickSettingDialog::QuickSettingDialog(QWidget& owner, const QuickSettings& from
   lists_ = InitialFrequencyLists(settings_.frequency);
   LoadList(*mhzList_, MhzItems(), lists_.mhzSelection);
   LoadList(*digitList_, lists_.digitItems, lists_.digitSelection);
-  LoadList(*powerList_, Items(OUTPUT_POWER_MW), settings_.powerIndex);
-  LoadList(*audioLevelList_, Items(AUDIO_LEVEL_MVRMS), settings_.audioLevelIndex);
-  LoadList(*preEmphasisList_, Items(PRE_EMPHASIS_TEXT), settings_.preEmphasisIndex);
-  LoadList(*timeConstantList_, Items(TIME_CONSTANT_US), settings_.timeConstantIndex);
+  LoadList(*powerList_, DisplayItems(OUTPUT_POWER_MW), settings_.powerIndex);
+  LoadList(*audioLevelList_, DisplayItems(AUDIO_LEVEL_MVRMS), settings_.audioLevelIndex);
+  LoadList(*preEmphasisList_, DisplayItems(PRE_EMPHASIS_TEXT), settings_.preEmphasisIndex);
+  LoadList(*timeConstantList_, DisplayItems(TIME_CONSTANT_US), settings_.timeConstantIndex);
   // Storing as the board's defaults is asked for afresh every time.
   storeDefaultBox_->setChecked(false);
 

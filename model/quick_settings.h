@@ -4,7 +4,10 @@
 // summary text.
 
 #include <cstdint>
+#include <cstddef>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "model/register_snapshot.h"
 
@@ -21,6 +24,21 @@ inline constexpr int OUTPUT_POWER_MW[] = {1, 2};
 inline constexpr int AUDIO_LEVEL_MVRMS[] = {100, 140, 200};
 inline constexpr const char* PRE_EMPHASIS_TEXT[] = {"On", "Off"};
 inline constexpr int TIME_CONSTANT_US[] = {50, 75};
+
+// The texts of a display table, in index order: what a list of that value
+// offers.
+template <typename T, std::size_t N>
+std::vector<std::string> DisplayItems(const T (&table)[N]) {
+  std::vector<std::string> items;
+  for (const T& value : table) {
+    if constexpr (std::is_arithmetic_v<T>) {
+      items.push_back(std::to_string(value));
+    } else {
+      items.emplace_back(value);
+    }
+  }
+  return items;
+}
 
 struct QuickSettings {
   double frequency = MIN_FREQUENCY_MHZ;  // MHz
