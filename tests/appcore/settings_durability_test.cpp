@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
@@ -26,12 +27,17 @@ namespace {
 
 using test::TempFolder;
 using Clock = std::chrono::steady_clock;
+using Microseconds = std::chrono::microseconds;
 
 constexpr const char* FILE_NAME = "vorna.ini";
 // Large enough that writing it takes a while, so that kills land inside
 // the write as well as between writes.
 constexpr int OTHER_SECTIONS = 2000;
-constexpr int KILLS = 300;
+constexpr int MIN_KILLS = 100;
+constexpr int MAX_KILLS = 5000;
+constexpr int EACH_OUTCOME = 3;
+constexpr int KILLS_A_ROUND = 100;
+constexpr Microseconds MAX_SPREAD = std::chrono::seconds(1);
 constexpr unsigned RANDOM_SEED = 20240611;
 
 std::string ReadFile(const std::string& path) {
@@ -90,27 +96,74 @@ class SettingsDurability : public ::testing::Test {
   std::string new_;
 };
 
-TEST_F(SettingsDurability, WriterKilledAtRandomMomentsLeavesTheOldOrTheNewFileWhole) {
-  // How long one write takes here; the kills are spread over two of them.
-  const auto start = Clock::now();
-  ASSERT_TRUE(WriteProfileStrings(path_, "SETTING", OLD_SETTINGS));
-  const auto oneWrite = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
-  std::mt19937 random(RANDOM_SEED);
-  std::uniform_int_distribution<long> delay(0, 2 * oneWrite.count());
+// A writer that rewrites the file for ever, alternating the new and the
+// old settings. It says on `started` when its first write begins, so that
+// the parent's clock starts there and not at fork(): under a sanitizer a
+// fork alone can take longer than many writes.
+pid_t StartWriter(const std::string& path) {
+  int started[2];
+  if (::pipe(started) != 0) return -1;
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    ::close(started[0]);
+    const char go = 1;
+    if (::write(started[1], &go, 1) != 1) ::_exit(2);
+    ::close(started[1]);
+    for (;;) {
+      WriteProfileStrings(path, "SETTING", NEW_SETTINGS);
+      WriteProfileStrings(path, "SETTING", OLD_SETTINGS);
+    }
+  }
+  ::close(started[1]);
+  char go = 0;
+  const bool began = writer > 0 && ::read(started[0], &go, 1) == 1;
+  ::close(started[0]);
+  if (writer > 0 && !began) {
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+    return -1;
+  }
+  return writer;
+}
 
+// The median of a few writes, at least a microsecond.
+Microseconds OneWriteTime(const std::string& path) {
+  std::vector<Microseconds> times;
+  for (int i = 0; i < 5; ++i) {
+    const auto start = Clock::now();
+    WriteProfileStrings(path, "SETTING", OLD_SETTINGS);
+    times.push_back(std::chrono::duration_cast<Microseconds>(Clock::now() - start));
+  }
+  std::nth_element(times.begin(), times.begin() + 2, times.end());
+  return std::max(times[2], Microseconds(1));
+}
+
+TEST_F(SettingsDurability, WriterKilledAtRandomMomentsLeavesTheOldOrTheNewFileWhole) {
+  // The kills are spread over about two writes, counted from the moment the
+  // writer starts writing. One write measured here may come out far too
+  // short or too long on a loaded machine, so the spread doubles whenever a
+  // round of kills has not yet shown every outcome.
+  auto spread = 2 * OneWriteTime(path_);
+  std::mt19937 random(RANDOM_SEED);
+
+  // Kill until every outcome has been seen a few times: the file left old,
+  // left new, and a kill inside a write (its temporary file left behind).
+  // A loaded machine shifts the odds but not the outcomes, so only the
+  // number of kills it takes varies, up to a bound.
   int sawOld = 0;
   int sawNew = 0;
   int killedInsideAWrite = 0;
-  for (int kill = 0; kill < KILLS; ++kill) {
-    const pid_t writer = ::fork();
-    ASSERT_GE(writer, 0);
-    if (writer == 0) {
-      for (;;) {
-        WriteProfileStrings(path_, "SETTING", NEW_SETTINGS);
-        WriteProfileStrings(path_, "SETTING", OLD_SETTINGS);
-      }
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+  int kills = 0;
+  const auto seenEnough = [&] {
+    return kills >= MIN_KILLS && sawOld >= EACH_OUTCOME && sawNew >= EACH_OUTCOME &&
+           killedInsideAWrite >= EACH_OUTCOME;
+  };
+  for (; kills < MAX_KILLS && !seenEnough(); ++kills) {
+    const pid_t writer = StartWriter(path_);
+    ASSERT_GT(writer, 0);
+    if (kills > 0 && kills % KILLS_A_ROUND == 0 && spread < MAX_SPREAD) spread *= 2;
+    std::this_thread::sleep_for(std::uniform_int_distribution<Microseconds::rep>(0, spread.count())(random) *
+                                Microseconds(1));
     ::kill(writer, SIGKILL);
     int status = 0;
     ASSERT_EQ(::waitpid(writer, &status, 0), writer);
@@ -118,17 +171,18 @@ TEST_F(SettingsDurability, WriterKilledAtRandomMomentsLeavesTheOldOrTheNewFileWh
 
     const std::string content = ReadFile(path_);
     ASSERT_TRUE(content == old_ || content == new_)
-        << "kill " << kill << " left a file of " << content.size() << " bytes, neither the old ("
+        << "kill " << kills << " left a file of " << content.size() << " bytes, neither the old ("
         << old_.size() << ") nor the new one (" << new_.size() << ")";
     (content == old_ ? sawOld : sawNew) += 1;
     killedInsideAWrite += RemoveTemporaryFiles(folder_) > 0 ? 1 : 0;
   }
+  RecordProperty("kills", kills);
   RecordProperty("kills_inside_a_write", killedInsideAWrite);
   // The kills hit both states and the middle of writes, or the test proved
   // nothing.
-  EXPECT_GT(sawOld, 0);
-  EXPECT_GT(sawNew, 0);
-  EXPECT_GT(killedInsideAWrite, 0);
+  EXPECT_GE(sawOld, EACH_OUTCOME) << "after " << kills << " kills";
+  EXPECT_GE(sawNew, EACH_OUTCOME) << "after " << kills << " kills";
+  EXPECT_GE(killedInsideAWrite, EACH_OUTCOME) << "after " << kills << " kills";
   // A later writer is not hindered by what the killed ones left.
   ASSERT_TRUE(WriteProfileStrings(path_, "SETTING", NEW_SETTINGS));
   EXPECT_EQ(ReadFile(path_), new_);
