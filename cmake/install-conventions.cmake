@@ -13,10 +13,11 @@ if(NOT WIN32)
   find_program(VORNA_GZIP gzip REQUIRED)
 endif()
 
-# vorna_gzip(<source> <output> <target>): <output> is <source> compressed
-# with gzip -9n, the way Debian compresses documentation: best compression,
-# and no file name or time stamp in the header, so the same source always
-# gives the same bytes. <target> builds it with every build.
+# vorna_gzip(<source> <output> <target>): <output>, whose name ends in .gz,
+# is <source> compressed with gzip -9n, the way Debian compresses
+# documentation: best compression, and no file name or time stamp in the
+# header, so the same source always gives the same bytes. <target> builds
+# it with every build.
 function(vorna_gzip source output target)
   get_filename_component(folder ${output} DIRECTORY)
   get_filename_component(name ${output} NAME_WLE)

@@ -24,6 +24,13 @@ set(changelog_source ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog_source})
 file(READ ${changelog_source} changelog_markdown)
 vorna_changelog_newest("${changelog_markdown}" newest_version newest_date)
+if(newest_version STREQUAL "")
+  message(FATAL_ERROR "${changelog_source}: no entry \"## [version] - date\"")
+elseif(NOT newest_version STREQUAL PROJECT_VERSION)
+  # The package test fails on this too; configuring still works.
+  message(WARNING "${changelog_source}: the newest entry is ${newest_version}, the project is "
+                  "${PROJECT_VERSION}; the package's changelog and release date are those of ${newest_version}")
+endif()
 # An unreleased version has no date of its own; it takes the moment of the
 # sources (SOURCE_DATE_EPOCH, as reproducible builds set it), else of the
 # newest commit, else of CHANGELOG.md, so that the same sources give the
@@ -48,7 +55,7 @@ else()
 endif()
 vorna_debian_changelog("${changelog_markdown}" vorna "${VORNA_PACKAGE_CONTACT}" ${unreleased_epoch}
                        debian_changelog changelog_error)
-if(changelog_error OR VORNA_RELEASE_EPOCH STREQUAL "")
+if(changelog_error)
   message(FATAL_ERROR "${changelog_source}: ${changelog_error}")
 endif()
 vorna_format_epoch(${VORNA_RELEASE_EPOCH} "%Y-%m-%d" VORNA_RELEASE_DATE)

@@ -1,13 +1,13 @@
 #!/bin/sh
-# Builds the Debian package from a build folder with cpack, runs lintian on
-# it, unpacks it into a temporary root with dpkg-deb -x and checks it there:
-# the control fields and the dependencies computed from the programs, the
-# files an installation must hold, the compressed documentation (man pages,
-# changelog) and the file times, the copyright file, each program's
-# --version and --help, vornactl against the virtual board, vorna without a
-# display up to its main window, the desktop entry and the AppStream
-# metainfo, the man pages and the bash completion; and that CHANGELOG.md
-# names the version the package carries.
+# Builds the Debian package from a build folder with cpack, twice to see the
+# same bytes, runs lintian on it, unpacks it into a temporary root with
+# dpkg-deb -x and checks it there: the control fields and the dependencies
+# computed from the programs, the files an installation must hold, the
+# compressed documentation (man pages, changelog) and the file times, the
+# copyright file, each program's --version and --help, vornactl against the
+# virtual board, vorna without a display up to its main window, the desktop
+# entry and the AppStream metainfo, the man pages and the bash completion;
+# and that CHANGELOG.md names the version the package carries.
 #
 # Usage: deb_package_test.sh CPACK BUILD_DIR SOURCE_DIR VERSION APP_ID
 # Runs as root or as any other user; writes only below a temporary folder.
@@ -69,6 +69,14 @@ DEB_NAME=vorna_${VERSION}_${ARCH}.deb
 DEB=$WORK/out/$DEB_NAME
 [ -f "$DEB" ] || fail "no $DEB_NAME; cpack wrote: $(ls "$WORK/out")"
 ok "$DEB_NAME, $(wc -c <"$DEB") bytes"
+# Reproducible: built again a second later, the package has the same bytes.
+sleep 1
+"$CPACK" -G DEB --config "$BUILD/CPackConfig.cmake" -B "$WORK/again" >"$WORK/cpack.log" 2>&1 || {
+  cat "$WORK/cpack.log" >&2
+  fail "cpack -G DEB, second time"
+}
+cmp -s "$DEB" "$WORK/again/$DEB_NAME" || fail "built twice, the package differs"
+ok "built twice, the same bytes"
 
 field() { dpkg-deb -f "$DEB" "$1"; }
 [ "$(field Package)" = vorna ] || fail "Package: $(field Package)"
