@@ -1,13 +1,15 @@
 #!/bin/sh
-# Builds the Debian package from a build folder with cpack, unpacks it into a
-# temporary root with dpkg-deb -x and checks it there: the control fields and
-# the dependencies computed from the programs, the files an installation
-# must hold, each program's --version and --help, vornactl against the
+# Builds the Debian package from a build folder with cpack, twice to see the
+# same bytes, runs lintian on it, unpacks it into a temporary root with
+# dpkg-deb -x and checks it there: the control fields and the dependencies
+# computed from the programs, the files an installation must hold, the
+# compressed documentation (man pages, changelog) and the file times, the
+# copyright file, each program's --version and --help, vornactl against the
 # virtual board, vorna without a display up to its main window, the desktop
-# entry, the man pages and the bash completion; and that CHANGELOG.md names
-# the version the package carries.
+# entry and the AppStream metainfo, the man pages and the bash completion;
+# and that CHANGELOG.md names the version the package carries.
 #
-# Usage: deb_package_test.sh CPACK BUILD_DIR SOURCE_DIR VERSION
+# Usage: deb_package_test.sh CPACK BUILD_DIR SOURCE_DIR VERSION APP_ID
 # Runs as root or as any other user; writes only below a temporary folder.
 # Exit status 0 when every check passes, 77 when this is no Debian system.
 set -eu
@@ -16,6 +18,7 @@ CPACK=$1
 BUILD=$2
 SOURCE=$3
 VERSION=$4
+APP_ID=$5
 COM=7
 WAIT_STEPS=100 # of 0.1 s
 VORNA_LIMIT_S=60
@@ -30,7 +33,8 @@ if ! command -v dpkg-deb >/dev/null 2>&1; then
   echo "SKIP: no dpkg-deb, so no Debian system to build the package on"
   exit 77
 fi
-for need in dpkg-shlibdeps:dpkg-dev desktop-file-validate:desktop-file-utils timeout:coreutils; do
+for need in dpkg-shlibdeps:dpkg-dev dpkg-parsechangelog:dpkg-dev desktop-file-validate:desktop-file-utils \
+  timeout:coreutils lintian:lintian appstreamcli:appstream; do
   command -v "${need%%:*}" >/dev/null 2>&1 || fail "${need%%:*} not found (Debian package ${need#*:})"
 done
 
@@ -54,6 +58,8 @@ mkdir -p "$HOME" "$XDG_CONFIG_HOME"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 # --- the package -----------------------------------------------------------
+# The package's own file time, the release's, not one a caller may have set.
+unset SOURCE_DATE_EPOCH
 "$CPACK" -G DEB --config "$BUILD/CPackConfig.cmake" -B "$WORK/out" >"$WORK/cpack.log" 2>&1 || {
   cat "$WORK/cpack.log" >&2
   fail "cpack -G DEB"
@@ -63,6 +69,14 @@ DEB_NAME=vorna_${VERSION}_${ARCH}.deb
 DEB=$WORK/out/$DEB_NAME
 [ -f "$DEB" ] || fail "no $DEB_NAME; cpack wrote: $(ls "$WORK/out")"
 ok "$DEB_NAME, $(wc -c <"$DEB") bytes"
+# Reproducible: built again a second later, the package has the same bytes.
+sleep 1
+"$CPACK" -G DEB --config "$BUILD/CPackConfig.cmake" -B "$WORK/again" >"$WORK/cpack.log" 2>&1 || {
+  cat "$WORK/cpack.log" >&2
+  fail "cpack -G DEB, second time"
+}
+cmp -s "$DEB" "$WORK/again/$DEB_NAME" || fail "built twice, the package differs"
+ok "built twice, the same bytes"
 
 field() { dpkg-deb -f "$DEB" "$1"; }
 [ "$(field Package)" = vorna ] || fail "Package: $(field Package)"
@@ -74,6 +88,28 @@ for library in libc6 libstdc++6 libgcc-s1 libqt6core6 libqt6gui6 libqt6widgets6;
     fail "Depends lacks $library: $DEPENDS"
 done
 ok "Depends: $DEPENDS"
+field Description | tr '\n' ' ' | grep -q 'virtual board.*without hardware' ||
+  fail "the description does not offer the virtual board: $(field Description)"
+
+# Every error and warning fails; info tags and the overrides in force are
+# shown. lintian advises against running as root: root lets nobody check a
+# copy.
+LINT=$WORK/lint
+mkdir -m 755 "$LINT"
+chmod 711 "$WORK"
+cp "$DEB" "$LINT/"
+chmod 644 "$LINT/$DEB_NAME"
+as_user=""
+[ "$(id -u)" -ne 0 ] || as_user="setpriv --reuid=nobody --regid=nogroup --clear-groups"
+if $as_user lintian --fail-on error,warning --display-info --show-overrides "$LINT/$DEB_NAME" \
+  >"$WORK/lintian.txt" 2>&1; then
+  status=0
+else
+  status=$?
+fi
+sed 's/^/  lintian: /' "$WORK/lintian.txt"
+[ "$status" -eq 0 ] || fail "lintian exits with $status"
+ok "lintian: no errors, no warnings"
 
 # --- the files -------------------------------------------------------------
 ROOT=$WORK/root
@@ -83,17 +119,54 @@ dpkg-deb -x "$DEB" "$ROOT"
 programs=$(cd "$BIN" && find . -mindepth 1 | LC_ALL=C sort | tr '\n' ' ')
 [ "$programs" = "./vorna ./vorna-board-sim ./vornactl " ] || fail "usr/bin holds: $programs"
 for file in \
-  share/applications/vorna.desktop \
+  "share/applications/$APP_ID.desktop" \
+  "share/metainfo/$APP_ID.metainfo.xml" \
   share/icons/hicolor/16x16/apps/vorna.png \
   share/icons/hicolor/32x32/apps/vorna.png \
   share/icons/hicolor/scalable/apps/vorna.svg \
-  share/man/man1/vorna.1 share/man/man1/vornactl.1 share/man/man1/vorna-board-sim.1 \
+  share/man/man1/vorna.1.gz share/man/man1/vornactl.1.gz share/man/man1/vorna-board-sim.1.gz \
   share/bash-completion/completions/vornactl \
+  share/doc/vorna/copyright share/doc/vorna/changelog.gz \
+  share/lintian/overrides/vorna \
   share/vorna/VORNAHLP.html \
   lib/udev/rules.d/60-vorna.rules; do
   [ -s "$ROOT/usr/$file" ] || fail "missing or empty: /usr/$file"
 done
-ok "programs, desktop entry, icons, man pages, completion, help file, udev rule"
+ok "programs, desktop entry, metainfo, icons, man pages, completion, copyright, changelog, help file, udev rule"
+
+# --- compressed documentation, file times -------------------------------------
+uncompressed=$(find "$ROOT/usr/share/man" -type f ! -name '*.gz')
+[ -z "$uncompressed" ] || fail "uncompressed man pages: $uncompressed"
+# gzip -9n exactly: compressing the contents again that way gives the same
+# bytes, so no name or time stamp is in the header and the same page always
+# gives the same file.
+compressed=$(find "$ROOT" -type f -name '*.gz' | LC_ALL=C sort)
+for file in $compressed; do
+  gzip -dc "$file" >"$WORK/plain" || fail "gzip -d ${file#"$ROOT"}"
+  gzip -9n <"$WORK/plain" | cmp -s - "$file" || fail "${file#"$ROOT"} is not compressed with gzip -9n"
+done
+ok "$(printf '%s\n' "$compressed" | wc -l) files compressed with gzip -9n"
+
+gzip -dc "$ROOT/usr/share/doc/vorna/changelog.gz" >"$WORK/changelog"
+changelog_field() { dpkg-parsechangelog -l "$WORK/changelog" -S "$1"; }
+[ "$(changelog_field Source)" = vorna ] || fail "changelog.gz names the package $(changelog_field Source)"
+[ "$(changelog_field Version)" = "$VERSION" ] || fail "changelog.gz names the version $(changelog_field Version)"
+RELEASE_TIME=$(changelog_field Timestamp)
+RELEASE_DATE=$(date -u -d "@$RELEASE_TIME" +%Y-%m-%d)
+ok "changelog.gz: vorna $VERSION, $(changelog_field Date)"
+
+# Every file carries the release's time, whenever the package was built.
+other_times=$(find "$ROOT/usr" ! -type d -printf '%T@ %P\n' | awk -v t="$RELEASE_TIME" '$1 + 0 != t + 0')
+[ -z "$other_times" ] || fail "files whose time is not the release's ($RELEASE_TIME): $other_times"
+ok "every file dated $RELEASE_DATE"
+
+COPYRIGHT=$ROOT/usr/share/doc/vorna/copyright
+head -n1 "$COPYRIGHT" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "copyright is not in the machine-readable format: $(head -n1 "$COPYRIGHT")"
+# lintian checks the paragraphs; vornactl carries CLI11, under its own licence.
+grep -qx 'License: vorna-no-licence-declared and BSD-3-clause' "$COPYRIGHT" ||
+  fail "copyright does not name CLI11's licence for vornactl"
+ok "copyright: machine-readable, names the licence of what vornactl carries"
 
 # Width and height from the PNG header.
 png_size() {
@@ -158,8 +231,8 @@ grep -qx 'vorna: main window shown' "$WORK/vorna.out" || fail "vorna never showe
 grep -qx 'COM=1' "$BIN/vorna.ini" 2>/dev/null || fail "no settings written to $BIN/vorna.ini"
 ok "vorna (offscreen) showed its main window, closed and wrote its settings"
 
-# --- desktop entry, man pages, completion, udev rule --------------------------
-DESKTOP=$ROOT/usr/share/applications/vorna.desktop
+# --- desktop entry, metainfo, man pages, completion, udev rule ---------------
+DESKTOP=$ROOT/usr/share/applications/$APP_ID.desktop
 out=$(desktop-file-validate "$DESKTOP" 2>&1) || fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate: $out"
 grep -qx 'Exec=vorna' "$DESKTOP" || fail "desktop entry does not start vorna"
@@ -167,9 +240,43 @@ grep -qx 'Icon=vorna' "$DESKTOP" || fail "desktop entry does not name the vorna 
 grep -qx 'Categories=Development;Electronics;' "$DESKTOP" || fail "desktop entry categories"
 ok "desktop-file-validate: no errors, warnings or hints"
 
+METAINFO=$ROOT/usr/share/metainfo/$APP_ID.metainfo.xml
+# Errors and warnings fail; info and pedantic hints are shown.
+if appstreamcli validate --no-net "$METAINFO" >"$WORK/appstream.txt" 2>&1; then status=0; else status=$?; fi
+sed 's/^/  appstreamcli: /' "$WORK/appstream.txt"
+[ "$status" -eq 0 ] || fail "appstreamcli validate exits with $status"
+# The same metainfo beside the desktop entry it names, as software centres
+# read an installed system.
+if appstreamcli validate-tree --no-net "$ROOT" >"$WORK/appstream-tree.txt" 2>&1; then status=0; else status=$?; fi
+[ "$status" -eq 0 ] || fail "appstreamcli validate-tree: $(cat "$WORK/appstream-tree.txt")"
+ok "appstreamcli validate and validate-tree: no errors or warnings"
+
+xml_values() { sed -n "s|.*<$1[^>]*>\([^<]*\)</$1>.*|\1|p" "$METAINFO"; }
+[ "$(xml_values id)" = "$APP_ID" ] || fail "metainfo id: $(xml_values id)"
+[ "$(xml_values launchable)" = "$APP_ID.desktop" ] || fail "metainfo launchable: $(xml_values launchable)"
+[ "Name=$(xml_values name)" = "$(grep '^Name=' "$DESKTOP")" ] ||
+  fail "metainfo name $(xml_values name) is not the desktop entry's $(grep '^Name=' "$DESKTOP")"
+[ "$(xml_values binary | tr '\n' ' ')" = "vorna vornactl vorna-board-sim " ] ||
+  fail "metainfo provides: $(xml_values binary | tr '\n' ' ')"
+release=$(grep '<release ' "$METAINFO")
+case $release in
+  *"version=\"$VERSION\" date=\"$RELEASE_DATE\""*) ;;
+  *) fail "metainfo release is not $VERSION of $RELEASE_DATE: $release" ;;
+esac
+# The screenshots are the pictures the README shows, at their place in the
+# repository.
+pictures=$(xml_values image | sed 's|.*/\(docs/screenshots/\)|\1|' | LC_ALL=C sort)
+for picture in $pictures; do
+  [ -f "$SOURCE/$picture" ] || fail "metainfo screenshot $picture is not in the repository"
+done
+readme_pictures=$(grep -o 'docs/screenshots/[^)]*\.png' "$SOURCE/README.md" | LC_ALL=C sort -u)
+[ "$pictures" = "$readme_pictures" ] ||
+  fail "metainfo screenshots: $(echo $pictures); the README shows: $(echo $readme_pictures)"
+ok "metainfo: id, launchable, name, provides, release $VERSION of $RELEASE_DATE, $(echo "$pictures" | wc -l) screenshots"
+
 if command -v groff >/dev/null 2>&1; then
   for page in vorna vornactl vorna-board-sim; do
-    out=$(groff -man -Tutf8 -ww -z "$ROOT/usr/share/man/man1/$page.1" 2>&1)
+    out=$(gzip -dc "$ROOT/usr/share/man/man1/$page.1.gz" | groff -man -Tutf8 -ww -z 2>&1)
     [ -z "$out" ] || fail "groff on $page.1: $out"
   done
   ok "man pages format without groff warnings"
