@@ -67,6 +67,9 @@ ImageOutput CheckImageOutput(const std::string& input, const std::string& output
   if (error) return {output, error.message()};
   if (status.type() != fs::file_type::regular) return {output, "not a regular file"};
   if (fs::equivalent(input, target, error)) return {output, "it is the input file"};
+  // The rename needs only the folder's permission; a file its owner made
+  // read-only stays as it is, as it would for a write into it.
+  if (::access(target.string().c_str(), W_OK) != 0) return {output, ErrnoText(errno)};
   return {target.string(), ""};
 }
 

@@ -3,6 +3,7 @@
 // for hex files whose lines end in CR alone, from image and download -v.
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -14,6 +15,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -185,6 +187,34 @@ TEST(VornactlImage, ReplacesAnExistingOutputKeepingItsMode) {
   EXPECT_EQ(image[0x2001], 1);
   EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"input.hex", "out.bin"}));
+}
+
+// A read-only output stays as it is, although its folder would allow the
+// rename. Root may write any file, so the command runs as nobody under root.
+TEST(VornactlImage, ReadOnlyOutputIsLeftAlone) {
+  Folder folder;
+  Put(folder / "input.hex", SMALL_HEX);
+  const fs::path out = folder / "out.bin";
+  Put(out, "read-only");
+  fs::permissions(out, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  std::string prefix;
+  if (::geteuid() == 0) {
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    for (const fs::path& p : {folder.path(), folder / "input.hex", out}) {
+      ASSERT_EQ(::chown(p.c_str(), nobody->pw_uid, nobody->pw_gid), 0) << p;
+    }
+    prefix = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+  }
+  const fs::path err = fs::temp_directory_path() / ("vorna-image-err-" + std::to_string(::getpid()));
+  const std::string command = prefix + VORNACTL_PATH + " image " + (folder / "input.hex").string() + " -o " +
+                              out.string() + " >/dev/null 2>" + err.string();
+  const int status = std::system(command.c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << command;
+  EXPECT_EQ(Contents(err), "vornactl: cannot write " + out.string() + ": Permission denied\n");
+  fs::remove(err);
+  EXPECT_EQ(Contents(out), "read-only");
   EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"input.hex", "out.bin"}));
 }
 
