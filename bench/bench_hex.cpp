@@ -1,10 +1,15 @@
-// Hex file reader benchmark: a 16 MiB image written as Intel HEX (32-byte
-// records, extended linear addresses) and as S3 records, loaded by
-// LoadHexFile, converted to binary by srec_cat and by objcopy. Prints the
-// input text rate of each, the ratios, and LoadHexFile's peak memory measured
-// in a child process against file size + image size + 8 MiB.
+// Hex file benchmark: a 16 MiB image written as Intel HEX (32-byte records,
+// extended linear addresses) and as S3 records, turned into a binary file by
+// `vornactl image`, by srec_cat and by objcopy, each a whole process, taking
+// turns in the same run. Prints each tool's median wall time, the ratios of
+// the medians, and the peak anonymous memory of each process (RssAnon of
+// /proc/PID/status, sampled while it runs) against image + 8 MiB. The reader
+// alone, in this process, is timed for comparison.
 //
-//   bench_hex [repetitions]        (default 3; srec_cat runs once per file)
+//   bench_hex [repetitions]        (default 5)
+//
+// The machine's load moves every figure; pin the run (taskset -c 1) and
+// repeat it before trusting a ratio.
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -39,7 +44,7 @@ constexpr std::size_t kRecordBytes = 32;
 constexpr std::size_t kPageSize = 0x10000;  // one extended linear address record each
 constexpr std::uint64_t kMemorySlack = 8u * 1024u * 1024u;
 constexpr double kSrecCatTargetRatio = 5.0;
-constexpr const char* kPeakMemoryOption = "--peak-memory";
+constexpr double kObjcopyTargetRatio = 1.5;
 
 class StderrSink final : public vorna::MessageSink {
  public:
@@ -149,25 +154,71 @@ class SpawnFileActions {
   posix_spawn_file_actions_t actions_;
 };
 
-
-// Runs `args` with fixed arguments (no shell), its output to `outputPath`;
-// returns its exit status, -1 when it could not run or was killed.
-int Run(const std::vector<std::string>& args, const std::string& outputPath,
-                bool usePath = true) {
+// Starts `args` (no shell), its stdout and stderr to `logPath`; 0 when it
+// could not start.
+pid_t Start(const std::vector<std::string>& args, const std::string& logPath) {
   SpawnFileActions actions;
-  posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, outputPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   posix_spawn_file_actions_adddup2(actions.get(), STDOUT_FILENO, STDERR_FILENO);
   std::vector<char*> argv;
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   pid_t pid = 0;
-  const int spawned = usePath ? posix_spawnp(&pid, argv[0], actions.get(), nullptr, argv.data(), environ)
-                              : posix_spawn(&pid, argv[0], actions.get(), nullptr, argv.data(), environ);
-  if (spawned != 0) return -1;
+  if (posix_spawnp(&pid, argv[0], actions.get(), nullptr, argv.data(), environ) != 0) return 0;
+  return pid;
+}
+
+bool ExitedWell(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+
+// Wall time of one whole run of `args`, from before the spawn to after the
+// wait; nothing when it failed.
+std::optional<double> TimeRun(const std::vector<std::string>& args, const std::string& logPath) {
+  const auto start = Clock::now();
+  const pid_t pid = Start(args, logPath);
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (pid == 0 || waitpid(pid, &status, 0) != pid || !ExitedWell(status)) return std::nullopt;
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A "Name:   1234 kB" line of /proc/PID/status, in KiB; -1 when absent.
+long StatusKiB(pid_t pid, const char* name) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/status", static_cast<int>(pid));
+  std::ifstream status(path);
+  const std::size_t length = std::strlen(name);
+  for (std::string line; std::getline(status, line);) {
+    if (line.compare(0, length, name) == 0) return std::strtol(line.c_str() + length, nullptr, 10);
+  }
+  return -1;
+}
+
+struct Memory {
+  long peakAnonKiB = -1;  // largest RssAnon sampled
+  // The kernel's peak of the whole resident set (VmHWM), mapped files
+  // included, as last sampled; wait4's ru_maxrss would carry this process's
+  // own peak across the spawn.
+  long peakRssKiB = -1;
+  int samples = 0;
+};
+
+// Runs `args` once, sampling its anonymous memory as fast as /proc allows
+// until it ends.
+std::optional<Memory> MeasureRun(const std::vector<std::string>& args, const std::string& logPath) {
+  const pid_t pid = Start(args, logPath);
+  if (pid == 0) return std::nullopt;
+  Memory memory;
+  int status = 0;
+  for (;;) {
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (done < 0) return std::nullopt;
+    memory.peakAnonKiB = std::max(memory.peakAnonKiB, StatusKiB(pid, "RssAnon:"));
+    memory.peakRssKiB = std::max(memory.peakRssKiB, StatusKiB(pid, "VmHWM:"));
+    ++memory.samples;
+  }
+  if (!ExitedWell(status)) return std::nullopt;
+  return memory;
 }
 
 bool OnPath(const std::string& name) {
@@ -180,19 +231,10 @@ bool OnPath(const std::string& name) {
   return false;
 }
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-// Best of `repetitions` wall times of `run`; nothing when a run failed.
-template <typename Run>
-std::optional<double> BestTime(int repetitions, Run run) {
-  double best = 0;
-  for (int i = 0; i < repetitions; ++i) {
-    const auto start = Clock::now();
-    if (!run()) return std::nullopt;
-    const double seconds = Seconds(Clock::now() - start);
-    best = i == 0 ? seconds : std::min(best, seconds);
-  }
-  return best;
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 bool SameAsImage(const std::uint8_t* bytes, std::size_t size, const std::vector<std::uint8_t>& image) {
@@ -201,113 +243,94 @@ bool SameAsImage(const std::uint8_t* bytes, std::size_t size, const std::vector<
 
 // ---------------------------------------------------------------------------
 
-long VmHighWaterMarkKiB() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  }
-  return -1;
-}
-
-// Child mode: load one file and print the peak resident size.
-int PeakMemoryChild(const std::string& path) {
-  vorna::RecordingSink sink;  // silent: stdout carries the figure alone
-  vorna::HexImage image;
-  const int result = vorna::LoadHexFile(path, image, sink);
-  std::printf("%ld\n", VmHighWaterMarkKiB());
-  return path.empty() || result == 0 ? 0 : 1;
-}
-
-struct Rates {
-  std::optional<double> ours, srecCat, objcopy;
+struct Tool {
+  const char* name;
+  std::vector<std::string> args;  // writes the binary to the output path
+  std::vector<double> seconds;
+  bool failed = false;
 };
 
-void PrintRate(const char* name, std::optional<double> seconds, std::size_t inputBytes) {
-  if (seconds) {
-    std::printf("  %-12s %8.1f ms  %8.1f MB/s\n", name, *seconds * 1e3,
-                static_cast<double>(inputBytes) / *seconds / 1e6);
-  } else {
-    std::printf("  %-12s not run or failed\n", name);
-  }
+void PrintRatio(const Tool& ours, const Tool& other, double target) {
+  if (ours.seconds.empty() || other.seconds.empty()) return;
+  const double ratio = Median(other.seconds) / Median(ours.seconds);
+  std::printf("  vornactl image vs %-8s %5.2fx faster (target >= %.1fx: %s)\n", other.name, ratio, target,
+              ratio >= target ? "met" : "NOT met");
 }
 
 bool BenchFile(const char* label, const std::string& input, const char* srecCatFormat,
                const char* objcopyFormat, const std::vector<std::uint8_t>& image,
                const std::filesystem::path& folder, int repetitions) {
   const std::size_t inputBytes = std::filesystem::file_size(input);
-  std::printf("%s: %s, %zu bytes of text, image %zu bytes\n", label, input.c_str(), inputBytes,
-              image.size());
+  std::printf("%s: %zu bytes of text, image %zu bytes\n", label, inputBytes, image.size());
   bool correct = true;
-  Rates rates;
+  const std::string log = (folder / "tool.log").string();
+  const std::string binary = (folder / "out.bin").string();
 
   ReadFile(input);  // into the page cache before any timing
-  rates.ours = BestTime(repetitions, [&] {
+  std::vector<Tool> tools;
+  tools.push_back({"vornactl", {VORNACTL_PATH, "image", input, "-o", binary}, {}});
+  if (OnPath("srec_cat")) tools.push_back({"srec_cat", {"srec_cat", input, srecCatFormat, "-o", binary, "-Binary"}, {}});
+  if (OnPath("objcopy")) tools.push_back({"objcopy", {"objcopy", "-I", objcopyFormat, "-O", "binary", input, binary}, {}});
+
+  // The tools take turns, so that a change in the machine's load falls on
+  // all of them alike.
+  for (int round = 0; round < repetitions; ++round) {
+    for (Tool& tool : tools) {
+      if (tool.failed) continue;
+      std::filesystem::remove(binary);
+      const std::optional<double> seconds = TimeRun(tool.args, log);
+      if (!seconds) {
+        std::printf("  %s failed: %s\n", tool.name, ReadFile(log).c_str());
+        tool.failed = true;
+        correct = false;
+        continue;
+      }
+      tool.seconds.push_back(*seconds);
+      if (round == 0) {
+        const std::string out = ReadFile(binary);
+        if (!SameAsImage(reinterpret_cast<const std::uint8_t*>(out.data()), out.size(), image)) {
+          std::printf("  %s: output differs from the data written\n", tool.name);
+          correct = false;
+        }
+      }
+    }
+  }
+
+  std::vector<double> readerSeconds;
+  for (int round = 0; round < repetitions; ++round) {
+    const auto start = Clock::now();
     StderrSink sink;
     vorna::HexImage loaded;
     if (vorna::LoadHexFile(input, loaded, sink) != 0) return false;
-    // The image tops out at the last 16-byte line, which here is the end of
-    // the data.
-    if (!SameAsImage(loaded.bytes.get(), loaded.size(), image)) {
-      std::printf("  LoadHexFile: image differs from the data written\n");
-      correct = false;
+    readerSeconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+
+  const double budgetKiB = static_cast<double>(image.size() + kMemorySlack) / 1024.0;
+  std::printf("  %-16s %9s %9s %10s %13s %12s\n", "", "median ms", "min ms", "MB/s", "peak anon MiB", "peak RSS MiB");
+  for (const Tool& tool : tools) {
+    if (tool.seconds.empty()) continue;
+    const double median = Median(tool.seconds);
+    const std::optional<Memory> memory = MeasureRun(tool.args, log);
+    std::printf("  %-16s %9.1f %9.1f %10.1f", tool.name, median * 1e3,
+                *std::min_element(tool.seconds.begin(), tool.seconds.end()) * 1e3,
+                static_cast<double>(inputBytes) / median / 1e6);
+    if (memory) {
+      std::printf(" %13.1f %12.1f   (%d samples)", static_cast<double>(memory->peakAnonKiB) / 1024.0,
+                  static_cast<double>(memory->peakRssKiB) / 1024.0, memory->samples);
+      if (&tool == &tools.front()) {
+        std::printf("  budget image + 8 MiB = %.1f MiB: %s", budgetKiB / 1024.0,
+                    static_cast<double>(memory->peakAnonKiB) <= budgetKiB ? "within" : "ABOVE");
+      }
     }
-    return true;
-  });
-
-  const std::string log = (folder / "tool.log").string();
-  const std::string binary = (folder / "out.bin").string();
-  auto checkBinary = [&](const char* tool) {
-    const std::string out = ReadFile(binary);
-    if (!SameAsImage(reinterpret_cast<const std::uint8_t*>(out.data()), out.size(), image)) {
-      std::printf("  %s: output differs from the data written\n", tool);
-      correct = false;
-    }
-  };
-  if (OnPath("srec_cat")) {
-    rates.srecCat = BestTime(1, [&] {
-      return Run({"srec_cat", input, srecCatFormat, "-o", binary, "-Binary"}, log) == 0;
-    });
-    if (rates.srecCat) checkBinary("srec_cat");
+    std::printf("\n");
   }
-  if (OnPath("objcopy")) {
-    rates.objcopy = BestTime(repetitions, [&] {
-      return Run({"objcopy", "-I", objcopyFormat, "-O", "binary", input, binary}, log) == 0;
-    });
-    if (rates.objcopy) checkBinary("objcopy");
+  const double readerMedian = Median(readerSeconds);
+  std::printf("  %-16s %9.1f %9s %10.1f   (LoadHexFile in this process)\n", "reader alone", readerMedian * 1e3,
+              "", static_cast<double>(inputBytes) / readerMedian / 1e6);
+  for (const Tool& tool : tools) {
+    if (std::strcmp(tool.name, "srec_cat") == 0) PrintRatio(tools.front(), tool, kSrecCatTargetRatio);
+    if (std::strcmp(tool.name, "objcopy") == 0) PrintRatio(tools.front(), tool, kObjcopyTargetRatio);
   }
-
-  PrintRate("LoadHexFile", rates.ours, inputBytes);
-  PrintRate("srec_cat", rates.srecCat, inputBytes);
-  PrintRate("objcopy", rates.objcopy, inputBytes);
-  if (rates.ours && rates.srecCat) {
-    const double ratio = *rates.srecCat / *rates.ours;
-    std::printf("  LoadHexFile vs srec_cat: %.1fx faster (target >= %.0fx: %s)\n", ratio,
-                kSrecCatTargetRatio, ratio >= kSrecCatTargetRatio ? "met" : "NOT met");
-  }
-  if (rates.ours && rates.objcopy) {
-    const double ratio = *rates.objcopy / *rates.ours;
-    std::printf("  LoadHexFile vs objcopy:  %.2fx faster (target > 1x: %s)\n", ratio,
-                ratio > 1.0 ? "met" : "NOT met");
-  }
-
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string childOut = (folder / "child.out").string();
-  // Measured in a fresh process: ru_maxrss of a spawned child would carry
-  // this process's own high-water mark across the exec.
-  const int baseline = Run({self, kPeakMemoryOption, ""}, childOut, false);
-  const long baselineHwm = std::strtol(ReadFile(childOut).c_str(), nullptr, 10);
-  const int loaded = Run({self, kPeakMemoryOption, input}, childOut, false);
-  const long loadedHwm = std::strtol(ReadFile(childOut).c_str(), nullptr, 10);
-  if (baseline != 0 || loaded != 0 || baselineHwm <= 0 || loadedHwm <= 0) {
-    std::printf("  peak memory: child failed\n");
-    return false;
-  }
-  const double budgetMiB = static_cast<double>(inputBytes + image.size() + kMemorySlack) / 1048576.0;
-  const double peakMiB = static_cast<double>(loadedHwm) / 1024.0;
-  std::printf("  peak memory of LoadHexFile (VmHWM of a child process): %.1f MiB, of which %.1f "
-              "MiB is the process before loading; budget file + image + 8 MiB = %.1f MiB: %s\n",
-              peakMiB, static_cast<double>(baselineHwm) / 1024.0, budgetMiB,
-              peakMiB <= budgetMiB ? "within" : "ABOVE");
   return correct;
 }
 
@@ -333,8 +356,7 @@ class TempFolder {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], kPeakMemoryOption) == 0) return PeakMemoryChild(argv[2]);
-  const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+  const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
 
   TempFolder folder;
   if (folder.path().empty()) {
@@ -346,7 +368,7 @@ int main(int argc, char** argv) {
   const std::string s3Path = (folder.path() / "image.s3").string();
   WriteFile(intelPath, IntelHexText(image));
   WriteFile(s3Path, S3Text(image));
-  std::printf("16 MiB image, %zu-byte records, best of %d (srec_cat: 1 run)\n", kRecordBytes,
+  std::printf("16 MiB image, %zu-byte records; whole processes, median of %d turns each\n", kRecordBytes,
               repetitions);
 
   bool correct = BenchFile("Intel HEX", intelPath, "-Intel", "ihex", image, folder.path(), repetitions);

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
 #include <ostream>
 
 #include "app/core/advanced_fields.h"
 #include "app/core/commands.h"
 #include "app/core/text_scan.h"
+#include "cli/image_output.h"
 #include "download/download_procedure.h"
 #include "download/hex_file.h"
 #include "link/device_link.h"
@@ -256,33 +256,58 @@ int RunAdvanced(Environment& env, const Options& options) {
   return Finish(board, result == CommandResult::Applied);
 }
 
+constexpr const char* STANDARD_OUTPUT = "-";
+
+void PrintWarning(std::ostream& err, const std::string& warning) { err << "warning: " << warning << '\n'; }
+
 int RunDownloadCommand(Environment& env, const Options& options) {
   Board board(env, options);
   std::string status;
   DownloadResult result;
   {
     ProgressBar bar(env.err, env.errIsTerminal && !options.verbose);
-    result = RunDownload(options.file, board.link, board.port, board.sink,
-                         [&](const std::string& text) { status = text; },
-                         [&](std::size_t sent, std::size_t total) { bar.Show(sent, total); });
+    result = RunDownload(
+        options.file, board.link, board.port, board.sink, [&](const std::string& text) { status = text; },
+        [&](std::size_t sent, std::size_t total) { bar.Show(sent, total); },
+        [&](const std::string& warning) {
+          if (options.verbose) PrintWarning(env.err, warning);
+        });
   }
   if (!status.empty()) env.out << status << '\n';
   return Finish(board, result == DownloadResult::Success);
 }
 
 int RunImage(Environment& env, const Options& options) {
+  const bool toStandardOutput = options.output == STANDARD_OUTPUT;
+  ImageOutput output;
+  if (!toStandardOutput) {
+    output = CheckImageOutput(options.file, options.output);
+    if (!output.reason.empty()) {
+      env.err << "vornactl: cannot write " << options.output << ": " << output.reason << '\n';
+      return EXIT_FAILED;
+    }
+  }
   StderrSink sink(env.err, options.verbose);
   HexImage image;
   if (LoadHexFile(options.file, image, sink) != 0) return EXIT_FAILED;
-  std::ofstream out(options.output, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(image.bytes.get()), static_cast<std::streamsize>(image.size()));
-  out.close();
-  if (!out) {
-    env.err << "vornactl: cannot write " << options.output << '\n';
-    return EXIT_FAILED;
-  }
+  if (const std::string warning = HexLineEndWarning(image.lines); !warning.empty()) PrintWarning(env.err, warning);
   char top[16];
   std::snprintf(top, sizeof top, "0x%08X", image.topAddress);
+  if (toStandardOutput) {
+    // Standard output carries the image alone; the top address goes to stderr.
+    env.out.write(reinterpret_cast<const char*>(image.bytes.get()), static_cast<std::streamsize>(image.size()));
+    env.out.flush();
+    if (!env.out) {
+      env.err << "vornactl: cannot write the image to standard output\n";
+      return EXIT_FAILED;
+    }
+    env.err << top << '\n';
+    return EXIT_OK;
+  }
+  if (const std::string reason = WriteImageFile(output.path, image.bytes.get(), image.size()); !reason.empty()) {
+    env.err << "vornactl: cannot write " << options.output << ": " << reason << '\n';
+    return EXIT_FAILED;
+  }
   env.out << top << '\n';
   return EXIT_OK;
 }
@@ -319,7 +344,7 @@ int Run(const std::vector<std::string>& args, Environment& env) {
 
   auto* image = app.add_subcommand("image", "Write the memory image of a hex file as raw bytes");
   image->add_option("FILE", o.file, "Intel HEX or Motorola S-record file")->required();
-  image->add_option("-o,--output", o.output, "Output file")->required();
+  image->add_option("-o,--output", o.output, "Output file, replaced only once whole; - for standard output")->required();
 
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());

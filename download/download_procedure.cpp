@@ -54,11 +54,13 @@ const char* StatusText(DownloadResult result) {
 }  // namespace
 
 DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
-                           const StatusSink& status, const DownloadProgress& progress) {
+                           const StatusSink& status, const DownloadProgress& progress,
+                           const WarningSink& warning) {
   DownloadResult result = DownloadResult::HexInvalid;
   {
     HexImage image;  // released at the end of this block, before the status is shown
     if (LoadHexFile(path, image, sink) == 0) {
+      if (const std::string text = HexLineEndWarning(image.lines); !text.empty() && warning) warning(text);
       const std::int32_t length = DownloadLength(image.topAddress);
       if (length >= 1 && length <= static_cast<std::int32_t>(USER_PROGRAM_MAX_LENGTH)) {
         result = SendWindow(image, length, link, port, progress);

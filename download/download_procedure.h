@@ -33,6 +33,9 @@ enum class DownloadResult {
 using DownloadProgress = std::function<void(std::size_t sent, std::size_t total)>;
 // Receives the final status text ("" when the port could not be opened).
 using StatusSink = std::function<void(const std::string& status)>;
+// Receives the reader's warning (HexLineEndWarning) when a file loaded yet
+// gives cause for one; it comes before the status.
+using WarningSink = std::function<void(const std::string& warning)>;
 
 // Number of window bytes to send for an image whose top address is
 // `topAddress`, as a signed value; valid from 1 to USER_PROGRAM_MAX_LENGTH.
@@ -43,6 +46,7 @@ std::int32_t DownloadLength(std::uint32_t topAddress);
 // every path, and hands the status text to `status` at the very end. The
 // image is released before returning.
 DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
-                           const StatusSink& status, const DownloadProgress& progress = {});
+                           const StatusSink& status, const DownloadProgress& progress = {},
+                           const WarningSink& warning = {});
 
 }  // namespace vorna

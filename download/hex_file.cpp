@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/mman.h>
+#endif
 
 #include <algorithm>
 #include <cassert>
@@ -28,8 +31,6 @@ constexpr char kSRecordStart = 'S';
 
 // What one read hands out at most, as fgets into the line buffer does.
 constexpr std::size_t kMaxPieceLength = HEX_LINE_BUFFER_SIZE - 1;
-// Raw bytes asked of the stream per read.
-constexpr std::size_t kReadChunkSize = std::size_t{64} * 1024;
 // The image always ends on the last address of a 16-byte line.
 constexpr std::uint32_t kImageLineMask = 0xF;
 
@@ -219,144 +220,129 @@ LineEffect InterpretLine(std::string_view line, std::uint32_t addressBase, Recor
   }
 }
 
-// Reads a binary stream the way the platform's text mode presents a file and
-// hands it out in the pieces that fgets returns into the line buffer.
-// Text mode: a CR directly before an LF is dropped (before pieces are cut, so
-// a CR LF split by a read still reads as LF), any other CR stays, and a byte
-// 0x1A ends the text.
-class TextPieceReader {
+// Hands out a text the way the platform's text mode presents a file, in the
+// pieces that fgets returns into the line buffer, each reduced to its line:
+// the characters before the LF that ends it, cut at its first zero byte.
+// Text mode: a CR directly before an LF is dropped (before pieces are cut,
+// so CR LF counts as one character), any other CR stays, and a byte 0x1A
+// ends the text. Lines are views into the text where they can be, copies in
+// the line buffer where a dropped CR leaves a gap.
+class TextPieces {
  public:
-  TextPieceReader(std::FILE* stream, std::uint64_t byteLimit)
-      : stream_(stream), remaining_(byteLimit) {}
+  // `cutByReadError`: the text stops where a read failed, so a last piece
+  // that wanted more characters is dropped, as fgets drops it.
+  TextPieces(std::string_view text, bool cutByReadError)
+      : position_(text.data()), end_(text.data() + text.size()), checked_(text.data()),
+        cutByReadError_(cutByReadError) {}
 
-  // Characters up to and including the next LF, at most kMaxPieceLength of
-  // them; empty once the text has ended. A piece cut short by a read error is
-  // dropped, as fgets drops it.
-  std::string_view NextPiece() {
-    for (;;) {
-      const char* begin = buffer_.data() + head_;
-      const std::size_t window = std::min(decodedEnd_ - head_, kMaxPieceLength);
-      const void* lineFeed = std::memchr(begin, kLineFeed, window);
-      if (lineFeed != nullptr || window == kMaxPieceLength || ended_) {
-        if (lineFeed == nullptr && window < kMaxPieceLength && readError_) return {};
-        const std::size_t length =
-            lineFeed != nullptr ? static_cast<const char*>(lineFeed) - begin + 1 : window;
-        head_ += length;
-        return {begin, length};
-      }
-      Refill();
+  // The next piece's line, possibly empty; false once the text has ended.
+  bool Next(std::string_view& line) {
+    LookAhead();
+    if (position_ == end_) return false;
+    const std::size_t window = std::min(static_cast<std::size_t>(end_ - position_), kMaxPieceLength);
+    const auto* lineFeed = static_cast<const char*>(std::memchr(position_, kLineFeed, window));
+    const std::size_t before = lineFeed != nullptr ? static_cast<std::size_t>(lineFeed - position_) : window;
+    const auto* carriageReturn = static_cast<const char*>(std::memchr(position_, kCarriageReturn, before));
+    if (carriageReturn != nullptr && !(lineFeed != nullptr && carriageReturn + 1 == lineFeed)) {
+      if (!CopyPiece(line)) return false;
+    } else if (lineFeed != nullptr) {
+      // Raw up to the LF, but for a CR right before it that the LF drops.
+      line = {position_, static_cast<std::size_t>((carriageReturn != nullptr ? carriageReturn : lineFeed) - position_)};
+      position_ = lineFeed + 1;
+      lineFeedSeen_ = true;
+    } else {
+      if (window < kMaxPieceLength && cutByReadError_) return End();
+      line = {position_, window};
+      position_ += window;
     }
+    if (const void* zero = std::memchr(line.data(), 0, line.size())) {
+      line = line.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - line.data()));
+    }
+    return true;
   }
+
+  bool lineFeedSeen() const { return lineFeedSeen_; }
+  bool carriageReturnSeen() const { return carriageReturnSeen_; }
 
  private:
-  void Refill() {
-    // Keep the characters not handed out yet, and a CR still waiting for
-    // the byte after it, at the front.
-    std::memmove(buffer_.data(), buffer_.data() + head_, rawEnd_ - head_);
-    decodedEnd_ -= head_;
-    rawEnd_ -= head_;
-    head_ = 0;
+  // How far past the current position the text is searched for a 0x1A at a
+  // time: far enough that most pieces cost no search of their own.
+  static constexpr std::size_t kLookAheadStep = std::size_t{64} * 1024;
 
-    const std::size_t wanted =
-        static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size() - rawEnd_, remaining_));
-    const std::size_t got = wanted > 0 ? std::fread(buffer_.data() + rawEnd_, 1, wanted, stream_) : 0;
-    remaining_ -= got;
-    rawEnd_ += got;
-    if (got < wanted || remaining_ == 0) {
-      ended_ = true;
-      readError_ = std::ferror(stream_) != 0;
+  // Makes sure that a piece, and the character after it, lie before any 0x1A.
+  void LookAhead() {
+    const std::size_t wanted = kMaxPieceLength + 1;
+    while (checked_ < end_ && static_cast<std::size_t>(checked_ - position_) < wanted) {
+      const std::size_t step = std::min(static_cast<std::size_t>(end_ - checked_), kLookAheadStep);
+      if (const void* stop = std::memchr(checked_, kEndOfText, step)) {
+        end_ = static_cast<const char*>(stop);
+        checked_ = end_;
+      } else {
+        checked_ += step;
+      }
     }
-    Decode();
   }
 
-  // Applies the text-mode rules in place to the raw bytes after decodedEnd_.
-  void Decode() {
-    char* const text = buffer_.data();
-    std::size_t end = rawEnd_;
-    if (const void* stop = std::memchr(text + decodedEnd_, kEndOfText, end - decodedEnd_)) {
-      end = static_cast<std::size_t>(static_cast<const char*>(stop) - text);
-      ended_ = true;
-    }
-    // Runs between CRs move down over the CRs dropped so far.
-    std::size_t in = decodedEnd_;
-    std::size_t out = decodedEnd_;
-    bool crWaits = false;
-    while (in < end) {
-      const void* found = std::memchr(text + in, kCarriageReturn, end - in);
-      const std::size_t cr =
-          found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - text) : end;
-      if (out != in) std::memmove(text + out, text + in, cr - in);
-      out += cr - in;
-      in = cr;
-      if (in == end) break;
-      if (in + 1 == end && !ended_) {  // the byte after it is not read yet
-        crWaits = true;
+  // The piece character by character, for a CR that is dropped in its middle
+  // or that stays.
+  bool CopyPiece(std::string_view& line) {
+    const char* in = position_;
+    std::size_t length = 0;
+    bool endsInLineFeed = false;
+    while (length < kMaxPieceLength && in < end_) {
+      char c = *in++;
+      if (c == kCarriageReturn) {
+        if (in < end_ && *in == kLineFeed) {
+          c = kLineFeed;
+          ++in;
+        } else {
+          carriageReturnSeen_ = true;
+        }
+      }
+      if (c == kLineFeed) {
+        endsInLineFeed = true;
         break;
       }
-      if (in + 1 < end && text[in + 1] == kLineFeed) {
-        ++in;  // dropped; the LF starts the next run
-        continue;
-      }
-      text[out++] = kCarriageReturn;
-      ++in;
+      lineBuffer_[length++] = c;
     }
-    decodedEnd_ = out;
-    if (crWaits) text[out++] = kCarriageReturn;
-    rawEnd_ = out;
+    if (!endsInLineFeed && length < kMaxPieceLength && cutByReadError_) return End();
+    lineFeedSeen_ = lineFeedSeen_ || endsInLineFeed;
+    position_ = in;
+    line = {lineBuffer_.data(), length};
+    return true;
   }
 
-  std::FILE* stream_;
-  std::uint64_t remaining_;  // raw bytes the stream may still give
-  // Characters [head_, decodedEnd_) are decoded and not handed out; at most
-  // one raw CR waits in [decodedEnd_, rawEnd_).
-  std::array<char, kReadChunkSize + HEX_LINE_BUFFER_SIZE> buffer_;
-  std::size_t head_ = 0;
-  std::size_t decodedEnd_ = 0;
-  std::size_t rawEnd_ = 0;
-  bool ended_ = false;
-  bool readError_ = false;
-};
+  bool End() {
+    position_ = end_;
+    return false;
+  }
 
-// The non-empty lines of the first pass, back to back, each followed by a
-// zero byte.
-struct StoredLines {
-  std::unique_ptr<std::uint8_t[]> bytes;
-  std::size_t used = 0;
+  const char* position_;
+  const char* end_;      // the end of the text, or its first 0x1A once found
+  const char* checked_;  // [position_, checked_) holds no 0x1A
+  bool cutByReadError_;
+  bool lineFeedSeen_ = false;
+  bool carriageReturnSeen_ = false;
+  std::array<char, kMaxPieceLength> lineBuffer_{};
 };
-
-// Room for every line the reader can store from a file of `fileLength`
-// bytes. A stored line takes its length plus a zero byte. A piece that ends
-// in LF, or that a zero byte cuts short, leaves at least that many bytes of
-// the file behind; text mode only ever removes bytes. Only a piece without LF
-// and zero byte takes one byte more than it used: a cut of kMaxPieceLength
-// characters, of which fileLength / kMaxPieceLength fit in the file, and the
-// final piece. No more than fileLength bytes are ever read.
-std::uint64_t StoredLinesCapacity(std::uint64_t fileLength) {
-  return fileLength + fileLength / kMaxPieceLength + 1;
-}
 
 struct FirstPassResult {
   // Largest end address seen, plus one; 0 while no record counted. 64 bits
   // so that records ending past 0xFFFFFFFF are seen rather than wrapped.
   std::uint64_t addressLimit = 0;
+  HexLineReport lines;
 };
 
-FirstPassResult ReadLines(TextPieceReader& reader, StoredLines& stored, RecordScratch& scratch) {
+bool IsRecord(std::string_view line) {
+  return line.front() == kIntelHexStart || line.front() == kSRecordStart;
+}
+
+FirstPassResult MeasureLines(TextPieces pieces, RecordScratch& scratch) {
   FirstPassResult result;
   std::uint32_t addressBase = 0;
-  for (std::string_view piece = reader.NextPiece(); !piece.empty(); piece = reader.NextPiece()) {
-    // The line ends at its first zero byte, as a C string would.
-    const void* zero = std::memchr(piece.data(), 0, piece.size());
-    std::string_view line =
-        zero != nullptr ? piece.substr(0, static_cast<const char*>(zero) - piece.data()) : piece;
-    if (!line.empty() && line.back() == kLineFeed) line.remove_suffix(1);
+  for (std::string_view line; pieces.Next(line);) {
     if (line.empty()) continue;
-
-    std::uint8_t* const slot = stored.bytes.get() + stored.used;
-    std::memcpy(slot, line.data(), line.size());
-    slot[line.size()] = 0;
-    stored.used += line.size() + 1;
-
+    if (IsRecord(line)) ++result.lines.records;
     const LineEffect effect = InterpretLine(line, addressBase, scratch, Pass::kMeasure);
     if (effect.kind == LineEffect::Kind::kEnd) break;
     if (effect.kind == LineEffect::Kind::kAddressBase) addressBase = effect.addressBase;
@@ -366,16 +352,16 @@ FirstPassResult ReadLines(TextPieceReader& reader, StoredLines& stored, RecordSc
       result.addressLimit = std::max(result.addressLimit, effect.start + effect.count);
     }
   }
+  result.lines.lineFeedSeen = pieces.lineFeedSeen();
+  result.lines.carriageReturnSeen = pieces.carriageReturnSeen();
   return result;
 }
 
-void PlaceLines(const StoredLines& stored, std::uint8_t* image,
-                [[maybe_unused]] std::uint32_t topAddress, RecordScratch& scratch) {
+void PlaceLines(TextPieces pieces, std::uint8_t* image, [[maybe_unused]] std::uint32_t topAddress,
+                RecordScratch& scratch) {
   std::uint32_t addressBase = 0;
-  const char* const text = reinterpret_cast<const char*>(stored.bytes.get());
-  for (std::size_t walked = 0; walked < stored.used;) {
-    const std::string_view line(text + walked);
-    walked += line.size() + 1;
+  for (std::string_view line; pieces.Next(line);) {
+    if (line.empty()) continue;
     const LineEffect effect = InterpretLine(line, addressBase, scratch, Pass::kPlace);
     if (effect.kind == LineEffect::Kind::kEnd) break;
     if (effect.kind == LineEffect::Kind::kAddressBase) addressBase = effect.addressBase;
@@ -385,6 +371,78 @@ void PlaceLines(const StoredLines& stored, std::uint8_t* image,
     }
   }
 }
+
+// Both passes over the whole text: the first measures, the second places
+// the same pieces into the image allocated in between.
+int LoadHexText(std::string_view text, bool cutByReadError, HexImage& image, MessageSink& sink) {
+  RecordScratch scratch;
+  const TextPieces pieces(text, cutByReadError);
+  const FirstPassResult firstPass = MeasureLines(pieces, scratch);
+
+  // The image covers address 0 to the top; refuse it before allocating when
+  // it would pass the limit. This also refuses a top of 0xFFFFFFFF, whose size
+  // does not fit 32 bits, and records that end past 0xFFFFFFFF.
+  const std::uint64_t highest = firstPass.addressLimit > 0 ? firstPass.addressLimit - 1 : 0;
+  const std::uint64_t imageSize = (highest | kImageLineMask) + 1;
+  if (imageSize > HEX_IMAGE_SIZE_LIMIT) {
+    sink.Report(kAllocationErrorMessage,
+                "image of " + std::to_string(imageSize) + " bytes is above the limit of " +
+                    std::to_string(HEX_IMAGE_SIZE_LIMIT) + " bytes");
+    return -1;
+  }
+  std::unique_ptr<std::uint8_t[]> bytes = TryAllocate(static_cast<std::size_t>(imageSize));
+  if (!bytes) {
+    sink.Report(kAllocationErrorMessage,
+                "cannot allocate " + std::to_string(imageSize) + " bytes for the image");
+    return -1;
+  }
+  std::memset(bytes.get(), HEX_FILL_BYTE, static_cast<std::size_t>(imageSize));
+  const auto topAddress = static_cast<std::uint32_t>(imageSize - 1);
+  PlaceLines(pieces, bytes.get(), topAddress, scratch);
+
+  image.baseAddress = 0;
+  image.topAddress = topAddress;
+  image.bytes = std::move(bytes);
+  image.lines = firstPass.lines;
+  return 0;
+}
+
+// A negative length cannot be measured; one above the bound is not a hex file
+// for this board, and is refused before anything is read or allocated.
+bool FileLengthAccepted(std::int64_t fileLength, MessageSink& sink) {
+  if (fileLength < 0) {
+    sink.Report(kFileLengthErrorMessage, "negative file length");
+    return false;
+  }
+  if (static_cast<std::uint64_t>(fileLength) > HEX_FILE_LENGTH_LIMIT) {
+    sink.Report(kAllocationErrorMessage, "file of " + std::to_string(fileLength) +
+                                             " bytes is above the limit of " +
+                                             std::to_string(HEX_FILE_LENGTH_LIMIT) + " bytes for a hex file");
+    return false;
+  }
+  return true;
+}
+
+#ifndef _WIN32
+// A whole file mapped read-only, unmapped when done.
+class MappedText {
+ public:
+  MappedText(int fd, std::size_t length)
+      : length_(length),
+        address_(::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0)) {}
+  MappedText(const MappedText&) = delete;
+  MappedText& operator=(const MappedText&) = delete;
+  ~MappedText() {
+    if (mapped()) ::munmap(address_, length_);
+  }
+  bool mapped() const { return address_ != MAP_FAILED; }
+  std::string_view text() const { return {static_cast<const char*>(address_), length_}; }
+
+ private:
+  std::size_t length_;
+  void* address_;
+};
+#endif
 
 // Closes a descriptor that no stream has taken over yet.
 class FileDescriptor {
@@ -433,53 +491,31 @@ void ParseSRecord(std::string_view text, SRecord& record) {
       static_cast<std::uint8_t>(Field(text, kSAddressPosition + kByteDigits * length, kByteDigits));
 }
 
+std::string HexLineEndWarning(const HexLineReport& lines) {
+  if (lines.lineFeedSeen || !lines.carriageReturnSeen) return {};
+  return "the hex file has no LF line ends (its lines end in CR alone); " + std::to_string(lines.records) +
+         (lines.records == 1 ? " record was read" : " records were read");
+}
+
 int LoadHexStream(std::FILE* stream, std::int64_t fileLength, HexImage& image,
                   MessageSink& sink) {
-  if (fileLength < 0) {
-    sink.Report(kFileLengthErrorMessage, "negative file length");
-    return -1;
-  }
-  const std::uint64_t capacity = StoredLinesCapacity(static_cast<std::uint64_t>(fileLength));
-  StoredLines stored;
-  if (capacity <= SIZE_MAX) stored.bytes = TryAllocate(static_cast<std::size_t>(capacity));
-  if (!stored.bytes) {
+  if (!FileLengthAccepted(fileLength, sink)) return -1;
+  const auto length = static_cast<std::size_t>(fileLength);
+  // One byte at least, so that an empty file has a buffer too.
+  std::unique_ptr<std::uint8_t[]> text = TryAllocate(std::max<std::size_t>(length, 1));
+  if (!text) {
     sink.Report(kAllocationErrorMessage,
-                "cannot allocate " + std::to_string(capacity) + " bytes for the file's lines");
+                "cannot allocate " + std::to_string(length) + " bytes for the file's text");
     return -1;
   }
-
-  RecordScratch scratch;
-  FirstPassResult firstPass;
-  {
-    TextPieceReader reader(stream, static_cast<std::uint64_t>(fileLength));
-    firstPass = ReadLines(reader, stored, scratch);
+  std::size_t got = 0;
+  while (got < length) {
+    const std::size_t read = std::fread(text.get() + got, 1, length - got, stream);
+    got += read;
+    if (read == 0) break;
   }
-
-  // The image covers address 0 to the top; refuse it before allocating when
-  // it would pass the limit. This also refuses a top of 0xFFFFFFFF, whose size
-  // does not fit 32 bits, and records that end past 0xFFFFFFFF.
-  const std::uint64_t highest = firstPass.addressLimit > 0 ? firstPass.addressLimit - 1 : 0;
-  const std::uint64_t imageSize = (highest | kImageLineMask) + 1;
-  if (imageSize > HEX_IMAGE_SIZE_LIMIT) {
-    sink.Report(kAllocationErrorMessage,
-                "image of " + std::to_string(imageSize) + " bytes is above the limit of " +
-                    std::to_string(HEX_IMAGE_SIZE_LIMIT) + " bytes");
-    return -1;
-  }
-  std::unique_ptr<std::uint8_t[]> bytes = TryAllocate(static_cast<std::size_t>(imageSize));
-  if (!bytes) {
-    sink.Report(kAllocationErrorMessage,
-                "cannot allocate " + std::to_string(imageSize) + " bytes for the image");
-    return -1;
-  }
-  std::memset(bytes.get(), HEX_FILL_BYTE, static_cast<std::size_t>(imageSize));
-  const auto topAddress = static_cast<std::uint32_t>(imageSize - 1);
-  PlaceLines(stored, bytes.get(), topAddress, scratch);
-
-  image.baseAddress = 0;
-  image.topAddress = topAddress;
-  image.bytes = std::move(bytes);
-  return 0;
+  const bool readError = got < length && std::ferror(stream) != 0;
+  return LoadHexText({reinterpret_cast<const char*>(text.get()), got}, readError, image, sink);
 }
 
 int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink) {
@@ -508,11 +544,20 @@ int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink) {
     sink.Report(kOpenErrorMessage, path + ": " + ErrnoText(EISDIR));
     return -1;
   }
-  // Pipes and devices have no length to measure the stored lines by.
+  // Pipes and devices have no length to measure the text by.
   if (!S_ISREG(status.st_mode)) {
     sink.Report(kFileLengthErrorMessage, path + ": not a regular file");
     return -1;
   }
+  if (!FileLengthAccepted(status.st_size, sink)) return -1;
+  if (status.st_size == 0) return LoadHexText({}, false, image, sink);
+#ifndef _WIN32
+  // Mapped, the text costs no memory of its own and is read straight from
+  // the page cache by both passes.
+  if (const MappedText mapped(fd.get(), static_cast<std::size_t>(status.st_size)); mapped.mapped()) {
+    return LoadHexText(mapped.text(), false, image, sink);
+  }
+#endif
   std::unique_ptr<std::FILE, FileCloser> stream(::fdopen(fd.get(), "rb"));
   if (!stream) {
     sink.Report(kOpenErrorMessage, path + ": " + ErrnoText(errno));

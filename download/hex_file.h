@@ -23,11 +23,26 @@ inline constexpr std::size_t HEX_LINE_BUFFER_SIZE = 540;
 // 0x3FFF, so anything near this size is a wrong file; refusing it keeps a
 // record at 0xFFFFFFF0 from allocating 4 GiB. Must stay at or below 256 MiB.
 inline constexpr std::uint32_t HEX_IMAGE_SIZE_LIMIT = 64u * 1024u * 1024u;
+// Longest file the reader takes. A program for the board covers at most
+// 16 KiB of addresses and takes well under 100 KiB of text; even an image at
+// HEX_IMAGE_SIZE_LIMIT written in records of 8 data bytes with CR LF line
+// ends stays below this. A longer file is a wrong choice of file, refused
+// before any of it is read.
+inline constexpr std::uint64_t HEX_FILE_LENGTH_LIMIT = std::uint64_t{256} * 1024 * 1024;
+
+// What the reader saw of the file's lines up to its end record: enough to
+// warn about a file that loads but cannot be what its author meant.
+struct HexLineReport {
+  std::size_t records = 0;            // lines read that start with ':' or 'S'
+  bool lineFeedSeen = false;          // some piece ended in LF
+  bool carriageReturnSeen = false;    // some CR stood without an LF after it
+};
 
 struct HexImage {
   std::uint32_t baseAddress = 0;  // byte i of `bytes` holds address baseAddress + i
   std::uint32_t topAddress = 0;   // highest written address | 0xF
   std::unique_ptr<std::uint8_t[]> bytes;  // topAddress + 1 bytes once loaded
+  HexLineReport lines;                    // set with the image
 
   std::size_t size() const { return bytes ? std::size_t{topAddress} + 1 : 0; }
 };
@@ -61,16 +76,23 @@ void ParseIntelHexRecord(std::string_view text, IntelHexRecord& record);
 // `text` is the line after its 'S'. A missing type character reads as '0'.
 void ParseSRecord(std::string_view text, SRecord& record);
 
-// Loads the file at `path`. Returns 0 on success (image filled) and -1 on
+// The warning for a file whose lines end in CR alone: text mode reads it as
+// one line, so only the records that begin a 539-character piece are read.
+// Empty when the file gives no cause. One text for every front end.
+std::string HexLineEndWarning(const HexLineReport& lines);
+
+// Loads the file at `path`. The file is mapped read-only; where it cannot be
+// mapped it is read through LoadHexStream. Returns 0 on success (image filled) and -1 on
 // failure after reporting exactly one message to `sink`; on failure `image`
 // is left untouched.
 int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink);
 
-// The reader proper, on an open stream positioned at its start whose length
-// in bytes is `fileLength` (no more than that many bytes are read from it).
-// The stream is read in binary and the text-mode rules are applied here:
-// CR LF reads as LF and a 0x1A byte ends the text. The stream stays open.
-// LoadHexFile runs this; fuzzers drive it on memory streams.
+// The reader on an open stream positioned at its start whose length in bytes
+// is `fileLength` (no more than that many bytes are read from it): the text
+// is read into memory and then read like a mapped file. The text-mode rules
+// are applied by the reader, not the stream: CR LF reads as LF and a 0x1A
+// byte ends the text. The stream stays open. LoadHexFile falls back to this
+// where a file cannot be mapped; fuzzers drive it on memory streams.
 int LoadHexStream(std::FILE* stream, std::int64_t fileLength, HexImage& image,
                   MessageSink& sink);
 

@@ -1,5 +1,6 @@
-// The hex file reader on arbitrary file content, through LoadHexStream: the
-// code LoadHexFile runs once it has opened and measured the file.
+// The hex file reader on arbitrary file content, through LoadHexStream: it
+// reads the stream into memory and runs the two passes that LoadHexFile runs
+// over a mapped file.
 
 #include <cstdint>
 #include <cstdio>

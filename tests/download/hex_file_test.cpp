@@ -156,6 +156,15 @@ TEST_P(HexLoadTest, BuildsTheImage) {
   ASSERT_EQ(image.topAddress, c.topAddress);
   ASSERT_EQ(image.size(), std::size_t{c.topAddress} + 1);
   EXPECT_EQ(ImageBytes(image), ExpectedImage(c.topAddress, c.placements));
+
+  // The file mapped above, and read as a stream where it cannot be mapped:
+  // both paths give the same image.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "rb"), &std::fclose);
+  ASSERT_NE(stream, nullptr);
+  HexImage read;
+  ASSERT_EQ(LoadHexStream(stream.get(), static_cast<std::int64_t>(c.content.size()), read, sink), 0);
+  EXPECT_TRUE(sink.entries.empty());
+  EXPECT_EQ(ImageBytes(read), ImageBytes(image));
 }
 
 INSTANTIATE_TEST_SUITE_P(

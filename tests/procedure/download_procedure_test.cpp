@@ -185,6 +185,30 @@ TEST_F(DownloadFixture, ProgressCountsAcceptedBytes) {
   EXPECT_EQ(progress, (std::vector<std::pair<std::size_t, std::size_t>>{{64, 80}, {80, 80}}));
 }
 
+// A file whose lines end in CR alone: the Part's result, and the reader's
+// warning handed out before the status, once. Files with LF ends give none.
+TEST_F(DownloadFixture, CrOnlyFileWarnsBeforeTheStatus) {
+  std::string text = DataRecord(0x2000, Pattern(16, 1)) + DataRecord(0x2010, Pattern(16, 2)) + ":00000001FF\n";
+  for (char& c : text) c = c == '\n' ? '\r' : c;
+  WriteFile(text);
+  Strings events;
+  const auto result =
+      RunDownload(file.string(), link, PortChoice{1, {}}, sink,
+                  [&](const std::string& s) { events.push_back("status: " + s); }, {},
+                  [&](const std::string& w) { events.push_back("warning: " + w); });
+  EXPECT_EQ(result, DownloadResult::Success);
+  EXPECT_EQ(events, (Strings{"warning: the hex file has no LF line ends (its lines end in CR alone); 1 record was read",
+                             "status: Download success"}));
+  EXPECT_EQ(Chunks(), (std::vector<Bytes>{Pattern(16, 1)})) << "16 of the 32 bytes, as the Part has it";
+
+  events.clear();
+  WriteFile(DataRecord(0x2000, Pattern(16, 1)) + ":00000001FF\r\n");
+  RunDownload(file.string(), link, PortChoice{1, {}}, sink,
+              [&](const std::string& s) { events.push_back("status: " + s); }, {},
+              [&](const std::string& w) { events.push_back("warning: " + w); });
+  EXPECT_EQ(events, Strings{"status: Download success"});
+}
+
 TEST(DownloadLength, ValidFromOneWindowLineToTheWholeWindow) {
   EXPECT_EQ(DownloadLength(0x200F), 16);
   EXPECT_EQ(DownloadLength(0x3FFF), 8192);
