@@ -68,11 +68,22 @@ int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& prof
 int RunDiff(const ProfileCommands& c, Environment& env, const BoardProfile& file, BoardAccess& board) {
   RegisterSnapshot snapshot;
   if (!ReadBoardSnapshot(board.link(), board.port(), snapshot) || board.messageCount() != 0) return DIFF_TROUBLE;
-  const auto differences = DiffProfiles(ProfileFromSnapshot(snapshot), file);
+  const BoardProfile boardProfile = ProfileFromSnapshot(snapshot);
+  const auto differences = DiffProfiles(boardProfile, file);
   if (c.json) {
+    // Values as numbers, as "fields" and "channel" have them.
+    const auto values = [](const BoardProfile& profile) {
+      Json json = ProfileJson(profile);
+      json[std::string(PROFILE_CHANNEL_NAME)] = profile.channel;
+      return json;
+    };
+    const Json boardValues = values(boardProfile);
+    const Json fileValues = values(file);
     Json list = Json::array();
-    for (const auto& d : differences)
-      list.push_back({{"field", d.name}, {"board", d.boardValue}, {"file", d.fileValue}});
+    for (const auto& d : differences) {
+      const std::string name(d.name);
+      list.push_back({{"field", name}, {"board", boardValues[name]}, {"file", fileValues[name]}});
+    }
     Json json = Json::object();
     json["file"] = c.file;
     json["differences"] = list;
@@ -92,7 +103,9 @@ bool ProfileCommands::Chosen() const {
 
 void AddProfileCommands(CLI::App& app, CLI::App& read, ProfileCommands& c) {
   c.read = &read;
-  read.add_flag("--json", c.json, "Print one JSON object: snapshot bytes, fields, channel and quick values");
+  CLI::Option* json =
+      read.add_flag("--json", c.json, "Print one JSON object: snapshot bytes, fields, channel and quick values");
+  if (CLI::Option* raw = read.get_option_no_throw("--raw")) json->excludes(raw);
 
   c.save = app.add_subcommand("save", "Read the board and write its settings to a profile file");
   c.save->add_option("FILE", c.file, "Profile file; replaced only once the new one is whole")->required();

@@ -354,7 +354,7 @@ TEST(ProfileJson, SaveLoadAndDiffReportWhatTheyDid) {
   const auto diffRun = OnBoard(sim, {"diff", "--json", path});
   EXPECT_EQ(diffRun.status, 1);
   const json diff = json::parse(diffRun.out);
-  EXPECT_EQ(diff["differences"], json::parse(R"([{"field":"MUTE","board":"0","file":"1"}])"));
+  EXPECT_EQ(diff["differences"], json::parse(R"([{"field":"MUTE","board":0,"file":1}])"));
   ExpectBoardJson(diff["board"], DEFAULT_STATE);
 
   const auto loadRun = OnBoard(sim, {"load", "--json", path});
@@ -367,6 +367,28 @@ TEST(ProfileJson, SaveLoadAndDiffReportWhatTheyDid) {
   EXPECT_EQ(load["stored"], false);
   EXPECT_EQ(load["file"], path);
   EXPECT_EQ(OnBoard(sim, {"diff", path}).status, 0);
+}
+
+TEST(ProfileJson, DiffGivesNumbersForEveryKindOfValue) {
+  Files files;
+  BoardSim sim;
+  ASSERT_TRUE(sim.ok());
+  const std::string path = files.Write(
+      "b.vprof", Replaced(Replaced(Replaced(Valid(), "PL = 2", "PL = 3"), "P = 0x2a58", "P = 0x100"), "CHANNEL = 6",
+                          "CHANNEL = 205"));
+  const json diff = json::parse(OnBoard(sim, {"diff", "--json", path}).out);
+  EXPECT_EQ(diff["differences"], json::parse(R"([{"field":"PL","board":2,"file":3},
+                                                 {"field":"P","board":10840,"file":256},
+                                                 {"field":"CHANNEL","board":6,"file":205}])"));
+}
+
+TEST(ProfileJson, RawAndJsonExcludeEachOther) {
+  BoardSim sim;
+  ASSERT_TRUE(sim.ok());
+  const auto r = OnBoard(sim, {"read", "--raw", "--json"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(Requests(sim).empty());
 }
 
 TEST(ProfileJson, AFailedReadPrintsNoJson) {
