@@ -39,6 +39,9 @@ struct MenuItem {
 constexpr MenuItem MENU_ITEMS[] = {
     {"Setting", "Quick", ID_QUICK_SETTING},  {"Setting", "Advanced", ID_ADVANCED_SETTING},
     {"Option", "COM Port", ID_COM_PORT},     {"Option", "Download", ID_DOWNLOAD},
+    {"Option", nullptr, 0},
+    {"Option", "Save Board Settings...", ID_SAVE_PROFILE},
+    {"Option", "Load Board Settings...", ID_LOAD_PROFILE},
     {"Other", "Help", ID_HELP},              {"Other", nullptr, 0},
     {"Other", "About VORNA...", ID_ABOUT},
 };
@@ -157,6 +160,12 @@ void MainWindow::RunCommand(int commandId) {
       break;
     case ID_DOWNLOAD:
       RunDownload();
+      break;
+    case ID_SAVE_PROFILE:
+      RunSaveProfile();
+      break;
+    case ID_LOAD_PROFILE:
+      RunLoadProfile();
       break;
     case ID_HELP:
       ShowHelp();

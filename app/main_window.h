@@ -30,6 +30,12 @@ inline constexpr int ID_COM_PORT = 32772;
 inline constexpr int ID_DOWNLOAD = 32773;
 inline constexpr int ID_HELP = 32775;
 inline constexpr int ID_ABOUT = 32776;
+inline constexpr int ID_SAVE_PROFILE = 32777;
+inline constexpr int ID_LOAD_PROFILE = 32778;
+
+// The board profile chooser's file types.
+inline constexpr char PROFILE_FILE_FILTER[] = "Board Settings (*.vprof) (*.vprof *.VPROF)";
+inline constexpr char PROFILE_FILE_SUFFIX[] = "vprof";
 
 // What the commands share, owned by the main window.
 using CommandState = SessionState;
@@ -75,6 +81,8 @@ class MainWindow final : public QDialog {
   void RunAdvancedSetting();
   void RunComPort();
   void RunDownload();
+  void RunSaveProfile();
+  void RunLoadProfile();
   void ShowHelp();
   void ShowAbout();
 

@@ -5,12 +5,17 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStringList>
 
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/core/commands.h"
+#include "app/core/profile.h"
+#include "app/core/profile_commands.h"
 #include "app/main_window.h"
 #include "dialogs/advanced_setting_dialog.h"
 #include "dialogs/com_port_dialog.h"
@@ -88,6 +93,26 @@ QString FromLocalPath(const std::string& path) { return QFile::decodeName(QByteA
 
 std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
+// The status pane's and the core's "\r\n" as a message box's line breaks.
+QString BoxLines(const std::string& text) {
+  return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+// The board profile to save to or load from, chosen like the hex file.
+std::optional<std::string> ChooseProfileFile(QWidget& owner, QFileDialog::AcceptMode mode) {
+  QFileDialog chooser(&owner);
+  chooser.setAcceptMode(mode);
+  chooser.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  chooser.setOption(QFileDialog::DontUseNativeDialog);
+  chooser.setOption(QFileDialog::HideNameFilterDetails);
+  const QStringList filters = {QString::fromLatin1(PROFILE_FILE_FILTER), QString::fromLatin1(ALL_FILES_FILTER)};
+  chooser.setNameFilters(filters);
+  chooser.selectNameFilter(filters.first());
+  chooser.setDefaultSuffix(QString::fromLatin1(PROFILE_FILE_SUFFIX));
+  if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
+  return ToLocalPath(QFileInfo(chooser.selectedFiles().first()).absoluteFilePath());
+}
+
 }  // namespace
 
 void MainWindow::RunQuickSetting() {
@@ -130,6 +155,34 @@ void MainWindow::RunDownload() {
   BoardSession session(messages_, *transport_, resolver_);
   vorna::RunDownload(state_.hexFilePath, session.link, PortChoice{state_.portNumber, {}}, session.sink,
                      [this](const std::string& status) { SetStatusText(status); });
+}
+
+void MainWindow::RunSaveProfile() {
+  const auto path = ChooseProfileFile(*this, QFileDialog::AcceptSave);
+  if (!path) return;
+  BoardSession session(messages_, *transport_, resolver_);
+  RegisterSnapshot snapshot;
+  if (SaveBoardProfile(session.link, PortChoice{state_.portNumber, {}}, *path, session.sink, snapshot))
+    SetStatusText(FormatProfileDump(ProfileFromSnapshot(snapshot)));
+}
+
+void MainWindow::RunLoadProfile() {
+  const auto path = ChooseProfileFile(*this, QFileDialog::AcceptOpen);
+  if (!path) return;
+  const ProfileParse parse = ReadProfileFile(*path);
+  if (!parse.profile) {
+    std::string problems;
+    for (const ProfileProblem& problem : parse.problems)
+      problems += (problems.empty() ? "" : "\n") + FormatProfileProblem(*path, problem);
+    ShowMessageBox(*this, applicationName(), QString::fromStdString(problems));
+    return;
+  }
+  const QString question = QStringLiteral("Write these settings to the board?\n\n") +
+                           BoxLines(FormatProfileDump(*parse.profile));
+  if (!AskOkCancel(*this, applicationName(), question)) return;
+  BoardSession session(messages_, *transport_, resolver_);
+  LoadBoardProfile(session.link, PortChoice{state_.portNumber, {}}, *parse.profile, false,
+                   [this](const std::string& dump) { SetStatusText(dump); });
 }
 
 }  // namespace vorna

@@ -13,12 +13,9 @@ MessageBoxHook& InstalledHook() {
   return hook;
 }
 
-}  // namespace
-
-MessageBoxHook SetMessageBoxHook(MessageBoxHook hook) { return std::exchange(InstalledHook(), std::move(hook)); }
-
-void ShowMessageBox(QWidget& owner, const QString& caption, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, &owner);
+// Runs the box, handing it to the hook once it is up; a box the hook left
+// open is closed with OK.
+int ExecBox(QMessageBox& box) {
   box.setTextFormat(Qt::PlainText);
   if (const MessageBoxHook hook = InstalledHook()) {
     QTimer::singleShot(0, &box, [&box, hook] {
@@ -26,7 +23,23 @@ void ShowMessageBox(QWidget& owner, const QString& caption, const QString& text)
       if (box.isVisible()) box.done(QMessageBox::Ok);
     });
   }
-  box.exec();
+  return box.exec();
+}
+
+}  // namespace
+
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook) { return std::exchange(InstalledHook(), std::move(hook)); }
+
+void ShowMessageBox(QWidget& owner, const QString& caption, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, &owner);
+  ExecBox(box);
+}
+
+bool AskOkCancel(QWidget& owner, const QString& caption, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, &owner);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.setEscapeButton(QMessageBox::Cancel);
+  return ExecBox(box) == QMessageBox::Ok;
 }
 
 MessageBoxSink::MessageBoxSink(QWidget& owner, QString caption) : owner_(owner), caption_(std::move(caption)) {}

@@ -26,6 +26,10 @@ MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
 // Shows the box and returns when it has been closed.
 void ShowMessageBox(QWidget& owner, const QString& caption, const QString& text);
 
+// The same box with OK and Cancel, for a question; true for OK. The hook
+// sees it like any other box.
+bool AskOkCancel(QWidget& owner, const QString& caption, const QString& text);
+
 // Reports of the core as message boxes. The box shows the text alone; the
 // system's own explanation is for the command-line tool's verbose mode.
 class MessageBoxSink final : public MessageSink {

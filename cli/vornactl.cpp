@@ -11,6 +11,7 @@
 #include "app/core/commands.h"
 #include "app/core/text_scan.h"
 #include "cli/image_output.h"
+#include "cli/profile_commands.h"
 #include "download/download_procedure.h"
 #include "download/hex_file.h"
 #include "link/device_link.h"
@@ -24,7 +25,7 @@ namespace {
 
 constexpr const char* USAGE =
     "Usage: vornactl [--port N | --device PATH] [-v] COMMAND [options]\n"
-    "Commands: read, quick, advanced, download, image. Run 'vornactl COMMAND --help' for details.\n";
+    "Commands: read, quick, advanced, download, image, save, load, diff. Run 'vornactl COMMAND --help' for details.\n";
 constexpr int PROGRESS_BAR_WIDTH = 40;
 
 // Prints each message on its own line, in the order they arise; with
@@ -181,6 +182,21 @@ struct Board {
   std::unique_ptr<TracingTransport> tracer;
   DeviceLink link;
   PortChoice port;
+};
+
+// vornactl's board as the profile commands see it.
+class ProfileBoard final : public BoardAccess {
+ public:
+  ProfileBoard(Environment& env, const Options& options) : env_(env), board_(env, options) {}
+  DeviceLink& link() override { return board_.link; }
+  const PortChoice& port() const override { return board_.port; }
+  MessageSink& sink() override { return board_.sink; }
+  int messageCount() const override { return board_.sink.count(); }
+  void ShowStatus(const std::string& text) override { env_.out << TerminalLines(text) << '\n'; }
+
+ private:
+  Environment& env_;
+  Board board_;
 };
 
 int Finish(const Board& board, bool succeeded) {
@@ -346,9 +362,13 @@ int Run(const std::vector<std::string>& args, Environment& env) {
   image->add_option("FILE", o.file, "Intel HEX or Motorola S-record file")->required();
   image->add_option("-o,--output", o.output, "Output file, replaced only once whole; - for standard output")->required();
 
+  ProfileCommands profiles;
+  AddProfileCommands(app, *read, profiles);
+
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     app.parse(reversed);
+    if (profiles.Chosen()) return RunProfileCommand(profiles, env, [&] { return std::make_unique<ProfileBoard>(env, o); });
     if (read->parsed()) return RunRead(env, o);
     if (quick->parsed()) return RunQuick(env, o);
     if (advanced->parsed()) return RunAdvanced(env, o);

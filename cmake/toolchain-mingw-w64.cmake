@@ -36,4 +36,13 @@ if(NOT CMAKE_IN_TRY_COMPILE)
     file(COPY /usr/share/cmake/CLI11/ DESTINATION ${VORNA_CLI11_PREFIX}/share/cmake/CLI11)
     set(CLI11_DIR ${VORNA_CLI11_PREFIX}/share/cmake/CLI11 CACHE PATH "CLI11 package for the cross build")
   endif()
+  # nlohmann-json is header-only too, and offered the same way.
+  set(VORNA_JSON_PREFIX ${CMAKE_BINARY_DIR}/cross-headers/nlohmann_json)
+  if(EXISTS /usr/include/nlohmann/json.hpp AND EXISTS /usr/share/cmake/nlohmann_json/nlohmann_jsonConfig.cmake)
+    file(MAKE_DIRECTORY ${VORNA_JSON_PREFIX}/include)
+    file(CREATE_LINK /usr/include/nlohmann ${VORNA_JSON_PREFIX}/include/nlohmann SYMBOLIC)
+    file(COPY /usr/share/cmake/nlohmann_json/ DESTINATION ${VORNA_JSON_PREFIX}/share/cmake/nlohmann_json)
+    set(nlohmann_json_DIR ${VORNA_JSON_PREFIX}/share/cmake/nlohmann_json CACHE PATH
+        "nlohmann-json package for the cross build")
+  endif()
 endif()

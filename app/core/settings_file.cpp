@@ -354,4 +354,6 @@ bool WriteProfileStrings(const std::string& path, std::string_view section,
   return ReplaceFile(path, JoinLines(text));
 }
 
+bool ReplaceFileAtomically(const std::string& path, std::string_view content) { return ReplaceFile(path, content); }
+
 }  // namespace vorna

@@ -66,4 +66,8 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
 bool WriteProfileStrings(const std::string& path, std::string_view section,
                          const std::vector<ProfileEntry>& entries);
 
+// Replaces the file at `path` with `content` the way the settings file is
+// written: through a temporary file beside it, synced, then renamed over it.
+bool ReplaceFileAtomically(const std::string& path, std::string_view content);
+
 }  // namespace vorna

@@ -167,7 +167,8 @@ TEST(HelpFileTest, BuiltGuideCoversTheMenuAndTheFields) {
   for (const char* needle : {"Quick", "Advanced", "COM Port", "Download", "Help", "About VORNA...", "PE", "PDX",
                              "MUTE", "EM", "EMS", "AG", "PLT", "SUBC", "PL", "ULD", "CIA", "CIB", "CEX",
                              "Hex file is invalid", "Download success", "Download failure", "Can not open COM",
-                             "vorna-board-sim", "dialout"}) {
+                             "vorna-board-sim", "dialout", "Save Board Settings...", "Load Board Settings...",
+                             "vorna-profile 1"}) {
     EXPECT_NE(html.find(needle), std::string::npos) << needle;
   }
 }

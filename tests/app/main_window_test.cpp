@@ -70,7 +70,9 @@ struct ExpectedItem {
 TEST_F(MainWindowTest, MenuBarHoldsTheItemsInOrder) {
   const std::vector<ExpectedItem> expected = {
       {"Setting", "Quick", 32771}, {"Setting", "Advanced", 16},      {"Option", "COM Port", 32772},
-      {"Option", "Download", 32773}, {"Other", "Help", 32775},       {"Other", "", 0},
+      {"Option", "Download", 32773}, {"Option", "", 0},
+      {"Option", "Save Board Settings...", 32777}, {"Option", "Load Board Settings...", 32778},
+      {"Other", "Help", 32775},       {"Other", "", 0},
       {"Other", "About VORNA...", 32776},
   };
   MainWindow window(Paths());
@@ -89,7 +91,8 @@ TEST_F(MainWindowTest, MenuBarHoldsTheItemsInOrder) {
     EXPECT_EQ(actual[i].text, expected[i].text) << i;
     EXPECT_EQ(actual[i].commandId, expected[i].commandId) << i;
   }
-  for (const int id : {ID_QUICK_SETTING, ID_ADVANCED_SETTING, ID_COM_PORT, ID_DOWNLOAD, ID_HELP, ID_ABOUT}) {
+  for (const int id : {ID_QUICK_SETTING, ID_ADVANCED_SETTING, ID_COM_PORT, ID_DOWNLOAD, ID_SAVE_PROFILE,
+                       ID_LOAD_PROFILE, ID_HELP, ID_ABOUT}) {
     ASSERT_NE(window.action(id), nullptr) << id;
     EXPECT_EQ(window.action(id)->data().toInt(), id);
   }

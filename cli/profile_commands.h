@@ -1,0 +1,54 @@
+#pragma once
+// vornactl's board profiles — save, load, diff — and its JSON output
+// (read --json and --json on the profile commands).
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "cli/vornactl.h"
+#include "link/device_link.h"
+
+namespace CLI {
+class App;
+}
+
+namespace vorna::cli {
+
+// What these commands need of vornactl's board: a link to the chosen port
+// whose messages go to stderr, how many were reported, and how a status
+// text is printed.
+class BoardAccess {
+ public:
+  virtual ~BoardAccess() = default;
+  virtual DeviceLink& link() = 0;
+  virtual const PortChoice& port() const = 0;
+  virtual MessageSink& sink() = 0;
+  virtual int messageCount() const = 0;
+  virtual void ShowStatus(const std::string& text) = 0;
+};
+using BoardOpener = std::function<std::unique_ptr<BoardAccess>()>;
+
+struct ProfileCommands {
+  CLI::App* read = nullptr;
+  CLI::App* save = nullptr;
+  CLI::App* load = nullptr;
+  CLI::App* diff = nullptr;
+  std::string file;
+  bool store = false;
+  bool json = false;
+  // Whether the command line chose one of these commands (read only with
+  // --json).
+  bool Chosen() const;
+};
+
+// Adds save, load and diff to `app`, and --json to `read`.
+void AddProfileCommands(CLI::App& app, CLI::App& read, ProfileCommands& commands);
+
+// Runs the chosen command. A profile is checked whole before `openBoard` is
+// called. Exit status: 0 success; 1 failure or any message reported; 2 a
+// profile with problems (each printed as FILE:LINE: what); for diff 1 means
+// the board differs from the file and 2 any trouble.
+int RunProfileCommand(const ProfileCommands& commands, Environment& env, const BoardOpener& openBoard);
+
+}  // namespace vorna::cli
