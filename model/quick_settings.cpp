@@ -36,7 +36,8 @@ std::string PowerText(const QuickSettings& s) {
 }
 
 std::string AudioLevelText(const QuickSettings& s) {
-  if (InTable(AUDIO_LEVEL_MVRMS, s.audioLevelIndex)) return DecimalText(AUDIO_LEVEL_MVRMS[s.audioLevelIndex]) + " mVrms";
+  if (InTable(AUDIO_LEVEL_MVRMS, s.audioLevelIndex))
+    return DecimalText(AUDIO_LEVEL_MVRMS[s.audioLevelIndex]) + " mVrms";
   return "test mode (AG=" + DecimalText(QuickA0(s) >> 6) + ")";
 }
 
@@ -46,7 +47,8 @@ std::string PreEmphasisText(const QuickSettings& s) {
 }
 
 std::string TimeConstantText(const QuickSettings& s) {
-  if (InTable(TIME_CONSTANT_US, s.timeConstantIndex)) return DecimalText(TIME_CONSTANT_US[s.timeConstantIndex]) + " usec";
+  if (InTable(TIME_CONSTANT_US, s.timeConstantIndex))
+    return DecimalText(TIME_CONSTANT_US[s.timeConstantIndex]) + " usec";
   return DecimalText(TIME_CONSTANT_US[(QuickA0(s) >> 5) & 1]) + " usec (EMS)";
 }
 

@@ -195,7 +195,8 @@ TEST_F(CommandFixture, AdvancedEchoErrorIsTheStatusFirstLine) {
   EXPECT_EQ(result, CommandResult::WriteFailed);
   EXPECT_EQ(sink.Texts(), Strings(8, "ReadData error"));
   ASSERT_EQ(statuses.size(), 1u);
-  EXPECT_EQ(statuses[0], std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + FormatRegisterDump(DumpFields(state.snapshot)));
+  EXPECT_EQ(statuses[0],
+            std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + FormatRegisterDump(DumpFields(state.snapshot)));
 }
 
 // Writes are numbered over the session: 1 is the read request.
