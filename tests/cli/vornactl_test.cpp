@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 
 #include "support/board_sim.h"
+#include "support/comma_locale.h"
 
 namespace vorna::test {
 namespace {
@@ -55,6 +56,20 @@ TEST(Vornactl, ReadPrintsSummaryBlankLineAndDump) {
             " Pre-emphasis\n    On\n Pre-emphasis Time Constant\n    75 usec\n\n"
             " PE = 1\n PDX = 0\n MUTE = 0\n EM = 0\n EMS = 1\n AG = 0\n PLT = 0\n SUBC = 0\n PL = 2\n ULD = 1\n"
             " P = 2a58H\n CIA = 1\n CIB = 3\n CEX = 3\n");
+}
+
+// A desktop locale with a decimal comma changes neither what --freq reads
+// nor what the summary prints.
+class VornactlCommaLocale : public CommaLocaleTest {};
+
+TEST_F(VornactlCommaLocale, FrequencyReadsAndPrintsWithAPoint) {
+  BoardSim sim;
+  ASSERT_TRUE(sim.ok());
+  const auto r = OnBoard(sim, {"quick", "--freq", "88.1"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\n    88.1 MHz\n"), std::string::npos) << r.out;
+  EXPECT_EQ(Requests(sim).at(3), "aa 02 00 06");
+  EXPECT_EQ(OnBoard(sim, {"quick", "--freq", "88,1"}).status, 2);
 }
 
 TEST(Vornactl, ReadRawPrintsTheTenBytes) {
