@@ -6,7 +6,10 @@
 // as the one and only argument print their text, so that users in a
 // terminal and package checks can ask without starting the desktop
 // application. Anything else, these two among other arguments included,
-// is ignored as before.
+// is ignored, Qt's own options too: Qt sees only the program's name, so a
+// stray "-platform" or "-style" from a launcher cannot stop the program or
+// change it. Qt's environment variables (QT_QPA_PLATFORM and the like) still
+// apply, which is how tests and machines without a display run it.
 
 #include <QApplication>
 #include <QDialog>
@@ -50,8 +53,9 @@ void PrintHelp() {
   std::printf(
       "Usage: %s\n"
       "Sets up the FM stereo transmitter on the evaluation board and downloads user programs\n"
-      "to it, from a desktop window. The program takes no options: any other command line\n"
-      "is ignored. The board commands of the window are also available as vornactl.\n"
+      "to it, from a desktop window. The program takes no options: any other command line,\n"
+      "Qt's own options included, is ignored. The board commands of the window are also\n"
+      "available as vornactl.\n"
       "\n"
       "  %s     show this text and exit\n"
       "  %s  show the version and exit\n"
@@ -97,7 +101,9 @@ int main(int argc, char* argv[]) {
     return 0;
   }
 
-  QApplication application(argc, argv);
+  int qtArgc = 1;
+  char* qtArgv[] = {argv[0], nullptr};
+  QApplication application(qtArgc, qtArgv);
   // The splash closes before the main window opens: that must not end the
   // application.
   QApplication::setQuitOnLastWindowClosed(false);

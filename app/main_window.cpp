@@ -199,7 +199,12 @@ std::string MainWindow::StatusText() const {
   return statusPane_->toPlainText().replace(QLatin1Char('\n'), QLatin1String(STATUS_LINE_END)).toStdString();
 }
 
-void MainWindow::ShowHelp() { OpenHelpFile(QFile::decodeName(QByteArray::fromStdString(paths_.helpPath))); }
+void MainWindow::ShowHelp() {
+  // The desktop shows nothing of its own when it cannot open the guide, and
+  // a line on standard error is never seen: the box tells where it should be.
+  if (!OpenHelpFile(QFile::decodeName(QByteArray::fromStdString(paths_.helpPath))))
+    messages_.Report(std::string(TEXT_CAN_NOT_OPEN_HELP) + paths_.helpPath, {});
+}
 
 void MainWindow::ShowAbout() {
   AboutDialog about(*this, applicationName());
@@ -230,9 +235,8 @@ void MainWindow::WriteSettings() const {
                        {std::string(SETTINGS_KEY_HEX_FILE), state_.hexFilePath}});
 }
 
-void OpenHelpFile(const QString& path) {
-  if (!QFileInfo::exists(path)) return;
-  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+bool OpenHelpFile(const QString& path) {
+  return QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 }  // namespace vorna

@@ -37,6 +37,9 @@ inline constexpr int ID_LOAD_PROFILE = 32778;
 inline constexpr char PROFILE_FILE_FILTER[] = "Board Settings (*.vprof) (*.vprof *.VPROF)";
 inline constexpr char PROFILE_FILE_SUFFIX[] = "vprof";
 
+// Help's box when the guide cannot be opened, followed by its path.
+inline constexpr const char* TEXT_CAN_NOT_OPEN_HELP = "Can not open the help file ";
+
 // What the commands share, owned by the main window.
 using CommandState = SessionState;
 
@@ -106,8 +109,8 @@ class MainWindow final : public QDialog {
   QPlainTextEdit* statusPane_;
 };
 
-// Opens the help file with the desktop's default handler; a missing file
-// shows nothing.
-void OpenHelpFile(const QString& path);
+// Opens the help file with the desktop's default handler. False when the
+// file is missing or nothing could open it.
+bool OpenHelpFile(const QString& path);
 
 }  // namespace vorna

@@ -5,10 +5,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <fstream>
+#include <optional>
 #include <ostream>
+#include <string_view>
+#include <vector>
 
 #include "app/core/advanced_fields.h"
 #include "app/core/commands.h"
+#include "app/core/quick_frequency.h"
 #include "app/core/text_scan.h"
 #include "cli/image_output.h"
 #include "cli/profile_commands.h"
@@ -17,6 +22,7 @@
 #include "link/device_link.h"
 #include "link/system_transport.h"
 #include "link/tracing_transport.h"
+#include "model/number_text.h"
 #include "vorna_version.h"
 
 namespace vorna::cli {
@@ -63,9 +69,12 @@ struct UsageError {
   std::string reason;
 };
 
-// "88.1" -> the frequency exactly as the Quick Setting dialog forms it from
-// its MHz and tenths lists, so the channel comes out the same.
-double ParseFrequency(const std::string& text) {
+// A value as a usage error quotes it: an empty one must still be seen.
+std::string Quoted(const std::string& value) { return value.empty() ? "''" : value; }
+
+// "88.1" -> 881, the frequency in tenths of a MHz; the dialog's lists then
+// form the frequency from it. Read by hand: the locale never changes it.
+int ParseFrequency(const std::string& text) {
   std::size_t i = 0;
   int whole = 0;
   while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && whole < 1000)
@@ -84,8 +93,8 @@ double ParseFrequency(const std::string& text) {
   constexpr int lowestTenths = static_cast<int>(MIN_FREQUENCY_MHZ * 10);
   constexpr int highestTenths = static_cast<int>(MAX_FREQUENCY_MHZ * 10);
   if (!valid || channelTenths < lowestTenths || channelTenths > highestTenths)
-    throw UsageError{"--freq " + text + ": give 87.5 to 108.0 MHz in 0.1 MHz steps"};
-  return tenths * 0.1 + whole;
+    throw UsageError{"--freq " + Quoted(text) + ": give 87.5 to 108.0 MHz in 0.1 MHz steps"};
+  return channelTenths;
 }
 
 // The values a quick option takes: its display table, in lower case.
@@ -101,7 +110,7 @@ int IndexOf(const std::vector<std::string>& choices, const std::string& value, c
   if (it == choices.end()) {
     std::string list;
     for (const auto& c : choices) list += (list.empty() ? "" : ", ") + c;
-    throw UsageError{std::string(option) + value + ": choose one of " + list};
+    throw UsageError{std::string(option) + Quoted(value) + ": choose one of " + list};
   }
   return static_cast<int>(it - choices.begin());
 }
@@ -119,7 +128,7 @@ FieldSetting ParseFieldSetting(const std::string& text) {
   std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
   const auto found = std::find(FIELD_NAMES.begin(), FIELD_NAMES.end(), upper);
   if (equals == std::string::npos || found == FIELD_NAMES.end())
-    throw UsageError{"--set " + text + ": give FIELD=VALUE with FIELD one of PE, PDX, MUTE, EM, EMS, AG, PLT, "
+    throw UsageError{"--set " + Quoted(text) + ": give FIELD=VALUE with FIELD one of PE, PDX, MUTE, EM, EMS, AG, PLT, "
                      "SUBC, PL, ULD, P, CIA, CIB, CEX"};
   const auto field = static_cast<std::size_t>(found - FIELD_NAMES.begin());
   const std::string value = text.substr(equals + 1);
@@ -129,7 +138,10 @@ FieldSetting ParseFieldSetting(const std::string& text) {
     const bool hex = !digits.empty() && digits.size() <= 8 &&
                      std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isxdigit(c); });
     if (!hex) throw UsageError{"--set " + text + ": P takes 1 to 8 hexadecimal digits, with or without 0x"};
-    return {field, *ScanHex(digits)};
+    const std::int32_t p = *ScanHex(digits);
+    // The register holds 14 bits; a wider value would be cut without a word.
+    if (p < 0 || p > P_MAX) throw UsageError{"--set " + text + ": P takes 0 to " + HexText(P_MAX) + " (14 bits)"};
+    return {field, p};
   }
   const std::string option = "--set " + std::string(FIELD_NAMES[field]) + "=";
   return {field, IndexOf(ValueItems(field), value, option.c_str())};
@@ -162,7 +174,8 @@ struct Options {
   std::string device;
   bool verbose = false;
   bool raw = false;
-  std::string freq, power, level, preEmphasis, timeConstant;
+  // Given or not; given empty is a usage error.
+  std::optional<std::string> freq, power, level, preEmphasis, timeConstant;
   bool store = false;
   std::vector<std::string> sets;
   bool defaults = false;
@@ -213,23 +226,38 @@ int RunRead(Environment& env, const Options& options) {
   if (options.raw) {
     env.out << FormatHexBytes(snapshot.bytes.data(), snapshot.bytes.size()) << '\n';
   } else {
-    TransmitterFields fields = DecodeFields(snapshot);
-    EncodeFields(fields);  // the dump shows PL as its register value
     env.out << TerminalLines(FormatQuickSummary(QuickFromSnapshot(snapshot))) << "\n\n"
-            << TerminalLines(FormatRegisterDump(fields)) << '\n';
+            << TerminalLines(FormatRegisterDump(DumpFields(snapshot))) << '\n';
   }
   return Finish(board, true);
 }
 
+// A status text goes to stdout. After a failed write the status starts with
+// the line that says so; that line goes to stderr, after the messages of
+// each failure.
+void PrintStatus(Environment& env, std::string_view text, CommandResult result) {
+  if (text.empty()) return;
+  if (result == CommandResult::WriteFailed) {
+    env.err << TEXT_NOT_EVERY_REGISTER_WRITTEN << '\n';
+    text.remove_prefix(std::min(text.size(), TEXT_NOT_EVERY_REGISTER_WRITTEN.size() + std::string_view("\r\n").size()));
+  }
+  env.out << TerminalLines(std::string(text)) << '\n';
+}
+
+template <typename T, std::size_t N>
+std::optional<int> ChoiceIndex(const T (&table)[N], const std::optional<std::string>& value, const char* option) {
+  if (!value) return std::nullopt;
+  return IndexOf(Choices(table), *value, option);
+}
+
 int RunQuick(Environment& env, const Options& options) {
   // Every value is checked before the board is touched.
-  std::optional<double> frequency;
-  if (!options.freq.empty()) frequency = ParseFrequency(options.freq);
-  std::optional<int> power, level, preEmphasis, timeConstant;
-  if (!options.power.empty()) power = IndexOf(Choices(OUTPUT_POWER_MW), options.power, "--power ");
-  if (!options.level.empty()) level = IndexOf(Choices(AUDIO_LEVEL_MVRMS), options.level, "--level ");
-  if (!options.preEmphasis.empty()) preEmphasis = IndexOf(Choices(PRE_EMPHASIS_TEXT), options.preEmphasis, "--preemphasis ");
-  if (!options.timeConstant.empty()) timeConstant = IndexOf(Choices(TIME_CONSTANT_US), options.timeConstant, "--tc ");
+  std::optional<int> tenths;
+  if (options.freq) tenths = ParseFrequency(*options.freq);
+  const auto power = ChoiceIndex(OUTPUT_POWER_MW, options.power, "--power ");
+  const auto level = ChoiceIndex(AUDIO_LEVEL_MVRMS, options.level, "--level ");
+  const auto preEmphasis = ChoiceIndex(PRE_EMPHASIS_TEXT, options.preEmphasis, "--preemphasis ");
+  const auto timeConstant = ChoiceIndex(TIME_CONSTANT_US, options.timeConstant, "--tc ");
 
   Board board(env, options);
   SessionState state;
@@ -237,17 +265,19 @@ int RunQuick(Environment& env, const Options& options) {
   const auto result = RunQuickSetting(
       state, board.link, board.port,
       [&](const QuickSettings& fromBoard) {
-        QuickSettings s = fromBoard;
-        if (frequency) s.frequency = *frequency;
-        if (power) s.powerIndex = *power;
-        if (level) s.audioLevelIndex = *level;
-        if (preEmphasis) s.preEmphasisIndex = *preEmphasis;
-        if (timeConstant) s.timeConstantIndex = *timeConstant;
-        s.storeAsDefault = options.store;
-        return std::optional<QuickSettings>(s);
+        // The dialog's lists as they open on this board, then what the user
+        // gave picked in them, as a user of the dialog would.
+        QuickDialogState dialog = OpenQuickState(fromBoard);
+        if (tenths) ChooseFrequency(dialog.frequency, *tenths);
+        if (power) dialog.powerSelection = *power;
+        if (level) dialog.audioLevelSelection = *level;
+        if (preEmphasis) dialog.preEmphasisSelection = *preEmphasis;
+        if (timeConstant) dialog.timeConstantSelection = *timeConstant;
+        dialog.storeAsDefault = options.store;
+        return std::optional<QuickSettings>(AcceptQuick(dialog));
       },
       [&](const std::string& text) { summary = text; });
-  if (!summary.empty()) env.out << TerminalLines(summary) << '\n';
+  PrintStatus(env, summary, result);
   return Finish(board, result == CommandResult::Applied);
 }
 
@@ -268,7 +298,7 @@ int RunAdvanced(Environment& env, const Options& options) {
         return std::optional<TransmitterFields>(fields);
       },
       [&](const std::string& text) { dump = text; });
-  if (!dump.empty()) env.out << TerminalLines(dump) << '\n';
+  PrintStatus(env, dump, result);
   return Finish(board, result == CommandResult::Applied);
 }
 
@@ -328,13 +358,57 @@ int RunImage(Environment& env, const Options& options) {
   return EXIT_OK;
 }
 
+// An option whose absence and an empty value must be told apart.
+void AddValueOption(CLI::App& command, const std::string& name, std::optional<std::string>& value,
+                    const std::string& description) {
+  command.add_option_function<std::string>(name, [&value](const std::string& given) { value = given; },
+                                           description);
+}
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// No command, or words before it that are none: name the first word that is
+// no option and the command nearest to it.
+void CheckCommandGiven(const CLI::App& app) {
+  const std::vector<std::string> stray = app.remaining();
+  const auto word = std::find_if(stray.begin(), stray.end(), [](const std::string& s) { return s.rfind('-', 0) != 0; });
+  if (word != stray.end()) {
+    std::string nearest;
+    std::size_t best = std::string::npos;
+    for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+      const std::size_t distance = EditDistance(Lower(*word), command->get_name());
+      if (distance < best) {
+        best = distance;
+        nearest = command->get_name();
+      }
+    }
+    throw UsageError{"'" + *word + "' is not a command; did you mean '" + nearest + "'?"};
+  }
+  if (!stray.empty()) throw CLI::ExtrasError(stray);
+  if (app.get_subcommands().empty()) throw CLI::RequiredError("A subcommand");
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args, Environment& env) {
   Options o;
   CLI::App app{"Set up the FM transmitter on the evaluation board and download user programs.", "vornactl"};
   app.set_version_flag("--version", std::string("vornactl ") + VORNA_VERSION);
-  app.require_subcommand(1);
+  // At most one command; a missing or unknown one is told after parsing.
+  app.require_subcommand(0, 1);
   auto* port = app.add_option("--port", o.port, "Port number N (default 1); see the manual for the device it maps to");
   auto* device = app.add_option("--device", o.device, "Open the serial device PATH instead of a port number");
   port->excludes(device);
@@ -344,11 +418,11 @@ int Run(const std::vector<std::string>& args, Environment& env) {
   read->add_flag("--raw", o.raw, "Print the 10 snapshot bytes as hex instead");
 
   auto* quick = app.add_subcommand("quick", "Read the registers, replace the values given and apply them");
-  quick->add_option("--freq", o.freq, "Transmission frequency, 87.5 to 108.0 MHz in 0.1 MHz steps");
-  quick->add_option("--power", o.power, "Output power in mW: 1 or 2");
-  quick->add_option("--level", o.level, "Audio input level in mVrms: 100, 140 or 200");
-  quick->add_option("--preemphasis", o.preEmphasis, "Pre-emphasis: on or off");
-  quick->add_option("--tc", o.timeConstant, "Pre-emphasis time constant in microseconds: 50 or 75");
+  AddValueOption(*quick, "--freq", o.freq, "Transmission frequency, 87.5 to 108.0 MHz in 0.1 MHz steps");
+  AddValueOption(*quick, "--power", o.power, "Output power in mW: 1 or 2");
+  AddValueOption(*quick, "--level", o.level, "Audio input level in mVrms: 100, 140 or 200");
+  AddValueOption(*quick, "--preemphasis", o.preEmphasis, "Pre-emphasis: on or off");
+  AddValueOption(*quick, "--tc", o.timeConstant, "Pre-emphasis time constant in microseconds: 50 or 75");
   quick->add_flag("--store", o.store, "Have the board keep the settings as its power-on defaults");
 
   auto* advanced = app.add_subcommand("advanced", "Read the registers, set fields and write the full register set");
@@ -364,10 +438,15 @@ int Run(const std::vector<std::string>& args, Environment& env) {
 
   ProfileCommands profiles;
   AddProfileCommands(app, *read, profiles);
+  // Set after the commands, which therefore keep refusing stray words: a
+  // word before any command is collected, to be named below.
+  app.allow_extras();
 
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     app.parse(reversed);
+    CheckCommandGiven(app);
+    if (device->count() > 0 && o.device.empty()) throw UsageError{"--device needs the path of a serial device"};
     if (profiles.Chosen()) return RunProfileCommand(profiles, env, [&] { return std::make_unique<ProfileBoard>(env, o); });
     if (read->parsed()) return RunRead(env, o);
     if (quick->parsed()) return RunQuick(env, o);

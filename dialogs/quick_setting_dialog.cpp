@@ -71,15 +71,14 @@ QuickSettingDialog::QuickSettingDialog(QWidget& owner, const QuickSettings& from
   AddStaticText(*this, units, tr("uSec"), TIME_CONSTANT_UNIT_RECT);
   storeDefaultBox_ = AddCheckBox(*this, units, tr("Set as default values"), STORE_DEFAULT_RECT);
 
-  lists_ = InitialFrequencyLists(settings_.frequency);
-  LoadList(*mhzList_, MhzItems(), lists_.mhzSelection);
-  LoadList(*digitList_, lists_.digitItems, lists_.digitSelection);
-  LoadList(*powerList_, DisplayItems(OUTPUT_POWER_MW), settings_.powerIndex);
-  LoadList(*audioLevelList_, DisplayItems(AUDIO_LEVEL_MVRMS), settings_.audioLevelIndex);
-  LoadList(*preEmphasisList_, DisplayItems(PRE_EMPHASIS_TEXT), settings_.preEmphasisIndex);
-  LoadList(*timeConstantList_, DisplayItems(TIME_CONSTANT_US), settings_.timeConstantIndex);
-  // Storing as the board's defaults is asked for afresh every time.
-  storeDefaultBox_->setChecked(false);
+  state_ = OpenQuickState(fromBoard);
+  LoadList(*mhzList_, MhzItems(), state_.frequency.mhzSelection);
+  LoadList(*digitList_, state_.frequency.digitItems, state_.frequency.digitSelection);
+  LoadList(*powerList_, DisplayItems(OUTPUT_POWER_MW), state_.powerSelection);
+  LoadList(*audioLevelList_, DisplayItems(AUDIO_LEVEL_MVRMS), state_.audioLevelSelection);
+  LoadList(*preEmphasisList_, DisplayItems(PRE_EMPHASIS_TEXT), state_.preEmphasisSelection);
+  LoadList(*timeConstantList_, DisplayItems(TIME_CONSTANT_US), state_.timeConstantSelection);
+  storeDefaultBox_->setChecked(state_.storeAsDefault);
 
   connect(mhzList_, &QComboBox::currentIndexChanged, this, &QuickSettingDialog::MhzSelected);
   connect(okButton_, &QPushButton::clicked, this, &QuickSettingDialog::accept);
@@ -90,20 +89,20 @@ QuickSettingDialog::QuickSettingDialog(QWidget& owner, const QuickSettings& from
 void QuickSettingDialog::MhzSelected(int index) {
   if (index < 0) return;
   // The user may have picked another tenth since the lists were last loaded.
-  lists_.digitSelection = digitList_->currentIndex();
-  SelectMhz(lists_, index);
-  LoadList(*digitList_, lists_.digitItems, lists_.digitSelection);
+  state_.frequency.digitSelection = digitList_->currentIndex();
+  SelectMhz(state_.frequency, index);
+  LoadList(*digitList_, state_.frequency.digitItems, state_.frequency.digitSelection);
 }
 
 void QuickSettingDialog::accept() {
-  lists_.mhzSelection = mhzList_->currentIndex();
-  lists_.digitSelection = digitList_->currentIndex();
-  settings_.frequency = FrequencyFromLists(lists_);
-  settings_.powerIndex = powerList_->currentIndex();
-  settings_.audioLevelIndex = audioLevelList_->currentIndex();
-  settings_.preEmphasisIndex = preEmphasisList_->currentIndex();
-  settings_.timeConstantIndex = timeConstantList_->currentIndex();
-  settings_.storeAsDefault = storeDefaultBox_->isChecked();
+  state_.frequency.mhzSelection = mhzList_->currentIndex();
+  state_.frequency.digitSelection = digitList_->currentIndex();
+  state_.powerSelection = powerList_->currentIndex();
+  state_.audioLevelSelection = audioLevelList_->currentIndex();
+  state_.preEmphasisSelection = preEmphasisList_->currentIndex();
+  state_.timeConstantSelection = timeConstantList_->currentIndex();
+  state_.storeAsDefault = storeDefaultBox_->isChecked();
+  settings_ = AcceptQuick(state_);
   QDialog::accept();
 }
 

@@ -42,8 +42,8 @@ class QuickSettingDialog final : public CommandDialog {
  private:
   void MhzSelected(int index);
 
+  QuickDialogState state_;
   QuickSettings settings_;
-  FrequencyLists lists_;
   QComboBox* mhzList_;
   QComboBox* digitList_;
   QComboBox* powerList_;

@@ -2,11 +2,11 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <iterator>
 
 #include "link/device_link.h"
 #include "link/protocol.h"
+#include "model/number_text.h"
 #include "model/transmitter_fields.h"
 
 namespace vorna {
@@ -28,22 +28,17 @@ bool InTable(const Table& table, std::int32_t index) {
   return index >= 0 && static_cast<std::size_t>(index) < std::size(table);
 }
 
-std::string Format(const char* format, int value) {
-  char buffer[64];
-  const int n = std::snprintf(buffer, sizeof buffer, format, value);
-  return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
-}
-
 // What the summary shows for each value: the table entry, or for an index
 // outside the table the register bits it actually writes.
 std::string PowerText(const QuickSettings& s) {
-  if (InTable(OUTPUT_POWER_MW, s.powerIndex)) return Format("%d mW", OUTPUT_POWER_MW[s.powerIndex]);
-  return Format("test mode (PL=%d)", static_cast<int>(QuickA2(s) & 3));
+  if (InTable(OUTPUT_POWER_MW, s.powerIndex)) return DecimalText(OUTPUT_POWER_MW[s.powerIndex]) + " mW";
+  return "test mode (PL=" + DecimalText(QuickA2(s) & 3) + ")";
 }
 
 std::string AudioLevelText(const QuickSettings& s) {
-  if (InTable(AUDIO_LEVEL_MVRMS, s.audioLevelIndex)) return Format("%d mVrms", AUDIO_LEVEL_MVRMS[s.audioLevelIndex]);
-  return Format("test mode (AG=%d)", static_cast<int>(QuickA0(s) >> 6));
+  if (InTable(AUDIO_LEVEL_MVRMS, s.audioLevelIndex))
+    return DecimalText(AUDIO_LEVEL_MVRMS[s.audioLevelIndex]) + " mVrms";
+  return "test mode (AG=" + DecimalText(QuickA0(s) >> 6) + ")";
 }
 
 std::string PreEmphasisText(const QuickSettings& s) {
@@ -52,8 +47,9 @@ std::string PreEmphasisText(const QuickSettings& s) {
 }
 
 std::string TimeConstantText(const QuickSettings& s) {
-  if (InTable(TIME_CONSTANT_US, s.timeConstantIndex)) return Format("%d usec", TIME_CONSTANT_US[s.timeConstantIndex]);
-  return Format("%d usec (EMS)", TIME_CONSTANT_US[(QuickA0(s) >> 5) & 1]);
+  if (InTable(TIME_CONSTANT_US, s.timeConstantIndex))
+    return DecimalText(TIME_CONSTANT_US[s.timeConstantIndex]) + " usec";
+  return DecimalText(TIME_CONSTANT_US[(QuickA0(s) >> 5) & 1]) + " usec (EMS)";
 }
 
 }  // namespace
@@ -104,9 +100,7 @@ std::uint8_t QuickA2(const QuickSettings& s) {
 }
 
 std::string FormatQuickSummary(const QuickSettings& s) {
-  char frequency[64];
-  std::snprintf(frequency, sizeof frequency, "%.1f MHz", s.frequency);
-  return std::string(" Transmission Freq.\r\n    ") + frequency + "\r\n Output Power\r\n    " + PowerText(s) +
+  return " Transmission Freq.\r\n    " + FixedText(s.frequency, 1) + " MHz\r\n Output Power\r\n    " + PowerText(s) +
          "\r\n Audio Input Level\r\n    " + AudioLevelText(s) + "\r\n Pre-emphasis\r\n    " + PreEmphasisText(s) +
          "\r\n Pre-emphasis Time Constant\r\n    " + TimeConstantText(s);
 }

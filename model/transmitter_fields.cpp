@@ -1,9 +1,8 @@
 #include "model/transmitter_fields.h"
 
-#include <cstdio>
-
 #include "link/device_link.h"
 #include "link/protocol.h"
+#include "model/number_text.h"
 
 namespace vorna {
 
@@ -169,17 +168,22 @@ void StoreRegisterBytes(const RegisterBytes& r, RegisterSnapshot& snapshot) {
 
 TransmitterFields DefaultFields() { return TransmitterFields{DEFAULT_VALUES}; }
 
+TransmitterFields DumpFields(const RegisterSnapshot& snapshot) {
+  TransmitterFields fields = DecodeFields(snapshot);
+  EncodeFields(fields);
+  return fields;
+}
+
 std::string FormatRegisterDump(const TransmitterFields& f) {
-  // Values are integers, never user text, so fixed formats are safe here.
-  char buffer[512];
-  const int n = std::snprintf(buffer, sizeof buffer,
-                              " PE = %d\r\n PDX = %d\r\n MUTE = %d\r\n EM = %d\r\n EMS = %d\r\n AG = %d\r\n"
-                              " PLT = %d\r\n SUBC = %d\r\n PL = %d\r\n ULD = %d\r\n P = %xH\r\n CIA = %d\r\n"
-                              " CIB = %d\r\n CEX = %d",
-                              f[FIELD_PE], f[FIELD_PDX], f[FIELD_MUTE], f[FIELD_EM], f[FIELD_EMS], f[FIELD_AG],
-                              f[FIELD_PLT], f[FIELD_SUBC], f[FIELD_PL], f[FIELD_ULD], Bits(f[FIELD_P]),
-                              f[FIELD_CIA], f[FIELD_CIB], f[FIELD_CEX]);
-  return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+  std::string dump;
+  for (std::size_t i = 0; i < FIELD_COUNT; ++i) {
+    if (i != 0) dump += "\r\n";
+    dump += ' ';
+    dump += FIELD_NAMES[i];
+    dump += " = ";
+    dump += i == FIELD_P ? HexText(Bits(f[i])) + "H" : DecimalText(f[i]);
+  }
+  return dump;
 }
 
 std::string_view HelpText(std::size_t index) {

@@ -27,6 +27,8 @@ inline constexpr std::array<std::string_view, FIELD_COUNT> FIELD_NAMES = {
 
 // PL is held as an index: register value 2 (1 mW) is index 0.
 inline constexpr std::int32_t PL_REGISTER_OFFSET = 2;
+// P has 14 bits: A3 and the low six bits of A4.
+inline constexpr std::int32_t P_MAX = 0x3FFF;
 
 // Values are signed: a PL decoded from test-mode bits is -2 or -1, and P
 // comes from a 32-bit "%x" conversion. Before encoding PL is an index
@@ -59,6 +61,10 @@ bool ApplyFields(DeviceLink& link, const RegisterBytes& registers);
 void StoreRegisterBytes(const RegisterBytes& registers, RegisterSnapshot& snapshot);
 
 TransmitterFields DefaultFields();
+
+// The fields a snapshot's registers hold as the dump shows them: decoded,
+// with PL as its register value.
+TransmitterFields DumpFields(const RegisterSnapshot& snapshot);
 
 // " PE = %d\r\n PDX = %d\r\n ... P = %xH\r\n ... CEX = %d", no final line end.
 std::string FormatRegisterDump(const TransmitterFields& fields);

@@ -1,8 +1,9 @@
 #include "app/core/advanced_fields.h"
 
-#include <cstdio>
+#include <cstdint>
 
 #include "app/core/text_scan.h"
+#include "model/number_text.h"
 
 namespace vorna {
 
@@ -37,9 +38,7 @@ void SelectField(AdvancedState& state, std::size_t field) {
   state.valueItems = ValueItems(field);
   state.hexShown = field == FIELD_P;
   if (state.hexShown) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%x", static_cast<unsigned>(state.fields[FIELD_P]));
-    state.hexText = text;
+    state.hexText = HexText(static_cast<std::uint32_t>(state.fields[FIELD_P]));
     state.valueSelection = -1;
     return;
   }

@@ -1,6 +1,7 @@
 #include "app/core/commands.h"
 
 #include "app/core/text_scan.h"
+#include "model/number_text.h"
 
 namespace vorna {
 
@@ -16,6 +17,10 @@ std::optional<CommandResult> ReadBoard(SessionState& state, DeviceLink& link, co
   return std::nullopt;
 }
 
+std::string WithWriteFailure(const std::string& text) {
+  return std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + text;
+}
+
 }  // namespace
 
 CommandResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
@@ -26,11 +31,14 @@ CommandResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortC
   if (!edited) return CommandResult::Cancelled;
   state.quick = *edited;
   state.quick.frequency = ClampFrequency(edited->frequency);
-  status(FormatQuickSummary(state.quick));
+  const std::string summary = FormatQuickSummary(state.quick);
+  status(summary);
   if (!link.Open(port)) return CommandResult::WritePortNotOpened;
-  ApplyQuickSettings(link, state.quick);
+  const bool written = ApplyQuickSettings(link, state.quick);
   link.ClosePort();
-  return CommandResult::Applied;
+  if (written) return CommandResult::Applied;
+  status(WithWriteFailure(summary));
+  return CommandResult::WriteFailed;
 }
 
 CommandResult RunAdvancedSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
@@ -44,11 +52,13 @@ CommandResult RunAdvancedSetting(SessionState& state, DeviceLink& link, const Po
   StoreRegisterBytes(registers, state.snapshot);
   CommandResult result = CommandResult::WritePortNotOpened;
   if (link.Open(port)) {
-    ApplyFields(link, registers);
+    result = ApplyFields(link, registers) ? CommandResult::Applied : CommandResult::WriteFailed;
     link.ClosePort();
-    result = CommandResult::Applied;
   }
-  status(FormatRegisterDump(state.fields));
+  // What the registers were sent, not what was typed: a P beyond 14 bits
+  // reaches the board cut to 14.
+  const std::string dump = FormatRegisterDump(DumpFields(state.snapshot));
+  status(result == CommandResult::WriteFailed ? WithWriteFailure(dump) : dump);
   return result;
 }
 
@@ -58,6 +68,6 @@ void ApplyComPortText(std::int32_t& portNumber, std::string_view text) {
   if (portNumber == 0) portNumber = 1;
 }
 
-std::string ComPortText(std::int32_t portNumber) { return std::to_string(portNumber); }
+std::string ComPortText(std::int32_t portNumber) { return DecimalText(portNumber); }
 
 }  // namespace vorna

@@ -32,8 +32,14 @@ enum class CommandResult {
   ReadFailed,          // the register read failed; no dialog was shown
   Cancelled,           // the dialog ended without OK; nothing was written
   WritePortNotOpened,  // the second open failed; nothing was written
-  Applied,             // every write went out (errors were reported, if any)
+  WriteFailed,         // every write was attempted, at least one reported an error
+  Applied,             // every write went out and none reported an error
 };
+
+// The status text's first line after a WriteFailed, so that a dump or a
+// summary is never taken for what the board holds.
+inline constexpr std::string_view TEXT_NOT_EVERY_REGISTER_WRITTEN =
+    "Not every register was written; the board may hold other values.";
 
 // Shown with the values read from the board; the edited values on OK,
 // nullopt otherwise. The frequency comes back as the dialog formed it
@@ -45,13 +51,15 @@ using AdvancedDialog = std::function<std::optional<TransmitterFields>(const Tran
 
 // Read, ask, clamp, show the summary through `status`, then open again and
 // apply. The summary is shown before the second open, so it stands whatever
-// the writes report.
+// the writes report; when a write failed it is shown again, under
+// TEXT_NOT_EVERY_REGISTER_WRITTEN.
 CommandResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
                               const QuickDialog& dialog, const StatusSink& status);
 
 // Read, ask, encode (the register bytes also go back into the snapshot),
-// open again and write the full register set, then show the dump through
-// `status`, also when the second open failed.
+// open again and write the full register set, then show the dump of the
+// bytes sent through `status`, also when the second open failed; under
+// TEXT_NOT_EVERY_REGISTER_WRITTEN when a write failed.
 CommandResult RunAdvancedSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
                                  const AdvancedDialog& dialog, const StatusSink& status);
 

@@ -1,6 +1,7 @@
 #include "app/core/quick_frequency.h"
 
 #include <cmath>
+#include <iterator>
 
 namespace vorna {
 
@@ -80,6 +81,34 @@ double FrequencyFromLists(const FrequencyLists& lists) {
   int digit = lists.digitSelection == -1 ? 0 : lists.digitSelection;
   if (lists.mhzSelection == 0) digit += FIRST_DIGIT_AT_87;
   return digit * 0.1 + (lists.mhzSelection + QUICK_FIRST_MHZ);
+}
+
+void ChooseFrequency(FrequencyLists& lists, int tenths) {
+  const int mhzSelection = tenths / 10 - QUICK_FIRST_MHZ;
+  SelectMhz(lists, mhzSelection);
+  const int digit = tenths % 10;
+  lists.digitSelection = Shown(mhzSelection == 0 ? digit - FIRST_DIGIT_AT_87 : digit, lists.digitItems.size());
+}
+
+QuickDialogState OpenQuickState(const QuickSettings& fromBoard) {
+  QuickDialogState state;
+  state.frequency = InitialFrequencyLists(fromBoard.frequency);
+  state.powerSelection = Shown(fromBoard.powerIndex, std::size(OUTPUT_POWER_MW));
+  state.audioLevelSelection = Shown(fromBoard.audioLevelIndex, std::size(AUDIO_LEVEL_MVRMS));
+  state.preEmphasisSelection = Shown(fromBoard.preEmphasisIndex, std::size(PRE_EMPHASIS_TEXT));
+  state.timeConstantSelection = Shown(fromBoard.timeConstantIndex, std::size(TIME_CONSTANT_US));
+  return state;
+}
+
+QuickSettings AcceptQuick(const QuickDialogState& state) {
+  QuickSettings settings;
+  settings.frequency = FrequencyFromLists(state.frequency);
+  settings.powerIndex = state.powerSelection;
+  settings.audioLevelIndex = state.audioLevelSelection;
+  settings.preEmphasisIndex = state.preEmphasisSelection;
+  settings.timeConstantIndex = state.timeConstantSelection;
+  settings.storeAsDefault = state.storeAsDefault;
+  return settings;
 }
 
 }  // namespace vorna

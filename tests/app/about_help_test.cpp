@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
@@ -118,15 +119,35 @@ TEST_F(AboutHelpTest, HelpOpensTheFileBesideTheExecutable) {
   EXPECT_EQ(recorder.opened[0], QUrl::fromLocalFile(QString::fromStdString(Paths().helpPath)));
 }
 
-TEST_F(AboutHelpTest, MissingHelpFileShowsNothing) {
+// Help that cannot be shown says where the guide should be, once, in the
+// one kind of box; the window stays usable.
+TEST_F(AboutHelpTest, MissingHelpFileShowsItsPathInABox) {
   UrlRecorder recorder;
-  int boxes = 0;
-  const MessageBoxHook previous = SetMessageBoxHook([&boxes](QMessageBox&) { ++boxes; });
+  std::vector<std::string> boxes;
+  const MessageBoxHook previous =
+      SetMessageBoxHook([&boxes](QMessageBox& box) { boxes.push_back(box.text().toStdString()); });
   MainWindow window(Paths());
   window.RunCommand(ID_HELP);
   SetMessageBoxHook(previous);
   EXPECT_TRUE(recorder.opened.empty());
-  EXPECT_EQ(boxes, 0);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Can not open the help file " + Paths().helpPath});
+  EXPECT_TRUE(window.isEnabled());
+}
+
+TEST_F(AboutHelpTest, HelpFileWithNothingToOpenItShowsItsPathInABox) {
+  CreateHelpFile();
+  // No handler for file URLs, and the display-less platform opens nothing.
+  std::vector<std::string> boxes;
+  std::vector<std::string> captions;
+  const MessageBoxHook previous = SetMessageBoxHook([&](QMessageBox& box) {
+    boxes.push_back(box.text().toStdString());
+    captions.push_back(box.windowTitle().toStdString());
+  });
+  MainWindow window(Paths());
+  window.RunCommand(ID_HELP);
+  SetMessageBoxHook(previous);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Can not open the help file " + Paths().helpPath});
+  EXPECT_EQ(captions, std::vector<std::string>{"other"});
 }
 
 TEST_F(AboutHelpTest, F1OpensTheHelpFromTheMainWindowAndFromItsDialogs) {

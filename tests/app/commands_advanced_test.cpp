@@ -228,8 +228,40 @@ TEST_F(AdvancedCommandTest, EveryWriteIsAttemptedWhateverTheOthersReport) {
   EXPECT_EQ(board.writes.size(), 9u);
   EXPECT_EQ(boxes, (Strings{"Write error", "ReadData error", "Write error", "ReadData error"}));
   EXPECT_FALSE(busyAtBox);
-  EXPECT_FALSE(window.StatusText().empty());
+  TransmitterFields written = DecodeFields(BoardSnapshot());
+  EncodeFields(written);
+  EXPECT_EQ(window.StatusText(),
+            std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + FormatRegisterDump(written));
   EXPECT_FALSE(board.IsOpen());
+}
+
+TEST_F(AdvancedCommandTest, BoardThatDoesNotEchoGetsEightBoxesThenTheWarningAboveTheDump) {
+  // The read is answered; the eight echoes never come.
+  board.script = {Step{Bytes{0x21, 0xB4, 0x06, 0x58, 0x2A, 0x55, 0x1A, 0x77, 0x1B, 42}}};
+  board.script.insert(board.script.end(), 8, Step{});
+  window.SetStatusText("before");
+  RunAdvanced(PressOk);
+  EXPECT_EQ(board.writes.size(), 9u);
+  EXPECT_EQ(boxes, Strings(8, "ReadData error"));
+  const std::string status = window.StatusText();
+  EXPECT_EQ(status.substr(0, status.find("\r\n")), TEXT_NOT_EVERY_REGISTER_WRITTEN);
+  EXPECT_NE(status.find("\r\n PE = 1\r\n"), std::string::npos) << status;
+}
+
+TEST_F(AdvancedCommandTest, PWiderThanItsRegisterShowsTheBitsWritten) {
+  RunAdvanced([](AdvancedSettingDialog& d) {
+    d.fieldList().setCurrentIndex(FIELD_P);
+    TypeHex(d, QStringLiteral("FFFFF"));
+    PressOk(d);
+  });
+  const std::vector<Bytes> writes = WritesAfter(1);
+  ASSERT_EQ(writes.size(), 8u);
+  EXPECT_EQ(writes[4], (Bytes{0xAA, 0x03, 0x01, 0x30, 0xFF}));
+  EXPECT_EQ(writes[5], (Bytes{0xAA, 0x03, 0x01, 0x40, 0x3F}));
+  EXPECT_NE(window.StatusText().find(" P = 3fffH\r\n"), std::string::npos) << window.StatusText();
+  EXPECT_EQ(window.StatusText().find("fffffH"), std::string::npos);
+  // The dialog read the box as "%x"; the window keeps that value.
+  EXPECT_EQ(window.state().fields[FIELD_P], 0xFFFFF);
 }
 
 }  // namespace

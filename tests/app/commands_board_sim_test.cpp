@@ -12,7 +12,6 @@
 #include <QTest>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -27,6 +26,7 @@
 #include "download/download_procedure.h"
 #include "download/hex_file.h"
 #include "link/device_link.h"
+#include "model/number_text.h"
 #include "link/serial_posix.h"
 #include "model/quick_settings.h"
 #include "model/transmitter_fields.h"
@@ -101,9 +101,7 @@ TEST_F(BoardSimCommandTest, QuickSettingReachesTheBoardAndItsDefaults) {
 
   // The dialog showed what the board held.
   const QuickSettings fromBoard = QuickFromSnapshot(before);
-  char frequency[16];
-  std::snprintf(frequency, sizeof frequency, "%.1f", fromBoard.frequency);
-  EXPECT_EQ(shown[0] + "." + shown[1], frequency);
+  EXPECT_EQ(shown[0] + "." + shown[1], FixedText(fromBoard.frequency, 1));
   EXPECT_EQ(shown[2], std::to_string(OUTPUT_POWER_MW[fromBoard.powerIndex]));
   EXPECT_EQ(shown[3], std::to_string(AUDIO_LEVEL_MVRMS[fromBoard.audioLevelIndex]));
   EXPECT_EQ(shown[4], PRE_EMPHASIS_TEXT[fromBoard.preEmphasisIndex]);
@@ -156,9 +154,7 @@ TEST_F(BoardSimCommandTest, AdvancedSettingReachesTheBoard) {
 
   TransmitterFields expected = DecodeFields(before);
   EXPECT_EQ(peShown, std::to_string(expected[FIELD_PE]));
-  char p[16];
-  std::snprintf(p, sizeof p, "%x", static_cast<unsigned>(expected[FIELD_P]));
-  EXPECT_EQ(pShown, p);
+  EXPECT_EQ(pShown, HexText(static_cast<std::uint32_t>(expected[FIELD_P])));
 
   expected[FIELD_P] = 0x1F40;
   expected[FIELD_MUTE] = 1;

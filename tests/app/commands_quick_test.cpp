@@ -227,6 +227,19 @@ TEST_F(QuickCommandTest, WriteErrorsAreReportedOneByOneAndTheRestStillGoesOut) {
   EXPECT_EQ(captions, (Strings{"VORNA", "VORNA", "VORNA"}));
   EXPECT_FALSE(busyAtBox);
   EXPECT_FALSE(board.IsOpen());
+  // The summary stays, under a first line that says the board may differ.
+  EXPECT_EQ(window.StatusText(),
+            std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + FormatQuickSummary(window.state().quick));
+}
+
+TEST_F(QuickCommandTest, BoardThatDoesNotEchoGetsItsBoxesThenTheWarningAboveTheSummary) {
+  board.script = {Step{Bytes{0x21, 0xB4, 0x06, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1B, 6}}, Step{}, Step{}, Step{}};
+  RunQuick(PressOk);
+  EXPECT_EQ(board.writes.size(), 4u);
+  EXPECT_EQ(boxes, (Strings{"ReadData error", "ReadData error"}));
+  EXPECT_EQ(window.StatusText(),
+            std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + FormatQuickSummary(window.state().quick));
+  EXPECT_NE(window.StatusText().find("\r\n    88.1 MHz\r\n"), std::string::npos);
 }
 
 TEST_F(QuickCommandTest, OpensThePortTheWindowHolds) {

@@ -9,7 +9,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 #include <ostream>
 #include <string>
@@ -18,6 +17,7 @@
 #include "app/dialog_units.h"
 #include "dialog_checks.h"
 #include "gui_test_support.h"
+#include "model/number_text.h"
 #include "model/quick_settings.h"
 
 namespace vorna {
@@ -91,9 +91,9 @@ INSTANTIATE_TEST_SUITE_P(Channels, QuickOpening,
 TEST_F(QuickSettingDialogTest, EveryChannelOpensOnItsOwnMhzAndTenth) {
   for (int channel = 0; channel <= MAX_CHANNEL; ++channel) {
     QuickSettingDialog dialog(owner, OnChannel(channel));
-    char expected[16];
-    std::snprintf(expected, sizeof expected, "%.1f", ChannelToFrequency(static_cast<FrequencyChannel>(channel)));
-    EXPECT_EQ(Selected(dialog.mhzList()) + "." + Selected(dialog.digitList()), expected) << channel;
+    EXPECT_EQ(Selected(dialog.mhzList()) + "." + Selected(dialog.digitList()),
+              FixedText(ChannelToFrequency(static_cast<FrequencyChannel>(channel)), 1))
+        << channel;
   }
 }
 

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 
 #include "support/board_sim.h"
+#include "support/comma_locale.h"
 
 namespace vorna::test {
 namespace {
@@ -55,6 +56,20 @@ TEST(Vornactl, ReadPrintsSummaryBlankLineAndDump) {
             " Pre-emphasis\n    On\n Pre-emphasis Time Constant\n    75 usec\n\n"
             " PE = 1\n PDX = 0\n MUTE = 0\n EM = 0\n EMS = 1\n AG = 0\n PLT = 0\n SUBC = 0\n PL = 2\n ULD = 1\n"
             " P = 2a58H\n CIA = 1\n CIB = 3\n CEX = 3\n");
+}
+
+// A desktop locale with a decimal comma changes neither what --freq reads
+// nor what the summary prints.
+class VornactlCommaLocale : public CommaLocaleTest {};
+
+TEST_F(VornactlCommaLocale, FrequencyReadsAndPrintsWithAPoint) {
+  BoardSim sim;
+  ASSERT_TRUE(sim.ok());
+  const auto r = OnBoard(sim, {"quick", "--freq", "88.1"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\n    88.1 MHz\n"), std::string::npos) << r.out;
+  EXPECT_EQ(Requests(sim).at(3), "aa 02 00 06");
+  EXPECT_EQ(OnBoard(sim, {"quick", "--freq", "88,1"}).status, 2);
 }
 
 TEST(Vornactl, ReadRawPrintsTheTenBytes) {
@@ -138,8 +153,33 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageRow{{"advanced", "--set", "P=12345678g"}, "P takes"},
                       UsageRow{{"advanced", "--set", "P"}, "FIELD=VALUE"},
                       UsageRow{{"advanced", "--defaults", "--set", "PE=0"}, "--defaults"},
-                      UsageRow{{"frobnicate"}, "vornactl:"},
-                      UsageRow{{}, "vornactl:"}));
+                      UsageRow{{"advanced", "--set", "P=4000"}, "--set P=4000: P takes 0 to 3fff"},
+                      UsageRow{{"advanced", "--set", "P=fffff"}, "--set P=fffff: P takes 0 to 3fff"},
+                      UsageRow{{"advanced", "--set", "P=0x10000"}, "P takes 0 to 3fff"},
+                      UsageRow{{"advanced", "--set", ""}, "--set '': give FIELD=VALUE"},
+                      UsageRow{{"advanced", "--set", "PE="}, "--set PE='': choose one of 0, 1"},
+                      UsageRow{{"quick", "--freq", ""}, "--freq '': give 87.5 to 108.0"},
+                      UsageRow{{"quick", "--power", ""}, "--power '': choose one of 1, 2"},
+                      UsageRow{{"quick", "--level", ""}, "--level '': choose one of 100, 140, 200"},
+                      UsageRow{{"quick", "--preemphasis", ""}, "--preemphasis '': choose one of on, off"},
+                      UsageRow{{"quick", "--tc", ""}, "--tc '': choose one of 50, 75"},
+                      UsageRow{{"quick", "--freq", "88.1", "--tc", ""}, "--tc '': choose"},
+                      UsageRow{{"raed"}, "'raed' is not a command; did you mean 'read'?"},
+                      UsageRow{{"quik", "--freq", "88.1"}, "'quik' is not a command; did you mean 'quick'?"},
+                      UsageRow{{"-v", "advnced"}, "'advnced' is not a command; did you mean 'advanced'?"},
+                      UsageRow{{"Downlaod", "x.hex"}, "'Downlaod' is not a command; did you mean 'download'?"},
+                      UsageRow{{"imgae"}, "did you mean 'image'?"},
+                      UsageRow{{"frobnicate"}, "'frobnicate' is not a command; did you mean"},
+                      UsageRow{{"--bogus", "read"}, "not expected: --bogus"},
+                      UsageRow{{"read", "extra"}, "not expected: extra"},
+                      UsageRow{{}, "A subcommand is required"}));
+
+TEST(Vornactl, EmptyDevicePathIsAUsageError) {
+  const auto r = Vornactl({"--device", "", "read"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("--device"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+}
 
 TEST(Vornactl, DeviceAndPortExcludeEachOther) {
   const auto r = Vornactl({"--port", "2", "--device", "/dev/null", "read"});
@@ -201,9 +241,13 @@ const std::string BLINK = VORNA_TEST_DATA_DIR "/blink.hex";
 INSTANTIATE_TEST_SUITE_P(
     Faults, CliFaultRows,
     ::testing::Values(
-        FaultRow{"corrupt_echo", {"--corrupt-echo", "2"}, {"advanced"}, "ReadData error\n", {}},
+        FaultRow{"corrupt_echo", {"--corrupt-echo", "2"}, {"advanced"},
+                 "ReadData error\nNot every register was written; the board may hold other values.\n", {}},
         FaultRow{"short_read", {"--short-registers", "9"}, {"quick", "--power", "2"}, "Read error\n", ""},
-        FaultRow{"silent_register_writes", {"--silent", "1"}, {"quick"}, "ReadData error\nReadData error\n", {}},
+        FaultRow{"silent_register_writes", {"--silent", "1"}, {"quick"},
+                 "ReadData error\nReadData error\nNot every register was written; the board may hold other values.\n",
+                 " Transmission Freq.\n    88.1 MHz\n Output Power\n    1 mW\n Audio Input Level\n    100 mVrms\n"
+                 " Pre-emphasis\n    On\n Pre-emphasis Time Constant\n    75 usec\n"},
         FaultRow{"refused_start", {"--refuse-start"}, {"download", BLINK}, "", "Download failure\n"},
         FaultRow{"refused_chunk", {"--refuse-chunk", "3"}, {"download", BLINK}, "", "Download failure\n"},
         FaultRow{"bad_final_ack", {"--bad-final-ack"}, {"download", BLINK}, "", "Download failure\n"},

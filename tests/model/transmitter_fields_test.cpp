@@ -162,5 +162,20 @@ TEST(StoreRegisterBytes, KeepsA5A7AndTheChannel) {
   EXPECT_EQ(s, (RegisterSnapshot{{1, 2, 3, 4, 5, 0x55, 6, 0x77, 7, 42}}));
 }
 
+TEST(DumpFields, ShowWhatTheRegistersHoldWithPlAsItsRegisterValue) {
+  const RegisterSnapshot snapshot = Snapshot(0xC1, 0xFC, 0x07, 0xFF, 0xFF, 0x1A, 0x1B);
+  const TransmitterFields f = DumpFields(snapshot);
+  EXPECT_EQ(f[FIELD_AG], 3);
+  EXPECT_EQ(f[FIELD_PL], 3);
+  EXPECT_EQ(f[FIELD_P], 0x3FFF) << "the two top bits of A4 are no part of P";
+  EXPECT_NE(FormatRegisterDump(f).find(" P = 3fffH\r\n"), std::string::npos);
+  // Encoding the dumped fields again gives the registers back.
+  TransmitterFields again = DecodeFields(snapshot);
+  const RegisterBytes bytes = EncodeFields(again);
+  EXPECT_EQ(bytes.a3, 0xFF);
+  EXPECT_EQ(bytes.a4, 0x3F);
+  EXPECT_EQ(again, f);
+}
+
 }  // namespace
 }  // namespace vorna

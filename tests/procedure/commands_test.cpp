@@ -185,6 +185,93 @@ TEST_F(CommandFixture, AdvancedEchoErrorsAreReportedAndEveryWriteStillGoesOut) {
   EXPECT_EQ(board.writes.size(), 9u);
 }
 
+TEST_F(CommandFixture, AdvancedEchoErrorIsTheStatusFirstLine) {
+  // The read, then no echo at all.
+  board.script = {Step{Bytes{0x21, 0xB4, 0x06, 0x58, 0x2A, 0, 0x1A, 0, 0x1B, 6}}};
+  board.script.insert(board.script.end(), 8, Step{});
+  const auto result = RunAdvancedSetting(state, link, PortChoice{}, [](const TransmitterFields& f) {
+    return std::optional<TransmitterFields>(f);
+  }, Status());
+  EXPECT_EQ(result, CommandResult::WriteFailed);
+  EXPECT_EQ(sink.Texts(), Strings(8, "ReadData error"));
+  ASSERT_EQ(statuses.size(), 1u);
+  EXPECT_EQ(statuses[0],
+            std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + FormatRegisterDump(DumpFields(state.snapshot)));
+}
+
+// Writes are numbered over the session: 1 is the read request.
+class AdvancedFailingWrite : public CommandFixture, public ::testing::WithParamInterface<int> {};
+
+TEST_P(AdvancedFailingWrite, AnyFailedWriteLeadsTheDumpWithTheWarning) {
+  board.failingWrites = {GetParam()};
+  const auto result = RunAdvancedSetting(state, link, PortChoice{}, [](const TransmitterFields& f) {
+    return std::optional<TransmitterFields>(f);
+  }, Status());
+  EXPECT_EQ(result, CommandResult::WriteFailed);
+  EXPECT_EQ(sink.Texts(), (Strings{"Write error", "ReadData error"}));
+  EXPECT_EQ(board.writes.size(), 9u);
+  ASSERT_EQ(statuses.size(), 1u);
+  EXPECT_EQ(statuses[0].rfind(std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n PE = 1\r\n", 0), 0u) << statuses[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(EachWrite, AdvancedFailingWrite, ::testing::Range(2, 10));
+
+class QuickFailingWrite : public CommandFixture, public ::testing::WithParamInterface<int> {};
+
+TEST_P(QuickFailingWrite, SummaryIsShownAgainUnderTheWarning) {
+  board.failingWrites = {GetParam()};
+  const auto result = RunQuickSetting(state, link, PortChoice{}, [](const QuickSettings& s) {
+    QuickSettings edited = s;
+    edited.storeAsDefault = true;
+    return std::optional<QuickSettings>(edited);
+  }, Status());
+  EXPECT_EQ(result, CommandResult::WriteFailed);
+  EXPECT_EQ(board.writes.size(), 5u);
+  const std::string summary = FormatQuickSummary(state.quick);
+  EXPECT_EQ(statuses, (Strings{summary, std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + summary}));
+  EXPECT_EQ(writesAtStatus, (std::vector<std::size_t>{1, 5}));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachWrite, QuickFailingWrite, ::testing::Range(2, 6));
+
+TEST_F(CommandFixture, WritesThatAllSucceedCarryNoWarning) {
+  EXPECT_EQ(RunQuickSetting(state, link, PortChoice{}, [](const QuickSettings& s) {
+    return std::optional<QuickSettings>(s);
+  }, Status()), CommandResult::Applied);
+  EXPECT_EQ(RunAdvancedSetting(state, link, PortChoice{}, [](const TransmitterFields& f) {
+    return std::optional<TransmitterFields>(f);
+  }, Status()), CommandResult::Applied);
+  ASSERT_EQ(statuses.size(), 2u);
+  for (const auto& status : statuses) EXPECT_EQ(status.find(TEXT_NOT_EVERY_REGISTER_WRITTEN), std::string::npos);
+}
+
+struct WrittenP {
+  std::int32_t typed;
+  std::uint8_t a3, a4;
+  const char* dumped;
+};
+
+class AdvancedDumpOfP : public CommandFixture, public ::testing::WithParamInterface<WrittenP> {};
+
+TEST_P(AdvancedDumpOfP, ShowsTheBitsSentNotTheValueTyped) {
+  const auto& row = GetParam();
+  RunAdvancedSetting(state, link, PortChoice{}, [&](const TransmitterFields& f) {
+    TransmitterFields edited = f;
+    edited[FIELD_P] = row.typed;
+    return std::optional<TransmitterFields>(edited);
+  }, Status());
+  ASSERT_EQ(board.writes.size(), 9u);
+  EXPECT_EQ(board.writes[5], (Bytes{0xAA, 3, 1, 0x30, row.a3}));
+  EXPECT_EQ(board.writes[6], (Bytes{0xAA, 3, 1, 0x40, row.a4}));
+  ASSERT_EQ(statuses.size(), 1u);
+  EXPECT_NE(statuses[0].find(std::string("\r\n P = ") + row.dumped + "H\r\n"), std::string::npos) << statuses[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, AdvancedDumpOfP,
+                         ::testing::Values(WrittenP{0x2A58, 0x58, 0x2A, "2a58"}, WrittenP{0x3FFF, 0xFF, 0x3F, "3fff"},
+                                           WrittenP{0xFFFFF, 0xFF, 0x3F, "3fff"}, WrittenP{0x12345, 0x45, 0x23, "2345"},
+                                           WrittenP{0x4000, 0x00, 0x00, "0"}, WrittenP{-1, 0xFF, 0x3F, "3fff"}));
+
 struct ComPortRow {
   std::int32_t before;
   std::string text;

@@ -127,5 +127,71 @@ TEST(FrequencyLists, NonsenseFrequencySelectsNothing) {
   EXPECT_EQ(lists.mhzSelection, -1);
 }
 
+// What OK gives when the user touches nothing, for boards whose values the
+// lists do not all offer.
+struct UntouchedRow {
+  int channel;
+  std::uint8_t a0;
+  std::uint8_t a2;
+  int channelWritten;
+  int power, level, preEmphasis, timeConstant;
+};
+
+class UntouchedRows : public ::testing::TestWithParam<UntouchedRow> {};
+
+TEST_P(UntouchedRows, OkGivesWhatTheListsShow) {
+  const auto& row = GetParam();
+  RegisterSnapshot snapshot;
+  snapshot.bytes[SNAPSHOT_A0] = row.a0;
+  snapshot.bytes[SNAPSHOT_A2] = row.a2;
+  snapshot.bytes[SNAPSHOT_CHANNEL] = static_cast<std::uint8_t>(row.channel);
+  const QuickDialogState opened = OpenQuickState(QuickFromSnapshot(snapshot));
+  EXPECT_FALSE(opened.storeAsDefault);
+  const QuickSettings s = AcceptQuick(opened);
+  EXPECT_EQ(FrequencyToChannel(ClampFrequency(s.frequency)), row.channelWritten);
+  EXPECT_EQ(s.powerIndex, row.power);
+  EXPECT_EQ(s.audioLevelIndex, row.level);
+  EXPECT_EQ(s.preEmphasisIndex, row.preEmphasis);
+  EXPECT_EQ(s.timeConstantIndex, row.timeConstant);
+  EXPECT_FALSE(s.storeAsDefault);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boards, UntouchedRows,
+    ::testing::Values(UntouchedRow{6, 0x21, 0x06, 6, 0, 0, 0, 1}, UntouchedRow{0, 0xB1, 0x07, 0, 1, 2, 1, 1},
+                      UntouchedRow{205, 0x01, 0x06, 205, 0, 0, 0, 0},
+                      // 108.1 to 108.9: "108" with no tenth, which OK reads as 0.
+                      UntouchedRow{206, 0x21, 0x06, 205, 0, 0, 0, 1}, UntouchedRow{214, 0x21, 0x06, 205, 0, 0, 0, 1},
+                      // 109.0 and above: no MHz, 86.x clamped to 87.5.
+                      UntouchedRow{215, 0x21, 0x06, 0, 0, 0, 0, 1}, UntouchedRow{255, 0x21, 0x06, 0, 0, 0, 0, 1},
+                      // Power test modes and audio level 3: no selection, index -1.
+                      UntouchedRow{6, 0x21, 0x04, 6, -1, 0, 0, 1}, UntouchedRow{6, 0x21, 0x05, 6, -1, 0, 0, 1},
+                      UntouchedRow{6, 0xE1, 0x06, 6, 0, -1, 0, 1},
+                      UntouchedRow{255, 0xF1, 0x04, 0, -1, -1, 1, 1}));
+
+struct ChooseRow {
+  int boardChannel;
+  int tenths;
+  int channel;
+};
+
+class ChooseRows : public ::testing::TestWithParam<ChooseRow> {};
+
+TEST_P(ChooseRows, PickingMhzThenTenthGivesThatChannel) {
+  const auto& row = GetParam();
+  FrequencyLists lists = InitialFrequencyLists(ChannelToFrequency(static_cast<FrequencyChannel>(row.boardChannel)));
+  ChooseFrequency(lists, row.tenths);
+  EXPECT_EQ(lists.mhzSelection, row.tenths / 10 - QUICK_FIRST_MHZ);
+  ASSERT_GE(lists.digitSelection, 0);
+  EXPECT_EQ(lists.digitItems[static_cast<std::size_t>(lists.digitSelection)], std::to_string(row.tenths % 10));
+  EXPECT_EQ(FrequencyToChannel(ClampFrequency(FrequencyFromLists(lists))), row.channel);
+}
+
+INSTANTIATE_TEST_SUITE_P(Frequencies, ChooseRows,
+                         ::testing::Values(ChooseRow{6, 881, 6}, ChooseRow{255, 881, 6}, ChooseRow{206, 1080, 205},
+                                           ChooseRow{0, 1000, 125}, ChooseRow{205, 875, 0}, ChooseRow{13, 879, 4},
+                                           ChooseRow{255, 875, 0}, ChooseRow{215, 1080, 205},
+                                           ChooseRow{0, 875, 0}, ChooseRow{205, 1080, 205}));
+
 }  // namespace
 }  // namespace vorna
