@@ -7,6 +7,9 @@
 // 2. A whole 8 KiB download (start, 128 chunks, completion) against the
 //    board at --baud 115200, next to the wire time of every byte exchanged
 //    at 10 bits a byte. Target: measured / wire <= 1.05.
+// 3. Opening and closing the port (no target): the cost of the checks made
+//    at every open, the look through /proc for a process that holds the
+//    device as its controlling terminal foremost, with the process count.
 //
 //   bench_link [rounds]        (default 7; the median round is reported)
 
@@ -20,6 +23,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <memory>
 #include <vector>
@@ -38,6 +42,7 @@ using Seconds = std::chrono::duration<double>;
 constexpr std::size_t PROGRAM_LENGTH = 8192;
 constexpr std::size_t CHUNK_COUNT = PROGRAM_LENGTH / vorna::DOWNLOAD_CHUNK_SIZE;
 constexpr int DEFAULT_ROUNDS = 7;
+constexpr int OPEN_ROUNDS = 201;
 constexpr unsigned PACED_BAUD = 115200;
 constexpr double BITS_PER_BYTE = 10.0;
 constexpr double EXCHANGE_TARGET = 1.5;
@@ -209,5 +214,22 @@ int main(int argc, char** argv) {
   std::printf("  wire time (%zu bytes)   : %8.1f ms\n", wireBytes, wireTime * 1e3);
   std::printf("  measured                : %8.1f ms\n", pacedTime * 1e3);
   std::printf("  ratio measured / wire   : %8.3f   (target <= %.2f)\n", pacedTime / wireTime, WIRE_TARGET);
+
+  // 3. Open and close.
+  std::vector<double> openTimes;
+  for (int i = 0; i < OPEN_ROUNDS; ++i) {
+    vorna::PosixSerialTransport port;
+    const auto start = Clock::now();
+    if (!port.Open(board.device())) Fail("cannot open the board: " + port.LastError());
+    port.Close();
+    openTimes.push_back(Seconds(Clock::now() - start).count());
+  }
+  std::size_t processes = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    processes += name.find_first_not_of("0123456789") == std::string::npos ? 1 : 0;
+  }
+  std::printf("open + close: median of %d, %zu processes running\n", OPEN_ROUNDS, processes);
+  std::printf("  per open and close      : %8.1f us\n", Median(openTimes) * MICROSECONDS);
   return 0;
 }

@@ -1,8 +1,9 @@
 // Peak memory and time of the readers on hostile files: a hex file whose
 // top address is 0xFFFFFFF0, hex files of one line without a line feed (at
 // the bound on a hex file's length and one byte above it), a sparse 4 GiB
-// file, files of nothing but comment lines, a huge settings file and one of
-// binary junk.
+// file, files of nothing but comment lines, huge settings files (sections,
+// binary junk, blank lines at and far beyond the size cap), and settings
+// files that are a FIFO or a link to /dev/zero, each read and updated.
 // Each case runs in a freshly started copy of this program, which reports
 // its time and its peak resident memory (VmHWM); the files are made in a
 // scratch folder and deleted after their case.
@@ -11,9 +12,11 @@
 // Needs about 256 MiB of disk for the largest file.
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -41,7 +44,9 @@ constexpr std::uint64_t MIB = 1024 * 1024;
 constexpr std::size_t WRITE_BLOCK = 1 << 20;
 constexpr const char* CHILD_FLAG = "--case";
 
-enum class Reader { kNothing, kHex, kSettings };
+enum class Reader { kNothing, kHex, kSettings, kSettingsUpdate };
+// What the input is when it is not a file made from `fill` or `fixed`.
+enum class Special { kNone, kFifo, kLinkToDevZero };
 
 struct Case {
   const char* name;
@@ -50,7 +55,11 @@ struct Case {
   // Fills `block` with the bytes from `offset` on; none for a sparse file.
   std::function<void(std::uint64_t offset, std::string& block)> fill;
   const char* fixed = nullptr;  // a small file given whole instead
+  Special special = Special::kNone;
 };
+
+// Room left below the cap for the settings appended at the end.
+constexpr std::uint64_t SETTINGS_TAIL_ROOM = 64;
 
 // A record-like text with no line feed: every piece the reader cuts from it
 // starts at another place in the pattern.
@@ -58,6 +67,9 @@ void OneLine(std::uint64_t offset, std::string& block) {
   static constexpr std::string_view PATTERN = ":10200000000102030405060708090A0B0C0D0E0F68";
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = PATTERN[(offset + i) % PATTERN.size()];
 }
+
+// The worst case for a reader that keeps a record per line.
+void BlankLines(std::uint64_t, std::string& block) { std::fill(block.begin(), block.end(), '\n'); }
 
 void CommentLines(std::uint64_t offset, std::string& block) {
   static constexpr std::string_view LINE = "; a comment line that the reader keeps and then passes over.....\n";
@@ -91,6 +103,16 @@ const std::vector<Case> CASES = {
     {"hex: comment lines, 200 MiB", Reader::kHex, 200 * MIB, CommentLines},
     {"settings: 100 MiB of sections", Reader::kSettings, 100 * MIB, ManySections},
     {"settings: 100 MiB of binary junk", Reader::kSettings, 100 * MIB, Junk},
+    {"settings: blank lines up to the cap", Reader::kSettings, vorna::SETTINGS_FILE_SIZE_LIMIT - SETTINGS_TAIL_ROOM,
+     BlankLines},
+    {"update: blank lines up to the cap", Reader::kSettingsUpdate,
+     vorna::SETTINGS_FILE_SIZE_LIMIT - SETTINGS_TAIL_ROOM, BlankLines},
+    {"settings: 100 MiB of blank lines", Reader::kSettings, 100 * MIB, BlankLines},
+    {"update: 100 MiB of blank lines", Reader::kSettingsUpdate, 100 * MIB, BlankLines},
+    {"settings: a FIFO", Reader::kSettings, 0, nullptr, nullptr, Special::kFifo},
+    {"update: a FIFO", Reader::kSettingsUpdate, 0, nullptr, nullptr, Special::kFifo},
+    {"settings: a link to /dev/zero", Reader::kSettings, 0, nullptr, nullptr, Special::kLinkToDevZero},
+    {"update: a link to /dev/zero", Reader::kSettingsUpdate, 0, nullptr, nullptr, Special::kLinkToDevZero},
 };
 
 std::uint64_t PeakResidentKib() {
@@ -122,6 +144,11 @@ int RunCase(Reader reader, const std::string& path) {
       result = "COM " + std::to_string(com) + ", FILE of " + std::to_string(file.size()) + " characters";
       break;
     }
+    case Reader::kSettingsUpdate: {
+      const bool written = vorna::WriteProfileStrings(path, "SETTING", {{"COM", "7"}, {"FILE", "/new.hex"}});
+      result = written ? "written" : "not written";
+      break;
+    }
   }
   const auto took = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
   std::printf("%lld %llu %s\n", static_cast<long long>(took), static_cast<unsigned long long>(PeakResidentKib()),
@@ -130,6 +157,14 @@ int RunCase(Reader reader, const std::string& path) {
 }
 
 void Generate(const Case& c, const fs::path& path) {
+  if (c.special == Special::kFifo) {
+    if (::mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("cannot make a FIFO");
+    return;
+  }
+  if (c.special == Special::kLinkToDevZero) {
+    fs::create_symlink("/dev/zero", path);
+    return;
+  }
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (c.fixed != nullptr) {
     out << c.fixed;
@@ -143,7 +178,8 @@ void Generate(const Case& c, const fs::path& path) {
       c.fill(offset, block);
       out.write(block.data(), static_cast<std::streamsize>(block.size()));
     }
-    if (c.reader == Reader::kSettings) out << "\n[SETTING]\nCOM=5\nFILE=/at/the/end.hex\n";
+    if (c.reader == Reader::kSettings || c.reader == Reader::kSettingsUpdate)
+      out << "\n[SETTING]\nCOM=5\nFILE=/at/the/end.hex\n";
   }
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
@@ -214,7 +250,7 @@ int main(int argc, char** argv) {
   for (const Case& c : CASES) {
     const fs::path path = folder / "input";
     Generate(c, path);
-    const auto fileBytes = fs::file_size(path);
+    const std::uint64_t fileBytes = fs::is_regular_file(fs::symlink_status(path)) ? fs::file_size(path) : 0;
     const Measured m = Spawn(c, path);
     fs::remove(path);
     if (c.reader == Reader::kNothing) baselineMib = m.peakMib;

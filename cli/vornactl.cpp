@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string_view>
 #include <vector>
+#include <sstream>
 
 #include "app/core/advanced_fields.h"
 #include "app/core/commands.h"
@@ -36,20 +37,25 @@ constexpr int PROGRESS_BAR_WIDTH = 40;
 
 // Prints each message on its own line, in the order they arise; with
 // --verbose the system's reason follows, indented.
+// Once a stop signal came, what fails fails because of it and is not
+// reported.
 class StderrSink final : public MessageSink {
  public:
-  StderrSink(std::ostream& err, bool verbose) : err_(err), verbose_(verbose) {}
+  StderrSink(std::ostream& err, bool verbose, const volatile std::sig_atomic_t* stopSignal = nullptr)
+      : err_(err), verbose_(verbose), stop_(stopSignal) {}
   void Report(std::string_view text, std::string_view reason) override {
+    ++count_;
+    if (stop_ != nullptr && *stop_ != 0) return;
     err_ << text << '\n';
     if (verbose_ && !reason.empty()) err_ << "  (" << reason << ")\n";
     err_.flush();
-    ++count_;
   }
   int count() const { return count_; }
 
  private:
   std::ostream& err_;
   bool verbose_;
+  const volatile std::sig_atomic_t* stop_;
   int count_ = 0;
 };
 
@@ -185,7 +191,7 @@ struct Options {
 
 struct Board {
   Board(Environment& env, const Options& options)
-      : sink(env.err, options.verbose),
+      : sink(env.err, options.verbose, env.stopSignal),
         serial(env.makeTransport ? env.makeTransport() : MakeSystemTransport()),
         tracer(options.verbose ? std::make_unique<TracingTransport>(*serial, env.err) : nullptr),
         link(tracer ? static_cast<Transport&>(*tracer) : *serial, sink),
@@ -447,12 +453,28 @@ int Run(const std::vector<std::string>& args, Environment& env) {
     app.parse(reversed);
     CheckCommandGiven(app);
     if (device->count() > 0 && o.device.empty()) throw UsageError{"--device needs the path of a serial device"};
-    if (profiles.Chosen()) return RunProfileCommand(profiles, env, [&] { return std::make_unique<ProfileBoard>(env, o); });
-    if (read->parsed()) return RunRead(env, o);
-    if (quick->parsed()) return RunQuick(env, o);
-    if (advanced->parsed()) return RunAdvanced(env, o);
-    if (download->parsed()) return RunDownloadCommand(env, o);
-    return RunImage(env, o);
+    // A hex file's image may be large and needs no board: it goes out as it
+    // is made.
+    if (image->parsed()) return RunImage(env, o);
+    // What a board command prints is held back until it has ended, so that
+    // a command stopped by a signal prints nothing.
+    std::ostringstream result;
+    Environment command{result, env.err, env.errIsTerminal, env.makeTransport, env.stopSignal};
+    int status = EXIT_OK;
+    if (profiles.Chosen()) {
+      status = RunProfileCommand(profiles, command, [&] { return std::make_unique<ProfileBoard>(command, o); });
+    } else if (read->parsed()) {
+      status = RunRead(command, o);
+    } else if (quick->parsed()) {
+      status = RunQuick(command, o);
+    } else if (advanced->parsed()) {
+      status = RunAdvanced(command, o);
+    } else {
+      status = RunDownloadCommand(command, o);
+    }
+    if (env.stopSignal != nullptr && *env.stopSignal != 0) return EXIT_SIGNAL_BASE + *env.stopSignal;
+    env.out << result.str() << std::flush;
+    return status;
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e, env.out, env.err);
     env.err << "vornactl: " << e.what() << '\n' << USAGE;

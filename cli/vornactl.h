@@ -2,6 +2,7 @@
 // vornactl: the board commands from a shell. Kept apart from main() so that
 // tests and fuzzers run the same argument handling in-process.
 
+#include <csignal>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -15,6 +16,9 @@ namespace vorna::cli {
 inline constexpr int EXIT_OK = 0;
 inline constexpr int EXIT_FAILED = 1;
 inline constexpr int EXIT_USAGE = 2;
+// A command stopped by a signal exits with this plus the signal's number, as
+// a shell reports a program the signal ended.
+inline constexpr int EXIT_SIGNAL_BASE = 128;
 
 struct Environment {
   std::ostream& out;
@@ -23,6 +27,11 @@ struct Environment {
   bool errIsTerminal = false;
   // Makes the transport for the board; by default the platform's serial port.
   std::function<std::unique_ptr<Transport>()> makeTransport;
+  // Set to a signal's number by the program's handler of SIGINT, SIGTERM
+  // and SIGHUP; the command then ends early and cleanly (the transport
+  // must watch it too), prints nothing more, and Run returns 128 + the
+  // signal's number.
+  const volatile std::sig_atomic_t* stopSignal = nullptr;
 };
 
 // `args` excludes the program name. Returns the exit status.

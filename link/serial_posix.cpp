@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -19,6 +21,43 @@ namespace vorna {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// /dev/tty (the opener's own controlling terminal, whichever it is) and
+// /dev/console: their device numbers never match a process's tty_nr.
+constexpr unsigned TTY_ALIAS_MAJOR = 5;
+constexpr unsigned TTY_ALIAS_MINOR_TTY = 0;
+constexpr unsigned TTY_ALIAS_MINOR_CONSOLE = 1;
+// Fields of /proc/PID/stat after the command name: state, ppid, pgrp,
+// session, tty_nr.
+constexpr int TTY_NR_FIELD_AFTER_NAME = 5;
+// Enough for any /proc/PID/stat line.
+constexpr std::size_t STAT_LINE_CAPACITY = 4096;
+
+// Reads a small file whole; empty when it cannot be read.
+std::string ReadSmallFile(const std::string& path) {
+  std::string text(STAT_LINE_CAPACITY, '\0');
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  ssize_t n;
+  do {
+    n = ::read(fd, text.data(), text.size());
+  } while (n < 0 && errno == EINTR);
+  ::close(fd);
+  text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return text;
+}
+
+// Why `info`'s device must not be opened as a board; empty when it may.
+std::string TerminalInUse(const struct stat& info) {
+  const unsigned deviceMajor = major(info.st_rdev);
+  const unsigned deviceMinor = minor(info.st_rdev);
+  if (deviceMajor == TTY_ALIAS_MAJOR &&
+      (deviceMinor == TTY_ALIAS_MINOR_TTY || deviceMinor == TTY_ALIAS_MINOR_CONSOLE))
+    return "terminal in use: it stands for a controlling terminal or the console";
+  if (const auto process = ProcessControlledBy(info.st_rdev))
+    return "terminal in use: the controlling terminal of process " + std::to_string(*process);
+  return {};
+}
 
 int MillisecondsUntil(Clock::time_point deadline) {
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -53,9 +92,16 @@ bool PosixSerialTransport::Fail(const std::string& what, int error) {
   return false;
 }
 
+bool PosixSerialTransport::Stopped(const char* what) {
+  if (stop_ == nullptr || *stop_ == 0) return false;
+  lastError_ = std::string(what) + ": stopped by signal " + std::to_string(*stop_);
+  return true;
+}
+
 bool PosixSerialTransport::Open(const std::string& device) {
   Close();
   lastError_.clear();
+  if (Stopped("open")) return false;
   // Non-blocking so that the open does not wait for carrier detect, and so
   // that reads and writes can be bounded with poll().
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -68,25 +114,32 @@ bool PosixSerialTransport::Open(const std::string& device) {
     lastError_ = "open: not a character device";
     return false;
   }
+  if (const std::string inUse = TerminalInUse(info); !inUse.empty()) {
+    discard();
+    lastError_ = inUse;
+    return false;
+  }
+  // Not TIOCEXCL: on a pseudo-terminal whose other side stays open the
+  // flag outlives a process that was killed, and locks every later open
+  // by an ordinary user out. The lock goes with the process.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     discard();
     return Fail("lock", error);
   }
-  if (::ioctl(fd, TIOCEXCL) != 0) {
-    const int error = errno;
-    discard();
-    return Fail("exclusive access", error);
-  }
   termios mode {};
   if (::tcgetattr(fd, &mode) != 0) {
     const int error = errno;
-    ::ioctl(fd, TIOCNXCL);
     discard();
     return Fail("not a serial device", error);
   }
-  // Every byte passes unchanged; baud rate, character size, parity, stop
-  // bits and flow control stay as the port has them.
+  saved_ = mode;
+  // For the session only, every byte passes unchanged: no software flow
+  // control (XON and XOFF are program bytes), no parity marking or
+  // stripping, no line editing, echo, signals or output processing, no
+  // wait for carrier, and reads that never block. Baud rate, character
+  // size, parity and stop bits are left as the port has them. Close puts
+  // every setting back.
   mode.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
                                          IXOFF | IXANY | INPCK);
   mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
@@ -96,7 +149,8 @@ bool PosixSerialTransport::Open(const std::string& device) {
   mode.c_cc[VTIME] = 0;
   if (::tcsetattr(fd, TCSANOW, &mode) != 0) {
     const int error = errno;
-    ::ioctl(fd, TIOCNXCL);
+    // tcsetattr succeeds when any part took effect; undo whatever did.
+    ::tcsetattr(fd, TCSANOW, &saved_);
     discard();
     return Fail("raw mode", error);
   }
@@ -108,9 +162,9 @@ bool PosixSerialTransport::Open(const std::string& device) {
 
 void PosixSerialTransport::Close() {
   if (fd_ < 0) return;
-  // Release exclusivity explicitly: a pseudo-terminal keeps the flag while
-  // its other side stays open, which would lock out the next command.
-  ::ioctl(fd_, TIOCNXCL);
+  // The next program finds the device as it was. After a hang-up the
+  // device takes no settings any more; that failure is of no interest.
+  ::tcsetattr(fd_, TCSANOW, &saved_);
   ::close(fd_);  // also drops the flock
   fd_ = -1;
 }
@@ -120,6 +174,7 @@ bool PosixSerialTransport::Write(const std::uint8_t* data, std::size_t count) {
     lastError_ = "write: the port is not open";
     return false;
   }
+  if (Stopped("write")) return false;
   const auto deadline = Clock::now() + std::chrono::milliseconds(WRITE_TIMEOUT_MS);
   std::size_t written = 0;
   while (written < count) {
@@ -149,6 +204,7 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
     lastError_ = "read: the port is not open";
     return std::nullopt;
   }
+  if (Stopped("read")) return std::nullopt;
   const auto start = Clock::now();
   const auto totalDeadline = start + std::chrono::milliseconds(ReadTotalTimeoutMs(count));
   auto intervalDeadline = totalDeadline;
@@ -160,9 +216,12 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
     pollfd waiter{fd_, POLLIN, 0};
     const int ready = ::poll(&waiter, 1, left);
     if (ready < 0) {
-      if (errno == EINTR) continue;
-      Fail("read", errno);
-      return std::nullopt;
+      if (errno != EINTR) {
+        Fail("read", errno);
+        return std::nullopt;
+      }
+      if (Stopped("read")) return std::nullopt;
+      continue;
     }
     if (ready == 0) break;  // time-out
     if ((waiter.revents & POLLIN) == 0) {
@@ -189,6 +248,49 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
                  std::to_string(waited) + " ms";
   }
   return got;
+}
+
+std::optional<dev_t> ControllingTerminalOf(std::string_view statLine) {
+  // The command name in parentheses may itself hold blanks and ')'.
+  const std::size_t nameEnd = statLine.rfind(')');
+  if (nameEnd == std::string_view::npos) return std::nullopt;
+  std::string_view rest = statLine.substr(nameEnd + 1);
+  std::string_view field;
+  for (int i = 0; i < TTY_NR_FIELD_AFTER_NAME; ++i) {
+    const std::size_t start = rest.find_first_not_of(' ');
+    if (start == std::string_view::npos) return std::nullopt;
+    rest.remove_prefix(start);
+    const std::size_t end = std::min(rest.find(' '), rest.size());
+    field = rest.substr(0, end);
+    rest.remove_prefix(end);
+  }
+  long long number = 0;
+  const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), number);
+  if (error != std::errc() || end != field.data() + field.size() || number <= 0) return std::nullopt;
+  // The kernel's encoding: minor bits 0-7 and 20-31, major bits 8-19.
+  const auto encoded = static_cast<unsigned long long>(number);
+  const auto deviceMajor = static_cast<unsigned>((encoded >> 8) & 0xFFF);
+  const auto deviceMinor = static_cast<unsigned>((encoded & 0xFF) | ((encoded >> 12) & 0xFFF00));
+  return makedev(deviceMajor, deviceMinor);
+}
+
+std::optional<pid_t> ProcessControlledBy(dev_t terminal, const std::string& processFolder) {
+  DIR* folder = ::opendir(processFolder.c_str());
+  if (folder == nullptr) return std::nullopt;
+  std::optional<pid_t> found;
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string_view name(entry->d_name);
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    if (error != std::errc() || end != name.data() + name.size()) continue;
+    // A process that ended meanwhile has no file left; it holds nothing.
+    if (ControllingTerminalOf(ReadSmallFile(processFolder + "/" + std::string(name) + "/stat")) == terminal) {
+      found = pid;
+      break;
+    }
+  }
+  ::closedir(folder);
+  return found;
 }
 
 }  // namespace vorna

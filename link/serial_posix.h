@@ -1,7 +1,19 @@
 #pragma once
-// A serial device on a POSIX system: raw mode, exclusive (TIOCEXCL plus an
-// advisory flock, which also holds against root), stale input discarded at
+// A serial device on a POSIX system: raw mode for the session with the
+// device's own line settings put back at close, exclusive through an
+// advisory flock (which the kernel drops whenever the process ends, however
+// it ends, and which holds against root too), stale input discarded at
 // open, and the read time-outs of the packet contract done with poll().
+// A terminal that is some process's controlling terminal is never opened:
+// it is a person's terminal, not a board.
+
+#include <sys/types.h>
+#include <termios.h>
+
+#include <csignal>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "link/transport.h"
 
@@ -9,7 +21,11 @@ namespace vorna {
 
 class PosixSerialTransport final : public Transport {
  public:
-  PosixSerialTransport() = default;
+  // `stopSignal`, when given, is set by a signal handler to end the command:
+  // from then on nothing is opened, no further request goes out, and a read
+  // waiting for its reply returns at once. A request already under way is
+  // sent whole, so the board never sees half a packet.
+  explicit PosixSerialTransport(const volatile std::sig_atomic_t* stopSignal = nullptr) : stop_(stopSignal) {}
   ~PosixSerialTransport() override;
   PosixSerialTransport(const PosixSerialTransport&) = delete;
   PosixSerialTransport& operator=(const PosixSerialTransport&) = delete;
@@ -23,9 +39,21 @@ class PosixSerialTransport final : public Transport {
 
  private:
   bool Fail(const std::string& what, int error);
+  bool Stopped(const char* what);
 
   int fd_ = -1;
+  // The device's line settings before the open, put back at close.
+  termios saved_{};
   std::string lastError_;
+  const volatile std::sig_atomic_t* stop_ = nullptr;
 };
+
+// The controlling terminal named by one /proc/PID/stat line (its field
+// tty_nr); nullopt when the process has none or the line is not one.
+std::optional<dev_t> ControllingTerminalOf(std::string_view statLine);
+
+// A process whose controlling terminal is `terminal`, looked for in the
+// process folder (/proc); nullopt when there is none, or no such folder.
+std::optional<pid_t> ProcessControlledBy(dev_t terminal, const std::string& processFolder = "/proc");
 
 }  // namespace vorna

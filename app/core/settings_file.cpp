@@ -7,10 +7,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <optional>
-#include <sstream>
 #include <utility>
 
 namespace vorna {
@@ -27,6 +25,8 @@ constexpr std::string_view NEW_FILE_LINE_END = "\n";
 #endif
 constexpr int TEMP_NAME_ATTEMPTS = 100;
 constexpr mode_t NEW_FILE_MODE = 0666;  // narrowed by the umask
+// Links followed on the way to the file before giving up, as the kernel does.
+constexpr int MAX_LINK_HOPS = 40;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 bool IsQuote(char c) { return c == '"' || c == '\''; }
@@ -86,127 +86,169 @@ ParsedLine ParseLine(std::string_view line) {
   return {LineKind::kKey, Trim(text.substr(0, equals)), text.substr(equals + 1)};
 }
 
-// The file split into lines without their line ends.
-struct ProfileText {
-  std::vector<std::string> lines;
-  std::string lineEnd{NEW_FILE_LINE_END};
-  bool hasBom = false;
+std::size_t BomSize(std::string_view content) {
+  return content.substr(0, UTF8_BOM.size()) == UTF8_BOM ? UTF8_BOM.size() : 0;
+}
+
+// One line of the file as offsets into it: its text, then its line end
+// ("\r\n", "\n", or nothing on a last line without one).
+struct Line {
+  std::size_t begin = 0;
+  std::size_t textEnd = 0;
+  std::size_t end = 0;
 };
 
-// The lines of `rest` (after any byte-order mark) without their line ends,
-// pointing into it.
-std::vector<std::string_view> LineViews(std::string_view rest) {
-  std::vector<std::string_view> lines;
-  while (!rest.empty()) {
-    const std::size_t end = rest.find('\n');
-    std::string_view line = rest.substr(0, end);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    if (end == std::string_view::npos) break;
-    rest.remove_prefix(end + 1);
+// Visits the lines of `content` after any byte-order mark, in order, until
+// `visit` returns false. One pass and no copies, so that reading and
+// updating take time and memory in proportion to the file.
+template <typename Visit>
+void ForEachLine(std::string_view content, Visit&& visit) {
+  std::size_t at = BomSize(content);
+  while (at < content.size()) {
+    const std::size_t feed = content.find('\n', at);
+    Line line{at, content.size(), content.size()};
+    if (feed != std::string_view::npos) {
+      line.end = feed + 1;
+      line.textEnd = (feed > at && content[feed - 1] == '\r') ? feed - 1 : feed;
+    }
+    if (!visit(line, content.substr(line.begin, line.textEnd - line.begin))) return;
+    at = line.end;
   }
-  return lines;
 }
 
-std::string_view SkipBom(std::string_view content) {
-  return content.substr(0, UTF8_BOM.size()) == UTF8_BOM ? content.substr(UTF8_BOM.size()) : content;
-}
-
-ProfileText SplitLines(std::string_view content) {
-  ProfileText text;
-  const std::string_view rest = SkipBom(content);
-  text.hasBom = rest.size() != content.size();
-  const std::size_t firstBreak = rest.find('\n');
-  if (firstBreak != std::string_view::npos) {
-    text.lineEnd = (firstBreak > 0 && rest[firstBreak - 1] == '\r') ? "\r\n" : "\n";
-  }
-  for (const std::string_view line : LineViews(rest)) text.lines.emplace_back(line);
-  return text;
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  return std::move(content).str();
-}
-
-// Index of the line holding `key` in a section named `section`: the first in
-// file order.
-template <typename Line>
-std::optional<std::size_t> FindKeyLine(const std::vector<Line>& lines, std::string_view section,
-                                       std::string_view key) {
+// The line holding `key` in a section named `section`: the first in file
+// order.
+std::optional<Line> FindKeyLine(std::string_view content, std::string_view section, std::string_view key) {
+  std::optional<Line> found;
   bool inSection = false;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const ParsedLine parsed = ParseLine(lines[i]);
+  ForEachLine(content, [&](const Line& line, std::string_view text) {
+    const ParsedLine parsed = ParseLine(text);
     if (parsed.kind == LineKind::kSection) {
       inSection = EqualsIgnoringCase(parsed.name, section);
     } else if (inSection && parsed.kind == LineKind::kKey && EqualsIgnoringCase(parsed.name, key)) {
-      return i;
+      found = line;
+      return false;
+    }
+    return true;
+  });
+  return found;
+}
+
+// What reading the settings file found. An unusable file exists but must be
+// taken neither as settings nor as a place to write: not a regular file
+// (a FIFO would block, a device would never end), too large, or unreadable.
+enum class FileState { kMissing, kRead, kUnusable };
+
+struct FileContent {
+  FileState state = FileState::kMissing;
+  std::string text;
+};
+
+FileContent ReadSettingsText(const std::string& path) {
+  // Non-blocking, so that opening a FIFO returns at once; the type check
+  // below then turns it away.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    const bool missing = errno == ENOENT || errno == ENOTDIR;
+    return {missing ? FileState::kMissing : FileState::kUnusable, {}};
+  }
+  FileContent result{FileState::kUnusable, {}};
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
+      static_cast<std::uintmax_t>(info.st_size) <= SETTINGS_FILE_SIZE_LIMIT) {
+    // Read one byte past the limit: a file that grew since fstat is caught.
+    std::string text(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::size_t got = 0;
+    bool failed = false;
+    while (!failed && got <= SETTINGS_FILE_SIZE_LIMIT) {
+      if (got == text.size()) text.resize(std::min(text.size() * 2, SETTINGS_FILE_SIZE_LIMIT + 1));
+      const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+      if (n == 0) break;
+      if (n < 0) {
+        failed = errno != EINTR;
+        continue;
+      }
+      got += static_cast<std::size_t>(n);
+    }
+    if (!failed && got <= SETTINGS_FILE_SIZE_LIMIT) {
+      text.resize(got);
+      result = {FileState::kRead, std::move(text)};
     }
   }
-  return std::nullopt;
+  ::close(fd);
+  return result;
 }
 
 std::optional<std::string> LookUp(const std::string& path, std::string_view section,
                                   std::string_view key) {
-  const std::optional<std::string> content = ReadWholeFile(path);
-  if (!content) return std::nullopt;
-  // Views into the content, not copies: a huge file costs little more than
-  // its own size.
-  const std::vector<std::string_view> lines = LineViews(SkipBom(*content));
-  const std::optional<std::size_t> line = FindKeyLine(lines, section, key);
+  const FileContent content = ReadSettingsText(path);
+  if (content.state != FileState::kRead) return std::nullopt;
+  const std::optional<Line> line = FindKeyLine(content.text, section, key);
   if (!line) return std::nullopt;
-  return std::string(UnquoteValue(ParseLine(lines[*line]).rawValue));
+  const std::string_view text(content.text.data() + line->begin, line->textEnd - line->begin);
+  return std::string(UnquoteValue(ParseLine(text).rawValue));
 }
 
-void SetKey(ProfileText& text, std::string_view section, const ProfileEntry& entry) {
-  std::string line = entry.key + "=" + QuoteValue(entry.value);
-  if (const std::optional<std::size_t> existing = FindKeyLine(text.lines, section, entry.key)) {
-    text.lines[*existing] = std::move(line);
+// The line end of the file's first line; a file without one gets the
+// platform's.
+std::string_view FileLineEnd(std::string_view content) {
+  std::string_view lineEnd = NEW_FILE_LINE_END;
+  ForEachLine(content, [&](const Line& line, std::string_view) {
+    if (line.end > line.textEnd) lineEnd = content.substr(line.textEnd, line.end - line.textEnd);
+    return false;
+  });
+  return lineEnd;
+}
+
+// Sets one key in `content`, touching no byte of any other line: a changed
+// key keeps its place and its own line end; a new key goes after the last
+// key of its section and ends as that line does; a new section goes at the
+// end.
+void SetKey(std::string& content, std::string_view section, const ProfileEntry& entry) {
+  const std::string line = entry.key + "=" + QuoteValue(entry.value);
+  if (const std::optional<Line> existing = FindKeyLine(content, section, entry.key)) {
+    content.replace(existing->begin, existing->textEnd - existing->begin, line);
     return;
   }
+  const std::string lineEnd(FileLineEnd(content));
   // After the last key of the first section of that name, so that comments
   // heading the next section stay with it.
-  std::optional<std::size_t> insertAfter;
+  std::optional<Line> insertAfter;
   bool inSection = false;
-  for (std::size_t i = 0; i < text.lines.size(); ++i) {
-    const ParsedLine parsed = ParseLine(text.lines[i]);
+  std::optional<Line> last;
+  bool lastBlank = true;
+  ForEachLine(content, [&](const Line& current, std::string_view text) {
+    const ParsedLine parsed = ParseLine(text);
     if (parsed.kind == LineKind::kSection) {
-      if (insertAfter) break;
+      if (insertAfter) return false;
       inSection = EqualsIgnoringCase(parsed.name, section);
-      if (inSection) insertAfter = i;
+      if (inSection) insertAfter = current;
     } else if (inSection && parsed.kind == LineKind::kKey) {
-      insertAfter = i;
+      insertAfter = current;
     }
-  }
+    last = current;
+    lastBlank = Trim(text).empty();
+    return true;
+  });
   if (insertAfter) {
-    text.lines.insert(text.lines.begin() + static_cast<std::ptrdiff_t>(*insertAfter) + 1,
-                      std::move(line));
+    const bool hasEnd = insertAfter->end > insertAfter->textEnd;
+    const std::string_view ownEnd(content.data() + insertAfter->textEnd, insertAfter->end - insertAfter->textEnd);
+    content.insert(insertAfter->end, hasEnd ? line + std::string(ownEnd) : lineEnd + line);
     return;
   }
-  if (!text.lines.empty() && !Trim(text.lines.back()).empty()) text.lines.emplace_back();
-  text.lines.push_back("[" + std::string(section) + "]");
-  text.lines.push_back(std::move(line));
-}
-
-std::string JoinLines(const ProfileText& text) {
-  std::string content;
-  if (text.hasBom) content += UTF8_BOM;
-  for (const std::string& line : text.lines) {
-    content += line;
-    content += text.lineEnd;
-  }
-  return content;
+  if (last && last->end == last->textEnd) content += lineEnd;
+  if (last && !lastBlank) content += lineEnd;
+  content += "[" + std::string(section) + "]" + lineEnd + line + lineEnd;
 }
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
-bool IsWritableName(std::string_view section, const ProfileEntry& entry) {
-  return !Trim(section).empty() && section.find(']') == std::string_view::npos &&
-         !HasLineBreak(section) && !Trim(entry.key).empty() &&
-         entry.key.find('=') == std::string::npos && !HasLineBreak(entry.key) &&
+bool IsWritableSection(std::string_view section) {
+  return !Trim(section).empty() && section.find(']') == std::string_view::npos && !HasLineBreak(section);
+}
+
+bool IsWritableEntry(const ProfileEntry& entry) {
+  return !Trim(entry.key).empty() && entry.key.find('=') == std::string::npos && !HasLineBreak(entry.key) &&
          !HasLineBreak(entry.value);
 }
 
@@ -254,33 +296,56 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-// Writing through a symbolic link replaces the file it points to, not the
-// link.
-fs::path ResolveTarget(const std::string& path) {
-  std::error_code error;
-  if (fs::is_symlink(path, error)) {
-    const fs::path resolved = fs::weakly_canonical(path, error);
-    if (!error) return resolved;
+// The file an update replaces, and what it was.
+struct WriteTarget {
+  fs::path path;
+  std::optional<struct stat> existing;  // none: a new file
+};
+
+// Where writing `path` may go. The file is replaced by a new one, so only a
+// file this user owns and may write is replaced: ownership never moves to
+// the writer, and a read-only file stays read-only. A symbolic link is
+// followed only when this user made it, so that a link someone else
+// planted (in a shared folder) leads nowhere, and only to such a file;
+// the link itself stays. Anything else is not written.
+std::optional<WriteTarget> ChooseWriteTarget(const std::string& path) {
+  const uid_t user = ::geteuid();
+  fs::path current = path;
+  for (int hops = 0; hops <= MAX_LINK_HOPS; ++hops) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0) {
+      // A missing file is created, but never at the end of a link.
+      if ((errno == ENOENT || errno == ENOTDIR) && hops == 0) return WriteTarget{current, std::nullopt};
+      return std::nullopt;
+    }
+    if (S_ISLNK(info.st_mode)) {
+      if (info.st_uid != user) return std::nullopt;
+      std::error_code error;
+      const fs::path next = fs::read_symlink(current, error);
+      if (error) return std::nullopt;
+      current = next.is_absolute() ? next : current.parent_path() / next;
+      continue;
+    }
+    if (!S_ISREG(info.st_mode) || info.st_uid != user || (info.st_mode & S_IWUSR) == 0) return std::nullopt;
+    return WriteTarget{current, info};
   }
-  return path;
+  return std::nullopt;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view content) {
-  const fs::path target = ResolveTarget(path);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::error_code error;
-  fs::create_directories(folder, error);
-  if (error) return false;
-
-  struct stat old {};
-  const bool hadFile = ::stat(target.c_str(), &old) == 0;
+bool ReplaceFile(const WriteTarget& target, std::string_view content) {
+  const fs::path folder = target.path.has_parent_path() ? target.path.parent_path() : fs::path(".");
+  if (!target.existing) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) return false;
+  }
 
   static unsigned counter = 0;
   std::optional<FileDescriptor> fd;
   std::optional<TemporaryFile> temp;
   for (int attempt = 0; attempt < TEMP_NAME_ATTEMPTS && !temp; ++attempt) {
-    const std::string name = "." + target.filename().string() + "." + std::to_string(::getpid()) +
-                             "." + std::to_string(counter++) + ".tmp";
+    const std::string name = "." + target.path.filename().string() + "." + std::to_string(::getpid()) + "." +
+                             std::to_string(counter++) + ".tmp";
     const std::string tempPath = (folder / name).string();
     const int opened = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NEW_FILE_MODE);
     if (opened >= 0) {
@@ -291,9 +356,17 @@ bool ReplaceFile(const std::string& path, std::string_view content) {
     }
   }
   if (!temp) return false;
-  if (hadFile) ::fchmod(fd->get(), old.st_mode & 07777);
+  if (target.existing) {
+    // The new file takes the old one's mode and group (a set-group-ID
+    // folder or the user's own choice may have given it another one).
+    struct stat made {};
+    if (::fstat(fd->get(), &made) != 0) return false;
+    if (made.st_gid != target.existing->st_gid && ::fchown(fd->get(), static_cast<uid_t>(-1), target.existing->st_gid) != 0)
+      return false;
+    if (::fchmod(fd->get(), target.existing->st_mode & 07777) != 0) return false;
+  }
   if (!WriteAll(fd->get(), content) || ::fsync(fd->get()) != 0 || !fd->Close()) return false;
-  if (::rename(temp->path().c_str(), target.c_str()) != 0) return false;
+  if (::rename(temp->path().c_str(), target.path.c_str()) != 0) return false;
   temp->Keep();
   // Make the rename itself durable; the file is complete either way.
   const FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -338,20 +411,28 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
 
 bool WriteProfileStrings(const std::string& path, std::string_view section,
                          const std::vector<ProfileEntry>& entries) {
+  if (!IsWritableSection(section)) return false;
+  bool allWritable = true;
+  std::vector<const ProfileEntry*> writable;
   for (const ProfileEntry& entry : entries) {
-    if (!IsWritableName(section, entry)) return false;
+    if (IsWritableEntry(entry)) {
+      writable.push_back(&entry);
+    } else {
+      allWritable = false;
+    }
   }
-  std::optional<std::string> content = ReadWholeFile(path);
-  if (!content) {
-    // A file that exists but cannot be read must not be replaced by one that
-    // holds only our keys.
-    std::error_code error;
-    if (fs::exists(path, error) || error) return false;
-    content.emplace();
+  if (writable.empty()) return false;
+  const std::optional<WriteTarget> target = ChooseWriteTarget(path);
+  if (!target) return false;
+  FileContent content;
+  if (target->existing) {
+    // A file that cannot be taken as settings must not be replaced by one
+    // that holds only our keys.
+    content = ReadSettingsText(target->path.string());
+    if (content.state != FileState::kRead) return false;
   }
-  ProfileText text = SplitLines(*content);
-  for (const ProfileEntry& entry : entries) SetKey(text, section, entry);
-  return ReplaceFile(path, JoinLines(text));
+  for (const ProfileEntry* entry : writable) SetKey(content.text, section, *entry);
+  return ReplaceFile(*target, content.text) && allWritable;
 }
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view content) { return ReplaceFile(path, content); }

@@ -12,14 +12,24 @@
 // - Lines may end in CR LF or LF; a UTF-8 byte-order mark is skipped.
 //   Lines whose first non-blank character is ';' or '#' are comments, and
 //   lines with no '=' hold no key.
+// - Only a regular file of at most SETTINGS_FILE_SIZE_LIMIT bytes is read
+//   (a FIFO or a device never is); anything else reads as a missing file.
+//   Reading takes time and memory in proportion to the file.
 //
 // Writing:
 // - The whole file is rewritten through a temporary file in the same folder
 //   that is renamed over the old one, so the file is always either the old
 //   or the new one, never a truncated mix.
-// - Every other section, key, comment and blank line is kept as it was. A
-//   changed key keeps its place; a new key goes after the last key of its
-//   section; a new section goes at the end.
+// - Every other line keeps its bytes and its line end, so a file with mixed
+//   CR LF and LF line ends keeps them. A changed key keeps its place and
+//   its line end; a new key goes after the last key of its section; a new
+//   section goes at the end.
+// - Only a regular file this user owns and may write is replaced; its mode
+//   and group stay. A symbolic link is followed only when this user owns
+//   it and it leads to such a file (the link stays a link). A file owned by
+//   someone else, a read-only file, a link to anything else, a file that
+//   is not a regular one, and a file too large or unreadable to be read as
+//   settings are not written: the write fails and the file stays as it was.
 // - A value that the reader would change (blanks at either end, or enclosed
 //   in a pair of matching quotes) is written inside one more pair of double
 //   quotes, which the reader removes again: every value reads back exactly
@@ -36,6 +46,9 @@ namespace vorna {
 
 // The platform reader's buffer: a value is read as at most 4095 characters.
 inline constexpr std::size_t PROFILE_STRING_CAPACITY = 4096;
+// Far above any real settings file; a larger file is taken for a mistake
+// and neither read nor replaced.
+inline constexpr std::size_t SETTINGS_FILE_SIZE_LIMIT = std::size_t{1} << 20;
 
 // The integer of `key`: after optional blanks and one optional '+' or '-',
 // the leading decimal digits. `defaultValue` when the file, the section or
@@ -62,7 +75,10 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
                         std::string_view value);
 
 // Sets several keys of one section in a single rewrite of the file, in the
-// order given.
+// order given. An entry the file cannot hold (a key or value with a line
+// break, a key with '=') is left out and its old value stays, but costs no
+// other entry: the rest are still written. False when an entry was left
+// out or the file was not written.
 bool WriteProfileStrings(const std::string& path, std::string_view section,
                          const std::vector<ProfileEntry>& entries);
 

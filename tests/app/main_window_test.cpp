@@ -252,6 +252,16 @@ INSTANTIATE_TEST_SUITE_P(
         CloseCase{"HiddenCancel", [](MainWindow& w) { w.cancelButton().click(); }, QDialog::Rejected}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(MainWindowTest, PortIsSavedWhenTheFilePathCannotBe) {
+  WriteFile(Paths().settingsPath, "[SETTING]\r\nCOM=3\r\nFILE=old.hex\r\n");
+  {
+    MainWindow window(Paths());
+    window.state().portNumber = 12;
+    window.state().hexFilePath = "/home/me/two\nlines.hex";
+  }
+  EXPECT_EQ(ReadFile(Paths().settingsPath), "[SETTING]\r\nCOM=12\r\nFILE=old.hex\r\n");
+}
+
 TEST_F(MainWindowTest, UnwritablePlaceIsSilent) {
   WriteFile(folder_.File("plain"), "x");
   AppPaths paths = Paths();

@@ -172,7 +172,7 @@ TEST_F(SettingsFileTest, WriteKeepsEverythingElse) {
             "\r\n"
             "# the next section\r\n"
             "[Other]\r\n"
-            "FILE=keep.hex\r\n");
+            "FILE=keep.hex");
 }
 
 TEST_F(SettingsFileTest, NewSectionGoesAtTheEnd) {
@@ -218,8 +218,47 @@ TEST_F(SettingsFileTest, LineBreaksAreRefusedAndNothingIsWritten) {
   EXPECT_FALSE(WriteProfileString(ini_, "SETTING", "FILE", "a\rb"));
   EXPECT_FALSE(WriteProfileString(ini_, "SETTING", "KEY=", "x"));
   EXPECT_FALSE(WriteProfileString(ini_, "SET]", "FILE", "x"));
-  EXPECT_FALSE(WriteProfileStrings(ini_, "SETTING", {{"COM", "2"}, {"FILE", "a\nb"}}));
+  EXPECT_FALSE(WriteProfileStrings(ini_, "SET]", {{"COM", "2"}, {"FILE", "x"}}));
   EXPECT_EQ(ReadFile(ini_), "[SETTING]\nFILE=old\n");
+}
+
+// A value the file cannot hold is left out, with its old value kept, and
+// costs no other key: the port number is saved whatever the file path.
+struct LeftOutCase {
+  const char* name;
+  std::vector<ProfileEntry> entries;
+  const char* expected;
+};
+
+void PrintTo(const LeftOutCase& c, std::ostream* os) { *os << c.name; }
+
+class LeftOutTest : public SettingsFileTest, public ::testing::WithParamInterface<LeftOutCase> {};
+
+TEST_P(LeftOutTest, OnlyTheEntryTheFileCannotHoldIsLeftOut) {
+  WriteFile(ini_, "[SETTING]\r\nCOM=1\r\nFILE=old.hex\r\n");
+  EXPECT_FALSE(WriteProfileStrings(ini_, "SETTING", GetParam().entries));
+  EXPECT_EQ(ReadFile(ini_), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, LeftOutTest,
+    ::testing::Values(
+        LeftOutCase{"LineFeedInFile", {{"COM", "12"}, {"FILE", "/home/me/a\nb.hex"}},
+                    "[SETTING]\r\nCOM=12\r\nFILE=old.hex\r\n"},
+        LeftOutCase{"CarriageReturnInFile", {{"COM", "-3"}, {"FILE", "a\rb.hex"}},
+                    "[SETTING]\r\nCOM=-3\r\nFILE=old.hex\r\n"},
+        LeftOutCase{"LineEndAtTheEndOfFile", {{"COM", "2"}, {"FILE", "p.hex\r\n"}},
+                    "[SETTING]\r\nCOM=2\r\nFILE=old.hex\r\n"},
+        LeftOutCase{"FirstEntryLeftOut", {{"FILE", "\n"}, {"COM", "5"}},
+                    "[SETTING]\r\nCOM=5\r\nFILE=old.hex\r\n"},
+        LeftOutCase{"BadKeyName", {{"K=Y", "1"}, {"COM", "6"}}, "[SETTING]\r\nCOM=6\r\nFILE=old.hex\r\n"},
+        LeftOutCase{"EveryEntryLeftOut", {{"COM", "\n"}, {"FILE", "\r"}},
+                    "[SETTING]\r\nCOM=1\r\nFILE=old.hex\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsFileTest, PortIsSavedInANewFileWhenThePathIsLeftOut) {
+  EXPECT_FALSE(WriteProfileStrings(ini_, "SETTING", {{"COM", "4"}, {"FILE", "a\nb"}}));
+  EXPECT_EQ(ReadFile(ini_), "[SETTING]\nCOM=4\n");
 }
 
 TEST_F(SettingsFileTest, MissingFoldersAreCreated) {

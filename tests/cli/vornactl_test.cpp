@@ -11,6 +11,10 @@
 #include <sstream>
 #include <sys/wait.h>
 
+#include <csignal>
+#include <thread>
+
+#include "link/serial_posix.h"
 #include "support/board_sim.h"
 #include "support/comma_locale.h"
 
@@ -291,6 +295,66 @@ TEST(Vornactl, VerboseTracesRequestsAndReplies) {
   EXPECT_NE(r.err.find("-> aa 01 02"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("<- 21 b4 06 58 2a 00 1a 00 1b 06"), std::string::npos) << r.err;
 }
+
+// A stop signal in the middle of a command: the command ends with
+// 128 + the signal, prints and reports nothing, and sends no request after
+// the one under way. The flag is set as the handler would set it, once the
+// board has logged the request named by `stopAt`.
+struct StopCase {
+  const char* name;
+  std::vector<std::string> boardArgs;
+  std::vector<std::string> args;
+  std::string stopAt;  // start of the board's log line
+  std::vector<std::string> requests;
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+
+class StopRows : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(StopRows, EndTheCommandWithNothingMoreSentOrPrinted) {
+  BoardSim sim(GetParam().boardArgs);
+  ASSERT_TRUE(sim.ok());
+  volatile std::sig_atomic_t stop = 0;
+  std::thread watcher([&] {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      for (const auto& line : sim.logLines()) {
+        if (line.rfind(GetParam().stopAt, 0) == 0) {
+          stop = SIGINT;
+          return;
+        }
+      }
+      std::this_thread::sleep_for(2ms);
+    }
+  });
+  std::ostringstream out, err;
+  cli::Environment env{out, err, false, [&] { return std::make_unique<PosixSerialTransport>(&stop); }, &stop};
+  std::vector<std::string> args = GetParam().args;
+  args.insert(args.begin(), {"--device", sim.device()});
+  const int status = cli::Run(args, env);
+  watcher.join();
+  EXPECT_EQ(status, 128 + SIGINT);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(Requests(sim), GetParam().requests);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, StopRows,
+    ::testing::Values(
+        StopCase{"ReadWaitingForItsReply", {"--silent", "2"}, {"read"}, "<- aa 01 02", {"aa 01 02"}},
+        StopCase{"QuickBetweenItsWrites",
+                 {"--silent", "1"},
+                 {"quick", "--freq", "99.0"},
+                 "<- aa 03 01 00",
+                 {"aa 01 02", "aa 03 01 00 21"}},
+        StopCase{"AdvancedBetweenItsWrites",
+                 {"--silent", "1"},
+                 {"advanced", "--set", "PE=0"},
+                 "<- aa 03 01 e0",
+                 {"aa 01 02", "aa 03 01 e0 05"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Vornactl, ExecutableExitStatusesAndHelp) {
   const std::string exe = VORNACTL_PATH;

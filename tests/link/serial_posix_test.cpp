@@ -3,9 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <numeric>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -174,6 +181,198 @@ TEST(PosixSerialTransport, HangUpFailsReadsAndWritesWithoutWaiting) {
   EXPECT_LT(MillisecondsSince(start), ReadTotalTimeoutMs(10));
   EXPECT_NE(port.LastError().find("input/output error"), std::string::npos) << port.LastError();
   EXPECT_FALSE(port.Write(buffer, 5));
+}
+
+// The line settings as the device holds them, every byte of the record;
+// zeroed first so that padding compares equal too.
+struct LineSettings {
+  termios mode;
+  bool ok = false;
+};
+
+LineSettings SettingsOf(const std::string& device) {
+  LineSettings settings;
+  std::memset(&settings.mode, 0, sizeof settings.mode);
+  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return settings;
+  settings.ok = ::tcgetattr(fd, &settings.mode) == 0;
+  ::close(fd);
+  return settings;
+}
+
+bool SameBytes(const termios& a, const termios& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// A starting mode: what another program left on the device.
+struct StartingMode {
+  const char* name;
+  void (*change)(termios&);
+};
+
+void PrintTo(const StartingMode& m, std::ostream* os) { *os << m.name; }
+
+const StartingMode STARTING_MODES[] = {
+    {"AsCreated", [](termios&) {}},
+    {"SoftwareFlowControl", [](termios& m) { m.c_iflag |= IXON | IXOFF | IXANY; }},
+    {"ParityCheckedSevenBitsTwoStops",
+     [](termios& m) {
+       m.c_iflag |= INPCK | ISTRIP | PARMRK;
+       m.c_cflag = (m.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | CS7 | PARENB | PARODD | CSTOPB;
+     }},
+    {"ModemLinesWatchedHangUpOnClose",
+     [](termios& m) {
+       m.c_cflag &= ~static_cast<tcflag_t>(CLOCAL);
+       m.c_cflag |= HUPCL;
+     }},
+    {"RawBlockingAt9600",
+     [](termios& m) {
+       ::cfmakeraw(&m);
+       m.c_cc[VMIN] = 1;
+       m.c_cc[VTIME] = 5;
+       ::cfsetispeed(&m, B9600);
+       ::cfsetospeed(&m, B9600);
+     }},
+    {"CookedWithOwnControlCharacters",
+     [](termios& m) {
+       m.c_lflag |= ICANON | ECHO | ECHOE | ISIG | IEXTEN;
+       m.c_oflag |= OPOST | ONLCR;
+       m.c_cc[VINTR] = 0x01;
+       m.c_cc[VSTART] = 0x05;
+       m.c_cc[VSTOP] = 0x06;
+     }},
+};
+
+class LineSettingsRestored : public ::testing::TestWithParam<StartingMode> {
+ protected:
+  void SetUp() override {
+    // The device's settings live as long as some side holds it open; the
+    // test's own handle on the board side keeps them.
+    holder_ = ::open(pty_.device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder_, 0);
+    termios mode{};
+    ASSERT_EQ(::tcgetattr(holder_, &mode), 0);
+    GetParam().change(mode);
+    ASSERT_EQ(::tcsetattr(holder_, TCSANOW, &mode), 0);
+    before_ = SettingsOf(pty_.device);
+    ASSERT_TRUE(before_.ok);
+  }
+  void TearDown() override {
+    if (holder_ >= 0) ::close(holder_);
+  }
+
+  PseudoTerminal pty_;
+  int holder_ = -1;
+  LineSettings before_;
+};
+
+TEST_P(LineSettingsRestored, AfterASessionTheDeviceHoldsItsSettingsByteForByte) {
+  {
+    PosixSerialTransport port;
+    ASSERT_TRUE(port.Open(pty_.device)) << port.LastError();
+    // Raw and binary-safe during the session.
+    const LineSettings during = SettingsOf(pty_.device);
+    ASSERT_TRUE(during.ok);
+    EXPECT_EQ(during.mode.c_iflag & (IXON | IXOFF | IXANY | ISTRIP | INPCK | ICRNL), 0u);
+    EXPECT_EQ(during.mode.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(during.mode.c_oflag & OPOST, 0u);
+    const std::uint8_t request[] = {0x11, 0x13, 0x0D, 0x03};
+    ASSERT_TRUE(port.Write(request, sizeof request));
+    EXPECT_EQ(pty_.Receive(sizeof request), Bytes(std::begin(request), std::end(request)));
+    port.Close();
+    const LineSettings after = SettingsOf(pty_.device);
+    ASSERT_TRUE(after.ok);
+    EXPECT_TRUE(SameBytes(after.mode, before_.mode)) << "after Close";
+    // Another session, ended by the destructor.
+    ASSERT_TRUE(port.Open(pty_.device)) << port.LastError();
+  }
+  const LineSettings after = SettingsOf(pty_.device);
+  ASSERT_TRUE(after.ok);
+  EXPECT_TRUE(SameBytes(after.mode, before_.mode)) << "after the destructor";
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, LineSettingsRestored, ::testing::ValuesIn(STARTING_MODES),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PosixSerialTransport, CloseAfterAHangUpReleasesThePortQuietly) {
+  PseudoTerminal pty;
+  PosixSerialTransport port;
+  ASSERT_TRUE(port.Open(pty.device));
+  pty.CloseMaster();
+  const std::size_t open = std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                         std::filesystem::directory_iterator());
+  port.Close();
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_EQ(static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                                   std::filesystem::directory_iterator())),
+            open - 1);
+}
+
+// A stop signal ends the command: nothing opens, no request goes out, and
+// a read waiting for its reply ends without waiting for its time-out.
+TEST(PosixSerialTransport, StopSignalEndsTheSessionEarly) {
+  volatile std::sig_atomic_t stop = 0;
+  PseudoTerminal pty;
+  PosixSerialTransport port(&stop);
+  ASSERT_TRUE(port.Open(pty.device));
+  std::uint8_t buffer[10] = {0xAA, 0x01, 0x02};
+  ASSERT_TRUE(port.Write(buffer, 3));
+  EXPECT_EQ(pty.Receive(3), Bytes({0xAA, 0x01, 0x02}));
+  stop = SIGTERM;
+  EXPECT_FALSE(port.Read(buffer, 1));
+  EXPECT_EQ(port.LastError(), "read: stopped by signal 15");
+  EXPECT_FALSE(port.Write(buffer, 3));
+  EXPECT_EQ(port.LastError(), "write: stopped by signal 15");
+  port.Close();
+  EXPECT_FALSE(port.Open(pty.device));
+  EXPECT_EQ(port.LastError(), "open: stopped by signal 15");
+  EXPECT_FALSE(port.IsOpen());
+}
+
+// Lines of /proc/PID/stat and the controlling terminal they name.
+struct StatLine {
+  const char* name;
+  std::string line;
+  std::optional<dev_t> terminal;
+};
+
+void PrintTo(const StatLine& s, std::ostream* os) { *os << s.name; }
+
+class StatLines : public ::testing::TestWithParam<StatLine> {};
+
+TEST_P(StatLines, NameTheControllingTerminal) { EXPECT_EQ(ControllingTerminalOf(GetParam().line), GetParam().terminal); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, StatLines,
+    ::testing::Values(
+        StatLine{"PseudoTerminal6", "4242 (bash) S 4200 4242 4242 34822 4300 4194304 1 2", makedev(136, 6)},
+        StatLine{"PseudoTerminal300", "7 (sh) S 1 7 7 1083436 7 0", makedev(136, 300)},
+        StatLine{"SerialPort", "9 (getty) S 1 9 9 1088 9 0", makedev(4, 64)},
+        StatLine{"NoTerminal", "1 (init) S 0 1 1 0 -1 4194560", std::nullopt},
+        StatLine{"NameWithBlanksAndParentheses", "12 (a) b (c)) R 1 12 12 34817 12 0", makedev(136, 1)},
+        StatLine{"NegativeNumber", "3 (x) S 1 3 3 -5 3 0", std::nullopt},
+        StatLine{"CutShort", "3 (x) S 1 3", std::nullopt},
+        StatLine{"NotANumber", "3 (x) S 1 3 3 tty 3 0", std::nullopt},
+        StatLine{"NoName", "3 x S 1 3 3 34816 3 0", std::nullopt}, StatLine{"Empty", "", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A made-up process folder: what the scan finds, and that it skips what is
+// not a process.
+TEST(ProcessControlledBy, FindsTheProcessHoldingTheTerminalAndOnlyThat) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("vorna-proc-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const auto process = [&](const std::string& name, const std::string& stat) {
+    std::filesystem::create_directories(folder / name);
+    std::ofstream(folder / name / "stat") << stat;
+  };
+  process("1", "1 (init) S 0 1 1 0 -1 0\n");
+  process("self", "99 (me) S 1 99 99 34822 99 0\n");
+  process("12a", "12 (odd) S 1 12 12 34822 12 0\n");
+  process("300", "300 (bash) S 1 300 300 34822 300 0\n");
+  std::filesystem::create_directories(folder / "301");  // ended meanwhile: no stat
+  EXPECT_EQ(ProcessControlledBy(makedev(136, 6), folder.string()), std::optional<pid_t>(300));
+  EXPECT_EQ(ProcessControlledBy(makedev(136, 7), folder.string()), std::nullopt);
+  EXPECT_EQ(ProcessControlledBy(makedev(136, 6), (folder / "none").string()), std::nullopt);
+  std::filesystem::remove_all(folder);
 }
 
 TEST(PosixSerialTransport, ClosedPortFailsWithoutTouchingAnything) {
