@@ -435,6 +435,9 @@ bool WriteProfileStrings(const std::string& path, std::string_view section,
   return ReplaceFile(*target, content.text) && allWritable;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view content) { return ReplaceFile(path, content); }
+bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
+  const std::optional<WriteTarget> target = ChooseWriteTarget(path);
+  return target && ReplaceFile(*target, content);
+}
 
 }  // namespace vorna
