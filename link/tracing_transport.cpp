@@ -49,7 +49,8 @@ std::optional<std::size_t> TracingTransport::Read(std::uint8_t* data, std::size_
   } else {
     // A short count follows the bytes; alone when none came.
     std::string text = "<- " + FormatHexBytes(data, *got);
-    if (*got < count) text += (*got > 0 ? "  (" : "(") + std::to_string(*got) + " of " + std::to_string(count) + " bytes)";
+    if (*got < count)
+      text += (*got > 0 ? "  (" : "(") + std::to_string(*got) + " of " + std::to_string(count) + " bytes)";
     Line(text);
   }
   return got;

@@ -507,7 +507,8 @@ TEST(HexLoad, HugeRecordAfterEndRecordDoesNotCount) {
 
 struct FailureCase {
   std::string name;
-  // Makes the path to load inside the folder; empty when the case cannot run.
+  // Makes the path to load inside the folder; "skip" when the case cannot be
+  // set up here.
   std::function<std::string(const ScratchFolder&)> makePath;
   std::string message;
   std::string reasonPart;

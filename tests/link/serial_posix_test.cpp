@@ -200,10 +200,10 @@ TEST(PosixSerialTransport, BoardThatStopsReadingEndsTheWriteAtItsTimeOut) {
   const long waited = MillisecondsSince(start);
   EXPECT_GE(waited, WRITE_TIMEOUT_MS);
   EXPECT_LT(waited, WRITE_TIMEOUT_MS + 1000);
-  std::smatch sent;
+  const std::regex timedOut(R"(write: timed out after 2000 ms with (\d+) of 1048576 bytes sent)");
   const std::string error = port.LastError();
-  ASSERT_TRUE(std::regex_match(error, sent, std::regex(R"(write: timed out after 2000 ms with (\d+) of 1048576 bytes sent)")))
-      << error;
+  std::smatch sent;
+  ASSERT_TRUE(std::regex_match(error, sent, timedOut)) << error;
   const std::size_t count = std::stoul(sent[1].str());
   EXPECT_GT(count, 0u);
   EXPECT_LT(count, request.size());
