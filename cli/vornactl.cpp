@@ -240,9 +240,10 @@ int RunRead(Environment& env, const Options& options) {
 
 // A status text goes to stdout. After a failed write the status starts with
 // the line that says so; that line goes to stderr, after the messages of
-// each failure.
+// each failure. A command stopped by a signal prints neither: its writes
+// failed because of the stop.
 void PrintStatus(Environment& env, std::string_view text, CommandResult result) {
-  if (text.empty()) return;
+  if (text.empty() || (env.stopSignal != nullptr && *env.stopSignal != 0)) return;
   if (result == CommandResult::WriteFailed) {
     env.err << TEXT_NOT_EVERY_REGISTER_WRITTEN << '\n';
     text.remove_prefix(std::min(text.size(), TEXT_NOT_EVERY_REGISTER_WRITTEN.size() + std::string_view("\r\n").size()));
