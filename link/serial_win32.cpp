@@ -76,9 +76,10 @@ bool Win32SerialTransport::Open(const std::string& device) {
   timeouts.WriteTotalTimeoutMultiplier = wanted.writeTotalTimeoutMultiplier;
   timeouts.WriteTotalTimeoutConstant = wanted.writeTotalTimeoutConstant;
   if (!setTimeouts_(handle, &timeouts)) {
-    const DWORD error = ::GetLastError();
+    // The system's own words: here a refusal is not another program's.
+    lastError_ = "time-outs: " + SystemMessage(::GetLastError());
     ::CloseHandle(handle);
-    return Fail("time-outs", error);
+    return false;
   }
   // Each command starts clean: whatever the board sent before is not a reply.
   ::PurgeComm(handle, PURGE_RXCLEAR);

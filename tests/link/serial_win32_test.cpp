@@ -80,6 +80,15 @@ TEST(Win32SerialTransport, AnOrdinaryFileIsNotAPort) {
   EXPECT_TRUE(std::filesystem::remove(path));
 }
 
+// NUL is a character device but no port: it takes no time-outs.
+TEST(Win32SerialTransport, ACharacterDeviceThatTakesNoTimeOutsIsNotOpened) {
+  Win32SerialTransport port;
+  EXPECT_FALSE(port.Open("NUL"));
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_EQ(port.LastError().rfind("time-outs: ", 0), 0u) << port.LastError();
+  EXPECT_EQ(port.LastError().find("busy"), std::string::npos) << port.LastError();
+}
+
 TEST(Win32SerialTransport, WritesAndReadsOnAClosedPortFailWithoutTouchingAnything) {
   Win32SerialTransport port;
   const std::uint8_t request[] = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
@@ -137,8 +146,8 @@ TEST_F(BoardPort, APortThatRefusesTheTimeOutsIsNotOpened) {
   Win32SerialTransport refusing(RefuseTimeouts);
   EXPECT_FALSE(refusing.Open(device));
   EXPECT_FALSE(refusing.IsOpen());
-  EXPECT_EQ(refusing.LastError().rfind("time-outs: ", 0), 0u) << refusing.LastError();
-  EXPECT_NE(refusing.LastError().find(", error 87"), std::string::npos) << refusing.LastError();
+  ASSERT_EQ(refusing.LastError().rfind("time-outs: ", 0), 0u) << refusing.LastError();
+  EXPECT_EQ(refusing.LastError().substr(refusing.LastError().size() - 10), ", error 87") << refusing.LastError();
   EXPECT_TRUE(port.Open(device)) << port.LastError();
 }
 
