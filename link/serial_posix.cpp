@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -14,6 +13,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "link/port_error_posix.h"
 #include "link/protocol.h"
 
 namespace vorna {
@@ -64,31 +64,12 @@ int MillisecondsUntil(Clock::time_point deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
-std::string Explain(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
-      return "no such device";
-    case EACCES:
-    case EPERM:
-      return "permission denied (add the user to the dialout group, then log in again)";
-    case EBUSY:
-    case EWOULDBLOCK:
-      return "busy: another program has the port open";
-    case EIO:
-      return "input/output error: the device was unplugged or hung up";
-    default:
-      return std::strerror(error);
-  }
-}
-
 }  // namespace
 
 PosixSerialTransport::~PosixSerialTransport() { Close(); }
 
 bool PosixSerialTransport::Fail(const std::string& what, int error) {
-  lastError_ = what + ": " + Explain(error);
+  lastError_ = what + ": " + PortErrorReason(error);
   return false;
 }
 

@@ -67,8 +67,7 @@ bool Win32SerialTransport::Open(const std::string& device) {
     lastError_ = "open: not a character device";
     return false;
   }
-  // The driver applies the time-outs to every ReadFile and WriteFile. A port
-  // that refuses them still works, only with its own time-outs.
+  // The driver applies the time-outs to every ReadFile and WriteFile.
   const SerialTimeouts wanted = PortTimeouts();
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = wanted.readIntervalTimeout;
@@ -76,7 +75,12 @@ bool Win32SerialTransport::Open(const std::string& device) {
   timeouts.ReadTotalTimeoutConstant = wanted.readTotalTimeoutConstant;
   timeouts.WriteTotalTimeoutMultiplier = wanted.writeTotalTimeoutMultiplier;
   timeouts.WriteTotalTimeoutConstant = wanted.writeTotalTimeoutConstant;
-  ::SetCommTimeouts(handle, &timeouts);
+  if (!setTimeouts_(handle, &timeouts)) {
+    // The system's own words: here a refusal is not another program's.
+    lastError_ = "time-outs: " + SystemMessage(::GetLastError());
+    ::CloseHandle(handle);
+    return false;
+  }
   // Each command starts clean: whatever the board sent before is not a reply.
   ::PurgeComm(handle, PURGE_RXCLEAR);
   handle_ = handle;

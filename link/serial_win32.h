@@ -2,8 +2,9 @@
 // A COM port on Windows: "\\.\COMn" opened exclusively without overlapped
 // input/output, the read time-outs of the packet contract left to the
 // driver through SetCommTimeouts, a write time-out so that a stuck device
-// cannot hang a command, and stale input discarded at open. The line
-// settings stay as the port has them.
+// cannot hang a command, and stale input discarded at open. A port that
+// refuses the time-outs is not opened: its own may let a read wait forever.
+// The line settings stay as the port has them.
 //
 // The time-out record below needs no Windows header, so that its values can
 // be checked on every platform.
@@ -46,7 +47,11 @@ namespace vorna {
 
 class Win32SerialTransport final : public Transport {
  public:
-  Win32SerialTransport() = default;
+  // The driver call that sets a port's time-outs; tests put a failing one in
+  // its place.
+  using SetTimeoutsCall = BOOL(WINAPI*)(HANDLE, LPCOMMTIMEOUTS);
+
+  explicit Win32SerialTransport(SetTimeoutsCall setTimeouts = ::SetCommTimeouts) : setTimeouts_(setTimeouts) {}
   ~Win32SerialTransport() override;
   Win32SerialTransport(const Win32SerialTransport&) = delete;
   Win32SerialTransport& operator=(const Win32SerialTransport&) = delete;
@@ -61,6 +66,7 @@ class Win32SerialTransport final : public Transport {
  private:
   bool Fail(const std::string& what, DWORD error);
 
+  SetTimeoutsCall setTimeouts_;
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   std::string lastError_;
 };

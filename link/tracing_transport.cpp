@@ -47,8 +47,11 @@ std::optional<std::size_t> TracingTransport::Read(std::uint8_t* data, std::size_
   if (!got) {
     Line("<- (read failed: " + inner_.LastError() + ")");
   } else {
-    Line("<- " + FormatHexBytes(data, *got) +
-         (*got < count ? "  (" + std::to_string(*got) + " of " + std::to_string(count) + " bytes)" : ""));
+    // A short count follows the bytes; alone when none came.
+    std::string text = "<- " + FormatHexBytes(data, *got);
+    if (*got < count)
+      text += (*got > 0 ? "  (" : "(") + std::to_string(*got) + " of " + std::to_string(count) + " bytes)";
+    Line(text);
   }
   return got;
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/unprivileged.h"
 #include "temp_folder.h"
 
 namespace vorna {
@@ -22,6 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using test::GiveToUnprivileged;
+using test::RunUnprivileged;
 using test::TempFolder;
 
 void WriteFile(const std::string& path, const std::string& content) {
@@ -275,14 +278,20 @@ TEST_F(SettingsFileTest, PlaceUnderAFileFailsSilently) {
   EXPECT_EQ(ReadFile(folder_.File("plain")), "x");
 }
 
+// Root writes into any folder, so the save runs as an ordinary user who owns
+// the folder and the file.
 TEST_F(SettingsFileTest, ReadOnlyFolderFailsAndKeepsTheOldFile) {
   WriteFile(ini_, "[SETTING]\nCOM=3\n");
+  GiveToUnprivileged(ini_);
+  GiveToUnprivileged(folder_.path().string());
   fs::permissions(folder_.path(), fs::perms::owner_read | fs::perms::owner_exec);
-  if (::access(folder_.path().c_str(), W_OK) == 0) {
-    GTEST_SKIP() << "this user can write into a read-only folder (root)";
-  }
-  EXPECT_FALSE(WriteProfileString(ini_, "SETTING", "COM", "4"));
-  EXPECT_EQ(ReadProfileInt(ini_, "SETTING", "COM", 1), 3);
+  RunUnprivileged([&] {
+    ASSERT_NE(::access(folder_.path().c_str(), W_OK), 0) << "the folder is writable";
+    EXPECT_FALSE(WriteProfileString(ini_, "SETTING", "COM", "4"));
+    EXPECT_EQ(ReadProfileInt(ini_, "SETTING", "COM", 1), 3);
+  });
+  EXPECT_EQ(ReadFile(ini_), "[SETTING]\nCOM=3\n");
+  EXPECT_EQ(folder_.Names(), std::vector<std::string>{"vorna.ini"});
 }
 
 TEST_F(SettingsFileTest, UnreadableFileIsNotReplaced) {

@@ -15,6 +15,7 @@
 
 #include "hex_test_support.h"
 #include "hex_text.h"
+#include "support/unprivileged.h"
 
 namespace vorna::test {
 namespace {
@@ -506,22 +507,19 @@ TEST(HexLoad, HugeRecordAfterEndRecordDoesNotCount) {
 
 struct FailureCase {
   std::string name;
-  // Makes the path to load inside the folder; empty when the case cannot run.
+  // Makes the path to load inside the folder; "skip" when the case cannot be
+  // set up here.
   std::function<std::string(const ScratchFolder&)> makePath;
   std::string message;
   std::string reasonPart;
+  // A refused permission: root would pass it, so the load runs as an
+  // ordinary user.
+  bool asOrdinaryUser = false;
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
-class HexFailureTest : public testing::TestWithParam<FailureCase> {};
-
-TEST_P(HexFailureTest, ReportsOneMessageAndLeavesImage) {
-  const FailureCase& c = GetParam();
-  ScratchFolder folder;
-  const std::string path = c.makePath(folder);
-  if (path == "skip") GTEST_SKIP() << "cannot set up this case here";
-
+void ExpectOneFailure(const FailureCase& c, const ScratchFolder& folder, const std::string& path) {
   RecordingSink sink;
   HexImage image;
   image.baseAddress = 3;
@@ -545,6 +543,21 @@ TEST_P(HexFailureTest, ReportsOneMessageAndLeavesImage) {
   EXPECT_EQ(next.topAddress, 0x200Fu);
 }
 
+class HexFailureTest : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(HexFailureTest, ReportsOneMessageAndLeavesImage) {
+  const FailureCase& c = GetParam();
+  ScratchFolder folder;
+  const std::string path = c.makePath(folder);
+  if (path == "skip") GTEST_SKIP() << "cannot set up this case here";
+  if (c.asOrdinaryUser) {
+    GiveToUnprivileged(folder.path().string());
+    RunUnprivileged([&] { ExpectOneFailure(c, folder, path); });
+  } else {
+    ExpectOneFailure(c, folder, path);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Failures, HexFailureTest,
     testing::Values(
@@ -561,11 +574,10 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"Unreadable",
                     [](const ScratchFolder& f) {
                       const std::string path = f.Write("locked.hex", Lines({IntelEnd()}));
-                      // Root reads a file whatever its mode.
-                      if (::geteuid() == 0 || ::chmod(path.c_str(), 0) != 0) return std::string("skip");
+                      EXPECT_EQ(::chmod(path.c_str(), 0), 0) << path;
                       return path;
                     },
-                    "file open error.", "Permission denied"},
+                    "file open error.", "Permission denied", true},
         FailureCase{"CharacterDevice", [](const ScratchFolder&) { return std::string("/dev/null"); },
                     "_filelength error.", "not a regular file"},
         FailureCase{"Fifo",

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
+#include <poll.h>
+#include <regex>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -17,6 +19,7 @@
 #include <unistd.h>
 
 #include "link/protocol.h"
+#include "support/unprivileged.h"
 
 namespace vorna {
 namespace {
@@ -53,6 +56,19 @@ struct PseudoTerminal {
     }
     bytes.resize(got);
     return bytes;
+  }
+  // Everything the transport has sent and the board not yet read; the
+  // count of those bytes.
+  std::size_t Drain() const {
+    constexpr int SETTLE_MS = 200;
+    std::size_t total = 0;
+    std::uint8_t buffer[4096];
+    for (pollfd waiter{master, POLLIN, 0}; ::poll(&waiter, 1, SETTLE_MS) > 0 && (waiter.revents & POLLIN) != 0;) {
+      const ssize_t n = ::read(master, buffer, sizeof buffer);
+      if (n <= 0) break;
+      total += static_cast<std::size_t>(n);
+    }
+    return total;
   }
   int master = -1;
   std::string device;
@@ -168,6 +184,55 @@ TEST(PosixSerialTransport, BytesSpacedWithinTheLimitsAreAllCollected) {
   drip.join();
   ASSERT_TRUE(n);
   EXPECT_EQ(*n, 3u);
+}
+
+// A board that stops reading: the pseudo-terminal takes bytes until its
+// buffer is full, then the write waits out its time-out and says how far it
+// got. Once the board reads again, the port works.
+TEST(PosixSerialTransport, BoardThatStopsReadingEndsTheWriteAtItsTimeOut) {
+  PseudoTerminal pty;
+  PosixSerialTransport port;
+  ASSERT_TRUE(port.Open(pty.device)) << port.LastError();
+  // Far more than a pseudo-terminal holds.
+  const Bytes request(std::size_t{1} << 20, 0x5A);
+  const auto start = Clock::now();
+  EXPECT_FALSE(port.Write(request.data(), request.size()));
+  const long waited = MillisecondsSince(start);
+  EXPECT_GE(waited, WRITE_TIMEOUT_MS);
+  EXPECT_LT(waited, WRITE_TIMEOUT_MS + 1000);
+  const std::regex timedOut(R"(write: timed out after 2000 ms with (\d+) of 1048576 bytes sent)");
+  const std::string error = port.LastError();
+  std::smatch sent;
+  ASSERT_TRUE(std::regex_match(error, sent, timedOut)) << error;
+  const std::size_t count = std::stoul(sent[1].str());
+  EXPECT_GT(count, 0u);
+  EXPECT_LT(count, request.size());
+  EXPECT_EQ(pty.Drain(), count);
+  const std::uint8_t next[] = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
+  ASSERT_TRUE(port.Write(next, sizeof next)) << port.LastError();
+  EXPECT_EQ(pty.Receive(sizeof next), Bytes(std::begin(next), std::end(next)));
+}
+
+// Each reason reaches LastError with the step that failed.
+TEST(PosixSerialTransport, OpenFailuresSayWhichStepFailedAndWhy) {
+  PosixSerialTransport port;
+  EXPECT_FALSE(port.Open("/nonexistent/ttyX"));
+  EXPECT_EQ(port.LastError(), "open: no such device");
+
+  PseudoTerminal pty;
+  PosixSerialTransport holder;
+  ASSERT_TRUE(holder.Open(pty.device)) << holder.LastError();
+  EXPECT_FALSE(port.Open(pty.device));
+  EXPECT_EQ(port.LastError(), "lock: busy: another program has the port open");
+  holder.Close();
+
+  // Root opens any device: the refused open runs as an ordinary user.
+  ASSERT_EQ(::chmod(pty.device.c_str(), 0), 0) << pty.device;
+  test::RunUnprivileged([&] {
+    PosixSerialTransport refused;
+    EXPECT_FALSE(refused.Open(pty.device));
+    EXPECT_EQ(refused.LastError(), "open: permission denied (add the user to the dialout group, then log in again)");
+  });
 }
 
 TEST(PosixSerialTransport, HangUpFailsReadsAndWritesWithoutWaiting) {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/device_link.h"
 #include "link/port_names.h"
 #include "link/protocol.h"
 
@@ -28,6 +29,12 @@ constexpr const char* BOARD_PORT_VARIABLE = "VORNA_TEST_COM_PORT";
 constexpr const char* ABSENT_PORT = "\\\\.\\COM250";
 // Far longer than the virtual board takes to answer.
 constexpr auto REPLY_SETTLE_TIME = std::chrono::milliseconds(300);
+
+// A driver that takes no time-outs: the call fails as for a bad parameter.
+BOOL WINAPI RefuseTimeouts(HANDLE, LPCOMMTIMEOUTS) {
+  ::SetLastError(ERROR_INVALID_PARAMETER);
+  return FALSE;
+}
 
 long MillisecondsSince(Clock::time_point start) {
   return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
@@ -71,6 +78,15 @@ TEST(Win32SerialTransport, AnOrdinaryFileIsNotAPort) {
   EXPECT_EQ(port.LastError(), "open: not a character device");
   // The refused handle was closed: the file can go.
   EXPECT_TRUE(std::filesystem::remove(path));
+}
+
+// NUL is a character device but no port: it takes no time-outs.
+TEST(Win32SerialTransport, ACharacterDeviceThatTakesNoTimeOutsIsNotOpened) {
+  Win32SerialTransport port;
+  EXPECT_FALSE(port.Open("NUL"));
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_EQ(port.LastError().rfind("time-outs: ", 0), 0u) << port.LastError();
+  EXPECT_EQ(port.LastError().find("busy"), std::string::npos) << port.LastError();
 }
 
 TEST(Win32SerialTransport, WritesAndReadsOnAClosedPortFailWithoutTouchingAnything) {
@@ -122,6 +138,28 @@ TEST_F(BoardPort, AReplyLeftUnreadIsDiscardedByTheNextOpen) {
   const auto got = port.Read(&byte, 1);
   ASSERT_TRUE(got.has_value()) << port.LastError();
   EXPECT_EQ(*got, 0u) << "a stale reply byte 0x" << std::hex << int{byte} << " came through";
+}
+
+// With the driver's own time-outs a read might never end: the open fails,
+// and the port is released for the next open.
+TEST_F(BoardPort, APortThatRefusesTheTimeOutsIsNotOpened) {
+  Win32SerialTransport refusing(RefuseTimeouts);
+  EXPECT_FALSE(refusing.Open(device));
+  EXPECT_FALSE(refusing.IsOpen());
+  ASSERT_EQ(refusing.LastError().rfind("time-outs: ", 0), 0u) << refusing.LastError();
+  EXPECT_EQ(refusing.LastError().substr(refusing.LastError().size() - 10), ", error 87") << refusing.LastError();
+  EXPECT_TRUE(port.Open(device)) << port.LastError();
+}
+
+TEST_F(BoardPort, RefusedTimeOutsReportCanNotOpenWithTheReason) {
+  Win32SerialTransport refusing(RefuseTimeouts);
+  RecordingSink sink;
+  DeviceLink link(refusing, sink);
+  const int number = std::atoi(std::getenv(BOARD_PORT_VARIABLE));
+  EXPECT_FALSE(link.OpenPort(number));
+  ASSERT_EQ(sink.entries.size(), 1u);
+  EXPECT_EQ(sink.entries[0].text, "Can not open COM" + std::to_string(number));
+  EXPECT_EQ(sink.entries[0].reason.rfind(device + ": time-outs: ", 0), 0u) << sink.entries[0].reason;
 }
 
 }  // namespace

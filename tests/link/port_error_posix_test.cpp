@@ -1,0 +1,51 @@
+#include "link/port_error_posix.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace vorna {
+namespace {
+
+struct ErrorRow {
+  const char* name;
+  int error;
+  std::string reason;
+};
+
+void PrintTo(const ErrorRow& row, std::ostream* os) { *os << row.name; }
+
+constexpr const char* NO_DEVICE = "no such device";
+constexpr const char* NO_PERMISSION = "permission denied (add the user to the dialout group, then log in again)";
+constexpr const char* BUSY = "busy: another program has the port open";
+constexpr const char* GONE = "input/output error: the device was unplugged or hung up";
+
+class PortErrorRows : public ::testing::TestWithParam<ErrorRow> {};
+
+TEST_P(PortErrorRows, GiveTheReasonAUserCanActOn) { EXPECT_EQ(PortErrorReason(GetParam().error), GetParam().reason); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, PortErrorRows,
+    ::testing::Values(ErrorRow{"NoEntry", ENOENT, NO_DEVICE}, ErrorRow{"NoDeviceOrAddress", ENXIO, NO_DEVICE},
+                      ErrorRow{"NoDevice", ENODEV, NO_DEVICE}, ErrorRow{"Access", EACCES, NO_PERMISSION},
+                      ErrorRow{"NotPermitted", EPERM, NO_PERMISSION}, ErrorRow{"Busy", EBUSY, BUSY},
+                      ErrorRow{"LockHeld", EWOULDBLOCK, BUSY}, ErrorRow{"TryAgain", EAGAIN, BUSY},
+                      ErrorRow{"InputOutput", EIO, GONE}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The others keep the system's own words.
+class OtherErrors : public ::testing::TestWithParam<int> {};
+
+TEST_P(OtherErrors, KeepTheSystemsText) {
+  const std::string reason = PortErrorReason(GetParam());
+  EXPECT_FALSE(reason.empty());
+  EXPECT_EQ(reason, std::strerror(GetParam()));
+  for (const char* mapped : {NO_DEVICE, NO_PERMISSION, BUSY, GONE}) EXPECT_NE(reason, mapped);
+}
+
+INSTANTIATE_TEST_SUITE_P(Errors, OtherErrors, ::testing::Values(ENOTTY, EINVAL, ENOSPC, EINTR, EBADF, 0));
+
+}  // namespace
+}  // namespace vorna
