@@ -45,6 +45,11 @@ class IgnoredCommandLine : public ::testing::TestWithParam<std::vector<std::stri
 TEST_P(IgnoredCommandLine, MainWindowOpensAsWithoutArguments) {
   const TempFolder folder;
   std::filesystem::copy_file(VORNA_APP_DIR "/vorna", folder.File("vorna"));
+  // Executable whatever the process's umask gave the copy.
+  std::filesystem::permissions(folder.File("vorna"),
+                               std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                   std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                   std::filesystem::perms::others_exec);
   const Outcome run = RunVorna(folder, GetParam());
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("vorna: main window shown\n"), std::string::npos) << run.output;
