@@ -84,10 +84,8 @@ std::string WriteImageFile(const std::string& path, const std::uint8_t* bytes, s
   struct stat existing {};
   if (whole && ::stat(path.c_str(), &existing) == 0) {
     // Only root may give the file away; anyone else keeps it as their own.
-    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 && errno != EPERM) {
-      whole = false;
-      saved = errno;
-    } else if (::fchmod(fd, existing.st_mode & 0777) != 0) {
+    const bool owned = ::fchown(fd, existing.st_uid, existing.st_gid) == 0 || errno == EPERM;
+    if (!owned || ::fchmod(fd, existing.st_mode & 0777) != 0) {
       whole = false;
       saved = errno;
     }
