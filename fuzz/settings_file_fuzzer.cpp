@@ -136,11 +136,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       vorna::WriteProfileStrings(path, SECTION, {{std::string(KEY_COM), std::to_string(com)},
                                                  {std::string(KEY_FILE), file}});
   const std::string after = ReadFile(path);
+  // Only a value that holds a line break is left out. COM is written all
+  // the same, and the FILE left out keeps its old line, so every check
+  // below holds either way.
   if (!written) {
-    // Only a value that holds a line break is refused; the file stays as it was.
-    FUZZ_CHECK(file.find_first_of("\r\n") != std::string::npos, "the write back is refused only for a line break");
-    FUZZ_CHECK(after == content, "a refused write leaves the file alone");
-    return 0;
+    FUZZ_CHECK(file.find_first_of("\r\n") != std::string::npos, "an entry is left out only for a line break");
   }
 
   FUZZ_CHECK(vorna::ReadProfileInt(path, SECTION, KEY_COM, COM_DEFAULT) == com, "COM survives the round trip");
