@@ -16,6 +16,7 @@
 #include "cli/vornactl.h"
 #include "model/quick_settings.h"
 #include "model/transmitter_fields.h"
+#include "run_vornactl.h"
 #include "support/board_sim.h"
 
 namespace vorna::test {
@@ -25,18 +26,9 @@ namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 using Snapshot = std::array<std::uint8_t, REGISTER_SNAPSHOT_SIZE>;
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
 Outcome OnBoard(const BoardSim& sim, std::vector<std::string> args) {
   args.insert(args.begin(), {"--device", sim.device()});
-  std::ostringstream out, err;
-  cli::Environment env{out, err, false, {}};
-  const int status = cli::Run(args, env);
-  return {status, out.str(), err.str()};
+  return Vornactl(args);
 }
 
 std::vector<std::string> Requests(const BoardSim& sim) {

@@ -26,25 +26,13 @@
 #include <vector>
 
 #include "cli/vornactl.h"
+#include "run_vornactl.h"
 #include "support/board_sim.h"
 
 namespace vorna::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome Vornactl(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  cli::Environment env{out, err, false, {}};
-  const int status = cli::Run(args, env);
-  return {status, out.str(), err.str()};
-}
 
 std::string Contents(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "link/serial_posix.h"
+#include "run_vornactl.h"
 #include "support/board_sim.h"
 #include "support/comma_locale.h"
 
@@ -22,19 +23,6 @@ namespace vorna::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome Vornactl(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  cli::Environment env{out, err, false, {}};
-  const int status = cli::Run(args, env);
-  return {status, out.str(), err.str()};
-}
 
 Outcome OnBoard(const BoardSim& sim, std::vector<std::string> args) {
   args.insert(args.begin(), {"--device", sim.device()});
