@@ -46,8 +46,6 @@ constexpr MenuItem MENU_ITEMS[] = {
     {"Other", "About VORNA...", ID_ABOUT},
 };
 
-constexpr char STATUS_LINE_END[] = "\r\n";
-
 // Read-only text that can be selected and copied. Enter is left to the
 // window, where it presses the default button.
 class StatusPane final : public QPlainTextEdit {
