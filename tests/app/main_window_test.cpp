@@ -123,7 +123,8 @@ TEST_F(MainWindowTest, MenuBarHoldsTheItemsInOrder) {
   std::vector<ExpectedItem> actual;
   for (const QAction* menuAction : window.menuBar().actions()) {
     for (const QAction* item : menuAction->menu()->actions()) {
-      actual.push_back({WithoutMnemonic(menuAction->text()), item->isSeparator() ? QString() : WithoutMnemonic(item->text()),
+      actual.push_back({WithoutMnemonic(menuAction->text()),
+                        item->isSeparator() ? QString() : WithoutMnemonic(item->text()),
                         item->isSeparator() ? 0 : item->data().toInt()});
       EXPECT_TRUE(item->isEnabled());
       const int id = item->data().toInt();
