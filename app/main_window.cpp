@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -30,6 +31,8 @@ constexpr DluRect CLOSE_RECT{54, 145, 40, 14};
 constexpr DluRect CANCEL_RECT{99, 145, 40, 14};
 constexpr DluRect STATUS_PANE_RECT{7, 7, 132, 129};
 
+// Texts carry their mnemonic: '&' before the letter that Alt (in the menu
+// bar) or the letter alone (in an open menu) picks; no two alike on a level.
 struct MenuItem {
   const char* menu;
   const char* text;  // null for a separator
@@ -37,16 +40,14 @@ struct MenuItem {
 };
 
 constexpr MenuItem MENU_ITEMS[] = {
-    {"Setting", "Quick", ID_QUICK_SETTING},  {"Setting", "Advanced", ID_ADVANCED_SETTING},
-    {"Option", "COM Port", ID_COM_PORT},     {"Option", "Download", ID_DOWNLOAD},
-    {"Option", nullptr, 0},
-    {"Option", "Save Board Settings...", ID_SAVE_PROFILE},
-    {"Option", "Load Board Settings...", ID_LOAD_PROFILE},
-    {"Other", "Help", ID_HELP},              {"Other", nullptr, 0},
-    {"Other", "About VORNA...", ID_ABOUT},
+    {"&Setting", "&Quick", ID_QUICK_SETTING},  {"&Setting", "&Advanced", ID_ADVANCED_SETTING},
+    {"&Option", "&COM Port", ID_COM_PORT},     {"&Option", "&Download", ID_DOWNLOAD},
+    {"&Option", nullptr, 0},
+    {"&Option", "&Save Board Settings...", ID_SAVE_PROFILE},
+    {"&Option", "&Load Board Settings...", ID_LOAD_PROFILE},
+    {"O&ther", "&Help", ID_HELP},              {"O&ther", nullptr, 0},
+    {"O&ther", "&About VORNA...", ID_ABOUT},
 };
-
-constexpr char STATUS_LINE_END[] = "\r\n";
 
 // Read-only text that can be selected and copied. Enter is left to the
 // window, where it presses the default button.
@@ -142,6 +143,12 @@ void MainWindow::BuildMenu() {
     }
     QAction* action = menu->addAction(QString::fromLatin1(item.text));
     action->setData(item.commandId);
+    if (item.commandId == ID_HELP) {
+      // Shown beside the item; the key itself is handled application-wide
+      // (see eventFilter), so the action takes it only while its menu is open.
+      action->setShortcut(QKeySequence(Qt::Key_F1));
+      action->setShortcutContext(Qt::WidgetShortcut);
+    }
     const int commandId = item.commandId;
     connect(action, &QAction::triggered, this, [this, commandId] { RunCommand(commandId); });
   }

@@ -40,6 +40,9 @@ inline constexpr char PROFILE_FILE_SUFFIX[] = "vprof";
 // Help's box when the guide cannot be opened, followed by its path.
 inline constexpr const char* TEXT_CAN_NOT_OPEN_HELP = "Can not open the help file ";
 
+// Between the lines of the status pane's text.
+inline constexpr char STATUS_LINE_END[] = "\r\n";
+
 // What the commands share, owned by the main window.
 using CommandState = SessionState;
 
@@ -61,7 +64,8 @@ class MainWindow final : public QDialog {
   // `transport` must outlive the window.
   void UseTransport(Transport& transport, PortResolver resolver);
 
-  // Replaces the whole status pane text; lines are separated by "\r\n".
+  // Replaces the whole status pane text; lines are separated by
+  // STATUS_LINE_END.
   void SetStatusText(const std::string& text);
   std::string StatusText() const;
 

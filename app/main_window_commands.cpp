@@ -153,8 +153,16 @@ void MainWindow::RunDownload() {
   // Kept even when the download fails, and even when empty.
   state_.hexFilePath = ToLocalPath(dialog.pathText());
   BoardSession session(messages_, *transport_, resolver_);
-  vorna::RunDownload(state_.hexFilePath, session.link, PortChoice{state_.portNumber, {}}, session.sink,
-                     [this](const std::string& status) { SetStatusText(status); });
+  // The status pane's text stays the procedure's; why a download failed and
+  // the reader's warning follow it, one line each.
+  std::string addedLines;
+  vorna::RunDownload(
+      state_.hexFilePath, session.link, PortChoice{state_.portNumber, {}}, session.sink,
+      [this, &addedLines](const std::string& status) {
+        SetStatusText(status.empty() ? status : status + addedLines);
+      },
+      {}, [&addedLines](const std::string& warning) { addedLines += STATUS_LINE_END + warning; },
+      [&addedLines](const std::string& reason) { addedLines.insert(0, STATUS_LINE_END + reason); });
 }
 
 void MainWindow::RunSaveProfile() {

@@ -1,5 +1,6 @@
 #include "app/message_box.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -14,9 +15,12 @@ MessageBoxHook& InstalledHook() {
 }
 
 // Runs the box, handing it to the hook once it is up; a box the hook left
-// open is closed with OK.
+// open is closed with OK. The secondary text, if any, is set before.
 int ExecBox(QMessageBox& box) {
   box.setTextFormat(Qt::PlainText);
+  // Reasons hold device paths and system texts, never markup.
+  if (auto* reason = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+    reason->setTextFormat(Qt::PlainText);
   if (const MessageBoxHook hook = InstalledHook()) {
     QTimer::singleShot(0, &box, [&box, hook] {
       hook(box);
@@ -30,8 +34,9 @@ int ExecBox(QMessageBox& box) {
 
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook) { return std::exchange(InstalledHook(), std::move(hook)); }
 
-void ShowMessageBox(QWidget& owner, const QString& caption, const QString& text) {
+void ShowMessageBox(QWidget& owner, const QString& caption, const QString& text, const QString& reason) {
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, &owner);
+  box.setInformativeText(reason);
   ExecBox(box);
 }
 
@@ -44,8 +49,9 @@ bool AskOkCancel(QWidget& owner, const QString& caption, const QString& text) {
 
 MessageBoxSink::MessageBoxSink(QWidget& owner, QString caption) : owner_(owner), caption_(std::move(caption)) {}
 
-void MessageBoxSink::Report(std::string_view text, std::string_view) {
-  ShowMessageBox(owner_, caption_, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+void MessageBoxSink::Report(std::string_view text, std::string_view reason) {
+  ShowMessageBox(owner_, caption_, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                 QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size())));
 }
 
 }  // namespace vorna

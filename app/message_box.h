@@ -23,15 +23,17 @@ using MessageBoxHook = std::function<void(QMessageBox& box)>;
 // Installs `hook` (an empty one removes it) and returns the one it replaces.
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
 
-// Shows the box and returns when it has been closed.
-void ShowMessageBox(QWidget& owner, const QString& caption, const QString& text);
+// Shows the box and returns when it has been closed. A non-empty `reason`
+// is the box's secondary text, under `text`, which stays as given.
+void ShowMessageBox(QWidget& owner, const QString& caption, const QString& text, const QString& reason = {});
 
 // The same box with OK and Cancel, for a question; true for OK. The hook
 // sees it like any other box.
 bool AskOkCancel(QWidget& owner, const QString& caption, const QString& text);
 
-// Reports of the core as message boxes. The box shows the text alone; the
-// system's own explanation is for the command-line tool's verbose mode.
+// Reports of the core as message boxes: the fixed text, and under it the
+// system's own explanation, the same the command-line tool prints in its
+// verbose mode.
 class MessageBoxSink final : public MessageSink {
  public:
   MessageBoxSink(QWidget& owner, QString caption);

@@ -316,6 +316,7 @@ void PrintWarning(std::ostream& err, const std::string& warning) { err << "warni
 int RunDownloadCommand(Environment& env, const Options& options) {
   Board board(env, options);
   std::string status;
+  std::string failureReason;
   DownloadResult result;
   {
     ProgressBar bar(env.err, env.errIsTerminal && !options.verbose);
@@ -324,9 +325,15 @@ int RunDownloadCommand(Environment& env, const Options& options) {
         [&](std::size_t sent, std::size_t total) { bar.Show(sent, total); },
         [&](const std::string& warning) {
           if (options.verbose) PrintWarning(env.err, warning);
-        });
+        },
+        [&](const std::string& reason) { failureReason = reason; });
   }
   if (!status.empty()) env.out << status << '\n';
+  // As after every message under --verbose: the reason, in parentheses.
+  if (options.verbose && !failureReason.empty()) {
+    env.out.flush();
+    env.err << "  (" << failureReason << ")\n";
+  }
   return Finish(board, result == DownloadResult::Success);
 }
 

@@ -1,5 +1,6 @@
 #include "dialogs/download_dialog.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -24,7 +25,7 @@ constexpr DluRect CANCEL_RECT{101, 54, 50, 14};
 
 }  // namespace
 
-void SetUpHexFileDialog(QFileDialog& chooser) {
+void SetUpHexFileDialog(QFileDialog& chooser, const QString& currentPath) {
   chooser.setAcceptMode(QFileDialog::AcceptOpen);
   // The file is not tested here: the download finds out what it holds.
   chooser.setFileMode(QFileDialog::AnyFile);
@@ -32,15 +33,21 @@ void SetUpHexFileDialog(QFileDialog& chooser) {
   // the patterns' second copy stays out of sight.
   chooser.setOption(QFileDialog::DontUseNativeDialog);
   chooser.setOption(QFileDialog::HideNameFilterDetails);
-  const QStringList filters = {QString::fromLatin1(HEX_FILE_FILTER), QString::fromLatin1(ALL_FILES_FILTER)};
+  const QStringList filters = {QString::fromLatin1(HEX_FILE_FILTER), QString::fromLatin1(ALL_FILES_FILTER),
+                               QString::fromLatin1(SRECORD_FILE_FILTER)};
   chooser.setNameFilters(filters);
   chooser.selectNameFilter(filters.first());
   chooser.setDefaultSuffix(QString::fromLatin1(HEX_FILE_SUFFIX));
+  // A relative path counts from the working folder, as the download reads it.
+  if (!currentPath.isEmpty()) {
+    const QDir folder = QFileInfo(currentPath).absoluteDir();
+    if (folder.exists()) chooser.setDirectory(folder);
+  }
 }
 
-std::optional<QString> ChooseHexFile(QWidget& owner) {
+std::optional<QString> ChooseHexFile(QWidget& owner, const QString& currentPath) {
   QFileDialog chooser(&owner);
-  SetUpHexFileDialog(chooser);
+  SetUpHexFileDialog(chooser, currentPath);
   if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
   return QFileInfo(chooser.selectedFiles().first()).absoluteFilePath();
 }
@@ -70,7 +77,7 @@ DownloadDialog::DownloadDialog(QWidget& owner, const QString& pathText, HexFileC
 }
 
 void DownloadDialog::BrowseForHexFile() {
-  if (const std::optional<QString> chosen = chooser_(*this)) {
+  if (const std::optional<QString> chosen = chooser_(*this, pathBox_->text())) {
     pathText_ = *chosen;
     pathBox_->setText(pathText_);
   }

@@ -14,24 +14,30 @@ class QPushButton;
 
 namespace vorna {
 
-// The two entries of the file chooser's type list, the first selected when
-// it opens. Each names its patterns twice: the text the user reads, then the
-// patterns that match, in both cases for case-sensitive file systems.
+// The entries of the file chooser's type list, in this order, the first
+// selected when it opens. Each names its patterns twice: the text the user
+// reads, then the patterns that match, in both cases for case-sensitive file
+// systems.
 inline constexpr char HEX_FILE_FILTER[] = "Hex File (*.hxf;*.hex) (*.hxf *.hex *.HXF *.HEX)";
 inline constexpr char ALL_FILES_FILTER[] = "All Files (*)";
+inline constexpr char SRECORD_FILE_FILTER[] =
+    "S-Record File (*.s19 *.s28 *.s37 *.srec *.mot) "
+    "(*.s19 *.s28 *.s37 *.srec *.mot *.S19 *.S28 *.S37 *.SREC *.MOT)";
 // Appended to a typed name without an extension.
 inline constexpr char HEX_FILE_SUFFIX[] = "hex";
 
 // Asks the user for a hex file; the chosen file's full path, or nullopt
-// when the choice was cancelled. `owner` is the Download dialog.
-using HexFileChooser = std::function<std::optional<QString>(QWidget& owner)>;
+// when the choice was cancelled. `owner` is the Download dialog,
+// `currentPath` the text of its file name box.
+using HexFileChooser = std::function<std::optional<QString>(QWidget& owner, const QString& currentPath)>;
 
-// Sets up `chooser` as the hex file chooser: open, not save; the two
-// entries above with the first selected; the default suffix.
-void SetUpHexFileDialog(QFileDialog& chooser);
+// Sets up `chooser` as the hex file chooser: open, not save; the entries
+// above with the first selected; the default suffix; showing the folder of
+// `currentPath` when that folder exists.
+void SetUpHexFileDialog(QFileDialog& chooser, const QString& currentPath = {});
 
 // The chooser of the desktop application: a QFileDialog set up as above.
-std::optional<QString> ChooseHexFile(QWidget& owner);
+std::optional<QString> ChooseHexFile(QWidget& owner, const QString& currentPath);
 
 class DownloadDialog final : public CommandDialog {
   Q_OBJECT

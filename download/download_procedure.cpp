@@ -1,6 +1,7 @@
 #include "download/download_procedure.h"
 
 #include <algorithm>
+#include <string>
 
 #include "download/hex_file.h"
 #include "link/protocol.h"
@@ -14,19 +15,23 @@ std::int32_t DownloadLength(std::uint32_t topAddress) {
 namespace {
 
 DownloadResult SendWindow(const HexImage& image, std::int32_t length, DeviceLink& link, const PortChoice& port,
-                          const DownloadProgress& progress) {
+                          const DownloadProgress& progress, std::string& failureReason) {
   if (!link.Open(port)) return DownloadResult::PortNotOpened;
   if (!link.StartDownload(static_cast<std::uint16_t>(length))) {
+    failureReason = link.RefusalReason();
     link.ClosePort();
     return DownloadResult::Failure;
   }
   const auto total = static_cast<std::size_t>(length);
+  const std::size_t chunks = (total + DOWNLOAD_CHUNK_SIZE - 1) / DOWNLOAD_CHUNK_SIZE;
   std::size_t sent = 0;
   while (sent < total) {
     const std::size_t remaining = total - sent;
     const std::size_t count = std::min(remaining, DOWNLOAD_CHUNK_SIZE);
     const bool isLast = remaining <= DOWNLOAD_CHUNK_SIZE;
     if (!link.SendChunk(image.bytes.get() + USER_PROGRAM_START + sent, count, isLast)) {
+      failureReason = "chunk " + std::to_string(sent / DOWNLOAD_CHUNK_SIZE + 1) + " of " + std::to_string(chunks) +
+                      ": " + link.RefusalReason();
       link.ClosePort();
       return DownloadResult::Failure;
     }
@@ -55,18 +60,20 @@ const char* StatusText(DownloadResult result) {
 
 DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
                            const StatusSink& status, const DownloadProgress& progress,
-                           const WarningSink& warning) {
+                           const WarningSink& warning, const FailureReasonSink& failureReason) {
   DownloadResult result = DownloadResult::HexInvalid;
+  std::string reason;
   {
     HexImage image;  // released at the end of this block, before the status is shown
     if (LoadHexFile(path, image, sink) == 0) {
       if (const std::string text = HexLineEndWarning(image.lines); !text.empty() && warning) warning(text);
       const std::int32_t length = DownloadLength(image.topAddress);
       if (length >= 1 && length <= static_cast<std::int32_t>(USER_PROGRAM_MAX_LENGTH)) {
-        result = SendWindow(image, length, link, port, progress);
+        result = SendWindow(image, length, link, port, progress, reason);
       }
     }
   }
+  if (result == DownloadResult::Failure && failureReason) failureReason(reason);
   if (status) status(StatusText(result));
   return result;
 }

@@ -36,6 +36,9 @@ using StatusSink = std::function<void(const std::string& status)>;
 // Receives the reader's warning (HexLineEndWarning) when a file loaded yet
 // gives cause for one; it comes before the status.
 using WarningSink = std::function<void(const std::string& warning)>;
+// Receives, on a Failure and before the status, which step failed and why
+// ("chunk 3 of 5: acknowledgement: the board answered 15 (hex), not 00").
+using FailureReasonSink = std::function<void(const std::string& reason)>;
 
 // Number of window bytes to send for an image whose top address is
 // `topAddress`, as a signed value; valid from 1 to USER_PROGRAM_MAX_LENGTH.
@@ -47,6 +50,6 @@ std::int32_t DownloadLength(std::uint32_t topAddress);
 // image is released before returning.
 DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
                            const StatusSink& status, const DownloadProgress& progress = {},
-                           const WarningSink& warning = {});
+                           const WarningSink& warning = {}, const FailureReasonSink& failureReason = {});
 
 }  // namespace vorna

@@ -2,8 +2,10 @@
 
 #include <array>
 #include <string>
+#include <utility>
 
 #include "link/protocol.h"
+#include "link/tracing_transport.h"
 
 namespace vorna {
 
@@ -17,7 +19,8 @@ constexpr const char* TEXT_READFILE_ERROR = "ReadFile error";
 constexpr const char* TEXT_CAN_NOT_OPEN = "Can not open ";
 
 std::string CountReason(std::size_t got, std::size_t wanted) {
-  return std::to_string(got) + " of " + std::to_string(wanted) + " reply bytes arrived within the time-out";
+  return std::to_string(got) + " of " + std::to_string(wanted) + " reply bytes arrived within the time-out (" +
+         std::to_string(ReadTotalTimeoutMs(wanted)) + " ms at most)";
 }
 
 }  // namespace
@@ -137,27 +140,46 @@ bool DeviceLink::StoreDefaults() {
   return ok;
 }
 
+bool DeviceLink::Refuse(std::string reason) {
+  refusal_ = std::move(reason);
+  return false;
+}
+
+bool DeviceLink::ExpectReply(std::uint8_t wanted, const char* what) {
+  std::array<std::uint8_t, CHUNK_REPLY_SIZE> reply{};
+  const auto got = transport_.Read(reply.data(), reply.size());
+  if (!got) return Refuse(std::string(what) + ": " + transport_.LastError());
+  // Only the first byte counts; an empty reply counts as a refusal.
+  if (*got == 0) return Refuse(std::string(what) + ": " + CountReason(0, reply.size()));
+  if (reply[0] != wanted)
+    return Refuse(std::string(what) + ": the board answered " + FormatHexBytes(reply.data(), *got) +
+                  " (hex), not " + FormatHexBytes(&wanted, 1));
+  return true;
+}
+
 bool DeviceLink::StartDownload(std::uint16_t length) {
+  refusal_.clear();
   const std::array<std::uint8_t, DOWNLOAD_REQUEST_SIZE> request = {
       PACKET_LEAD, 0x03, CMD_DOWNLOAD, static_cast<std::uint8_t>(length & 0xFF),
       static_cast<std::uint8_t>(length >> 8)};
-  if (!transport_.Write(request.data(), request.size())) return false;
+  if (!transport_.Write(request.data(), request.size())) return Refuse("start: " + transport_.LastError());
   std::array<std::uint8_t, DOWNLOAD_REPLY_SIZE> reply{};
   auto count = transport_.Read(reply.data(), reply.size());
-  return count && *count == reply.size() && reply[0] == REPLY_ACCEPTED;
+  if (!count) return Refuse("start: " + transport_.LastError());
+  // The start needs its whole reply, unlike a chunk.
+  if (*count != reply.size()) return Refuse("start: " + CountReason(*count, reply.size()));
+  if (reply[0] != REPLY_ACCEPTED)
+    return Refuse("start: the board answered " + FormatHexBytes(reply.data(), reply.size()) + " (hex), not " +
+                  FormatHexBytes(&REPLY_ACCEPTED, 1));
+  return true;
 }
 
 bool DeviceLink::SendChunk(const std::uint8_t* bytes, std::size_t count, bool isLast) {
-  if (count == 0 || count > DOWNLOAD_CHUNK_SIZE) return false;
-  if (!transport_.Write(bytes, count)) return false;
-  std::array<std::uint8_t, CHUNK_REPLY_SIZE> reply{};
-  auto got = transport_.Read(reply.data(), reply.size());
-  // An empty reply counts as not accepted; the second byte is never looked at.
-  if (!got || *got == 0 || reply[0] != REPLY_ACCEPTED) return false;
-  if (!isLast) return true;
-  std::array<std::uint8_t, CHUNK_REPLY_SIZE> completion{};
-  got = transport_.Read(completion.data(), completion.size());
-  return got && *got > 0 && completion[0] == REPLY_COMPLETE;
+  refusal_.clear();
+  if (count == 0 || count > DOWNLOAD_CHUNK_SIZE) return Refuse("a chunk of " + std::to_string(count) + " bytes");
+  if (!transport_.Write(bytes, count)) return Refuse(transport_.LastError());
+  if (!ExpectReply(REPLY_ACCEPTED, "acknowledgement")) return false;
+  return !isLast || ExpectReply(REPLY_COMPLETE, "completion");
 }
 
 }  // namespace vorna

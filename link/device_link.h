@@ -53,14 +53,23 @@ class DeviceLink {
   bool StartDownload(std::uint16_t length);
   // `count` is 1 to DOWNLOAD_CHUNK_SIZE.
   bool SendChunk(const std::uint8_t* bytes, std::size_t count, bool isLast);
+  // Why the last StartDownload or SendChunk failed (what could not be sent,
+  // or what the board answered), for a front end to show; these two report
+  // nothing to the sink.
+  const std::string& RefusalReason() const { return refusal_; }
 
  private:
   void Report(std::string_view text);
+  // Reads a download reply and checks its first byte; on failure sets
+  // refusal_ and returns false.
+  bool ExpectReply(std::uint8_t wanted, const char* what);
+  bool Refuse(std::string reason);
   bool OpenResolved(const PortLookup& lookup, const std::string& failureText);
 
   Transport& transport_;
   MessageSink& sink_;
   PortResolver resolver_;
+  std::string refusal_;
 };
 
 }  // namespace vorna

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -161,10 +163,72 @@ TEST_F(DownloadCommandTest, PortThatCannotBeOpenedEmptiesTheStatus) {
 TEST_F(DownloadCommandTest, RefusedChunkEndsWithFailure) {
   board.refuseChunk = 2;
   RunWithPath(WriteHexFile("prog.hex", DataRecord(0x2000, {1}) + DataRecord(0x20F0, {2})));
-  EXPECT_EQ(window.StatusText(), "Download failure");
+  EXPECT_EQ(window.StatusText(),
+            "Download failure\r\nchunk 2 of 4: acknowledgement: the board answered 01 00 (hex), not 00");
   // The start and two of the four chunks; nothing after the refused one.
   EXPECT_EQ(board.writes.size(), 3u);
   EXPECT_FALSE(board.IsOpen());
+  EXPECT_TRUE(boxes.empty());
+}
+
+// The failure's line under the status: which step, and what the board did.
+struct FailureRow {
+  const char* name;
+  std::function<void(FakeBoard&)> setUp;
+  const char* reasonLine;
+};
+
+void PrintTo(const FailureRow& row, std::ostream* os) { *os << row.name; }
+
+class DownloadFailureReason : public DownloadCommandTest, public ::testing::WithParamInterface<FailureRow> {};
+
+TEST_P(DownloadFailureReason, FollowsTheStatusOnItsOwnLine) {
+  GetParam().setUp(board);
+  // 0x2000 to 0x20F0: four chunks, the last of 49 bytes.
+  RunWithPath(WriteHexFile("prog.hex", DataRecord(0x2000, {1}) + DataRecord(0x20F0, {2})));
+  EXPECT_EQ(window.StatusText(), std::string("Download failure\r\n") + GetParam().reasonLine);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_FALSE(board.IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, DownloadFailureReason,
+    ::testing::Values(
+        FailureRow{"start_refused", [](FakeBoard& b) { b.refuseStart = true; },
+                   "start: the board answered 01 00 (hex), not 00"},
+        FailureRow{"start_unanswered", [](FakeBoard& b) { b.script = {FakeBoard::ReadStep{}}; },
+                   "start: 0 of 2 reply bytes arrived within the time-out (300 ms at most)"},
+        FailureRow{"start_half_answered", [](FakeBoard& b) { b.script = {FakeBoard::ReadStep{{0x00}}}; },
+                   "start: 1 of 2 reply bytes arrived within the time-out (300 ms at most)"},
+        FailureRow{"start_read_failed", [](FakeBoard& b) { b.script = {FakeBoard::ReadStep{{}, true}}; },
+                   "start: read: input/output error"},
+        FailureRow{"start_not_sent", [](FakeBoard& b) { b.failingWrites = {1}; }, "start: write: input/output error"},
+        FailureRow{"first_chunk_refused", [](FakeBoard& b) { b.refuseChunk = 1; },
+                   "chunk 1 of 4: acknowledgement: the board answered 01 00 (hex), not 00"},
+        FailureRow{"last_chunk_refused", [](FakeBoard& b) { b.refuseChunk = 4; },
+                   "chunk 4 of 4: acknowledgement: the board answered 01 00 (hex), not 00"},
+        FailureRow{"chunk_not_sent", [](FakeBoard& b) { b.failingWrites = {3}; },
+                   "chunk 2 of 4: write: input/output error"},
+        FailureRow{"chunk_unanswered",
+                   [](FakeBoard& b) {
+                     b.script = {FakeBoard::ReadStep{{0x00, 0x00}}, FakeBoard::ReadStep{}};
+                   },
+                   "chunk 1 of 4: acknowledgement: 0 of 2 reply bytes arrived within the time-out (300 ms at most)"},
+        FailureRow{"completion_wrong", [](FakeBoard& b) { b.badCompletion = true; },
+                   "chunk 4 of 4: completion: the board answered 00 00 (hex), not ff"}),
+    [](const ::testing::TestParamInfo<FailureRow>& info) { return std::string(info.param.name); });
+
+// A file whose lines end in CR alone loads as far as text mode reads it: its
+// first record. The status says so on a line under its text.
+TEST_F(DownloadCommandTest, LineEndWarningFollowsTheStatus) {
+  std::string record = DataRecord(0x2000, {1, 2, 3});
+  record.back() = '\r';
+  const std::string path = folder.File("cr.hex");
+  std::ofstream(path) << record << ":00000001FF\r";
+  RunWithPath(path);
+  EXPECT_EQ(window.StatusText(),
+            "Download success\r\nthe hex file has no LF line ends (its lines end in CR alone); 1 record was read");
+  EXPECT_EQ(board.program.size(), 16u);
   EXPECT_TRUE(boxes.empty());
 }
 

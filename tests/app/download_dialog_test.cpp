@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,10 +36,12 @@ using test::WhenModalOpens;
 struct ScriptedChooser {
   std::optional<QString> answer;
   std::vector<QWidget*> owners;
+  QStringList currentPaths;
 
   HexFileChooser Chooser() {
-    return [this](QWidget& owner) {
+    return [this](QWidget& owner, const QString& currentPath) {
       owners.push_back(&owner);
+      currentPaths.push_back(currentPath);
       return answer;
     };
   }
@@ -96,6 +99,8 @@ TEST_F(DownloadDialogTest, ChosenFileReplacesTheTypedPath) {
   EXPECT_EQ(dialog.pathText(), QStringLiteral("/home/me/projects/prog.hex"));
   ASSERT_EQ(chooser.owners.size(), 1u);
   EXPECT_EQ(chooser.owners[0], &dialog);
+  // The chooser starts from what the box holds now, not from the opening path.
+  EXPECT_EQ(chooser.currentPaths, QStringList{QStringLiteral("typed.hex")});
 }
 
 TEST_F(DownloadDialogTest, CancelledChoiceKeepsTheTypedPath) {
@@ -152,18 +157,52 @@ TEST_F(DownloadDialogTest, FocusStartsInThePathBoxAndTabFollowsTheTemplate) {
 
 // --- The real file chooser -------------------------------------------------
 
-TEST(HexFileDialogTest, OffersTheTwoEntriesWithTheFirstSelected) {
+TEST(HexFileDialogTest, OffersTheEntriesWithTheFirstSelected) {
   QFileDialog chooser;
   SetUpHexFileDialog(chooser);
   EXPECT_EQ(chooser.acceptMode(), QFileDialog::AcceptOpen);
   EXPECT_EQ(chooser.defaultSuffix(), QStringLiteral("hex"));
   EXPECT_EQ(chooser.nameFilters(),
-            (QStringList{QString::fromLatin1(HEX_FILE_FILTER), QString::fromLatin1(ALL_FILES_FILTER)}));
+            (QStringList{QString::fromLatin1(HEX_FILE_FILTER), QString::fromLatin1(ALL_FILES_FILTER),
+                         QString::fromLatin1(SRECORD_FILE_FILTER)}));
   // What the user reads in the type list.
   auto* types = chooser.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
   ASSERT_NE(types, nullptr);
-  EXPECT_EQ(Items(*types), (Strings{"Hex File (*.hxf;*.hex)", "All Files"}));
+  EXPECT_EQ(Items(*types), (Strings{"Hex File (*.hxf;*.hex)", "All Files",
+                                    "S-Record File (*.s19 *.s28 *.s37 *.srec *.mot)"}));
   EXPECT_EQ(types->currentIndex(), 0);
+}
+
+// Where the chooser opens for each text of the file name box: the folder of
+// the path when it exists, else where a chooser opens without a path (the
+// folder it showed last).
+TEST(HexFileDialogTest, OpensInTheFolderOfTheCurrentPath) {
+  TempFolder folder;
+  const QString inFolder = QString::fromStdString(folder.File("prog.hex"));
+  const QString folderPath = QFileInfo(inFolder).absolutePath();
+  const QString unchanged;  // where a chooser without a path opens
+  const struct {
+    QString path;
+    QString opensIn;
+  } cases[] = {
+      {inFolder, folderPath},                                        // a file that does not exist yet
+      {folderPath + QStringLiteral("/"), folderPath},                // the folder itself
+      {QString::fromStdString(folder.File("gone/prog.hex")), unchanged},  // a folder that does not exist
+      {QStringLiteral("prog.hex"), QDir::currentPath()},             // relative: the working folder
+      {QString(), unchanged},                                        // nothing typed
+  };
+  for (const auto& c : cases) {
+    QString before;
+    {
+      QFileDialog plain;
+      SetUpHexFileDialog(plain);
+      before = plain.directory().absolutePath();
+    }
+    QFileDialog chooser;
+    SetUpHexFileDialog(chooser, c.path);
+    EXPECT_EQ(chooser.directory().absolutePath(), c.opensIn.isNull() ? before : QDir(c.opensIn).absolutePath())
+        << c.path.toStdString();
+  }
 }
 
 // The names the chooser lists in its folder, once it has read the folder.
@@ -229,6 +268,24 @@ TEST(HexFileDialogTest, CancelledBrowseKeepsTheText) {
   });
   EXPECT_FALSE(watchdog.fired());
   EXPECT_EQ(dialog.pathText(), QStringLiteral("typed.hex"));
+}
+
+TEST(HexFileDialogTest, ListsSRecordFilesOfEitherCase) {
+  TempFolder folder;
+  for (const char* name : {"a.s19", "b.S28", "c.s37", "d.SREC", "e.mot", "f.hex"})
+    std::ofstream(folder.File(name)) << "S9030000FC\n";
+  QWidget owner;
+  ModalWatchdog watchdog;
+  Strings listed;
+  QFileDialog chooser(&owner);
+  SetUpHexFileDialog(chooser, QString::fromStdString(folder.File("f.hex")));
+  ExecWith(chooser, [&] {
+    chooser.selectNameFilter(QString::fromLatin1(SRECORD_FILE_FILTER));
+    listed = ListedNames(chooser, 5);
+    chooser.reject();
+  });
+  EXPECT_FALSE(watchdog.fired());
+  EXPECT_EQ(listed, (Strings{"a.s19", "b.S28", "c.s37", "d.SREC", "e.mot"}));
 }
 
 }  // namespace

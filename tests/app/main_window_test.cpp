@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -67,6 +68,49 @@ struct ExpectedItem {
   int commandId;
 };
 
+// A menu text as the user reads it: the mnemonic's '&' removed.
+QString WithoutMnemonic(QString text) { return text.remove(QLatin1Char('&')); }
+
+// The letter a text's '&' marks, lower case; '\0' when it has none, or more
+// than one.
+QChar Mnemonic(const QString& text) {
+  const qsizetype at = text.indexOf(QLatin1Char('&'));
+  if (at < 0 || at + 1 >= text.size() || text.indexOf(QLatin1Char('&'), at + 1) >= 0) return QChar();
+  return text.at(at + 1).toLower();
+}
+
+// Every menu and item has a letter of its own on its level.
+TEST_F(MainWindowTest, MenusAndItemsHaveMnemonicsThatDoNotClash) {
+  MainWindow window(Paths());
+  QString titles;
+  for (const QAction* menuAction : window.menuBar().actions()) {
+    const QChar title = Mnemonic(menuAction->text());
+    EXPECT_TRUE(title.isLetter()) << menuAction->text().toStdString();
+    EXPECT_FALSE(titles.contains(title)) << menuAction->text().toStdString();
+    titles += title;
+    QString items;
+    for (const QAction* item : menuAction->menu()->actions()) {
+      if (item->isSeparator()) continue;
+      const QChar letter = Mnemonic(item->text());
+      EXPECT_TRUE(letter.isLetter()) << item->text().toStdString();
+      EXPECT_FALSE(items.contains(letter)) << item->text().toStdString();
+      items += letter;
+    }
+  }
+  EXPECT_EQ(titles, QStringLiteral("sot"));
+}
+
+TEST_F(MainWindowTest, AltAndTheLetterOpensItsMenu) {
+  MainWindow window(Paths());
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  QMenu* other = window.menuBar().actions().at(2)->menu();
+  QTest::keyClick(&window, Qt::Key_T, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([other] { return other->isVisible(); }, 2000));
+  other->close();
+}
+
 TEST_F(MainWindowTest, MenuBarHoldsTheItemsInOrder) {
   const std::vector<ExpectedItem> expected = {
       {"Setting", "Quick", 32771}, {"Setting", "Advanced", 16},      {"Option", "COM Port", 32772},
@@ -79,10 +123,12 @@ TEST_F(MainWindowTest, MenuBarHoldsTheItemsInOrder) {
   std::vector<ExpectedItem> actual;
   for (const QAction* menuAction : window.menuBar().actions()) {
     for (const QAction* item : menuAction->menu()->actions()) {
-      actual.push_back({menuAction->text(), item->isSeparator() ? QString() : item->text(),
+      actual.push_back({WithoutMnemonic(menuAction->text()),
+                        item->isSeparator() ? QString() : WithoutMnemonic(item->text()),
                         item->isSeparator() ? 0 : item->data().toInt()});
       EXPECT_TRUE(item->isEnabled());
-      EXPECT_TRUE(item->shortcut().isEmpty());
+      const int id = item->data().toInt();
+      EXPECT_EQ(item->shortcut(), id == ID_HELP ? QKeySequence(Qt::Key_F1) : QKeySequence()) << id;
     }
   }
   ASSERT_EQ(actual.size(), expected.size());

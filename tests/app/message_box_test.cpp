@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -28,6 +29,9 @@ struct SeenBox {
   QMessageBox::Icon icon;
   Qt::TextFormat format;
   QStringList buttons;
+  QString reason;
+  // The format of the label that shows the reason; PlainText when none.
+  Qt::TextFormat reasonFormat;
 };
 
 // Records every box, then answers it with OK as a user would.
@@ -37,8 +41,10 @@ class BoxRecorder {
       : previous_(SetMessageBoxHook([this](QMessageBox& box) {
           QStringList buttons;
           for (QAbstractButton* button : box.buttons()) buttons << button->text();
+          const auto* reasonLabel = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
           seen.push_back({box.windowTitle(), box.text(), box.parentWidget(), box.isModal(), box.icon(),
-                          box.textFormat(), buttons});
+                          box.textFormat(), buttons, box.informativeText(),
+                          reasonLabel != nullptr ? reasonLabel->textFormat() : Qt::PlainText});
           box.button(QMessageBox::Ok)->click();
         })) {}
   ~BoxRecorder() { SetMessageBoxHook(previous_); }
@@ -68,6 +74,23 @@ TEST(MessageBoxTest, CoreReportsBecomeBoxesCaptionedWithTheApplicationName) {
   EXPECT_EQ(recorder.seen[0].buttons, QStringList{QStringLiteral("OK")});
   EXPECT_EQ(recorder.seen[1].text, QStringLiteral("Read error"));
   EXPECT_EQ(recorder.seen[1].caption, QStringLiteral("other"));
+}
+
+// The reason goes under the text as the box's secondary text, as it is:
+// never read as markup, and no secondary text at all when there is none.
+TEST(MessageBoxTest, ReasonIsTheSecondaryTextInPlainText) {
+  TempFolder folder;
+  MainWindow window({"VORNA", folder.File("VORNA.ini"), folder.File("VORNAHLP.html")});
+  BoxRecorder recorder;
+  window.messages().Report("Can not open COM3", "/dev/<b>x</b>: open: no such device");
+  window.messages().Report("Read error", "");
+
+  ASSERT_EQ(recorder.seen.size(), 2u);
+  EXPECT_EQ(recorder.seen[0].text, QStringLiteral("Can not open COM3"));
+  EXPECT_EQ(recorder.seen[0].reason, QStringLiteral("/dev/<b>x</b>: open: no such device"));
+  EXPECT_EQ(recorder.seen[0].reasonFormat, Qt::PlainText);
+  EXPECT_EQ(recorder.seen[1].text, QStringLiteral("Read error"));
+  EXPECT_EQ(recorder.seen[1].reason, QString());
 }
 
 TEST(MessageBoxTest, ReportReturnsOnlyAfterTheBoxIsClosed) {

@@ -275,6 +275,21 @@ TEST(Vornactl, ImageWritesTheWholeMemoryImage) {
   fs::remove(out);
 }
 
+// Under -v a failed download gives, after its status, the step that failed
+// and what the board answered, the reason the desktop shows under the status.
+TEST(Vornactl, VerboseDownloadFailureNamesTheStep) {
+  BoardSim sim({"--refuse-chunk", "3"});
+  ASSERT_TRUE(sim.ok());
+  auto r = OnBoard(sim, {"-v", "download", BLINK});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Download failure\n");
+  EXPECT_NE(r.err.find("\n  (chunk 3 of 5: acknowledgement: the board answered 01 00 (hex), not 00)\n"),
+            std::string::npos)
+      << r.err;
+  r = OnBoard(sim, {"download", BLINK});
+  EXPECT_EQ(r.err.find("chunk 3 of 5"), std::string::npos) << "only under -v";
+}
+
 TEST(Vornactl, VerboseTracesRequestsAndReplies) {
   BoardSim sim;
   ASSERT_TRUE(sim.ok());

@@ -194,6 +194,8 @@ struct DownloadRow {
   std::vector<Step> replies;
   int reads;
   bool result;
+  // Why it failed, as RefusalReason gives it; empty on success.
+  const char* reason;
 };
 
 void PrintTo(const DownloadRow& row, std::ostream* os) { *os << row.name; }
@@ -208,6 +210,7 @@ TEST_P(DownloadRows, AcceptOnlyTheContractedReplies) {
   const Bytes chunk(16, 0x5A);
   const bool ok = row.start ? link.StartDownload(16) : link.SendChunk(chunk.data(), chunk.size(), row.isLast);
   EXPECT_EQ(ok, row.result);
+  EXPECT_EQ(link.RefusalReason(), row.reason);
   EXPECT_EQ(board.readCount, row.reads);
   EXPECT_TRUE(sink.entries.empty()) << "the download exchanges report nothing themselves";
   if (!row.start) {
@@ -217,24 +220,36 @@ TEST_P(DownloadRows, AcceptOnlyTheContractedReplies) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DownloadRows,
-    ::testing::Values(DownloadRow{"start_accepted", false, true, {}, {{{0x00, 0x99}}}, 1, true},
-                      DownloadRow{"start_refused", false, true, {}, {{{0x01, 0x00}}}, 1, false},
-                      DownloadRow{"start_one_byte", false, true, {}, {{{0x00}}}, 1, false},
-                      DownloadRow{"start_no_reply", false, true, {}, {{{}}}, 1, false},
-                      DownloadRow{"start_read_fails", false, true, {}, {{{}, true}}, 1, false},
-                      DownloadRow{"start_write_fails", false, true, {1}, {{{0x00, 0x00}}}, 0, false},
-                      DownloadRow{"chunk_accepted", false, false, {}, {{{0x00, 0x37}}}, 1, true},
-                      DownloadRow{"chunk_one_zero_byte", false, false, {}, {{{0x00}}}, 1, true},
-                      DownloadRow{"chunk_refused", false, false, {}, {{{0x01, 0x00}}}, 1, false},
-                      DownloadRow{"chunk_empty_reply", false, false, {}, {{{}}}, 1, false},
-                      DownloadRow{"chunk_read_fails", false, false, {}, {{{}, true}}, 1, false},
-                      DownloadRow{"chunk_write_fails", false, false, {1}, {{{0x00, 0x00}}}, 0, false},
-                      DownloadRow{"last_completed", true, false, {}, {{{0x00, 0x12}}, {{0xFF, 0x34}}}, 2, true},
-                      DownloadRow{"last_wrong_completion", true, false, {}, {{{0x00, 0x00}}, {{0x00, 0x00}}}, 2, false},
-                      DownloadRow{"last_no_completion", true, false, {}, {{{0x00, 0x00}}, {{}}}, 2, false},
-                      DownloadRow{"last_completion_fails", true, false, {}, {{{0x00, 0x00}}, {{}, true}}, 2, false},
+    ::testing::Values(DownloadRow{"start_accepted", false, true, {}, {{{0x00, 0x99}}}, 1, true, ""},
+                      DownloadRow{"start_refused", false, true, {}, {{{0x01, 0x00}}}, 1, false,
+                                  "start: the board answered 01 00 (hex), not 00"},
+                      DownloadRow{"start_one_byte", false, true, {}, {{{0x00}}}, 1, false,
+                                  "start: 1 of 2 reply bytes arrived within the time-out (300 ms at most)"},
+                      DownloadRow{"start_no_reply", false, true, {}, {{{}}}, 1, false,
+                                  "start: 0 of 2 reply bytes arrived within the time-out (300 ms at most)"},
+                      DownloadRow{"start_read_fails", false, true, {}, {{{}, true}}, 1, false,
+                                  "start: read: input/output error"},
+                      DownloadRow{"start_write_fails", false, true, {1}, {{{0x00, 0x00}}}, 0, false,
+                                  "start: write: input/output error"},
+                      DownloadRow{"chunk_accepted", false, false, {}, {{{0x00, 0x37}}}, 1, true, ""},
+                      DownloadRow{"chunk_one_zero_byte", false, false, {}, {{{0x00}}}, 1, true, ""},
+                      DownloadRow{"chunk_refused", false, false, {}, {{{0x01, 0x00}}}, 1, false,
+                                  "acknowledgement: the board answered 01 00 (hex), not 00"},
+                      DownloadRow{"chunk_empty_reply", false, false, {}, {{{}}}, 1, false,
+                                  "acknowledgement: 0 of 2 reply bytes arrived within the time-out (300 ms at most)"},
+                      DownloadRow{"chunk_read_fails", false, false, {}, {{{}, true}}, 1, false,
+                                  "acknowledgement: read: input/output error"},
+                      DownloadRow{"chunk_write_fails", false, false, {1}, {{{0x00, 0x00}}}, 0, false,
+                                  "write: input/output error"},
+                      DownloadRow{"last_completed", true, false, {}, {{{0x00, 0x12}}, {{0xFF, 0x34}}}, 2, true, ""},
+                      DownloadRow{"last_wrong_completion", true, false, {}, {{{0x00, 0x00}}, {{0x00, 0x00}}}, 2, false,
+                                  "completion: the board answered 00 00 (hex), not ff"},
+                      DownloadRow{"last_no_completion", true, false, {}, {{{0x00, 0x00}}, {{}}}, 2, false,
+                                  "completion: 0 of 2 reply bytes arrived within the time-out (300 ms at most)"},
+                      DownloadRow{"last_completion_fails", true, false, {}, {{{0x00, 0x00}}, {{}, true}}, 2, false,
+                                  "completion: read: input/output error"},
                       DownloadRow{"last_refused_no_second_read", true, false, {}, {{{0x01, 0x00}}, {{0xFF, 0x00}}}, 1,
-                                  false}),
+                                  false, "acknowledgement: the board answered 01 00 (hex), not 00"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LinkFixture, StartDownloadSendsTheLengthLowByteFirst) {

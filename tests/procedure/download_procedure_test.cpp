@@ -209,6 +209,54 @@ TEST_F(DownloadFixture, CrOnlyFileWarnsBeforeTheStatus) {
   EXPECT_EQ(events, Strings{"status: Download success"});
 }
 
+// Why a download failed comes once, before the status, and only for a
+// failure: never for a success, an invalid file or a port that did not open.
+struct ReasonRow {
+  const char* name;
+  int refuseChunk;
+  bool refuseStart;
+  bool portRefused;
+  bool belowWindow;
+  Strings events;
+};
+
+void PrintTo(const ReasonRow& row, std::ostream* os) { *os << row.name; }
+
+struct FailureReasonRows : DownloadFixture, ::testing::WithParamInterface<ReasonRow> {};
+
+TEST_P(FailureReasonRows, ComeOnlyWithAFailureBeforeTheStatus) {
+  const ReasonRow& row = GetParam();
+  std::string text;
+  // 0x2000 to 0x20FF: four chunks.
+  for (std::uint16_t a = 0x2000; a < 0x2100; a += 16)
+    text += DataRecord(static_cast<std::uint16_t>(row.belowWindow ? a - 0x1000 : a), Pattern(16, 3));
+  WriteFile(text);
+  board.refuseChunk = row.refuseChunk;
+  board.refuseStart = row.refuseStart;
+  if (row.portRefused) board.refusedDevices = {"/dev/test1"};
+  Strings events;
+  RunDownload(file.string(), link, PortChoice{1, {}}, sink,
+              [&](const std::string& s) { events.push_back("status: " + s); }, {}, {},
+              [&](const std::string& r) { events.push_back("reason: " + r); });
+  EXPECT_EQ(events, row.events);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FailureReasonRows,
+    ::testing::Values(
+        ReasonRow{"second_chunk_refused", 2, false, false, false,
+                  {"reason: chunk 2 of 4: acknowledgement: the board answered 01 00 (hex), not 00",
+                   "status: Download failure"}},
+        ReasonRow{"last_chunk_refused", 4, false, false, false,
+                  {"reason: chunk 4 of 4: acknowledgement: the board answered 01 00 (hex), not 00",
+                   "status: Download failure"}},
+        ReasonRow{"start_refused", 0, true, false, false,
+                  {"reason: start: the board answered 01 00 (hex), not 00", "status: Download failure"}},
+        ReasonRow{"success", 0, false, false, false, {"status: Download success"}},
+        ReasonRow{"port_not_opened", 0, false, true, false, {"status: "}},
+        ReasonRow{"below_window", 0, false, false, true, {"status: Hex file is invalid"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(DownloadLength, ValidFromOneWindowLineToTheWholeWindow) {
   EXPECT_EQ(DownloadLength(0x200F), 16);
   EXPECT_EQ(DownloadLength(0x3FFF), 8192);
