@@ -39,6 +39,12 @@ std::string LineSettings(const std::string& device) {
   return ok ? std::string(reinterpret_cast<const char*>(&mode), sizeof mode) : "cannot read the settings";
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool CRASH_ENDS_IN_EXIT = true;
+#else
+constexpr bool CRASH_ENDS_IN_EXIT = false;
+#endif
+
 class SignalEnd : public ::testing::TestWithParam<SignalCase> {
  protected:
   void SetUp() override {
@@ -78,6 +84,11 @@ TEST_P(SignalEnd, NextCommandOnThePortSucceedsForAnOrdinaryUser) {
     EXPECT_EQ(first.out(), "");
     EXPECT_EQ(first.err(), "") << "a stopped command reports nothing";
     EXPECT_EQ(LineSettings(board.device()), before) << "the line settings were not put back";
+  } else if (CRASH_ENDS_IN_EXIT && GetParam().signal == SIGSEGV) {
+    // AddressSanitizer takes the crash itself, reports it and exits: still
+    // no clean close.
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_NE(WEXITSTATUS(*status), 0);
   } else {
     ASSERT_TRUE(WIFSIGNALED(*status));
     EXPECT_EQ(WTERMSIG(*status), GetParam().signal);
