@@ -1,8 +1,15 @@
 #include "link/tracing_transport.h"
 
+#include <charconv>
 #include <cstdio>
+#include <string_view>
 
 namespace vorna {
+
+namespace {
+// Milliseconds since the tracer began, right-aligned as "%9.1f" would.
+constexpr std::size_t STAMP_WIDTH = 9;
+}  // namespace
 
 std::string FormatHexBytes(const std::uint8_t* data, std::size_t count) {
   std::string text;
@@ -20,9 +27,13 @@ TracingTransport::TracingTransport(Transport& inner, std::ostream& trace)
 void TracingTransport::Line(const std::string& text) {
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "[%9.1f ms] ", ms);
-  trace_ << stamp << text << '\n' << std::flush;
+  // to_chars, not printf: the desktop's locale may write a decimal comma.
+  char digits[32];
+  const auto end = std::to_chars(digits, digits + sizeof digits, ms, std::chars_format::fixed, 1).ptr;
+  const std::string_view stamp(digits, static_cast<std::size_t>(end - digits));
+  trace_ << '[' << std::string(stamp.size() < STAMP_WIDTH ? STAMP_WIDTH - stamp.size() : 0, ' ') << stamp << " ms] "
+         << text << '\n'
+         << std::flush;
 }
 
 bool TracingTransport::Open(const std::string& device) {

@@ -26,17 +26,6 @@ namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 using Snapshot = std::array<std::uint8_t, REGISTER_SNAPSHOT_SIZE>;
 
-Outcome OnBoard(const BoardSim& sim, std::vector<std::string> args) {
-  args.insert(args.begin(), {"--device", sim.device()});
-  return Vornactl(args);
-}
-
-std::vector<std::string> Requests(const BoardSim& sim) {
-  std::vector<std::string> requests;
-  for (const auto& line : sim.logLines())
-    if (line.rfind("<- ", 0) == 0) requests.push_back(line.substr(3));
-  return requests;
-}
 
 std::string RawText(const Snapshot& bytes) {
   std::string text;

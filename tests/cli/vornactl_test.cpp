@@ -24,18 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Outcome OnBoard(const BoardSim& sim, std::vector<std::string> args) {
-  args.insert(args.begin(), {"--device", sim.device()});
-  return Vornactl(args);
-}
-
-// Requests the board received, as logged ("<- aa 01 02").
-std::vector<std::string> Requests(const BoardSim& sim) {
-  std::vector<std::string> requests;
-  for (const auto& line : sim.logLines())
-    if (line.rfind("<- ", 0) == 0) requests.push_back(line.substr(3));
-  return requests;
-}
 
 TEST(Vornactl, ReadPrintsSummaryBlankLineAndDump) {
   BoardSim sim;

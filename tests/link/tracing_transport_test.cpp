@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/comma_locale.h"
 #include "support/fake_board.h"
 
 namespace vorna::test {
@@ -116,6 +117,18 @@ TEST(TracingTransport, FailuresAndWhatFollowsThemAreTracedInOrder) {
                                               "-> aa 01 02  (write failed: write: input/output error)", "-> aa",
                                               "<- 5a  (1 of 3 bytes)", "<- (read failed: read: input/output error)",
                                               "close"}));
+}
+
+// Under a desktop locale that writes a decimal comma the time stamp keeps
+// its point.
+using TracingUnderCommaLocale = CommaLocaleTest;
+
+TEST_F(TracingUnderCommaLocale, TimeStampKeepsItsPoint) {
+  FakeBoard board;
+  std::ostringstream trace;
+  TracingTransport tracer(board, trace);
+  tracer.Close();
+  EXPECT_TRUE(std::regex_search(trace.str(), STAMP)) << trace.str();
 }
 
 }  // namespace
