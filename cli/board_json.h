@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/core/profile.h"
-#include "model/register_snapshot.h"
+#include "link/register_snapshot.h"
 
 namespace vorna::cli {
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/register_writes.h"
 #include "fuzz/fuzz_check.h"
 #include "link/device_link.h"
 #include "link/protocol.h"

@@ -10,7 +10,7 @@
 #include "link/message_sink.h"
 #include "link/port_names.h"
 #include "link/transport.h"
-#include "model/register_snapshot.h"
+#include "link/register_snapshot.h"
 
 namespace vorna {
 

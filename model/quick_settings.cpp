@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <iterator>
 
-#include "link/device_link.h"
 #include "link/protocol.h"
 #include "model/number_text.h"
 #include "model/transmitter_fields.h"
@@ -103,14 +102,6 @@ std::string FormatQuickSummary(const QuickSettings& s) {
   return " Transmission Freq.\r\n    " + FixedText(s.frequency, 1) + " MHz\r\n Output Power\r\n    " + PowerText(s) +
          "\r\n Audio Input Level\r\n    " + AudioLevelText(s) + "\r\n Pre-emphasis\r\n    " + PreEmphasisText(s) +
          "\r\n Pre-emphasis Time Constant\r\n    " + TimeConstantText(s);
-}
-
-bool ApplyQuickSettings(DeviceLink& link, const QuickSettings& s) {
-  bool ok = link.WriteRegister(REG_A0, QuickA0(s));
-  ok = link.WriteRegister(REG_A2, QuickA2(s)) && ok;
-  ok = link.SetChannel(FrequencyToChannel(s.frequency)) && ok;
-  if (s.storeAsDefault) ok = link.StoreDefaults() && ok;
-  return ok;
 }
 
 }  // namespace vorna

@@ -9,11 +9,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "model/register_snapshot.h"
+#include "link/register_snapshot.h"
 
 namespace vorna {
-
-class DeviceLink;
 
 inline constexpr double MIN_FREQUENCY_MHZ = 87.5;
 inline constexpr double MAX_FREQUENCY_MHZ = 108.0;
@@ -71,10 +69,5 @@ std::uint8_t QuickA2(const QuickSettings& settings);
 // line end at the end. An index outside its table is described by the
 // register value it writes instead of being looked up.
 std::string FormatQuickSummary(const QuickSettings& settings);
-
-// With an open link: A0, A2, the channel, and the store command when
-// `settings.storeAsDefault`. Every step runs whatever the previous reported.
-// True when none reported an error.
-bool ApplyQuickSettings(DeviceLink& link, const QuickSettings& settings);
 
 }  // namespace vorna

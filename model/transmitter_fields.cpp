@@ -1,6 +1,5 @@
 #include "model/transmitter_fields.h"
 
-#include "link/device_link.h"
 #include "link/protocol.h"
 #include "model/number_text.h"
 
@@ -144,15 +143,6 @@ RegisterBytes EncodeFields(TransmitterFields& f) {
   r.a6 = Byte(Bits(f[FIELD_CIA]) << 1 | Bits(f[FIELD_CIB]) << 3);
   r.a8 = Byte(A8_FIXED_BITS | Bits(f[FIELD_CEX]));
   return r;
-}
-
-bool ApplyFields(DeviceLink& link, const RegisterBytes& r) {
-  const std::pair<std::uint8_t, std::uint8_t> writes[] = {
-      {REG_PREFIX, PREFIX_REGISTER_VALUE}, {REG_A0, r.a0}, {REG_A1, r.a1}, {REG_A2, r.a2},
-      {REG_A3, r.a3}, {REG_A4, r.a4}, {REG_A6, r.a6}, {REG_A8, r.a8}};
-  bool ok = true;
-  for (const auto& [address, value] : writes) ok = link.WriteRegister(address, value) && ok;
-  return ok;
 }
 
 void StoreRegisterBytes(const RegisterBytes& r, RegisterSnapshot& snapshot) {

@@ -9,11 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "model/register_snapshot.h"
+#include "link/register_snapshot.h"
 
 namespace vorna {
-
-class DeviceLink;
 
 // Field order: the Advanced Setting list, the help texts and the dump.
 enum FieldIndex : std::size_t {
@@ -51,11 +49,6 @@ TransmitterFields DecodeFields(const RegisterSnapshot& snapshot);
 // Computes the register bytes and turns the PL index in `fields` into its
 // register value (PL + 2), which is what the dump then shows.
 RegisterBytes EncodeFields(TransmitterFields& fields);
-
-// Writes 0xE0 <- 0x05, then A0, A1, A2, A3, A4, A6, A8 in that order; every
-// write is attempted whatever the previous one reported. True when none
-// reported an error.
-bool ApplyFields(DeviceLink& link, const RegisterBytes& registers);
 
 // Puts the encoded bytes into a snapshot; A5, A7 and the channel keep theirs.
 void StoreRegisterBytes(const RegisterBytes& registers, RegisterSnapshot& snapshot);

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "link/protocol.h"
-#include "model/register_snapshot.h"
+#include "link/register_snapshot.h"
 
 namespace vorna::sim {
 

@@ -1,5 +1,6 @@
 #include "app/core/commands.h"
 
+#include "app/core/register_writes.h"
 #include "app/core/text_scan.h"
 #include "model/number_text.h"
 

@@ -13,7 +13,7 @@
 #include "download/download_procedure.h"
 #include "link/device_link.h"
 #include "model/quick_settings.h"
-#include "model/register_snapshot.h"
+#include "link/register_snapshot.h"
 #include "model/transmitter_fields.h"
 
 namespace vorna {

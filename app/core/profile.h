@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "model/quick_settings.h"
-#include "model/register_snapshot.h"
+#include "link/register_snapshot.h"
 #include "model/transmitter_fields.h"
 
 namespace vorna {

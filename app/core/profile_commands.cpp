@@ -1,5 +1,7 @@
 #include "app/core/profile_commands.h"
 
+#include "app/core/register_writes.h"
+
 namespace vorna {
 
 bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapshot& snapshot) {

@@ -8,7 +8,7 @@
 #include "app/core/profile.h"
 #include "download/download_procedure.h"
 #include "link/device_link.h"
-#include "model/register_snapshot.h"
+#include "link/register_snapshot.h"
 
 namespace vorna {
 

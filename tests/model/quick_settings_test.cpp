@@ -5,8 +5,6 @@
 #include <cmath>
 #include <limits>
 
-#include "link/device_link.h"
-#include "support/fake_board.h"
 
 namespace vorna {
 namespace {
@@ -107,45 +105,11 @@ TEST(FormatQuickSummary, IndicesOutsideTheTablesDescribeWhatIsWritten) {
   EXPECT_NE(odd.find("usec"), std::string::npos) << odd;
 }
 
-struct ApplyFixture : ::testing::Test {
-  test::FakeBoard board;
-  RecordingSink sink;
-  DeviceLink link{board, sink, [](int) { return PortLookup{"/dev/fake", {}}; }};
-};
-
-TEST_F(ApplyFixture, WritesA0A2AndTheChannelInOrder) {
-  ASSERT_TRUE(link.OpenPort(1));
-  EXPECT_TRUE(ApplyQuickSettings(link, Settings(88.1, 1, 2, 0, 1)));
-  const std::vector<test::Bytes> expected = {{0xAA, 3, 1, 0x00, 0xA1}, {0xAA, 3, 1, 0x20, 0x07}, {0xAA, 2, 0, 6}};
-  EXPECT_EQ(board.writes, expected);
-  EXPECT_FALSE(board.defaultsStored);
-}
-
-TEST_F(ApplyFixture, StoreCommandFollowsTheChannelOnlyWhenAsked) {
-  ASSERT_TRUE(link.OpenPort(1));
-  auto s = Settings(108.0, 0, 0, 1, 0);
-  s.storeAsDefault = true;
-  ApplyQuickSettings(link, s);
-  ASSERT_EQ(board.writes.size(), 4u);
-  EXPECT_EQ(board.writes[2], (test::Bytes{0xAA, 2, 0, 205}));
-  EXPECT_EQ(board.writes[3], (test::Bytes{0xAA, 1, 3}));
-}
-
-TEST_F(ApplyFixture, RegisterValuesForListedAndOutOfTableIndices) {
+TEST(QuickRegisters, ValuesForListedAndOutOfTableIndices) {
   EXPECT_EQ(QuickA0(Settings(0, 0, 2, 1, 0)), 0x91);
   EXPECT_EQ(QuickA0(Settings(0, 0, -1, 0, 0)), 0xC1);  // both AG bits
   EXPECT_EQ(QuickA2(Settings(0, -1, 0, 0, 0)), 0x05);  // PL bits 01
   EXPECT_EQ(QuickA2(Settings(0, 1, 0, 0, 0)), 0x07);
-}
-
-TEST_F(ApplyFixture, EveryStepRunsAfterAFailure) {
-  ASSERT_TRUE(link.OpenPort(1));
-  board.failingWrites = {1, 3};
-  auto s = Settings(95.0, 0, 0, 0, 0);
-  s.storeAsDefault = true;
-  EXPECT_FALSE(ApplyQuickSettings(link, s));
-  EXPECT_EQ(board.writes.size(), 4u);
-  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"Write error", "ReadData error", "WriteFile error"}));
 }
 
 }  // namespace

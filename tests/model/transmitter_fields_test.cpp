@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "link/device_link.h"
-#include "support/fake_board.h"
 
 namespace vorna {
 namespace {
@@ -138,22 +136,6 @@ TEST(HelpText, QuotedBodyLines) {
             std::string::npos);
   EXPECT_NE(std::string(HelpText(FIELD_SUBC)).find("SUBC=0(Subcarrier ON)  + PLT=0 ;Stereo mode"),
             std::string::npos);
-}
-
-TEST(ApplyFields, PrefixThenSevenRegistersEvenAfterFailures) {
-  test::FakeBoard board;
-  RecordingSink sink;
-  DeviceLink link(board, sink, [](int) { return PortLookup{"/dev/fake", {}}; });
-  ASSERT_TRUE(link.OpenPort(1));
-  board.failingWrites = {2};  // the A0 write fails
-  const RegisterBytes r{0x21, 0xB4, 0x06, 0x58, 0x2A, 0x1A, 0x1B};
-  EXPECT_FALSE(ApplyFields(link, r));
-  const std::vector<test::Bytes> expected = {
-      {0xAA, 3, 1, 0xE0, 0x05}, {0xAA, 3, 1, 0x00, 0x21}, {0xAA, 3, 1, 0x10, 0xB4}, {0xAA, 3, 1, 0x20, 0x06},
-      {0xAA, 3, 1, 0x30, 0x58}, {0xAA, 3, 1, 0x40, 0x2A}, {0xAA, 3, 1, 0x60, 0x1A}, {0xAA, 3, 1, 0x80, 0x1B}};
-  EXPECT_EQ(board.writes, expected);
-  // The failed write got no echo from the board, so its compare fails too.
-  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"Write error", "ReadData error"}));
 }
 
 TEST(StoreRegisterBytes, KeepsA5A7AndTheChannel) {
