@@ -24,9 +24,9 @@
 #include <string_view>
 
 #include "app/artwork.h"
-#include "app/core/app_paths.h"
 #include "app/main_window.h"
-#include "app/splash_dialog.h"
+#include "app/settings/app_paths.h"
+#include "dialogs/splash_dialog.h"
 #include "vorna_version.h"
 
 namespace {
@@ -111,7 +111,7 @@ int main(int argc, char* argv[]) {
   const vorna::AppPaths paths = vorna::ResolveAppPaths(ExecutablePath());
 
   {
-    vorna::SplashDialog splash;
+    vorna::SplashDialog splash(vorna::SplashPicture());
     splash.exec();
   }
   vorna::MainWindow mainWindow(paths);

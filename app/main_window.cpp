@@ -16,10 +16,10 @@
 
 #include <utility>
 
-#include "app/about_dialog.h"
 #include "app/artwork.h"
-#include "app/core/settings_file.h"
-#include "app/dialog_units.h"
+#include "app/settings/settings_file.h"
+#include "dialogs/about_dialog.h"
+#include "dialogs/dialog_units.h"
 #include "link/system_transport.h"
 
 namespace vorna {
@@ -157,22 +157,22 @@ void MainWindow::BuildMenu() {
 void MainWindow::RunCommand(int commandId) {
   switch (commandId) {
     case ID_QUICK_SETTING:
-      RunQuickSetting();
+      OnQuickSetting();
       break;
     case ID_ADVANCED_SETTING:
-      RunAdvancedSetting();
+      OnAdvancedSetting();
       break;
     case ID_COM_PORT:
-      RunComPort();
+      OnComPort();
       break;
     case ID_DOWNLOAD:
-      RunDownload();
+      OnDownload();
       break;
     case ID_SAVE_PROFILE:
-      RunSaveProfile();
+      OnSaveProfile();
       break;
     case ID_LOAD_PROFILE:
-      RunLoadProfile();
+      OnLoadProfile();
       break;
     case ID_HELP:
       ShowHelp();
@@ -214,7 +214,7 @@ void MainWindow::ShowHelp() {
 }
 
 void MainWindow::ShowAbout() {
-  AboutDialog about(*this, applicationName());
+  AboutDialog about(*this, applicationName(), ApplicationIcon());
   about.exec();
 }
 

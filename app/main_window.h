@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "app/core/app_paths.h"
-#include "app/core/commands.h"
 #include "app/message_box.h"
+#include "app/settings/app_paths.h"
+#include "commands/commands.h"
 #include "link/port_names.h"
 #include "link/transport.h"
 
@@ -84,12 +84,12 @@ class MainWindow final : public QDialog {
   QPushButton& cancelButton() const { return *cancelButton_; }
 
  public slots:
-  void RunQuickSetting();
-  void RunAdvancedSetting();
-  void RunComPort();
-  void RunDownload();
-  void RunSaveProfile();
-  void RunLoadProfile();
+  void OnQuickSetting();
+  void OnAdvancedSetting();
+  void OnComPort();
+  void OnDownload();
+  void OnSaveProfile();
+  void OnLoadProfile();
   void ShowHelp();
   void ShowAbout();
 

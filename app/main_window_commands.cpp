@@ -13,10 +13,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/commands.h"
-#include "app/core/profile.h"
-#include "app/core/profile_commands.h"
 #include "app/main_window.h"
+#include "commands/commands.h"
+#include "commands/profile.h"
+#include "commands/profile_commands.h"
 #include "dialogs/advanced_setting_dialog.h"
 #include "dialogs/com_port_dialog.h"
 #include "dialogs/download_dialog.h"
@@ -115,7 +115,7 @@ std::optional<std::string> ChooseProfileFile(QWidget& owner, QFileDialog::Accept
 
 }  // namespace
 
-void MainWindow::RunQuickSetting() {
+void MainWindow::OnQuickSetting() {
   BoardSession session(messages_, *transport_, resolver_);
   vorna::RunQuickSetting(
       state_, session.link, PortChoice{state_.portNumber, {}},
@@ -128,7 +128,7 @@ void MainWindow::RunQuickSetting() {
       [this](const std::string& summary) { SetStatusText(summary); });
 }
 
-void MainWindow::RunAdvancedSetting() {
+void MainWindow::OnAdvancedSetting() {
   BoardSession session(messages_, *transport_, resolver_);
   vorna::RunAdvancedSetting(
       state_, session.link, PortChoice{state_.portNumber, {}},
@@ -141,13 +141,13 @@ void MainWindow::RunAdvancedSetting() {
       [this](const std::string& dump) { SetStatusText(dump); });
 }
 
-void MainWindow::RunComPort() {
+void MainWindow::OnComPort() {
   ComPortDialog dialog(*this, QString::fromStdString(ComPortText(state_.portNumber)));
   if (dialog.exec() != QDialog::Accepted) return;
   ApplyComPortText(state_.portNumber, dialog.portText().toStdString());
 }
 
-void MainWindow::RunDownload() {
+void MainWindow::OnDownload() {
   DownloadDialog dialog(*this, FromLocalPath(state_.hexFilePath));
   if (dialog.exec() != QDialog::Accepted) return;
   // Kept even when the download fails, and even when empty.
@@ -165,7 +165,7 @@ void MainWindow::RunDownload() {
       [&addedLines](const std::string& reason) { addedLines.insert(0, STATUS_LINE_END + reason); });
 }
 
-void MainWindow::RunSaveProfile() {
+void MainWindow::OnSaveProfile() {
   const auto path = ChooseProfileFile(*this, QFileDialog::AcceptSave);
   if (!path) return;
   BoardSession session(messages_, *transport_, resolver_);
@@ -174,7 +174,7 @@ void MainWindow::RunSaveProfile() {
     SetStatusText(FormatProfileDump(ProfileFromSnapshot(snapshot)));
 }
 
-void MainWindow::RunLoadProfile() {
+void MainWindow::OnLoadProfile() {
   const auto path = ChooseProfileFile(*this, QFileDialog::AcceptOpen);
   if (!path) return;
   const ProfileParse parse = ReadProfileFile(*path);

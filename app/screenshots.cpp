@@ -14,14 +14,15 @@
 #include <cstdlib>
 #include <functional>
 
-#include "app/about_dialog.h"
-#include "app/core/app_paths.h"
+#include "app/artwork.h"
 #include "app/main_window.h"
-#include "app/splash_dialog.h"
+#include "app/settings/app_paths.h"
+#include "dialogs/about_dialog.h"
 #include "dialogs/advanced_setting_dialog.h"
 #include "dialogs/com_port_dialog.h"
 #include "dialogs/download_dialog.h"
 #include "dialogs/quick_setting_dialog.h"
+#include "dialogs/splash_dialog.h"
 #include "model/quick_settings.h"
 #include "model/transmitter_fields.h"
 
@@ -47,7 +48,7 @@ struct Shot {
 const Shot SHOTS[] = {
     {"splash.png",
      [](vorna::MainWindow&, const auto& render) {
-       vorna::SplashDialog splash;
+       vorna::SplashDialog splash(vorna::SplashPicture());
        render(splash);
      }},
     {"main-window.png", [](vorna::MainWindow& window, const auto& render) { render(window); }},
@@ -67,7 +68,7 @@ const Shot SHOTS[] = {
      }},
     {"about.png",
      [](vorna::MainWindow& window, const auto& render) {
-       vorna::AboutDialog about(window, window.applicationName());
+       vorna::AboutDialog about(window, window.applicationName(), vorna::ApplicationIcon());
        render(about);
      }},
     {"quick-setting.png",

@@ -30,7 +30,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/settings_file.h"
+#include "app/settings/settings_file.h"
 #include "download/hex_file.h"
 
 extern char** environ;

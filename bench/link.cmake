@@ -4,6 +4,6 @@
 # Run: bench_link [rounds]
 if(TARGET vorna_test_support)
   add_executable(bench_link ${CMAKE_CURRENT_LIST_DIR}/bench_link.cpp)
-  target_link_libraries(bench_link PRIVATE vorna_core vorna_test_support)
+  target_link_libraries(bench_link PRIVATE vorna_link vorna_test_support)
   add_dependencies(bench_link vorna-board-sim)
 endif()

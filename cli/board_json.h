@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/core/profile.h"
+#include "commands/profile.h"
 #include "link/register_snapshot.h"
 
 namespace vorna::cli {

@@ -4,9 +4,9 @@
 
 #include <ostream>
 
-#include "app/core/profile.h"
-#include "app/core/profile_commands.h"
 #include "cli/board_json.h"
+#include "commands/profile.h"
+#include "commands/profile_commands.h"
 
 namespace vorna::cli {
 namespace {

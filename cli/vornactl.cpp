@@ -12,12 +12,12 @@
 #include <vector>
 #include <sstream>
 
-#include "app/core/advanced_fields.h"
-#include "app/core/commands.h"
-#include "app/core/quick_frequency.h"
-#include "app/core/text_scan.h"
 #include "cli/image_output.h"
 #include "cli/profile_commands.h"
+#include "commands/advanced_dialog_state.h"
+#include "commands/commands.h"
+#include "commands/quick_dialog_state.h"
+#include "commands/text_scan.h"
 #include "download/download_procedure.h"
 #include "download/hex_file.h"
 #include "link/device_link.h"

@@ -5,7 +5,7 @@
 
 #include "dialogs/command_dialog.h"
 
-#include "app/core/advanced_fields.h"
+#include "commands/advanced_dialog_state.h"
 #include "model/transmitter_fields.h"
 
 class QCheckBox;

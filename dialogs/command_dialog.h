@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <QRect>
 
-#include "app/dialog_units.h"
+#include "dialogs/dialog_units.h"
 
 namespace vorna {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialog_units.h"
+#include "dialogs/dialog_units.h"
 
 class QCheckBox;
 class QComboBox;

@@ -5,7 +5,7 @@
 
 #include "dialogs/command_dialog.h"
 
-#include "app/core/quick_frequency.h"
+#include "commands/quick_dialog_state.h"
 #include "model/quick_settings.h"
 
 class QCheckBox;

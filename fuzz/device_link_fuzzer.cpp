@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/register_writes.h"
-#include "fuzz/fuzz_check.h"
+#include "commands/register_writes.h"
+#include "fuzz_check.h"
 #include "link/device_link.h"
 #include "link/protocol.h"
 #include "link/tracing_transport.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "download/hex_file.h"
-#include "fuzz/fuzz_check.h"
+#include "fuzz_check.h"
 
 namespace {
 

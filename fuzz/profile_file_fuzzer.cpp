@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/profile.h"
-#include "fuzz/fuzz_check.h"
+#include "commands/profile.h"
+#include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

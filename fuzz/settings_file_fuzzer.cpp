@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/settings_file.h"
-#include "fuzz/fuzz_check.h"
+#include "app/settings/settings_file.h"
+#include "fuzz_check.h"
 
 namespace {
 

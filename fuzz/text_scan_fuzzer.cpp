@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/advanced_fields.h"
-#include "app/core/commands.h"
-#include "app/core/text_scan.h"
-#include "fuzz/fuzz_check.h"
+#include "commands/advanced_dialog_state.h"
+#include "commands/commands.h"
+#include "commands/text_scan.h"
+#include "fuzz_check.h"
 
 namespace {
 

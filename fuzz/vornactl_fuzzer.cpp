@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "cli/vornactl.h"
-#include "fuzz/fuzz_check.h"
+#include "fuzz_check.h"
 #include "support/fake_board.h"
 
 namespace {

@@ -9,8 +9,8 @@
 
 #include "link/message_sink.h"
 #include "link/port_names.h"
-#include "link/transport.h"
 #include "link/register_snapshot.h"
+#include "link/transport.h"
 
 namespace vorna {
 

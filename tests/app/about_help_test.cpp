@@ -14,9 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "app/about_dialog.h"
-#include "app/dialog_units.h"
+#include "app/artwork.h"
 #include "app/main_window.h"
+#include "dialogs/about_dialog.h"
+#include "dialogs/dialog_units.h"
 #include "gui_test_support.h"
 #include "vorna_version.h"
 
@@ -100,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(AboutHelpTest, AboutFitsItsControls) {
   MainWindow window(Paths());
-  AboutDialog about(window, window.applicationName());
+  AboutDialog about(window, window.applicationName(), ApplicationIcon());
   const DialogUnits units(TemplateFont(TEMPLATE_FONT_POINTS));
   EXPECT_EQ(about.okButton().geometry(), units.ToPixels({178, 7, 50, 14}));
   EXPECT_EQ(about.versionText().geometry(), units.ToPixels({40, 10, 119, 8}));

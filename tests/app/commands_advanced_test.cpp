@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "command_fixture.h"
-#include "dialog_checks.h"
 #include "dialogs/advanced_setting_dialog.h"
+#include "dialogs/dialog_checks.h"
 #include "model/transmitter_fields.h"
 
 namespace vorna::test {

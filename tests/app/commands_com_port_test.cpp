@@ -13,8 +13,8 @@
 #include <string>
 
 #include "command_fixture.h"
-#include "dialog_checks.h"
 #include "dialogs/com_port_dialog.h"
+#include "dialogs/dialog_checks.h"
 #include "dialogs/quick_setting_dialog.h"
 
 namespace vorna::test {

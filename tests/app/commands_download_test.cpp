@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "command_fixture.h"
-#include "dialog_checks.h"
+#include "dialogs/dialog_checks.h"
 #include "dialogs/download_dialog.h"
 
 namespace vorna::test {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/profile.h"
 #include "command_fixture.h"
+#include "commands/profile.h"
 #include "dialogs/download_dialog.h"
 #include "link/device_link.h"
 #include "link/serial_posix.h"

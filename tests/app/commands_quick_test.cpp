@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "command_fixture.h"
-#include "dialog_checks.h"
+#include "dialogs/dialog_checks.h"
 #include "dialogs/quick_setting_dialog.h"
 #include "model/quick_settings.h"
 

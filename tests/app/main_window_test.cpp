@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/settings_file.h"
-#include "app/dialog_units.h"
+#include "app/settings/settings_file.h"
+#include "dialogs/dialog_units.h"
 #include "gui_test_support.h"
 
 namespace vorna {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/app_paths.h"
 #include "app/main_window.h"
+#include "app/settings/app_paths.h"
 #include "gui_test_support.h"
 
 namespace vorna {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "app/core/register_writes.h"
+#include "commands/register_writes.h"
 #include "link/device_link.h"
 #include "link/protocol.h"
 #include "link/serial_posix.h"

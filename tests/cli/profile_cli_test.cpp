@@ -12,8 +12,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/core/profile.h"
 #include "cli/vornactl.h"
+#include "commands/profile.h"
 #include "model/quick_settings.h"
 #include "model/transmitter_fields.h"
 #include "run_vornactl.h"

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/commands.h"
+#include "commands/commands.h"
 #include "download/download_procedure.h"
 #include "download/hex_text.h"
 #include "faults/fault_support.h"

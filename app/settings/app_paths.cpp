@@ -1,0 +1,117 @@
+#include "app/settings/app_paths.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace vorna {
+namespace {
+
+#ifdef _WIN32
+constexpr std::string_view PATH_SEPARATORS = "/\\";
+#else
+constexpr std::string_view PATH_SEPARATORS = "/";
+#endif
+constexpr char SEPARATOR = '/';
+constexpr std::string_view XDG_DEFAULT_CONFIG = ".config";
+
+std::size_t FileNameStart(std::string_view path) {
+  const std::size_t separator = path.find_last_of(PATH_SEPARATORS);
+  return separator == std::string_view::npos ? 0 : separator + 1;
+}
+
+std::string Join(std::string_view folder, std::string_view name) {
+  if (folder.empty()) return std::string(name);
+  std::string joined(folder);
+  if (PATH_SEPARATORS.find(joined.back()) == std::string_view::npos) joined += SEPARATOR;
+  joined += name;
+  return joined;
+}
+
+std::string_view EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string_view(value) : std::string_view();
+}
+
+}  // namespace
+
+std::string FolderOf(std::string_view path) {
+  const std::size_t start = FileNameStart(path);
+  if (start == 0) return {};
+  // The root folder keeps its only separator.
+  return std::string(path.substr(0, start == 1 ? 1 : start - 1));
+}
+
+std::string FileNameOf(std::string_view path) { return std::string(path.substr(FileNameStart(path))); }
+
+std::string ApplicationName(std::string_view executablePath) {
+  const std::string name = FileNameOf(executablePath);
+  return name.substr(0, name.rfind('.'));
+}
+
+std::string SettingsPathBesideExecutable(std::string_view executablePath) {
+  const std::size_t start = FileNameStart(executablePath);
+  const std::size_t dot = executablePath.rfind('.');
+  const std::string_view stem =
+      (dot != std::string_view::npos && dot >= start) ? executablePath.substr(0, dot) : executablePath;
+  return std::string(stem) + std::string(SETTINGS_EXTENSION);
+}
+
+std::string UserSettingsFolder(std::string_view xdgConfigHome, std::string_view home) {
+  if (!xdgConfigHome.empty() && xdgConfigHome.front() == SEPARATOR) {
+    return Join(xdgConfigHome, USER_CONFIG_FOLDER);
+  }
+  if (!home.empty()) return Join(Join(home, XDG_DEFAULT_CONFIG), USER_CONFIG_FOLDER);
+  return {};
+}
+
+std::string ChooseSettingsPath(std::string_view executablePath,
+                               const std::function<bool(const std::string& folder)>& folderWritable,
+                               std::string_view xdgConfigHome, std::string_view home) {
+  const std::string beside = SettingsPathBesideExecutable(executablePath);
+  const std::string executableFolder = FolderOf(executablePath);
+  if (folderWritable(executableFolder.empty() ? std::string(".") : executableFolder)) return beside;
+  const std::string userFolder = UserSettingsFolder(xdgConfigHome, home);
+  if (userFolder.empty()) return beside;
+  return Join(userFolder, FileNameOf(beside));
+}
+
+std::string HelpFilePath(std::string_view executablePath) {
+  return Join(FolderOf(executablePath), HELP_FILE_NAME);
+}
+
+std::vector<std::string> HelpFileCandidates(std::string_view executablePath) {
+  std::vector<std::string> candidates{HelpFilePath(executablePath)};
+  const std::string executableFolder = FolderOf(executablePath);
+  if (!executableFolder.empty()) {
+    candidates.push_back(Join(Join(FolderOf(executableFolder), INSTALLED_DATA_FOLDER), HELP_FILE_NAME));
+  }
+  return candidates;
+}
+
+std::string ChooseHelpPath(std::string_view executablePath,
+                           const std::function<bool(const std::string& path)>& fileExists) {
+  const std::vector<std::string> candidates = HelpFileCandidates(executablePath);
+  for (const std::string& candidate : candidates) {
+    if (fileExists(candidate)) return candidate;
+  }
+  return candidates.front();
+}
+
+bool FolderWritable(const std::string& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
+
+bool FileExists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+AppPaths ResolveAppPaths(std::string_view executablePath) {
+  return {ApplicationName(executablePath),
+          ChooseSettingsPath(executablePath, FolderWritable, EnvironmentValue("XDG_CONFIG_HOME"),
+                             EnvironmentValue("HOME")),
+          ChooseHelpPath(executablePath, FileExists)};
+}
+
+}  // namespace vorna

@@ -1,0 +1,443 @@
+#include "app/settings/settings_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <utility>
+
+namespace vorna {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view UTF8_BOM = "\xEF\xBB\xBF";
+// Line end of files this program creates; an existing file keeps its own.
+#ifdef _WIN32
+constexpr std::string_view NEW_FILE_LINE_END = "\r\n";
+#else
+constexpr std::string_view NEW_FILE_LINE_END = "\n";
+#endif
+constexpr int TEMP_NAME_ATTEMPTS = 100;
+constexpr mode_t NEW_FILE_MODE = 0666;  // narrowed by the umask
+// Links followed on the way to the file before giving up, as the kernel does.
+constexpr int MAX_LINK_HOPS = 40;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsQuote(char c) { return c == '"' || c == '\''; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+bool HasEnclosingQuotes(std::string_view value) {
+  return value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
+}
+
+// What a value read from the file means: trimmed, one pair of quotes off.
+std::string_view UnquoteValue(std::string_view raw) {
+  std::string_view value = Trim(raw);
+  if (HasEnclosingQuotes(value)) value = value.substr(1, value.size() - 2);
+  return value;
+}
+
+// The inverse of UnquoteValue for every value.
+std::string QuoteValue(std::string_view value) {
+  const bool changedByReader = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) ||
+                                                  HasEnclosingQuotes(value));
+  if (!changedByReader) return std::string(value);
+  return "\"" + std::string(value) + "\"";
+}
+
+enum class LineKind { kOther, kSection, kKey };
+
+struct ParsedLine {
+  LineKind kind = LineKind::kOther;
+  std::string_view name;
+  std::string_view rawValue;  // keys only, untrimmed
+};
+
+ParsedLine ParseLine(std::string_view line) {
+  const std::string_view text = Trim(line);
+  if (text.empty() || text.front() == ';' || text.front() == '#') return {};
+  if (text.front() == '[') {
+    const std::size_t close = text.rfind(']');
+    if (close == std::string_view::npos) return {};
+    return {LineKind::kSection, Trim(text.substr(1, close - 1)), {}};
+  }
+  const std::size_t equals = text.find('=');
+  if (equals == std::string_view::npos) return {};
+  return {LineKind::kKey, Trim(text.substr(0, equals)), text.substr(equals + 1)};
+}
+
+std::size_t BomSize(std::string_view content) {
+  return content.substr(0, UTF8_BOM.size()) == UTF8_BOM ? UTF8_BOM.size() : 0;
+}
+
+// One line of the file as offsets into it: its text, then its line end
+// ("\r\n", "\n", or nothing on a last line without one).
+struct Line {
+  std::size_t begin = 0;
+  std::size_t textEnd = 0;
+  std::size_t end = 0;
+};
+
+// Visits the lines of `content` after any byte-order mark, in order, until
+// `visit` returns false. One pass and no copies, so that reading and
+// updating take time and memory in proportion to the file.
+template <typename Visit>
+void ForEachLine(std::string_view content, Visit&& visit) {
+  std::size_t at = BomSize(content);
+  while (at < content.size()) {
+    const std::size_t feed = content.find('\n', at);
+    Line line{at, content.size(), content.size()};
+    if (feed != std::string_view::npos) {
+      line.end = feed + 1;
+      line.textEnd = (feed > at && content[feed - 1] == '\r') ? feed - 1 : feed;
+    }
+    if (!visit(line, content.substr(line.begin, line.textEnd - line.begin))) return;
+    at = line.end;
+  }
+}
+
+// The line holding `key` in a section named `section`: the first in file
+// order.
+std::optional<Line> FindKeyLine(std::string_view content, std::string_view section, std::string_view key) {
+  std::optional<Line> found;
+  bool inSection = false;
+  ForEachLine(content, [&](const Line& line, std::string_view text) {
+    const ParsedLine parsed = ParseLine(text);
+    if (parsed.kind == LineKind::kSection) {
+      inSection = EqualsIgnoringCase(parsed.name, section);
+    } else if (inSection && parsed.kind == LineKind::kKey && EqualsIgnoringCase(parsed.name, key)) {
+      found = line;
+      return false;
+    }
+    return true;
+  });
+  return found;
+}
+
+// What reading the settings file found. An unusable file exists but must be
+// taken neither as settings nor as a place to write: not a regular file
+// (a FIFO would block, a device would never end), too large, or unreadable.
+enum class FileState { kMissing, kRead, kUnusable };
+
+struct FileContent {
+  FileState state = FileState::kMissing;
+  std::string text;
+};
+
+FileContent ReadSettingsText(const std::string& path) {
+  // Non-blocking, so that opening a FIFO returns at once; the type check
+  // below then turns it away.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    const bool missing = errno == ENOENT || errno == ENOTDIR;
+    return {missing ? FileState::kMissing : FileState::kUnusable, {}};
+  }
+  FileContent result{FileState::kUnusable, {}};
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
+      static_cast<std::uintmax_t>(info.st_size) <= SETTINGS_FILE_SIZE_LIMIT) {
+    // Read one byte past the limit: a file that grew since fstat is caught.
+    std::string text(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::size_t got = 0;
+    bool failed = false;
+    while (!failed && got <= SETTINGS_FILE_SIZE_LIMIT) {
+      if (got == text.size()) text.resize(std::min(text.size() * 2, SETTINGS_FILE_SIZE_LIMIT + 1));
+      const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+      if (n == 0) break;
+      if (n < 0) {
+        failed = errno != EINTR;
+        continue;
+      }
+      got += static_cast<std::size_t>(n);
+    }
+    if (!failed && got <= SETTINGS_FILE_SIZE_LIMIT) {
+      text.resize(got);
+      result = {FileState::kRead, std::move(text)};
+    }
+  }
+  ::close(fd);
+  return result;
+}
+
+std::optional<std::string> LookUp(const std::string& path, std::string_view section,
+                                  std::string_view key) {
+  const FileContent content = ReadSettingsText(path);
+  if (content.state != FileState::kRead) return std::nullopt;
+  const std::optional<Line> line = FindKeyLine(content.text, section, key);
+  if (!line) return std::nullopt;
+  const std::string_view text(content.text.data() + line->begin, line->textEnd - line->begin);
+  return std::string(UnquoteValue(ParseLine(text).rawValue));
+}
+
+// The line end of the file's first line; a file without one gets the
+// platform's.
+std::string_view FileLineEnd(std::string_view content) {
+  std::string_view lineEnd = NEW_FILE_LINE_END;
+  ForEachLine(content, [&](const Line& line, std::string_view) {
+    if (line.end > line.textEnd) lineEnd = content.substr(line.textEnd, line.end - line.textEnd);
+    return false;
+  });
+  return lineEnd;
+}
+
+// Sets one key in `content`, touching no byte of any other line: a changed
+// key keeps its place and its own line end; a new key goes after the last
+// key of its section and ends as that line does; a new section goes at the
+// end.
+void SetKey(std::string& content, std::string_view section, const ProfileEntry& entry) {
+  const std::string line = entry.key + "=" + QuoteValue(entry.value);
+  if (const std::optional<Line> existing = FindKeyLine(content, section, entry.key)) {
+    content.replace(existing->begin, existing->textEnd - existing->begin, line);
+    return;
+  }
+  const std::string lineEnd(FileLineEnd(content));
+  // After the last key of the first section of that name, so that comments
+  // heading the next section stay with it.
+  std::optional<Line> insertAfter;
+  bool inSection = false;
+  std::optional<Line> last;
+  bool lastBlank = true;
+  ForEachLine(content, [&](const Line& current, std::string_view text) {
+    const ParsedLine parsed = ParseLine(text);
+    if (parsed.kind == LineKind::kSection) {
+      if (insertAfter) return false;
+      inSection = EqualsIgnoringCase(parsed.name, section);
+      if (inSection) insertAfter = current;
+    } else if (inSection && parsed.kind == LineKind::kKey) {
+      insertAfter = current;
+    }
+    last = current;
+    lastBlank = Trim(text).empty();
+    return true;
+  });
+  if (insertAfter) {
+    const bool hasEnd = insertAfter->end > insertAfter->textEnd;
+    const std::string_view ownEnd(content.data() + insertAfter->textEnd, insertAfter->end - insertAfter->textEnd);
+    content.insert(insertAfter->end, hasEnd ? line + std::string(ownEnd) : lineEnd + line);
+    return;
+  }
+  if (last && last->end == last->textEnd) content += lineEnd;
+  if (last && !lastBlank) content += lineEnd;
+  content += "[" + std::string(section) + "]" + lineEnd + line + lineEnd;
+}
+
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+bool IsWritableSection(std::string_view section) {
+  return !Trim(section).empty() && section.find(']') == std::string_view::npos && !HasLineBreak(section);
+}
+
+bool IsWritableEntry(const ProfileEntry& entry) {
+  return !Trim(entry.key).empty() && entry.key.find('=') == std::string::npos && !HasLineBreak(entry.key) &&
+         !HasLineBreak(entry.value);
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  // Closes now, so that a failing close (a late write error) is seen.
+  bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
+
+ private:
+  int fd_;
+};
+
+// Removes the temporary file unless it was renamed into place.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+  ~TemporaryFile() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::string& path() const { return path_; }
+  void Keep() { path_.clear(); }
+
+ private:
+  std::string path_;
+};
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t written = ::write(fd, data.data(), data.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// The file an update replaces, and what it was.
+struct WriteTarget {
+  fs::path path;
+  std::optional<struct stat> existing;  // none: a new file
+};
+
+// Where writing `path` may go. The file is replaced by a new one, so only a
+// file this user owns and may write is replaced: ownership never moves to
+// the writer, and a read-only file stays read-only. A symbolic link is
+// followed only when this user made it, so that a link someone else
+// planted (in a shared folder) leads nowhere, and only to such a file;
+// the link itself stays. Anything else is not written.
+std::optional<WriteTarget> ChooseWriteTarget(const std::string& path) {
+  const uid_t user = ::geteuid();
+  fs::path current = path;
+  for (int hops = 0; hops <= MAX_LINK_HOPS; ++hops) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0) {
+      // A missing file is created, but never at the end of a link.
+      if ((errno == ENOENT || errno == ENOTDIR) && hops == 0) return WriteTarget{current, std::nullopt};
+      return std::nullopt;
+    }
+    if (S_ISLNK(info.st_mode)) {
+      if (info.st_uid != user) return std::nullopt;
+      std::error_code error;
+      const fs::path next = fs::read_symlink(current, error);
+      if (error) return std::nullopt;
+      current = next.is_absolute() ? next : current.parent_path() / next;
+      continue;
+    }
+    if (!S_ISREG(info.st_mode) || info.st_uid != user || (info.st_mode & S_IWUSR) == 0) return std::nullopt;
+    return WriteTarget{current, info};
+  }
+  return std::nullopt;
+}
+
+bool ReplaceFile(const WriteTarget& target, std::string_view content) {
+  const fs::path folder = target.path.has_parent_path() ? target.path.parent_path() : fs::path(".");
+  if (!target.existing) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) return false;
+  }
+
+  static unsigned counter = 0;
+  std::optional<FileDescriptor> fd;
+  std::optional<TemporaryFile> temp;
+  for (int attempt = 0; attempt < TEMP_NAME_ATTEMPTS && !temp; ++attempt) {
+    const std::string name = "." + target.path.filename().string() + "." + std::to_string(::getpid()) + "." +
+                             std::to_string(counter++) + ".tmp";
+    const std::string tempPath = (folder / name).string();
+    const int opened = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NEW_FILE_MODE);
+    if (opened >= 0) {
+      fd.emplace(opened);
+      temp.emplace(tempPath);
+    } else if (errno != EEXIST) {
+      return false;
+    }
+  }
+  if (!temp) return false;
+  if (target.existing) {
+    // The new file takes the old one's mode and group (a set-group-ID
+    // folder or the user's own choice may have given it another one).
+    struct stat made {};
+    if (::fstat(fd->get(), &made) != 0) return false;
+    if (made.st_gid != target.existing->st_gid && ::fchown(fd->get(), static_cast<uid_t>(-1), target.existing->st_gid) != 0)
+      return false;
+    if (::fchmod(fd->get(), target.existing->st_mode & 07777) != 0) return false;
+  }
+  if (!WriteAll(fd->get(), content) || ::fsync(fd->get()) != 0 || !fd->Close()) return false;
+  if (::rename(temp->path().c_str(), target.path.c_str()) != 0) return false;
+  temp->Keep();
+  // Make the rename itself durable; the file is complete either way.
+  const FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folderFd.get() >= 0) ::fsync(folderFd.get());
+  return true;
+}
+
+}  // namespace
+
+int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
+                   int defaultValue) {
+  const std::optional<std::string> value = LookUp(path, section, key);
+  if (!value || value->empty()) return defaultValue;
+  std::string_view digits = Trim(*value);
+  bool negative = false;
+  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
+    negative = digits.front() == '-';
+    digits.remove_prefix(1);
+  }
+  std::int64_t number = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') break;
+    number = number * 10 + (c - '0');
+    if (number > std::numeric_limits<int>::max()) return 0;
+  }
+  return negative ? 0 : static_cast<int>(number);
+}
+
+std::string ReadProfileString(const std::string& path, std::string_view section,
+                              std::string_view key, std::string_view defaultValue,
+                              std::size_t capacity) {
+  const std::optional<std::string> value = LookUp(path, section, key);
+  const std::string_view text = value ? std::string_view(*value) : defaultValue;
+  if (capacity == 0) return {};
+  return std::string(text.substr(0, capacity - 1));
+}
+
+bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view value) {
+  return WriteProfileStrings(path, section, {{std::string(key), std::string(value)}});
+}
+
+bool WriteProfileStrings(const std::string& path, std::string_view section,
+                         const std::vector<ProfileEntry>& entries) {
+  if (!IsWritableSection(section)) return false;
+  bool allWritable = true;
+  std::vector<const ProfileEntry*> writable;
+  for (const ProfileEntry& entry : entries) {
+    if (IsWritableEntry(entry)) {
+      writable.push_back(&entry);
+    } else {
+      allWritable = false;
+    }
+  }
+  if (writable.empty()) return false;
+  const std::optional<WriteTarget> target = ChooseWriteTarget(path);
+  if (!target) return false;
+  FileContent content;
+  if (target->existing) {
+    // A file that cannot be taken as settings must not be replaced by one
+    // that holds only our keys.
+    content = ReadSettingsText(target->path.string());
+    if (content.state != FileState::kRead) return false;
+  }
+  for (const ProfileEntry* entry : writable) SetKey(content.text, section, *entry);
+  return ReplaceFile(*target, content.text) && allWritable;
+}
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
+  const std::optional<WriteTarget> target = ChooseWriteTarget(path);
+  return target && ReplaceFile(*target, content);
+}
+
+}  // namespace vorna

@@ -1,0 +1,74 @@
+#include "commands/commands.h"
+
+#include "commands/register_writes.h"
+#include "commands/text_scan.h"
+#include "model/number_text.h"
+
+namespace vorna {
+
+namespace {
+
+// Steps shared by both setting commands: open, read, close whatever the read
+// gave. The port is never left open while a dialog is up.
+std::optional<CommandResult> ReadBoard(SessionState& state, DeviceLink& link, const PortChoice& port) {
+  if (!link.Open(port)) return CommandResult::PortNotOpened;
+  const bool read = link.ReadRegisters(state.snapshot);
+  link.ClosePort();
+  if (!read) return CommandResult::ReadFailed;
+  return std::nullopt;
+}
+
+std::string WithWriteFailure(const std::string& text) {
+  return std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + text;
+}
+
+}  // namespace
+
+CommandResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
+                              const QuickDialog& dialog, const StatusSink& status) {
+  if (auto failed = ReadBoard(state, link, port)) return *failed;
+  state.quick = QuickFromSnapshot(state.snapshot);
+  auto edited = dialog(state.quick);
+  if (!edited) return CommandResult::Cancelled;
+  state.quick = *edited;
+  state.quick.frequency = ClampFrequency(edited->frequency);
+  const std::string summary = FormatQuickSummary(state.quick);
+  status(summary);
+  if (!link.Open(port)) return CommandResult::WritePortNotOpened;
+  const bool written = ApplyQuickSettings(link, state.quick);
+  link.ClosePort();
+  if (written) return CommandResult::Applied;
+  status(WithWriteFailure(summary));
+  return CommandResult::WriteFailed;
+}
+
+CommandResult RunAdvancedSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
+                                 const AdvancedDialog& dialog, const StatusSink& status) {
+  if (auto failed = ReadBoard(state, link, port)) return *failed;
+  state.fields = DecodeFields(state.snapshot);
+  auto edited = dialog(state.fields);
+  if (!edited) return CommandResult::Cancelled;
+  state.fields = *edited;
+  const RegisterBytes registers = EncodeFields(state.fields);
+  StoreRegisterBytes(registers, state.snapshot);
+  CommandResult result = CommandResult::WritePortNotOpened;
+  if (link.Open(port)) {
+    result = ApplyFields(link, registers) ? CommandResult::Applied : CommandResult::WriteFailed;
+    link.ClosePort();
+  }
+  // What the registers were sent, not what was typed: a P beyond 14 bits
+  // reaches the board cut to 14.
+  const std::string dump = FormatRegisterDump(DumpFields(state.snapshot));
+  status(result == CommandResult::WriteFailed ? WithWriteFailure(dump) : dump);
+  return result;
+}
+
+void ApplyComPortText(std::int32_t& portNumber, std::string_view text) {
+  if (text.empty()) return;
+  if (auto number = ScanDecimal(text)) portNumber = *number;
+  if (portNumber == 0) portNumber = 1;
+}
+
+std::string ComPortText(std::int32_t portNumber) { return DecimalText(portNumber); }
+
+}  // namespace vorna

@@ -1,0 +1,312 @@
+#include "commands/profile.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#ifndef _WIN32
+#include "app/settings/settings_file.h"
+#endif
+
+namespace vorna {
+namespace {
+
+constexpr std::size_t CHANNEL_INDEX = FIELD_COUNT;
+constexpr std::size_t NAME_COUNT = FIELD_COUNT + 1;
+constexpr int TENTHS_PER_MHZ = 10;
+constexpr int LOWEST_TENTHS = static_cast<int>(MIN_FREQUENCY_MHZ * TENTHS_PER_MHZ);
+constexpr std::string_view UTF8_BOM = "\xEF\xBB\xBF";
+constexpr std::string_view HEX_PREFIX = "0x";
+
+// What each value may hold: every value of its bits in the register.
+struct ValueRange {
+  std::int64_t low;
+  std::int64_t high;
+};
+
+constexpr std::array<ValueRange, NAME_COUNT> RANGES = {{
+    {0, 1}, {0, 1}, {0, 1}, {0, 1}, {0, 1},  // PE PDX MUTE EM EMS
+    {0, 3},                                  // AG
+    {0, 1}, {0, 1},                          // PLT SUBC
+    {0, 3},                                  // PL, the register value
+    {0, 1},                                  // ULD
+    {0, 0x3FFF},                             // P: 14 bits
+    {0, 3}, {0, 3}, {0, 3},                  // CIA CIB CEX
+    {0, 0xFF},                               // CHANNEL: one byte
+}};
+
+std::string_view NameOf(std::size_t index) {
+  return index == CHANNEL_INDEX ? PROFILE_CHANNEL_NAME : FIELD_NAMES[index];
+}
+
+std::string Decimal(std::int64_t value) {
+  char buffer[24];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  return std::string(buffer, end);
+}
+
+std::string Hexadecimal(std::int64_t value) {
+  char buffer[24];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, 16).ptr;
+  return std::string(HEX_PREFIX) + std::string(buffer, end);
+}
+
+std::string RangeText(std::size_t index) {
+  const auto format = index == FIELD_P ? Hexadecimal : Decimal;
+  return format(RANGES[index].low) + " to " + format(RANGES[index].high);
+}
+
+// The value as the file holds it.
+std::int64_t FileValue(const BoardProfile& profile, std::size_t index) {
+  if (index == CHANNEL_INDEX) return profile.channel;
+  const std::int64_t value = profile.fields[index];
+  return index == FIELD_PL ? value + PL_REGISTER_OFFSET : value;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+std::optional<std::size_t> FindName(std::string_view name) {
+  for (std::size_t i = 0; i < NAME_COUNT; ++i) {
+    if (EqualsIgnoringCase(name, NameOf(i))) return i;
+  }
+  return std::nullopt;
+}
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// The value of `text`: decimal, or hexadecimal after 0x for P. The error
+// text on failure.
+std::optional<std::int64_t> ParseValue(std::size_t index, std::string_view text, std::string& error) {
+  const std::string name(NameOf(index));
+  std::string_view digits = text;
+  int base = 10;
+  if (index == FIELD_P && digits.size() > HEX_PREFIX.size() &&
+      EqualsIgnoringCase(digits.substr(0, HEX_PREFIX.size()), HEX_PREFIX)) {
+    digits.remove_prefix(HEX_PREFIX.size());
+    base = 16;
+  }
+  std::int64_t value = 0;
+  const auto [end, code] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+  const bool whole = end == digits.data() + digits.size();
+  if (code == std::errc::result_out_of_range && whole) {
+    error = name + " = " + std::string(text) + " is out of range (" + RangeText(index) + ")";
+    return std::nullopt;
+  }
+  if (code != std::errc() || !whole) {
+    error = name + ": " + Quoted(text) + " is not a " +
+            (index == FIELD_P ? "number (0x and hexadecimal digits, or decimal digits)" : "decimal number");
+    return std::nullopt;
+  }
+  if (value < RANGES[index].low || value > RANGES[index].high) {
+    error = name + " = " + std::string(text) + " is out of range (" + RangeText(index) + ")";
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::string FormatLine() { return std::string(PROFILE_MAGIC) + " " + Decimal(PROFILE_VERSION); }
+
+// Line 1: the format line, or why the text is not a profile we read.
+std::optional<std::string> CheckFormatLine(std::string_view line) {
+  line = Trim(line);
+  if (line == FormatLine()) return std::nullopt;
+  const std::string prefix = std::string(PROFILE_MAGIC) + " ";
+  if (line.substr(0, prefix.size()) == prefix) {
+    const std::string_view version = Trim(line.substr(prefix.size()));
+    int number = 0;
+    const auto [end, code] = std::from_chars(version.data(), version.data() + version.size(), number);
+    if (code == std::errc() && end == version.data() + version.size() && number > PROFILE_VERSION)
+      return "profile version " + std::string(version) + " is newer than this program reads (" +
+             Decimal(PROFILE_VERSION) + ")";
+  }
+  return "not a board profile: the first line must read " + Quoted(FormatLine());
+}
+
+}  // namespace
+
+BoardProfile ProfileFromSnapshot(const RegisterSnapshot& snapshot) {
+  return {DecodeFields(snapshot), snapshot.bytes[SNAPSHOT_CHANNEL]};
+}
+
+std::string ProfileValueText(const BoardProfile& profile, std::size_t index) {
+  const std::int64_t value = FileValue(profile, index);
+  return index == FIELD_P ? Hexadecimal(value & RANGES[FIELD_P].high) : Decimal(value);
+}
+
+std::string FormatProfile(const BoardProfile& profile) {
+  std::string text = FormatLine() + "\n";
+  text +=
+      "# FM transmitter board settings: one FIELD = VALUE a line, each name once.\n"
+      "# Lines starting with # or ; are comments. P is hexadecimal after 0x, the\n"
+      "# others decimal; PL is the register value (2 is 1 mW, 3 is 2 mW).\n"
+      "# CHANNEL counts 0.1 MHz steps above 87.5 MHz: 108 is 98.3 MHz.\n";
+  for (std::size_t i = 0; i < NAME_COUNT; ++i)
+    text += std::string(NameOf(i)) + " = " + ProfileValueText(profile, i) + "\n";
+  return text;
+}
+
+ProfileParse ParseProfile(std::string_view text) {
+  ProfileParse result;
+  if (text.substr(0, UTF8_BOM.size()) == UTF8_BOM) text.remove_prefix(UTF8_BOM.size());
+  if (text.size() > PROFILE_MAX_SIZE) {
+    const auto line = 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + PROFILE_MAX_SIZE, '\n'));
+    result.problems.push_back({line, "larger than " + Decimal(PROFILE_MAX_SIZE) + " bytes: not a board profile"});
+    return result;
+  }
+  std::array<std::size_t, NAME_COUNT> seenAt{};
+  BoardProfile profile;
+  std::size_t lineNumber = 0;
+  for (std::size_t start = 0; start < text.size() || lineNumber == 0;) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string_view line = Trim(text.substr(start, end - start));
+    start = end + 1;
+    ++lineNumber;
+    if (lineNumber == 1) {
+      if (auto wrong = CheckFormatLine(line)) {
+        result.problems.push_back({1, *wrong});
+        return result;
+      }
+      continue;
+    }
+    if (line.empty() || line.front() == '#' || line.front() == ';') continue;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) {
+      result.problems.push_back({lineNumber, "expected FIELD = VALUE, found " + Quoted(line)});
+      continue;
+    }
+    const std::string_view name = Trim(line.substr(0, equals));
+    const std::string_view value = Trim(line.substr(equals + 1));
+    const auto index = FindName(name);
+    if (!index) {
+      result.problems.push_back({lineNumber, "unknown field " + Quoted(name)});
+      continue;
+    }
+    const std::string canonical(NameOf(*index));
+    if (seenAt[*index] != 0) {
+      result.problems.push_back(
+          {lineNumber, canonical + " given again (first on line " + Decimal(static_cast<std::int64_t>(seenAt[*index])) + ")"});
+      continue;
+    }
+    seenAt[*index] = lineNumber;
+    if (value.empty()) {
+      result.problems.push_back({lineNumber, canonical + " has no value"});
+      continue;
+    }
+    std::string error;
+    const auto number = ParseValue(*index, value, error);
+    if (!number) {
+      result.problems.push_back({lineNumber, error});
+      continue;
+    }
+    if (*index == CHANNEL_INDEX) {
+      profile.channel = static_cast<FrequencyChannel>(*number);
+    } else {
+      profile.fields[*index] = static_cast<std::int32_t>(*index == FIELD_PL ? *number - PL_REGISTER_OFFSET : *number);
+    }
+  }
+  std::string missing;
+  for (std::size_t i = 0; i < NAME_COUNT; ++i) {
+    if (seenAt[i] == 0) missing += (missing.empty() ? "" : ", ") + std::string(NameOf(i));
+  }
+  if (!missing.empty()) result.problems.push_back({lineNumber, "missing " + missing});
+  if (result.problems.empty()) result.profile = profile;
+  return result;
+}
+
+ProfileParse ReadProfileFile(const std::string& path) {
+  ProfileParse result;
+  std::ifstream in(path, std::ios::binary);
+  std::error_code error;
+  if (!in || std::filesystem::is_directory(path, error)) {
+    const int reason = in ? EISDIR : errno;
+    result.problems.push_back({0, "cannot be read: " + std::generic_category().message(reason)});
+    return result;
+  }
+  // One byte more than a profile may have is enough to tell it is too large.
+  std::string text(PROFILE_MAX_SIZE + UTF8_BOM.size() + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (in.bad()) {
+    result.problems.push_back({0, "cannot be read: " + std::generic_category().message(EIO)});
+    return result;
+  }
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  return ParseProfile(text);
+}
+
+std::string FormatProfileProblem(const std::string& path, const ProfileProblem& problem) {
+  if (problem.line == 0) return path + ": " + problem.what;
+  return path + ":" + Decimal(static_cast<std::int64_t>(problem.line)) + ": " + problem.what;
+}
+
+bool WriteProfileFile(const std::string& path, const BoardProfile& profile) {
+#ifdef _WIN32
+  // The settings file's POSIX writer is not built here; renaming over the
+  // old file (MoveFileEx with replacement) still never leaves half a file.
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << FormatProfile(profile);
+    out.close();
+    if (!out) return false;
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);
+  if (!error) return true;
+  std::error_code ignored;
+  std::filesystem::remove(temporary, ignored);
+  return false;
+#else
+  return ReplaceFileAtomically(path, FormatProfile(profile));
+#endif
+}
+
+RegisterBytes ProfileRegisters(const BoardProfile& profile, TransmitterFields* dumped) {
+  TransmitterFields fields = profile.fields;
+  const RegisterBytes registers = EncodeFields(fields);
+  if (dumped != nullptr) *dumped = fields;
+  return registers;
+}
+
+std::string ChannelFrequencyText(FrequencyChannel channel) {
+  const int tenths = LOWEST_TENTHS + channel;
+  return Decimal(tenths / TENTHS_PER_MHZ) + "." + Decimal(tenths % TENTHS_PER_MHZ);
+}
+
+double ChannelFrequencyMhz(FrequencyChannel channel) {
+  return static_cast<double>(LOWEST_TENTHS + channel) / TENTHS_PER_MHZ;
+}
+
+std::string FormatProfileDump(const BoardProfile& profile) {
+  TransmitterFields dumped;
+  ProfileRegisters(profile, &dumped);
+  return FormatRegisterDump(dumped) + "\r\n " + std::string(PROFILE_CHANNEL_NAME) + " = " +
+         Decimal(profile.channel) + " (" + ChannelFrequencyText(profile.channel) + " MHz)";
+}
+
+std::vector<ProfileDifference> DiffProfiles(const BoardProfile& board, const BoardProfile& file) {
+  std::vector<ProfileDifference> differences;
+  for (std::size_t i = 0; i < NAME_COUNT; ++i) {
+    if (FileValue(board, i) != FileValue(file, i))
+      differences.push_back({NameOf(i), ProfileValueText(board, i), ProfileValueText(file, i)});
+  }
+  return differences;
+}
+
+}  // namespace vorna

@@ -1,0 +1,37 @@
+#pragma once
+// Saving a board's settings to a profile and loading them back: the order
+// of opening, reading, writing and reporting, shared by the desktop
+// application and the command-line tool.
+
+#include <string>
+
+#include "commands/profile.h"
+#include "download/download_procedure.h"
+#include "link/device_link.h"
+#include "link/register_snapshot.h"
+
+namespace vorna {
+
+// Reported when the profile file cannot be written; the path follows.
+inline constexpr std::string_view PROFILE_WRITE_ERROR = "Can not write ";
+
+// Opens the port, reads the registers and closes the port whatever the read
+// gave. False when the port did not open or the read failed (the link has
+// reported why).
+bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapshot& snapshot);
+
+// Reads the board, then writes its profile to `path` (replacing the file
+// only once the new one is whole). Nothing is written when the read fails;
+// a failed write is reported to `sink`. True when the file was written.
+bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::string& path, MessageSink& sink,
+                      RegisterSnapshot& snapshot);
+
+// Writes the fields exactly as the Advanced Setting does (0xE0, then A0 to
+// A8), then the channel, then the store command only when `store`; each
+// step runs whatever the previous one reported. Then, also when the port
+// could not be opened, shows FormatProfileDump through `status`. False when
+// the port did not open.
+bool LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store,
+                      const StatusSink& status);
+
+}  // namespace vorna

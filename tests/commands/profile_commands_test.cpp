@@ -1,0 +1,135 @@
+// Saving and loading board profiles against the fake board: what goes over
+// the wire and in which order, what is reported, and what is left behind
+// when a step fails.
+
+#include "commands/profile_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/fake_board.h"
+
+namespace vorna::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+using Step = FakeBoard::ReadStep;
+
+struct ProfileCommandTest : ::testing::Test {
+  ProfileCommandTest() {
+    std::string pattern = (fs::temp_directory_path() / "vorna-profile-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) folder = pattern;
+  }
+  ~ProfileCommandTest() override {
+    std::error_code error;
+    fs::remove_all(folder, error);
+  }
+
+  StatusSink Status() {
+    return [this](const std::string& s) {
+      statuses.push_back(s);
+      writesAtStatus.push_back(board.writes.size());
+    };
+  }
+
+  fs::path folder;
+  FakeBoard board;
+  RecordingSink sink;
+  int allowedOpens = 1000;
+  DeviceLink link{board, sink, [this](int n) {
+                    if (static_cast<int>(board.opened.size()) >= allowedOpens) return PortLookup{{}, "gone"};
+                    return PortLookup{"/dev/test" + std::to_string(n), {}};
+                  }};
+  std::vector<std::string> statuses;
+  std::vector<std::size_t> writesAtStatus;
+};
+
+// A profile whose every register byte differs from the fake board's.
+BoardProfile Changed() {
+  BoardProfile p;
+  p.fields.values = {0, 1, 1, 1, 0, 3, 1, 1, -1, 0, 0x1F40, 2, 0, 1};
+  p.channel = 205;
+  return p;
+}
+
+const std::vector<Bytes> CHANGED_WRITES = {
+    {0xAA, 0x03, 0x01, 0xE0, 0x05}, {0xAA, 0x03, 0x01, 0x00, 0xD6}, {0xAA, 0x03, 0x01, 0x10, 0xFC},
+    {0xAA, 0x03, 0x01, 0x20, 0x01}, {0xAA, 0x03, 0x01, 0x30, 0x40}, {0xAA, 0x03, 0x01, 0x40, 0x1F},
+    {0xAA, 0x03, 0x01, 0x60, 0x04}, {0xAA, 0x03, 0x01, 0x80, 0x19}, {0xAA, 0x02, 0x00, 0xCD}};
+
+TEST_F(ProfileCommandTest, LoadWritesTheFieldsAsTheAdvancedSettingThenTheChannel) {
+  EXPECT_TRUE(LoadBoardProfile(link, PortChoice{3, {}}, Changed(), false, Status()));
+  EXPECT_EQ(board.writes, CHANGED_WRITES);
+  EXPECT_FALSE(board.defaultsStored);
+  EXPECT_EQ(board.opened, Strings{"/dev/test3"});
+  EXPECT_FALSE(board.IsOpen());
+  EXPECT_TRUE(sink.entries.empty());
+  EXPECT_EQ(statuses, Strings{FormatProfileDump(Changed())});
+  EXPECT_EQ(writesAtStatus, std::vector<std::size_t>{CHANGED_WRITES.size()});
+}
+
+TEST_F(ProfileCommandTest, LoadStoresOnlyWhenAskedAndLast) {
+  EXPECT_TRUE(LoadBoardProfile(link, PortChoice{}, Changed(), true, Status()));
+  ASSERT_EQ(board.writes.size(), CHANGED_WRITES.size() + 1);
+  EXPECT_EQ(board.writes.back(), (Bytes{0xAA, 0x01, 0x03}));
+  EXPECT_TRUE(board.defaultsStored);
+}
+
+TEST_F(ProfileCommandTest, LoadThatCannotOpenWritesNothingButShowsTheDump) {
+  board.refusedDevices = {"/dev/test1"};
+  EXPECT_FALSE(LoadBoardProfile(link, PortChoice{}, Changed(), true, Status()));
+  EXPECT_TRUE(board.writes.empty());
+  EXPECT_EQ(sink.Texts(), Strings{"Can not open COM1"});
+  EXPECT_EQ(statuses, Strings{FormatProfileDump(Changed())});
+}
+
+TEST_F(ProfileCommandTest, LoadGoesOnAfterAFailedWriteAndReportsEach) {
+  board.failingWrites = {2, 9};
+  EXPECT_TRUE(LoadBoardProfile(link, PortChoice{}, Changed(), false, Status()));
+  EXPECT_EQ(board.writes.size(), CHANGED_WRITES.size());
+  // The A0 write and its missing echo, then the channel's write.
+  EXPECT_EQ(sink.Texts(), (Strings{"Write error", "ReadData error", "WriteFile error"}));
+  EXPECT_FALSE(board.IsOpen());
+}
+
+TEST_F(ProfileCommandTest, SaveWritesTheBoardsProfile) {
+  board.registers[0] = 0xD6;
+  board.channel = 205;
+  const std::string path = (folder / "board.vprof").string();
+  RegisterSnapshot snapshot;
+  EXPECT_TRUE(SaveBoardProfile(link, PortChoice{}, path, sink, snapshot));
+  EXPECT_EQ(board.writes, (std::vector<Bytes>{{0xAA, 0x01, 0x02}}));
+  EXPECT_FALSE(board.IsOpen());
+  EXPECT_TRUE(sink.entries.empty());
+  EXPECT_EQ(snapshot.bytes[SNAPSHOT_A0], 0xD6);
+  const ProfileParse parse = ReadProfileFile(path);
+  ASSERT_TRUE(parse.profile);
+  EXPECT_EQ(*parse.profile, ProfileFromSnapshot(snapshot));
+}
+
+TEST_F(ProfileCommandTest, SaveWithAFailedReadLeavesTheOldFile) {
+  const std::string path = (folder / "board.vprof").string();
+  std::ofstream(path) << "old";
+  board.script = {Step{Bytes(9, 0x00)}};
+  RegisterSnapshot snapshot;
+  EXPECT_FALSE(SaveBoardProfile(link, PortChoice{}, path, sink, snapshot));
+  EXPECT_EQ(sink.Texts(), Strings{"Read error"});
+  std::ifstream in(path);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+}
+
+TEST_F(ProfileCommandTest, SaveThatCannotWriteSaysWhere) {
+  const std::string path = folder.string();
+  RegisterSnapshot snapshot;
+  EXPECT_FALSE(SaveBoardProfile(link, PortChoice{}, path, sink, snapshot));
+  EXPECT_EQ(sink.Texts(), Strings{"Can not write " + path});
+  EXPECT_TRUE(fs::is_directory(path));
+}
+
+}  // namespace
+}  // namespace vorna::test
