@@ -60,9 +60,7 @@ const Shot SHOTS[] = {
      }},
     {"main-window-register-dump.png",
      [](vorna::MainWindow& window, const auto& render) {
-       vorna::TransmitterFields fields = vorna::DefaultFields();
-       vorna::EncodeFields(fields);
-       window.SetStatusText(vorna::FormatRegisterDump(fields));
+       window.SetStatusText(vorna::FormatRegisterDump(vorna::DefaultFields()));
        render(window);
        window.SetStatusText({});
      }},

@@ -18,9 +18,8 @@ Json Lookup(const T (&table)[N], std::int32_t index) {
 
 Json ProfileJson(const BoardProfile& profile) {
   Json fields = Json::object();
-  TransmitterFields dumped;
-  ProfileRegisters(profile, &dumped);
-  for (std::size_t i = 0; i < FIELD_COUNT; ++i) fields[std::string(FIELD_NAMES[i])] = dumped[i];
+  for (std::size_t i = 0; i < FIELD_COUNT; ++i)
+    fields[std::string(FIELD_NAMES[i])] = RegisterValue(i, profile.fields[i]);
   return fields;
 }
 

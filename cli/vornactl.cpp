@@ -233,7 +233,7 @@ int RunRead(Environment& env, const Options& options) {
     env.out << FormatHexBytes(snapshot.bytes.data(), snapshot.bytes.size()) << '\n';
   } else {
     env.out << TerminalLines(FormatQuickSummary(QuickFromSnapshot(snapshot))) << "\n\n"
-            << TerminalLines(FormatRegisterDump(DumpFields(snapshot))) << '\n';
+            << TerminalLines(FormatRegisterDump(DecodeFields(snapshot))) << '\n';
   }
   return Finish(board, true);
 }

@@ -58,7 +58,7 @@ CommandResult RunAdvancedSetting(SessionState& state, DeviceLink& link, const Po
   }
   // What the registers were sent, not what was typed: a P beyond 14 bits
   // reaches the board cut to 14.
-  const std::string dump = FormatRegisterDump(DumpFields(state.snapshot));
+  const std::string dump = FormatRegisterDump(DecodeFields(state.snapshot));
   status(result == CommandResult::WriteFailed ? WithWriteFailure(dump) : dump);
   return result;
 }

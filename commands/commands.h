@@ -24,6 +24,8 @@ struct SessionState {
   std::string hexFilePath;
   RegisterSnapshot snapshot;
   QuickSettings quick;
+  // Decoded from the board, then as the Advanced Setting dialog returned
+  // them; PL is the index either way.
   TransmitterFields fields;
 };
 

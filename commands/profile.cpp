@@ -277,12 +277,7 @@ bool WriteProfileFile(const std::string& path, const BoardProfile& profile) {
 #endif
 }
 
-RegisterBytes ProfileRegisters(const BoardProfile& profile, TransmitterFields* dumped) {
-  TransmitterFields fields = profile.fields;
-  const RegisterBytes registers = EncodeFields(fields);
-  if (dumped != nullptr) *dumped = fields;
-  return registers;
-}
+RegisterBytes ProfileRegisters(const BoardProfile& profile) { return EncodeFields(profile.fields); }
 
 std::string ChannelFrequencyText(FrequencyChannel channel) {
   const int tenths = LOWEST_TENTHS + channel;
@@ -294,9 +289,7 @@ double ChannelFrequencyMhz(FrequencyChannel channel) {
 }
 
 std::string FormatProfileDump(const BoardProfile& profile) {
-  TransmitterFields dumped;
-  ProfileRegisters(profile, &dumped);
-  return FormatRegisterDump(dumped) + "\r\n " + std::string(PROFILE_CHANNEL_NAME) + " = " +
+  return FormatRegisterDump(profile.fields) + "\r\n " + std::string(PROFILE_CHANNEL_NAME) + " = " +
          Decimal(profile.channel) + " (" + ChannelFrequencyText(profile.channel) + " MHz)";
 }
 

@@ -86,9 +86,8 @@ std::string FormatProfileProblem(const std::string& path, const ProfileProblem& 
 // that failed; the old file is then untouched.
 bool WriteProfileFile(const std::string& path, const BoardProfile& profile);
 
-// The register bytes a profile writes, and its fields as the register dump
-// shows them (PL as the register value).
-RegisterBytes ProfileRegisters(const BoardProfile& profile, TransmitterFields* dumped = nullptr);
+// The register bytes a profile writes.
+RegisterBytes ProfileRegisters(const BoardProfile& profile);
 
 // The register dump of the fields, then " CHANNEL = n (f MHz)": what a load
 // writes, for the status pane, the confirmation and vornactl's output.

@@ -17,38 +17,44 @@ constexpr double TENTHS_PER_MHZ = 10.0;
 constexpr std::int64_t CHANNEL_ZERO_TENTHS = 875;  // 87.5 MHz
 // A Quick Setting always powers the analog circuit (PE 1) with the crystal
 // oscillator on (PDX 0) and un-muted (MUTE 0), and turns unlock detection on.
-constexpr std::uint32_t QUICK_A0_FIXED_BITS = 0x01;
-constexpr std::uint32_t QUICK_A2_ULD_BIT = 0x04;
-
-std::uint32_t Bits(std::int32_t value) { return static_cast<std::uint32_t>(value); }
+constexpr std::uint8_t QUICK_A0_FIXED_BITS = 0x01;
+constexpr std::uint8_t QUICK_A2_ULD_BIT = 0x04;
 
 template <typename Table>
 bool InTable(const Table& table, std::int32_t index) {
   return index >= 0 && static_cast<std::size_t>(index) < std::size(table);
 }
 
+// The register value of `field` in what a Quick Setting writes.
+std::int32_t Written(const QuickSettings& s, FieldIndex field) {
+  RegisterSnapshot written;
+  written.bytes[SNAPSHOT_A0] = QuickA0(s);
+  written.bytes[SNAPSHOT_A2] = QuickA2(s);
+  return ReadRegisterValue(written, field);
+}
+
 // What the summary shows for each value: the table entry, or for an index
 // outside the table the register bits it actually writes.
 std::string PowerText(const QuickSettings& s) {
   if (InTable(OUTPUT_POWER_MW, s.powerIndex)) return DecimalText(OUTPUT_POWER_MW[s.powerIndex]) + " mW";
-  return "test mode (PL=" + DecimalText(QuickA2(s) & 3) + ")";
+  return "test mode (PL=" + DecimalText(Written(s, FIELD_PL)) + ")";
 }
 
 std::string AudioLevelText(const QuickSettings& s) {
   if (InTable(AUDIO_LEVEL_MVRMS, s.audioLevelIndex))
     return DecimalText(AUDIO_LEVEL_MVRMS[s.audioLevelIndex]) + " mVrms";
-  return "test mode (AG=" + DecimalText(QuickA0(s) >> 6) + ")";
+  return "test mode (AG=" + DecimalText(Written(s, FIELD_AG)) + ")";
 }
 
 std::string PreEmphasisText(const QuickSettings& s) {
   if (InTable(PRE_EMPHASIS_TEXT, s.preEmphasisIndex)) return PRE_EMPHASIS_TEXT[s.preEmphasisIndex];
-  return ((QuickA0(s) >> 4) & 1) != 0 ? "Off (EM=1)" : "On (EM=0)";
+  return Written(s, FIELD_EM) != 0 ? "Off (EM=1)" : "On (EM=0)";
 }
 
 std::string TimeConstantText(const QuickSettings& s) {
   if (InTable(TIME_CONSTANT_US, s.timeConstantIndex))
     return DecimalText(TIME_CONSTANT_US[s.timeConstantIndex]) + " usec";
-  return DecimalText(TIME_CONSTANT_US[(QuickA0(s) >> 5) & 1]) + " usec (EMS)";
+  return DecimalText(TIME_CONSTANT_US[Written(s, FIELD_EMS)]) + " usec (EMS)";
 }
 
 }  // namespace
@@ -71,12 +77,11 @@ FrequencyChannel FrequencyToChannel(double frequency) {
 }
 
 QuickSettings QuickFromSnapshot(const RegisterSnapshot& snapshot) {
-  const std::uint8_t a0 = snapshot.bytes[SNAPSHOT_A0];
   QuickSettings s;
-  s.powerIndex = (snapshot.bytes[SNAPSHOT_A2] & 3) - PL_REGISTER_OFFSET;
-  s.preEmphasisIndex = (a0 >> 4) & 1;
-  s.audioLevelIndex = a0 >> 6;
-  s.timeConstantIndex = (a0 >> 5) & 1;
+  s.powerIndex = DecodeField(snapshot, FIELD_PL);
+  s.preEmphasisIndex = DecodeField(snapshot, FIELD_EM);
+  s.audioLevelIndex = DecodeField(snapshot, FIELD_AG);
+  s.timeConstantIndex = DecodeField(snapshot, FIELD_EMS);
   s.frequency = ChannelToFrequency(snapshot.bytes[SNAPSHOT_CHANNEL]);
   s.storeAsDefault = false;
   return s;
@@ -89,13 +94,13 @@ double ClampFrequency(double frequency) {
 }
 
 std::uint8_t QuickA0(const QuickSettings& s) {
-  return static_cast<std::uint8_t>((QUICK_A0_FIXED_BITS | Bits(s.preEmphasisIndex) << 4 |
-                                    Bits(s.timeConstantIndex) << 5 | Bits(s.audioLevelIndex) << 6) &
-                                   0xFF);
+  return static_cast<std::uint8_t>(QUICK_A0_FIXED_BITS | FieldBits(FIELD_EM, s.preEmphasisIndex, SNAPSHOT_A0) |
+                                   FieldBits(FIELD_EMS, s.timeConstantIndex, SNAPSHOT_A0) |
+                                   FieldBits(FIELD_AG, s.audioLevelIndex, SNAPSHOT_A0));
 }
 
 std::uint8_t QuickA2(const QuickSettings& s) {
-  return static_cast<std::uint8_t>(((Bits(s.powerIndex) + PL_REGISTER_OFFSET) | QUICK_A2_ULD_BIT) & 0xFF);
+  return static_cast<std::uint8_t>(FieldBits(FIELD_PL, s.powerIndex, SNAPSHOT_A2) | QUICK_A2_ULD_BIT);
 }
 
 std::string FormatQuickSummary(const QuickSettings& s) {

@@ -38,6 +38,9 @@ std::vector<std::string> DisplayItems(const T (&table)[N]) {
   return items;
 }
 
+// The indices are the fields PL, AG, EM and EMS as TransmitterFields holds
+// them, read and written through FIELD_LAYOUT; a test-mode setting on the
+// board gives an index outside its display table.
 struct QuickSettings {
   double frequency = MIN_FREQUENCY_MHZ;  // MHz
   std::int32_t powerIndex = -1;          // 0 = 1 mW, 1 = 2 mW
@@ -61,7 +64,8 @@ QuickSettings QuickFromSnapshot(const RegisterSnapshot& snapshot);
 // Not >= 87.5 (NaN included) gives 87.5; above 108.0 gives 108.0.
 double ClampFrequency(double frequency);
 
-// The register values a Quick Setting writes.
+// The register values a Quick Setting writes: A0 with the analog circuit on
+// (PE 1, PDX 0, MUTE 0), A2 with unlock detection on (ULD 1).
 std::uint8_t QuickA0(const QuickSettings& settings);
 std::uint8_t QuickA2(const QuickSettings& settings);
 

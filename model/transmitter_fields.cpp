@@ -8,11 +8,18 @@ namespace vorna {
 namespace {
 
 // Bits of A1 and A8 that a full write always sets.
-constexpr std::uint32_t A1_FIXED_BITS = 0xB4;
-constexpr std::uint32_t A8_FIXED_BITS = 0x18;
+constexpr std::uint8_t A1_FIXED_BITS = 0xB4;
+constexpr std::uint8_t A8_FIXED_BITS = 0x18;
 
 std::uint32_t Bits(std::int32_t value) { return static_cast<std::uint32_t>(value); }
 std::uint8_t Byte(std::uint32_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
+constexpr std::uint32_t LowBits(unsigned width) { return (1U << width) - 1; }
+
+constexpr bool IsSpread(FieldIndex field) {
+  int pieces = 0;
+  for (const FieldPiece& piece : FIELD_LAYOUT) pieces += piece.field == field ? 1 : 0;
+  return pieces > 1;
+}
 
 constexpr std::array<std::int32_t, FIELD_COUNT> DEFAULT_VALUES = {1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0x2A58, 1, 3, 3};
 
@@ -107,42 +114,49 @@ constexpr std::array<std::string_view, FIELD_COUNT> HELP_TEXTS = {
 
 }  // namespace
 
+std::int32_t RegisterValue(std::size_t field, std::int32_t value) {
+  if (field != FIELD_PL) return value;
+  return static_cast<std::int32_t>(Bits(value) + Bits(PL_REGISTER_OFFSET));
+}
+
+std::int32_t ReadRegisterValue(const RegisterSnapshot& snapshot, FieldIndex field) {
+  std::uint32_t value = 0;
+  for (const FieldPiece& piece : FIELD_LAYOUT) {
+    if (piece.field != field) continue;
+    value |= ((snapshot.bytes[piece.snapshotByte] >> piece.shift) & LowBits(piece.width)) << piece.fieldShift;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+std::int32_t DecodeField(const RegisterSnapshot& snapshot, FieldIndex field) {
+  const std::int32_t value = ReadRegisterValue(snapshot, field);
+  return field == FIELD_PL ? value - PL_REGISTER_OFFSET : value;
+}
+
+std::uint8_t FieldBits(FieldIndex field, std::int32_t value, std::size_t snapshotByte) {
+  const std::uint32_t bits = Bits(RegisterValue(field, value));
+  std::uint32_t placed = 0;
+  for (const FieldPiece& piece : FIELD_LAYOUT) {
+    if (piece.field != field || piece.snapshotByte != snapshotByte) continue;
+    const std::uint32_t pieceBits = bits >> piece.fieldShift;
+    placed |= (IsSpread(field) ? pieceBits & LowBits(piece.width) : pieceBits) << piece.shift;
+  }
+  return Byte(placed);
+}
+
 TransmitterFields DecodeFields(const RegisterSnapshot& snapshot) {
-  const auto& b = snapshot.bytes;
-  const std::uint8_t a0 = b[SNAPSHOT_A0], a1 = b[SNAPSHOT_A1], a2 = b[SNAPSHOT_A2];
   TransmitterFields f;
-  f[FIELD_PE] = a0 & 1;
-  f[FIELD_PDX] = (a0 >> 1) & 1;
-  f[FIELD_MUTE] = (a0 >> 2) & 1;
-  f[FIELD_EM] = (a0 >> 4) & 1;
-  f[FIELD_EMS] = (a0 >> 5) & 1;
-  f[FIELD_AG] = a0 >> 6;
-  f[FIELD_PLT] = (a1 >> 3) & 1;
-  f[FIELD_SUBC] = (a1 >> 6) & 1;
-  f[FIELD_PL] = (a2 & 3) - PL_REGISTER_OFFSET;
-  f[FIELD_ULD] = (a2 >> 2) & 1;
-  f[FIELD_P] = ((b[SNAPSHOT_A4] & 0x3F) << 8) | b[SNAPSHOT_A3];
-  f[FIELD_CIA] = (b[SNAPSHOT_A6] >> 1) & 3;
-  f[FIELD_CIB] = (b[SNAPSHOT_A6] >> 3) & 3;
-  f[FIELD_CEX] = b[SNAPSHOT_A8] & 3;
+  for (std::size_t i = 0; i < FIELD_COUNT; ++i) f[i] = DecodeField(snapshot, static_cast<FieldIndex>(i));
   return f;
 }
 
-RegisterBytes EncodeFields(TransmitterFields& f) {
-  // Shifts are done on the 32-bit pattern so that negative or oversized
-  // values (test modes, a typed P) are well defined; each byte keeps its
-  // low eight bits.
-  RegisterBytes r;
-  r.a0 = Byte(Bits(f[FIELD_PE]) | Bits(f[FIELD_PDX]) << 1 | Bits(f[FIELD_MUTE]) << 2 | Bits(f[FIELD_EM]) << 4 |
-              Bits(f[FIELD_EMS]) << 5 | Bits(f[FIELD_AG]) << 6);
-  r.a1 = Byte(A1_FIXED_BITS | Bits(f[FIELD_PLT]) << 3 | Bits(f[FIELD_SUBC]) << 6);
-  f[FIELD_PL] = static_cast<std::int32_t>(Bits(f[FIELD_PL]) + PL_REGISTER_OFFSET);
-  r.a2 = Byte(Bits(f[FIELD_PL]) | Bits(f[FIELD_ULD]) << 2);
-  r.a3 = Byte(Bits(f[FIELD_P]));
-  r.a4 = Byte((Bits(f[FIELD_P]) >> 8) & 0x3F);
-  r.a6 = Byte(Bits(f[FIELD_CIA]) << 1 | Bits(f[FIELD_CIB]) << 3);
-  r.a8 = Byte(A8_FIXED_BITS | Bits(f[FIELD_CEX]));
-  return r;
+RegisterBytes EncodeFields(const TransmitterFields& f) {
+  std::array<std::uint8_t, REGISTER_SNAPSHOT_SIZE> b{};
+  b[SNAPSHOT_A1] = A1_FIXED_BITS;
+  b[SNAPSHOT_A8] = A8_FIXED_BITS;
+  for (const FieldPiece& piece : FIELD_LAYOUT)
+    b[piece.snapshotByte] |= FieldBits(piece.field, f[piece.field], piece.snapshotByte);
+  return {b[SNAPSHOT_A0], b[SNAPSHOT_A1], b[SNAPSHOT_A2], b[SNAPSHOT_A3], b[SNAPSHOT_A4], b[SNAPSHOT_A6], b[SNAPSHOT_A8]};
 }
 
 void StoreRegisterBytes(const RegisterBytes& r, RegisterSnapshot& snapshot) {
@@ -158,12 +172,6 @@ void StoreRegisterBytes(const RegisterBytes& r, RegisterSnapshot& snapshot) {
 
 TransmitterFields DefaultFields() { return TransmitterFields{DEFAULT_VALUES}; }
 
-TransmitterFields DumpFields(const RegisterSnapshot& snapshot) {
-  TransmitterFields fields = DecodeFields(snapshot);
-  EncodeFields(fields);
-  return fields;
-}
-
 std::string FormatRegisterDump(const TransmitterFields& f) {
   std::string dump;
   for (std::size_t i = 0; i < FIELD_COUNT; ++i) {
@@ -171,7 +179,8 @@ std::string FormatRegisterDump(const TransmitterFields& f) {
     dump += ' ';
     dump += FIELD_NAMES[i];
     dump += " = ";
-    dump += i == FIELD_P ? HexText(Bits(f[i])) + "H" : DecimalText(f[i]);
+    const std::int32_t value = RegisterValue(i, f[i]);
+    dump += i == FIELD_P ? HexText(Bits(value)) + "H" : DecimalText(value);
   }
   return dump;
 }

@@ -143,8 +143,8 @@ TEST_F(AdvancedCommandTest, OkWritesTheFullSetInOrderThenShowsTheDump) {
   EXPECT_NE(window.StatusText().find(" P = 1f40H\r\n"), std::string::npos);
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(busyAtOpen, (std::vector<bool>{true, true}));
-  // The window keeps the encoded fields, and the written bytes in its
-  // snapshot; A5, A7 and the channel stay as read.
+  // The window keeps the fields written, PL as its index, and the written
+  // bytes in its snapshot; A5, A7 and the channel stay as read.
   EXPECT_EQ(window.state().fields, expected);
   const RegisterSnapshot& kept = window.state().snapshot;
   EXPECT_EQ(kept.bytes[SNAPSHOT_A0], registers.a0);
@@ -217,7 +217,6 @@ TEST_F(AdvancedCommandTest, PortGoneForTheWritesStillShowsTheDump) {
   EXPECT_EQ(board.writes, std::vector<Bytes>{READ_REQUEST});
   TransmitterFields expected = DecodeFields(BoardSnapshot());
   expected[FIELD_PE] = 0;
-  EncodeFields(expected);
   EXPECT_EQ(window.StatusText(), FormatRegisterDump(expected));
   EXPECT_FALSE(busyAtBox);
 }
@@ -228,8 +227,7 @@ TEST_F(AdvancedCommandTest, EveryWriteIsAttemptedWhateverTheOthersReport) {
   EXPECT_EQ(board.writes.size(), 9u);
   EXPECT_EQ(boxes, (Strings{"Write error", "ReadData error", "Write error", "ReadData error"}));
   EXPECT_FALSE(busyAtBox);
-  TransmitterFields written = DecodeFields(BoardSnapshot());
-  EncodeFields(written);
+  const TransmitterFields written = DecodeFields(BoardSnapshot());
   EXPECT_EQ(window.StatusText(),
             std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + FormatRegisterDump(written));
   EXPECT_FALSE(board.IsOpen());

@@ -170,7 +170,7 @@ TEST_F(CommandFixture, AdvancedEchoErrorsAreReportedAndEveryWriteStillGoesOut) {
   board.script = {Step{Bytes{0x21, 0xB4, 0x06, 0x58, 0x2A, 0, 0x1A, 0, 0x1B, 6}}};
   RunAdvancedSetting(state, link, PortChoice{}, [&](const TransmitterFields& f) {
     const std::uint8_t prefix[] = {0xAA, 3, 1};
-    const RegisterBytes r = [&] { TransmitterFields copy = f; return EncodeFields(copy); }();
+    const RegisterBytes r = EncodeFields(f);
     const std::pair<std::uint8_t, std::uint8_t> writes[] = {{0xE0, 5}, {0, r.a0}, {0x10, r.a1}, {0x20, r.a2},
                                                             {0x30, r.a3}, {0x40, r.a4}, {0x60, r.a6}, {0x80, r.a8}};
     for (std::size_t i = 0; i < 8; ++i) {
@@ -196,7 +196,7 @@ TEST_F(CommandFixture, AdvancedEchoErrorIsTheStatusFirstLine) {
   EXPECT_EQ(sink.Texts(), Strings(8, "ReadData error"));
   ASSERT_EQ(statuses.size(), 1u);
   EXPECT_EQ(statuses[0],
-            std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + FormatRegisterDump(DumpFields(state.snapshot)));
+            std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + FormatRegisterDump(DecodeFields(state.snapshot)));
 }
 
 // Writes are numbered over the session: 1 is the read request.

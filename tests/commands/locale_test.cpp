@@ -46,7 +46,6 @@ TEST_F(CommaLocale, QuickSummaryShowsTheFrequencyWithAPoint) {
 TEST_F(CommaLocale, RegisterDumpAndHexBoxKeepTheirForm) {
   TransmitterFields f = DefaultFields();
   f[FIELD_P] = 0x12AB;
-  EncodeFields(f);
   EXPECT_EQ(FormatRegisterDump(f),
             " PE = 1\r\n PDX = 0\r\n MUTE = 0\r\n EM = 0\r\n EMS = 1\r\n AG = 0\r\n PLT = 0\r\n SUBC = 0\r\n"
             " PL = 2\r\n ULD = 1\r\n P = 12abH\r\n CIA = 1\r\n CIB = 3\r\n CEX = 3");

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "model/transmitter_fields.h"
+
 
 namespace vorna {
 namespace {
@@ -110,6 +112,50 @@ TEST(QuickRegisters, ValuesForListedAndOutOfTableIndices) {
   EXPECT_EQ(QuickA0(Settings(0, 0, -1, 0, 0)), 0xC1);  // both AG bits
   EXPECT_EQ(QuickA2(Settings(0, -1, 0, 0, 0)), 0x05);  // PL bits 01
   EXPECT_EQ(QuickA2(Settings(0, 1, 0, 0, 0)), 0x07);
+}
+
+TEST(QuickFromSnapshot, IndicesAreTheDecodedFieldsForEveryA0AndA2) {
+  for (int a0 = 0; a0 < 256; ++a0) {
+    for (int a2 = 0; a2 < 256; ++a2) {
+      RegisterSnapshot snapshot;
+      snapshot.bytes.fill(0xFF);
+      snapshot.bytes[SNAPSHOT_A0] = static_cast<std::uint8_t>(a0);
+      snapshot.bytes[SNAPSHOT_A2] = static_cast<std::uint8_t>(a2);
+      const QuickSettings s = QuickFromSnapshot(snapshot);
+      const TransmitterFields f = DecodeFields(snapshot);
+      ASSERT_EQ(s.powerIndex, f[FIELD_PL]) << a2;
+      ASSERT_EQ(s.audioLevelIndex, f[FIELD_AG]) << a0;
+      ASSERT_EQ(s.preEmphasisIndex, f[FIELD_EM]) << a0;
+      ASSERT_EQ(s.timeConstantIndex, f[FIELD_EMS]) << a0;
+      // Written back, the values read keep their bits; the analog circuit is
+      // switched on un-muted and unlock detection on.
+      ASSERT_EQ(QuickA0(s), (a0 & 0xF0) | 0x01) << a0;
+      ASSERT_EQ(QuickA2(s), (a2 & 0x03) | 0x04) << a2;
+    }
+  }
+}
+
+TEST(QuickRegisters, SameBytesAsAFullWriteOfTheSameFields) {
+  // Out-of-table and negative indices included: both go through one layout.
+  for (std::int32_t power = -4; power <= 4; ++power) {
+    for (std::int32_t level = -4; level <= 4; ++level) {
+      for (std::int32_t emphasis = -2; emphasis <= 2; ++emphasis) {
+        for (std::int32_t constant = -2; constant <= 2; ++constant) {
+          const QuickSettings s = Settings(98.0, power, level, emphasis, constant);
+          TransmitterFields f;
+          f[FIELD_PE] = 1;
+          f[FIELD_EM] = emphasis;
+          f[FIELD_EMS] = constant;
+          f[FIELD_AG] = level;
+          f[FIELD_PL] = power;
+          f[FIELD_ULD] = 1;
+          const RegisterBytes full = EncodeFields(f);
+          ASSERT_EQ(QuickA0(s), full.a0) << level << " " << emphasis << " " << constant;
+          ASSERT_EQ(QuickA2(s), full.a2) << power;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 
 namespace vorna {
 namespace {
@@ -57,7 +58,7 @@ TEST(EncodeFields, PowerIndexBecomesItsRegisterValue) {
   auto f = DefaultFields();
   f[FIELD_PL] = 1;
   EXPECT_EQ(EncodeFields(f).a2 & 3, 3);
-  EXPECT_EQ(f[FIELD_PL], 3);
+  EXPECT_EQ(f[FIELD_PL], 1) << "the fields keep the index";
   EXPECT_NE(FormatRegisterDump(f).find(" PL = 3\r\n"), std::string::npos);
 }
 
@@ -90,7 +91,6 @@ TEST(EncodeFields, NegativeAndOversizedValuesAreWellDefinedBytes) {
 
 TEST(FormatRegisterDump, ExactTextWithoutFinalLineEnd) {
   auto f = DefaultFields();
-  EncodeFields(f);
   EXPECT_EQ(FormatRegisterDump(f),
             " PE = 1\r\n PDX = 0\r\n MUTE = 0\r\n EM = 0\r\n EMS = 1\r\n AG = 0\r\n PLT = 0\r\n SUBC = 0\r\n"
             " PL = 2\r\n ULD = 1\r\n P = 2a58H\r\n CIA = 1\r\n CIB = 3\r\n CEX = 3");
@@ -144,19 +144,137 @@ TEST(StoreRegisterBytes, KeepsA5A7AndTheChannel) {
   EXPECT_EQ(s, (RegisterSnapshot{{1, 2, 3, 4, 5, 0x55, 6, 0x77, 7, 42}}));
 }
 
-TEST(DumpFields, ShowWhatTheRegistersHoldWithPlAsItsRegisterValue) {
+TEST(RegisterValue, DumpShowsWhatTheRegistersHoldWithPlAsItsRegisterValue) {
   const RegisterSnapshot snapshot = Snapshot(0xC1, 0xFC, 0x07, 0xFF, 0xFF, 0x1A, 0x1B);
-  const TransmitterFields f = DumpFields(snapshot);
-  EXPECT_EQ(f[FIELD_AG], 3);
-  EXPECT_EQ(f[FIELD_PL], 3);
-  EXPECT_EQ(f[FIELD_P], 0x3FFF) << "the two top bits of A4 are no part of P";
+  const TransmitterFields f = DecodeFields(snapshot);
+  EXPECT_EQ(f[FIELD_PL], 1) << "decoded PL is the index";
+  EXPECT_EQ(RegisterValue(FIELD_AG, f[FIELD_AG]), 3);
+  EXPECT_EQ(RegisterValue(FIELD_PL, f[FIELD_PL]), 3);
+  EXPECT_EQ(RegisterValue(FIELD_P, f[FIELD_P]), 0x3FFF) << "the two top bits of A4 are no part of P";
+  EXPECT_NE(FormatRegisterDump(f).find(" AG = 3\r\n"), std::string::npos);
+  EXPECT_NE(FormatRegisterDump(f).find(" PL = 3\r\n"), std::string::npos);
   EXPECT_NE(FormatRegisterDump(f).find(" P = 3fffH\r\n"), std::string::npos);
-  // Encoding the dumped fields again gives the registers back.
-  TransmitterFields again = DecodeFields(snapshot);
-  const RegisterBytes bytes = EncodeFields(again);
+  // Encoding the decoded fields gives the registers back.
+  const RegisterBytes bytes = EncodeFields(f);
+  EXPECT_EQ(bytes.a2, 0x07);
   EXPECT_EQ(bytes.a3, 0xFF);
   EXPECT_EQ(bytes.a4, 0x3F);
-  EXPECT_EQ(again, f);
+}
+
+// The register bytes a full write sends: the bits the fields cover and the
+// bits always set, as the chip's register map has them.
+struct WrittenByte {
+  std::size_t position;
+  std::uint8_t RegisterBytes::*sent;
+  std::uint8_t covered;
+  std::uint8_t fixed;
+};
+
+constexpr WrittenByte WRITTEN[] = {
+    {SNAPSHOT_A0, &RegisterBytes::a0, 0xF7, 0x00}, {SNAPSHOT_A1, &RegisterBytes::a1, 0x48, 0xB4},
+    {SNAPSHOT_A2, &RegisterBytes::a2, 0x07, 0x00}, {SNAPSHOT_A3, &RegisterBytes::a3, 0xFF, 0x00},
+    {SNAPSHOT_A4, &RegisterBytes::a4, 0x3F, 0x00}, {SNAPSHOT_A6, &RegisterBytes::a6, 0x1E, 0x00},
+    {SNAPSHOT_A8, &RegisterBytes::a8, 0x03, 0x18},
+};
+
+TEST(FieldLayout, PiecesCoverTheMappedBitsEachOnceAndEveryFieldFromItsLowestBit) {
+  std::array<std::uint32_t, REGISTER_SNAPSHOT_SIZE> covered{};
+  std::array<std::uint32_t, FIELD_COUNT> fieldBits{};
+  for (const FieldPiece& piece : FIELD_LAYOUT) {
+    ASSERT_LT(piece.field, FIELD_COUNT);
+    ASSERT_LT(piece.snapshotByte, REGISTER_SNAPSHOT_SIZE);
+    ASSERT_GT(piece.width, 0u);
+    ASSERT_LE(piece.shift + piece.width, 8u) << FIELD_NAMES[piece.field];
+    const std::uint32_t inByte = ((1U << piece.width) - 1) << piece.shift;
+    const std::uint32_t inField = ((1U << piece.width) - 1) << piece.fieldShift;
+    EXPECT_EQ(covered[piece.snapshotByte] & inByte, 0u) << FIELD_NAMES[piece.field];
+    EXPECT_EQ(fieldBits[piece.field] & inField, 0u) << FIELD_NAMES[piece.field];
+    covered[piece.snapshotByte] |= inByte;
+    fieldBits[piece.field] |= inField;
+  }
+  for (std::size_t i = 0; i < FIELD_COUNT; ++i) {
+    const std::uint32_t bits = fieldBits[i];
+    EXPECT_NE(bits, 0u) << FIELD_NAMES[i];
+    EXPECT_EQ(bits & (bits + 1), 0u) << FIELD_NAMES[i] << " has no gap and starts at bit 0";
+  }
+  EXPECT_EQ(fieldBits[FIELD_P], static_cast<std::uint32_t>(P_MAX));
+  std::array<std::uint32_t, REGISTER_SNAPSHOT_SIZE> expected{};
+  for (const WrittenByte& b : WRITTEN) expected[b.position] = b.covered;
+  EXPECT_EQ(covered, expected) << "A5, A7 and the channel hold no field";
+}
+
+TEST(FieldCodec, DecodeThenEncodeGivesBackTheCoveredAndFixedBitsOfEveryByteValue) {
+  for (const WrittenByte& varied : WRITTEN) {
+    for (int value = 0; value < 256; ++value) {
+      const auto byte = static_cast<std::uint8_t>(value);
+      // The other bytes are all clear, all set, or the opposite of the varied
+      // one, so that a bit read from or written to the wrong byte shows.
+      for (const std::uint8_t others : {std::uint8_t{0x00}, std::uint8_t{0xFF}, static_cast<std::uint8_t>(~byte)}) {
+        RegisterSnapshot snapshot;
+        snapshot.bytes.fill(others);
+        snapshot.bytes[varied.position] = byte;
+        const RegisterBytes sent = EncodeFields(DecodeFields(snapshot));
+        for (const WrittenByte& b : WRITTEN) {
+          ASSERT_EQ(sent.*b.sent, (snapshot.bytes[b.position] & b.covered) | b.fixed)
+              << "byte " << b.position << " after varying byte " << varied.position << " to " << value
+              << ", others " << static_cast<int>(others);
+        }
+      }
+    }
+  }
+}
+
+TEST(FieldCodec, EveryValueAFieldsBitsHoldComesBackThroughTheRegisters) {
+  for (std::size_t i = 0; i < FIELD_COUNT; ++i) {
+    const auto field = static_cast<FieldIndex>(i);
+    std::uint32_t bits = 0;
+    for (const FieldPiece& piece : FIELD_LAYOUT)
+      if (piece.field == field) bits |= ((1U << piece.width) - 1) << piece.fieldShift;
+    const std::int32_t lowest = field == FIELD_PL ? -PL_REGISTER_OFFSET : 0;
+    for (std::int32_t value = lowest; value <= lowest + static_cast<std::int32_t>(bits); ++value) {
+      TransmitterFields fields = DefaultFields();
+      fields[field] = value;
+      RegisterSnapshot snapshot;
+      StoreRegisterBytes(EncodeFields(fields), snapshot);
+      ASSERT_EQ(DecodeFields(snapshot), fields) << FIELD_NAMES[i] << " = " << value;
+      ASSERT_EQ(DecodeField(snapshot, field), value) << FIELD_NAMES[i];
+      ASSERT_EQ(ReadRegisterValue(snapshot, field), RegisterValue(field, value)) << FIELD_NAMES[i];
+    }
+  }
+}
+
+TEST(EncodeFields, EncodingTwiceGivesTheSameBytesAndLeavesTheFields) {
+  std::vector<TransmitterFields> sets = {DefaultFields(), TransmitterFields{}};
+  for (const std::int32_t fill : {-1, INT_MIN, INT_MAX, 0x12345}) {
+    TransmitterFields f;
+    f.values.fill(fill);
+    sets.push_back(f);
+  }
+  for (const std::int32_t pl : {-2, -1, 0, 1}) {
+    TransmitterFields f = DefaultFields();
+    f[FIELD_PL] = pl;
+    sets.push_back(f);
+  }
+  for (const TransmitterFields& original : sets) {
+    TransmitterFields fields = original;
+    const RegisterBytes first = EncodeFields(fields);
+    const std::string dump = FormatRegisterDump(fields);
+    EXPECT_EQ(EncodeFields(fields), first) << dump;
+    EXPECT_EQ(fields, original) << dump;
+    EXPECT_EQ(FormatRegisterDump(fields), dump);
+  }
+}
+
+TEST(EncodeFields, ExtremeValuesKeepTheLowBitsOfTheirThirtyTwoBitPattern) {
+  TransmitterFields f;
+  f.values.fill(INT_MIN);
+  f[FIELD_PL] = INT_MAX;  // plus 2 wraps to 0x80000001
+  const RegisterBytes r = EncodeFields(f);
+  EXPECT_EQ(r, (RegisterBytes{0x00, 0xB4, 0x01, 0x00, 0x00, 0x00, 0x18}));
+  EXPECT_NE(FormatRegisterDump(f).find(" PL = -2147483647\r\n"), std::string::npos) << FormatRegisterDump(f);
+  f.values.fill(0x7F);
+  f[FIELD_P] = 0x1234567;
+  EXPECT_EQ(EncodeFields(f), (RegisterBytes{0xFF, 0xFC, 0xFD, 0x67, 0x05, 0xFE, 0x7F}));
 }
 
 }  // namespace
