@@ -2,6 +2,7 @@
 
 #include "link/protocol.h"
 #include "model/number_text.h"
+#include "model/quick_settings.h"
 
 namespace vorna {
 
@@ -157,6 +158,14 @@ void StoreRegisterBytes(const RegisterBytes& r, RegisterSnapshot& snapshot) {
 }
 
 TransmitterFields DefaultFields() { return TransmitterFields{DEFAULT_VALUES}; }
+
+RegisterSnapshot PowerOnSnapshot() {
+  TransmitterFields fields = DefaultFields();
+  RegisterSnapshot snapshot;
+  StoreRegisterBytes(EncodeFields(fields), snapshot);
+  snapshot.bytes[SNAPSHOT_CHANNEL] = DEFAULT_CHANNEL;
+  return snapshot;
+}
 
 TransmitterFields DumpFields(const RegisterSnapshot& snapshot) {
   TransmitterFields fields = DecodeFields(snapshot);

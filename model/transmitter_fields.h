@@ -55,6 +55,10 @@ void StoreRegisterBytes(const RegisterBytes& registers, RegisterSnapshot& snapsh
 
 TransmitterFields DefaultFields();
 
+// What a board holds after power-on when nothing was stored: the default
+// fields encoded, A5 and A7 zero, and DEFAULT_CHANNEL.
+RegisterSnapshot PowerOnSnapshot();
+
 // The fields a snapshot's registers hold as the dump shows them: decoded,
 // with PL as its register value.
 TransmitterFields DumpFields(const RegisterSnapshot& snapshot);
