@@ -32,38 +32,60 @@ struct ExchangePolicy {
     Echo,     // the reply repeats the request
     Verdict,  // the reply's first byte is `verdict`; needs at least that byte
   };
-  OnFailure onFailure;
+  OnFailure onFailure = OnFailure::ReportAndGoOn;
   // Whether a reply shorter than asked for fails.
-  bool wholeReply;
-  Check check;
-  std::uint8_t verdict;
+  bool wholeReply = false;
+  Check check = Check::None;
+  std::uint8_t verdict = 0;
   // How each step's failure is named: the sink's message, or the refusal's
   // prefix (none when empty).
-  std::string_view writeFailure;
-  std::string_view readFailure;
-  std::string_view replyFailure;
+  std::string_view writeFailure{};
+  std::string_view readFailure{};
+  std::string_view replyFailure{};
 };
 
 namespace {
 
-using Policy = ExchangePolicy;
-using OnFailure = Policy::OnFailure;
-using Check = Policy::Check;
+using OnFailure = ExchangePolicy::OnFailure;
+using Check = ExchangePolicy::Check;
 
-constexpr Policy SET_CHANNEL_POLICY{OnFailure::ReportAndGoOn, false, Check::None, 0,
-                                    "WriteFile error", "ReadFile error", {}};
-constexpr Policy WRITE_REGISTER_POLICY{OnFailure::ReportAndGoOn, true, Check::Echo, 0,
-                                       "Write error", "Read error", "ReadData error"};
-constexpr Policy READ_REGISTERS_POLICY{OnFailure::ReportAndStop, true, Check::None, 0,
-                                       "Write error", "Read error", "Read error"};
-constexpr Policy STORE_DEFAULTS_POLICY{OnFailure::ReportAndGoOn, false, Check::None, 0,
-                                       "WriteFile error", "ReadFile error", {}};
-constexpr Policy DOWNLOAD_POLICY{OnFailure::Refuse, true, Check::Verdict, REPLY_ACCEPTED, "start", "start", "start"};
-// A chunk's own failure to go out is told by the transport's reason alone.
-constexpr Policy CHUNK_POLICY{OnFailure::Refuse, false, Check::Verdict, REPLY_ACCEPTED,
-                              {}, "acknowledgement", "acknowledgement"};
-constexpr Policy COMPLETION_POLICY{OnFailure::Refuse, false, Check::Verdict, REPLY_COMPLETE,
-                                   {}, "completion", "completion"};
+// What each command's exchange checks and what its failures are called.
+constexpr ExchangePolicy SET_CHANNEL_POLICY{.onFailure = OnFailure::ReportAndGoOn,
+                                            .writeFailure = "WriteFile error",
+                                            .readFailure = "ReadFile error"};
+constexpr ExchangePolicy WRITE_REGISTER_POLICY{.onFailure = OnFailure::ReportAndGoOn,
+                                               .wholeReply = true,
+                                               .check = Check::Echo,
+                                               .writeFailure = "Write error",
+                                               .readFailure = "Read error",
+                                               .replyFailure = "ReadData error"};
+constexpr ExchangePolicy READ_REGISTERS_POLICY{.onFailure = OnFailure::ReportAndStop,
+                                               .wholeReply = true,
+                                               .writeFailure = "Write error",
+                                               .readFailure = "Read error",
+                                               .replyFailure = "Read error"};
+constexpr ExchangePolicy STORE_DEFAULTS_POLICY{.onFailure = OnFailure::ReportAndGoOn,
+                                               .writeFailure = "WriteFile error",
+                                               .readFailure = "ReadFile error"};
+constexpr ExchangePolicy DOWNLOAD_POLICY{.onFailure = OnFailure::Refuse,
+                                         .wholeReply = true,
+                                         .check = Check::Verdict,
+                                         .verdict = REPLY_ACCEPTED,
+                                         .writeFailure = "start",
+                                         .readFailure = "start",
+                                         .replyFailure = "start"};
+// Only the first byte of a chunk's replies counts. A chunk that cannot go
+// out is told by the transport's reason alone.
+constexpr ExchangePolicy CHUNK_POLICY{.onFailure = OnFailure::Refuse,
+                                      .check = Check::Verdict,
+                                      .verdict = REPLY_ACCEPTED,
+                                      .readFailure = "acknowledgement",
+                                      .replyFailure = "acknowledgement"};
+constexpr ExchangePolicy COMPLETION_POLICY{.onFailure = OnFailure::Refuse,
+                                           .check = Check::Verdict,
+                                           .verdict = REPLY_COMPLETE,
+                                           .readFailure = "completion",
+                                           .replyFailure = "completion"};
 
 }  // namespace
 

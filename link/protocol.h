@@ -80,12 +80,15 @@ constexpr CommandSpec DefineCommand(std::uint8_t code, std::size_t payloadSize, 
   return {code, payloadSize, replyKind, ReplySize(replyKind, payloadSize)};
 }
 
-// The commands: code, payload, reply.
-inline constexpr CommandSpec SET_CHANNEL_COMMAND = DefineCommand(CMD_SET_CHANNEL, 1, ReplyKind::Echo);        // channel
-inline constexpr CommandSpec WRITE_REGISTER_COMMAND = DefineCommand(CMD_WRITE_REGISTER, 2, ReplyKind::Echo);  // address, value
+// The commands: code, payload size, reply.
+inline constexpr CommandSpec SET_CHANNEL_COMMAND =  // payload: the channel
+    DefineCommand(CMD_SET_CHANNEL, 1, ReplyKind::Echo);
+inline constexpr CommandSpec WRITE_REGISTER_COMMAND =  // payload: address, value
+    DefineCommand(CMD_WRITE_REGISTER, 2, ReplyKind::Echo);
 inline constexpr CommandSpec READ_REGISTERS_COMMAND = DefineCommand(CMD_READ_REGISTERS, 0, ReplyKind::Snapshot);
 inline constexpr CommandSpec STORE_DEFAULTS_COMMAND = DefineCommand(CMD_STORE_DEFAULTS, 0, ReplyKind::Done);
-inline constexpr CommandSpec DOWNLOAD_COMMAND = DefineCommand(CMD_DOWNLOAD, 2, ReplyKind::Verdict);  // length, low byte first
+inline constexpr CommandSpec DOWNLOAD_COMMAND =  // payload: program length, low byte first
+    DefineCommand(CMD_DOWNLOAD, 2, ReplyKind::Verdict);
 
 inline constexpr std::array<CommandSpec, 5> COMMANDS = {SET_CHANNEL_COMMAND, WRITE_REGISTER_COMMAND,
                                                         READ_REGISTERS_COMMAND, STORE_DEFAULTS_COMMAND,
@@ -93,7 +96,8 @@ inline constexpr std::array<CommandSpec, 5> COMMANDS = {SET_CHANNEL_COMMAND, WRI
 
 // The command with this code, or nullptr.
 constexpr const CommandSpec* FindCommand(std::uint8_t code) {
-  const auto found = std::find_if(COMMANDS.begin(), COMMANDS.end(), [code](const CommandSpec& c) { return c.code == code; });
+  const auto found =
+      std::find_if(COMMANDS.begin(), COMMANDS.end(), [code](const CommandSpec& c) { return c.code == code; });
   return found == COMMANDS.end() ? nullptr : &*found;
 }
 
