@@ -1,7 +1,8 @@
 #pragma once
 // Sending a user program: load the hex file, check that the image ends inside
-// the user program window, and send the window to the board in chunks. Shared
-// line for line by the desktop application and the command-line tool.
+// the user program window (link/protocol.h), and send the window to the board
+// in chunks. Shared line for line by the desktop application and the
+// command-line tool.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,12 +11,9 @@
 
 #include "link/device_link.h"
 #include "link/message_sink.h"
+#include "link/protocol.h"
 
 namespace vorna {
-
-// The board takes the bytes at 0x2000 to 0x3FFF, at most 8 KiB.
-inline constexpr std::uint32_t USER_PROGRAM_START = 0x2000;
-inline constexpr std::uint32_t USER_PROGRAM_MAX_LENGTH = 0x2000;
 
 inline constexpr const char* STATUS_HEX_INVALID = "Hex file is invalid";
 inline constexpr const char* STATUS_DOWNLOAD_SUCCESS = "Download success";

@@ -1,5 +1,6 @@
 #include "link/device_link.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <utility>
@@ -11,11 +12,6 @@ namespace vorna {
 
 namespace {
 
-constexpr const char* TEXT_WRITE_ERROR = "Write error";
-constexpr const char* TEXT_READ_ERROR = "Read error";
-constexpr const char* TEXT_READDATA_ERROR = "ReadData error";
-constexpr const char* TEXT_WRITEFILE_ERROR = "WriteFile error";
-constexpr const char* TEXT_READFILE_ERROR = "ReadFile error";
 constexpr const char* TEXT_CAN_NOT_OPEN = "Can not open ";
 
 std::string CountReason(std::size_t got, std::size_t wanted) {
@@ -25,12 +21,78 @@ std::string CountReason(std::size_t got, std::size_t wanted) {
 
 }  // namespace
 
+struct ExchangePolicy {
+  enum class OnFailure {
+    ReportAndGoOn,  // report each failed step to the sink, run every step
+    ReportAndStop,  // report the first failed step to the sink
+    Refuse,         // set the refusal reason, "<step>: <why>", and stop
+  };
+  enum class Check {
+    None,     // any reply, even none, will do
+    Echo,     // the reply repeats the request
+    Verdict,  // the reply's first byte is `verdict`; needs at least that byte
+  };
+  OnFailure onFailure = OnFailure::ReportAndGoOn;
+  // Whether a reply shorter than asked for fails.
+  bool wholeReply = false;
+  Check check = Check::None;
+  std::uint8_t verdict = 0;
+  // How each step's failure is named: the sink's message, or the refusal's
+  // prefix (none when empty).
+  std::string_view writeFailure{};
+  std::string_view readFailure{};
+  std::string_view replyFailure{};
+};
+
+namespace {
+
+using OnFailure = ExchangePolicy::OnFailure;
+using Check = ExchangePolicy::Check;
+
+// What each command's exchange checks and what its failures are called.
+constexpr ExchangePolicy SET_CHANNEL_POLICY{.onFailure = OnFailure::ReportAndGoOn,
+                                            .writeFailure = "WriteFile error",
+                                            .readFailure = "ReadFile error"};
+constexpr ExchangePolicy WRITE_REGISTER_POLICY{.onFailure = OnFailure::ReportAndGoOn,
+                                               .wholeReply = true,
+                                               .check = Check::Echo,
+                                               .writeFailure = "Write error",
+                                               .readFailure = "Read error",
+                                               .replyFailure = "ReadData error"};
+constexpr ExchangePolicy READ_REGISTERS_POLICY{.onFailure = OnFailure::ReportAndStop,
+                                               .wholeReply = true,
+                                               .writeFailure = "Write error",
+                                               .readFailure = "Read error",
+                                               .replyFailure = "Read error"};
+constexpr ExchangePolicy STORE_DEFAULTS_POLICY{.onFailure = OnFailure::ReportAndGoOn,
+                                               .writeFailure = "WriteFile error",
+                                               .readFailure = "ReadFile error"};
+constexpr ExchangePolicy DOWNLOAD_POLICY{.onFailure = OnFailure::Refuse,
+                                         .wholeReply = true,
+                                         .check = Check::Verdict,
+                                         .verdict = REPLY_ACCEPTED,
+                                         .writeFailure = "start",
+                                         .readFailure = "start",
+                                         .replyFailure = "start"};
+// Only the first byte of a chunk's replies counts. A chunk that cannot go
+// out is told by the transport's reason alone.
+constexpr ExchangePolicy CHUNK_POLICY{.onFailure = OnFailure::Refuse,
+                                      .check = Check::Verdict,
+                                      .verdict = REPLY_ACCEPTED,
+                                      .readFailure = "acknowledgement",
+                                      .replyFailure = "acknowledgement"};
+constexpr ExchangePolicy COMPLETION_POLICY{.onFailure = OnFailure::Refuse,
+                                           .check = Check::Verdict,
+                                           .verdict = REPLY_COMPLETE,
+                                           .readFailure = "completion",
+                                           .replyFailure = "completion"};
+
+}  // namespace
+
 DeviceLink::DeviceLink(Transport& transport, MessageSink& sink, PortResolver resolver)
     : transport_(transport), sink_(sink), resolver_(std::move(resolver)) {}
 
 DeviceLink::~DeviceLink() { ClosePort(); }
-
-void DeviceLink::Report(std::string_view text) { sink_.Report(text, transport_.LastError()); }
 
 bool DeviceLink::OpenResolved(const PortLookup& lookup, const std::string& failureText) {
   ClosePort();
@@ -64,80 +126,13 @@ void DeviceLink::ClosePort() {
 
 bool DeviceLink::IsOpen() const { return transport_.IsOpen(); }
 
-bool DeviceLink::SetChannel(std::uint8_t channel) {
-  const std::array<std::uint8_t, SET_CHANNEL_REQUEST_SIZE> request = {PACKET_LEAD, 0x02, CMD_SET_CHANNEL,
-                                                                      channel};
-  bool ok = true;
-  if (!transport_.Write(request.data(), request.size())) {
-    Report(TEXT_WRITEFILE_ERROR);
-    ok = false;
-  }
-  std::array<std::uint8_t, SET_CHANNEL_REPLY_SIZE> reply{};
-  if (!transport_.Read(reply.data(), reply.size())) {
-    Report(TEXT_READFILE_ERROR);
-    ok = false;
-  }
-  return ok;
-}
-
-bool DeviceLink::WriteRegister(std::uint8_t address, std::uint8_t value) {
-  const std::array<std::uint8_t, WRITE_REGISTER_REQUEST_SIZE> request = {PACKET_LEAD, 0x03, CMD_WRITE_REGISTER,
-                                                                         address, value};
-  bool ok = true;
-  if (!transport_.Write(request.data(), request.size())) {
-    Report(TEXT_WRITE_ERROR);
-    ok = false;
-  }
-  std::array<std::uint8_t, WRITE_REGISTER_REPLY_SIZE> reply{};
-  std::size_t got = 0;
-  if (auto count = transport_.Read(reply.data(), reply.size())) {
-    got = *count;
-  } else {
-    Report(TEXT_READ_ERROR);
-    ok = false;
-  }
-  // A short echo counts as differing, whatever the bytes that did arrive.
-  if (got != reply.size() || reply != request) {
-    sink_.Report(TEXT_READDATA_ERROR, got != reply.size() ? CountReason(got, reply.size())
-                                                          : "the echo differs from the request");
-    ok = false;
-  }
-  return ok;
-}
-
-bool DeviceLink::ReadRegisters(RegisterSnapshot& snapshot) {
-  const std::array<std::uint8_t, READ_REGISTERS_REQUEST_SIZE> request = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
-  if (!transport_.Write(request.data(), request.size())) {
-    Report(TEXT_WRITE_ERROR);
+bool DeviceLink::Fail(const ExchangePolicy& policy, std::string_view step, const std::string& detail) {
+  if (policy.onFailure == OnFailure::Refuse) {
+    Refuse(step.empty() ? detail : std::string(step) + ": " + detail);
     return false;
   }
-  RegisterSnapshot received;
-  auto count = transport_.Read(received.bytes.data(), received.bytes.size());
-  if (!count) {
-    Report(TEXT_READ_ERROR);
-    return false;
-  }
-  if (*count != received.bytes.size()) {
-    sink_.Report(TEXT_READ_ERROR, CountReason(*count, received.bytes.size()));
-    return false;
-  }
-  snapshot = received;
-  return true;
-}
-
-bool DeviceLink::StoreDefaults() {
-  const std::array<std::uint8_t, STORE_DEFAULTS_REQUEST_SIZE> request = {PACKET_LEAD, 0x01, CMD_STORE_DEFAULTS};
-  bool ok = true;
-  if (!transport_.Write(request.data(), request.size())) {
-    Report(TEXT_WRITEFILE_ERROR);
-    ok = false;
-  }
-  std::array<std::uint8_t, STORE_DEFAULTS_REPLY_SIZE> reply{};
-  if (!transport_.Read(reply.data(), reply.size())) {
-    Report(TEXT_READFILE_ERROR);
-    ok = false;
-  }
-  return ok;
+  sink_.Report(step, detail);
+  return policy.onFailure == OnFailure::ReportAndGoOn;
 }
 
 bool DeviceLink::Refuse(std::string reason) {
@@ -145,41 +140,79 @@ bool DeviceLink::Refuse(std::string reason) {
   return false;
 }
 
-bool DeviceLink::ExpectReply(std::uint8_t wanted, const char* what) {
-  std::array<std::uint8_t, CHUNK_REPLY_SIZE> reply{};
-  const auto got = transport_.Read(reply.data(), reply.size());
-  if (!got) return Refuse(std::string(what) + ": " + transport_.LastError());
-  // Only the first byte counts; an empty reply counts as a refusal.
-  if (*got == 0) return Refuse(std::string(what) + ": " + CountReason(0, reply.size()));
-  if (reply[0] != wanted)
-    return Refuse(std::string(what) + ": the board answered " + FormatHexBytes(reply.data(), *got) +
-                  " (hex), not " + FormatHexBytes(&wanted, 1));
+bool DeviceLink::Exchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> reply,
+                          const ExchangePolicy& policy) {
+  bool ok = true;
+  if (!request.empty() && !transport_.Write(request.data(), request.size())) {
+    ok = false;
+    if (!Fail(policy, policy.writeFailure, transport_.LastError())) return false;
+  }
+  std::size_t got = 0;
+  if (const auto count = transport_.Read(reply.data(), reply.size())) {
+    got = *count;
+  } else {
+    ok = false;
+    if (!Fail(policy, policy.readFailure, transport_.LastError())) return false;
+  }
+  // A reply too short to check fails as such, whatever its bytes.
+  const std::size_t needed = policy.wholeReply ? reply.size() : policy.check == Check::Verdict ? 1 : 0;
+  if (got < needed) {
+    Fail(policy, policy.replyFailure, CountReason(got, reply.size()));
+    return false;
+  }
+  const auto arrived = reply.first(got);
+  if (policy.check == Check::Echo && !std::ranges::equal(arrived, request)) {
+    Fail(policy, policy.replyFailure, "the echo differs from the request");
+    return false;
+  }
+  if (policy.check == Check::Verdict && arrived[0] != policy.verdict) {
+    Fail(policy, policy.replyFailure,
+         "the board answered " + FormatHexBytes(arrived.data(), arrived.size()) + " (hex), not " +
+             FormatHexBytes(&policy.verdict, 1));
+    return false;
+  }
+  return ok;
+}
+
+bool DeviceLink::SetChannel(std::uint8_t channel) {
+  std::array<std::uint8_t, SET_CHANNEL_COMMAND.replySize> reply{};
+  return Exchange(BuildFrame<SET_CHANNEL_COMMAND>(channel), reply, SET_CHANNEL_POLICY);
+}
+
+bool DeviceLink::WriteRegister(std::uint8_t address, std::uint8_t value) {
+  std::array<std::uint8_t, WRITE_REGISTER_COMMAND.replySize> reply{};
+  return Exchange(BuildFrame<WRITE_REGISTER_COMMAND>(address, value), reply, WRITE_REGISTER_POLICY);
+}
+
+bool DeviceLink::ReadRegisters(RegisterSnapshot& snapshot) {
+  static_assert(READ_REGISTERS_COMMAND.replySize == REGISTER_SNAPSHOT_SIZE);
+  RegisterSnapshot received;
+  if (!Exchange(BuildFrame<READ_REGISTERS_COMMAND>(), received.bytes, READ_REGISTERS_POLICY)) return false;
+  snapshot = received;
   return true;
+}
+
+bool DeviceLink::StoreDefaults() {
+  std::array<std::uint8_t, STORE_DEFAULTS_COMMAND.replySize> reply{};
+  return Exchange(BuildFrame<STORE_DEFAULTS_COMMAND>(), reply, STORE_DEFAULTS_POLICY);
 }
 
 bool DeviceLink::StartDownload(std::uint16_t length) {
   refusal_.clear();
-  const std::array<std::uint8_t, DOWNLOAD_REQUEST_SIZE> request = {
-      PACKET_LEAD, 0x03, CMD_DOWNLOAD, static_cast<std::uint8_t>(length & 0xFF),
-      static_cast<std::uint8_t>(length >> 8)};
-  if (!transport_.Write(request.data(), request.size())) return Refuse("start: " + transport_.LastError());
-  std::array<std::uint8_t, DOWNLOAD_REPLY_SIZE> reply{};
-  auto count = transport_.Read(reply.data(), reply.size());
-  if (!count) return Refuse("start: " + transport_.LastError());
-  // The start needs its whole reply, unlike a chunk.
-  if (*count != reply.size()) return Refuse("start: " + CountReason(*count, reply.size()));
-  if (reply[0] != REPLY_ACCEPTED)
-    return Refuse("start: the board answered " + FormatHexBytes(reply.data(), reply.size()) + " (hex), not " +
-                  FormatHexBytes(&REPLY_ACCEPTED, 1));
-  return true;
+  std::array<std::uint8_t, DOWNLOAD_COMMAND.replySize> reply{};
+  return Exchange(BuildFrame<DOWNLOAD_COMMAND>(static_cast<std::uint8_t>(length & 0xFF),
+                                               static_cast<std::uint8_t>(length >> 8)),
+                  reply, DOWNLOAD_POLICY);
 }
 
 bool DeviceLink::SendChunk(const std::uint8_t* bytes, std::size_t count, bool isLast) {
   refusal_.clear();
   if (count == 0 || count > DOWNLOAD_CHUNK_SIZE) return Refuse("a chunk of " + std::to_string(count) + " bytes");
-  if (!transport_.Write(bytes, count)) return Refuse(transport_.LastError());
-  if (!ExpectReply(REPLY_ACCEPTED, "acknowledgement")) return false;
-  return !isLast || ExpectReply(REPLY_COMPLETE, "completion");
+  std::array<std::uint8_t, CHUNK_REPLY_SIZE> acknowledgement{};
+  if (!Exchange({bytes, count}, acknowledgement, CHUNK_POLICY)) return false;
+  if (!isLast) return true;
+  std::array<std::uint8_t, CHUNK_REPLY_SIZE> completion{};
+  return Exchange({}, completion, COMPLETION_POLICY);
 }
 
 }  // namespace vorna

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "link/message_sink.h"
 #include "link/port_names.h"
@@ -20,6 +22,10 @@ struct PortChoice {
   int number = 1;
   std::string devicePath;
 };
+
+// What one request/reply exchange checks in the reply and how it tells its
+// failures: the per-command differences, as data (device_link.cpp).
+struct ExchangePolicy;
 
 class DeviceLink {
  public:
@@ -59,10 +65,11 @@ class DeviceLink {
   const std::string& RefusalReason() const { return refusal_; }
 
  private:
-  void Report(std::string_view text);
-  // Reads a download reply and checks its first byte; on failure sets
-  // refusal_ and returns false.
-  bool ExpectReply(std::uint8_t wanted, const char* what);
+  // Sends `request` (nothing when empty), reads into `reply` and checks it,
+  // telling failures as `policy` says. True when nothing failed.
+  bool Exchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> reply, const ExchangePolicy& policy);
+  // Tells one failed step; true when the exchange goes on after it.
+  bool Fail(const ExchangePolicy& policy, std::string_view step, const std::string& detail);
   bool Refuse(std::string reason);
   bool OpenResolved(const PortLookup& lookup, const std::string& failureText);
 

@@ -1,14 +1,40 @@
 #pragma once
 // The packet contract between the host and the evaluation board's firmware.
 // Shared by the host side (DeviceLink) and the virtual board, so both agree
-// on every byte by construction.
+// on every byte by construction: a command is described here once, in
+// COMMANDS, and both sides take its sizes from there.
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
+
+#include "link/register_snapshot.h"
 
 namespace vorna {
 
+// A request frame:
+//
+//   byte   0      1        2      3 ...
+//        +------+--------+------+-------------------+
+//        | lead | length | code | payload           |
+//        | AA   |        |      | 0 to 2 bytes      |
+//        +------+--------+------+-------------------+
+//
+// The length byte counts the code and the payload: 1 + payload size. Lead and
+// length byte themselves are not counted.
 inline constexpr std::uint8_t PACKET_LEAD = 0xAA;
+inline constexpr std::size_t FRAME_LENGTH_INDEX = 1;
+inline constexpr std::size_t FRAME_CODE_INDEX = 2;
+inline constexpr std::size_t FRAME_CODE_SIZE = 1;
+inline constexpr std::size_t FRAME_PAYLOAD_INDEX = FRAME_CODE_INDEX + FRAME_CODE_SIZE;
+// The lead and the length byte: what comes before the counted bytes.
+inline constexpr std::size_t FRAME_HEADER_SIZE = FRAME_CODE_INDEX;
+
+// The length byte of a frame with this much payload.
+constexpr std::size_t FrameLengthByte(std::size_t payloadSize) { return FRAME_CODE_SIZE + payloadSize; }
+constexpr std::size_t FrameSize(std::size_t payloadSize) { return FRAME_HEADER_SIZE + FrameLengthByte(payloadSize); }
 
 inline constexpr std::uint8_t CMD_SET_CHANNEL = 0x00;
 inline constexpr std::uint8_t CMD_WRITE_REGISTER = 0x01;
@@ -16,18 +42,100 @@ inline constexpr std::uint8_t CMD_READ_REGISTERS = 0x02;
 inline constexpr std::uint8_t CMD_STORE_DEFAULTS = 0x03;
 inline constexpr std::uint8_t CMD_DOWNLOAD = 0x04;
 
-// Request sizes (whole frame) and the reply sizes the host reads.
-inline constexpr std::size_t SET_CHANNEL_REQUEST_SIZE = 4;     // AA 02 00 ch
-inline constexpr std::size_t SET_CHANNEL_REPLY_SIZE = 4;
-inline constexpr std::size_t WRITE_REGISTER_REQUEST_SIZE = 5;  // AA 03 01 addr value
-inline constexpr std::size_t WRITE_REGISTER_REPLY_SIZE = 5;    // the echo
-inline constexpr std::size_t READ_REGISTERS_REQUEST_SIZE = 3;  // AA 01 02
-inline constexpr std::size_t READ_REGISTERS_REPLY_SIZE = 10;   // the snapshot
-inline constexpr std::size_t STORE_DEFAULTS_REQUEST_SIZE = 3;  // AA 01 03
-inline constexpr std::size_t STORE_DEFAULTS_REPLY_SIZE = 1;
-inline constexpr std::size_t DOWNLOAD_REQUEST_SIZE = 5;        // AA 03 04 len-lo len-hi
-inline constexpr std::size_t DOWNLOAD_REPLY_SIZE = 2;
-inline constexpr std::size_t CHUNK_REPLY_SIZE = 2;
+// What the board sends back for a command.
+enum class ReplyKind {
+  Echo,      // the request frame, byte for byte
+  Snapshot,  // the register snapshot
+  Done,      // one byte once the command is carried out; hosts ignore its value
+  Verdict,   // REPLY_ACCEPTED or a refusal code, then one filler byte
+};
+
+// A verdict: the deciding byte, then a filler byte hosts ignore. The download
+// start and every program chunk are answered so.
+inline constexpr std::size_t VERDICT_REPLY_SIZE = 2;
+inline constexpr std::size_t DONE_REPLY_SIZE = 1;
+
+struct CommandSpec {
+  std::uint8_t code;
+  std::size_t payloadSize;  // bytes after the code
+  ReplyKind replyKind;
+  std::size_t replySize;
+};
+
+constexpr std::size_t ReplySize(ReplyKind kind, std::size_t payloadSize) {
+  switch (kind) {
+    case ReplyKind::Echo:
+      return FrameSize(payloadSize);
+    case ReplyKind::Snapshot:
+      return REGISTER_SNAPSHOT_SIZE;
+    case ReplyKind::Done:
+      return DONE_REPLY_SIZE;
+    case ReplyKind::Verdict:
+      return VERDICT_REPLY_SIZE;
+  }
+  return 0;
+}
+
+constexpr CommandSpec DefineCommand(std::uint8_t code, std::size_t payloadSize, ReplyKind replyKind) {
+  return {code, payloadSize, replyKind, ReplySize(replyKind, payloadSize)};
+}
+
+// The commands: code, payload size, reply.
+inline constexpr CommandSpec SET_CHANNEL_COMMAND =  // payload: the channel
+    DefineCommand(CMD_SET_CHANNEL, 1, ReplyKind::Echo);
+inline constexpr CommandSpec WRITE_REGISTER_COMMAND =  // payload: address, value
+    DefineCommand(CMD_WRITE_REGISTER, 2, ReplyKind::Echo);
+inline constexpr CommandSpec READ_REGISTERS_COMMAND = DefineCommand(CMD_READ_REGISTERS, 0, ReplyKind::Snapshot);
+inline constexpr CommandSpec STORE_DEFAULTS_COMMAND = DefineCommand(CMD_STORE_DEFAULTS, 0, ReplyKind::Done);
+inline constexpr CommandSpec DOWNLOAD_COMMAND =  // payload: program length, low byte first
+    DefineCommand(CMD_DOWNLOAD, 2, ReplyKind::Verdict);
+
+inline constexpr std::array<CommandSpec, 5> COMMANDS = {SET_CHANNEL_COMMAND, WRITE_REGISTER_COMMAND,
+                                                        READ_REGISTERS_COMMAND, STORE_DEFAULTS_COMMAND,
+                                                        DOWNLOAD_COMMAND};
+
+// The command with this code, or nullptr.
+constexpr const CommandSpec* FindCommand(std::uint8_t code) {
+  const auto found =
+      std::find_if(COMMANDS.begin(), COMMANDS.end(), [code](const CommandSpec& c) { return c.code == code; });
+  return found == COMMANDS.end() ? nullptr : &*found;
+}
+
+constexpr std::size_t FrameSize(const CommandSpec& command) { return FrameSize(command.payloadSize); }
+
+// Codes run from 0 to COMMAND_CODE_COUNT - 1.
+inline constexpr std::size_t COMMAND_CODE_COUNT =
+    std::max_element(COMMANDS.begin(), COMMANDS.end(), [](const CommandSpec& a, const CommandSpec& b) {
+      return a.code < b.code;
+    })->code + std::size_t{1};
+
+// The one way to build a request frame: exactly the command's payload, as
+// bytes, or it does not compile.
+template <CommandSpec Spec, typename... Payload>
+constexpr std::array<std::uint8_t, FrameSize(Spec)> BuildFrame(Payload... payload) {
+  static_assert(sizeof...(Payload) == Spec.payloadSize, "a frame carries exactly its command's payload");
+  static_assert((std::is_same_v<Payload, std::uint8_t> && ...), "payload bytes are std::uint8_t");
+  return {PACKET_LEAD, static_cast<std::uint8_t>(FrameLengthByte(Spec.payloadSize)), Spec.code, payload...};
+}
+
+// Whole-frame request sizes and the reply sizes the host reads, by name.
+inline constexpr std::size_t SET_CHANNEL_REQUEST_SIZE = FrameSize(SET_CHANNEL_COMMAND);
+inline constexpr std::size_t SET_CHANNEL_REPLY_SIZE = SET_CHANNEL_COMMAND.replySize;
+inline constexpr std::size_t WRITE_REGISTER_REQUEST_SIZE = FrameSize(WRITE_REGISTER_COMMAND);
+inline constexpr std::size_t WRITE_REGISTER_REPLY_SIZE = WRITE_REGISTER_COMMAND.replySize;
+inline constexpr std::size_t READ_REGISTERS_REQUEST_SIZE = FrameSize(READ_REGISTERS_COMMAND);
+inline constexpr std::size_t READ_REGISTERS_REPLY_SIZE = READ_REGISTERS_COMMAND.replySize;
+inline constexpr std::size_t STORE_DEFAULTS_REQUEST_SIZE = FrameSize(STORE_DEFAULTS_COMMAND);
+inline constexpr std::size_t STORE_DEFAULTS_REPLY_SIZE = STORE_DEFAULTS_COMMAND.replySize;
+inline constexpr std::size_t DOWNLOAD_REQUEST_SIZE = FrameSize(DOWNLOAD_COMMAND);
+inline constexpr std::size_t DOWNLOAD_REPLY_SIZE = DOWNLOAD_COMMAND.replySize;
+inline constexpr std::size_t CHUNK_REPLY_SIZE = VERDICT_REPLY_SIZE;
+
+// The user program window: the board takes the bytes from 0x2000 to 0x3FFF,
+// at most 8 KiB, whose length the download start carries.
+inline constexpr std::uint32_t USER_PROGRAM_START = 0x2000;
+inline constexpr std::uint32_t USER_PROGRAM_MAX_LENGTH = 0x2000;
+static_assert(USER_PROGRAM_MAX_LENGTH <= 0xFFFF, "the download start carries the length in two bytes");
 
 // Program chunks travel unframed, at most this many bytes each.
 inline constexpr std::size_t DOWNLOAD_CHUNK_SIZE = 64;
@@ -37,14 +145,6 @@ inline constexpr std::size_t DOWNLOAD_CHUNK_SIZE = 64;
 inline constexpr std::uint8_t REPLY_ACCEPTED = 0x00;
 inline constexpr std::uint8_t REPLY_COMPLETE = 0xFF;
 
-// Register addresses as the chip sees them in a write-register packet.
-inline constexpr std::uint8_t REG_A0 = 0x00;
-inline constexpr std::uint8_t REG_A1 = 0x10;
-inline constexpr std::uint8_t REG_A2 = 0x20;
-inline constexpr std::uint8_t REG_A3 = 0x30;
-inline constexpr std::uint8_t REG_A4 = 0x40;
-inline constexpr std::uint8_t REG_A6 = 0x60;
-inline constexpr std::uint8_t REG_A8 = 0x80;
 // Receives PREFIX_REGISTER_VALUE before every full register write.
 inline constexpr std::uint8_t REG_PREFIX = 0xE0;
 inline constexpr std::uint8_t PREFIX_REGISTER_VALUE = 0x05;

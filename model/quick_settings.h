@@ -16,6 +16,8 @@ namespace vorna {
 inline constexpr double MIN_FREQUENCY_MHZ = 87.5;
 inline constexpr double MAX_FREQUENCY_MHZ = 108.0;
 inline constexpr int MAX_CHANNEL = 205;
+// The channel a board holds when nothing was stored: 88.1 MHz.
+inline constexpr std::uint8_t DEFAULT_CHANNEL = 6;
 
 // Display tables, indexed by the QuickSettings indices.
 inline constexpr int OUTPUT_POWER_MW[] = {1, 2};

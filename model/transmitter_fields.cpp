@@ -2,6 +2,7 @@
 
 #include "link/protocol.h"
 #include "model/number_text.h"
+#include "model/quick_settings.h"
 
 namespace vorna {
 
@@ -171,6 +172,13 @@ void StoreRegisterBytes(const RegisterBytes& r, RegisterSnapshot& snapshot) {
 }
 
 TransmitterFields DefaultFields() { return TransmitterFields{DEFAULT_VALUES}; }
+
+RegisterSnapshot PowerOnSnapshot() {
+  RegisterSnapshot snapshot;
+  StoreRegisterBytes(EncodeFields(DefaultFields()), snapshot);
+  snapshot.bytes[SNAPSHOT_CHANNEL] = DEFAULT_CHANNEL;
+  return snapshot;
+}
 
 std::string FormatRegisterDump(const TransmitterFields& f) {
   std::string dump;

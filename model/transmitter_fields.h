@@ -109,6 +109,10 @@ void StoreRegisterBytes(const RegisterBytes& registers, RegisterSnapshot& snapsh
 
 TransmitterFields DefaultFields();
 
+// What a board holds after power-on when nothing was stored: the default
+// fields encoded, A5 and A7 zero, and DEFAULT_CHANNEL.
+RegisterSnapshot PowerOnSnapshot();
+
 // " PE = %d\r\n PDX = %d\r\n ... P = %xH\r\n ... CEX = %d", no final line end;
 // each field as its RegisterValue, so PL shows the register value (2 for
 // index 0) and P every bit it holds, even beyond the fourteen written.

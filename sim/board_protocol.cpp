@@ -2,44 +2,17 @@
 
 #include <algorithm>
 
+#include "model/transmitter_fields.h"
+
 namespace vorna::sim {
 
 namespace {
 
-// Lead byte and length byte come before the command code.
-constexpr std::size_t FRAME_HEADER_SIZE = 2;
-constexpr std::size_t FRAME_COMMAND = 2;
-constexpr std::size_t FRAME_ARG0 = 3;
-constexpr std::size_t FRAME_ARG1 = 4;
-
-// Register addresses step by 16: A0 at 0x00 up to A8 at 0x80.
-constexpr unsigned REGISTER_ADDRESS_SHIFT = 4;
-constexpr std::uint8_t REGISTER_ADDRESS_LOW_BITS = 0x0F;
-constexpr std::size_t REGISTER_COUNT = SNAPSHOT_CHANNEL;
-
-constexpr std::array<std::uint8_t, REGISTER_SNAPSHOT_SIZE> POWER_ON_BYTES = {
-    0x21, 0xB4, 0x06, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1B, 0x06};
+constexpr std::size_t FRAME_ARG0 = FRAME_PAYLOAD_INDEX;
+constexpr std::size_t FRAME_ARG1 = FRAME_PAYLOAD_INDEX + 1;
 
 // The corrupted echo differs in the value byte, in every bit.
 constexpr std::uint8_t CORRUPTION_MASK = 0xFF;
-
-// How long a request frame of each command is, lead and length included.
-std::optional<std::size_t> RequestSize(std::uint8_t command) {
-  switch (command) {
-    case CMD_SET_CHANNEL:
-      return SET_CHANNEL_REQUEST_SIZE;
-    case CMD_WRITE_REGISTER:
-      return WRITE_REGISTER_REQUEST_SIZE;
-    case CMD_READ_REGISTERS:
-      return READ_REGISTERS_REQUEST_SIZE;
-    case CMD_STORE_DEFAULTS:
-      return STORE_DEFAULTS_REQUEST_SIZE;
-    case CMD_DOWNLOAD:
-      return DOWNLOAD_REQUEST_SIZE;
-    default:
-      return std::nullopt;
-  }
-}
 
 constexpr char HEX_DIGITS[] = "0123456789abcdef";
 constexpr unsigned NIBBLE_BITS = 4;
@@ -57,6 +30,13 @@ std::string Hex2(std::uint8_t value) {
   return text;
 }
 
+// A verdict reply: `first`, then filler.
+std::vector<std::uint8_t> Verdict(std::uint8_t first) {
+  std::vector<std::uint8_t> reply(VERDICT_REPLY_SIZE, REPLY_FILLER);
+  reply[0] = first;
+  return reply;
+}
+
 BoardEvent Log(std::string text) { return {BoardEvent::Kind::Log, std::move(text), {}, {}}; }
 
 // The options that withhold replies, as the log names them.
@@ -70,7 +50,7 @@ std::string Plural(std::size_t count, const char* word) {
 
 }  // namespace
 
-BoardState PowerOnState() { return BoardState{POWER_ON_BYTES}; }
+BoardState PowerOnState() { return PowerOnSnapshot(); }
 
 std::string HexBytes(std::span<const std::uint8_t> bytes) {
   std::string text;
@@ -153,7 +133,7 @@ void BoardProtocol::TakeFrameByte(std::uint8_t byte, std::vector<BoardEvent>& ev
       return;
     case Mode::Body:
       frame_.push_back(byte);
-      if (frame_.size() == FRAME_HEADER_SIZE + frame_[1]) {
+      if (frame_.size() == FRAME_HEADER_SIZE + frame_[FRAME_LENGTH_INDEX]) {
         mode_ = Mode::Idle;
         Dispatch(events);
       }
@@ -165,14 +145,15 @@ void BoardProtocol::TakeFrameByte(std::uint8_t byte, std::vector<BoardEvent>& ev
 
 void BoardProtocol::Dispatch(std::vector<BoardEvent>& events) {
   events.push_back(Log("<- " + HexBytes(frame_)));
-  const std::uint8_t command = frame_[FRAME_COMMAND];
-  const auto expected = RequestSize(command);
-  if (!expected) {
+  const std::uint8_t command = frame_[FRAME_CODE_INDEX];
+  const CommandSpec* spec = FindCommand(command);
+  if (spec == nullptr) {
     events.push_back(Log("# unknown command 0x" + Hex2(command) + ": no reply"));
     return;
   }
-  if (frame_.size() != *expected) {
-    events.push_back(Log("# command 0x" + Hex2(command) + " needs a frame of " + Plural(*expected, "byte") +
+  const std::size_t expected = FrameSize(*spec);
+  if (frame_.size() != expected) {
+    events.push_back(Log("# command 0x" + Hex2(command) + " needs a frame of " + Plural(expected, "byte") +
                              ", got " + std::to_string(frame_.size()) + ": no reply"));
     return;
   }
@@ -217,11 +198,11 @@ void BoardProtocol::WriteRegister(std::vector<BoardEvent>& events) {
   ++registerWrites_;
   const std::uint8_t address = frame_[FRAME_ARG0];
   const std::uint8_t value = frame_[FRAME_ARG1];
-  const std::size_t index = address >> REGISTER_ADDRESS_SHIFT;
+  const auto index = SnapshotIndexOfAddress(address);
   if (address == REG_PREFIX) {
     // The chip takes it; it changes nothing the board reports.
-  } else if ((address & REGISTER_ADDRESS_LOW_BITS) == 0 && index < REGISTER_COUNT) {
-    state_.bytes[index] = value;
+  } else if (index) {
+    state_.bytes[*index] = value;
   } else {
     events.push_back(Log("# address 0x" + Hex2(address) + " names no register: nothing written"));
   }
@@ -244,7 +225,8 @@ void BoardProtocol::ReadRegisters(std::vector<BoardEvent>& events) {
 
 void BoardProtocol::StoreDefaults(std::vector<BoardEvent>& events) {
   events.push_back({BoardEvent::Kind::StoreDefaults, {}, {}, state_});
-  Send({STORE_DEFAULTS_REPLY}, faults_.silent[CMD_STORE_DEFAULTS], SilencedBy(CMD_STORE_DEFAULTS), events);
+  Send(std::vector<std::uint8_t>(STORE_DEFAULTS_COMMAND.replySize, STORE_DEFAULTS_REPLY),
+       faults_.silent[CMD_STORE_DEFAULTS], SilencedBy(CMD_STORE_DEFAULTS), events);
 }
 
 void BoardProtocol::StartDownload(std::vector<BoardEvent>& events) {
@@ -252,13 +234,13 @@ void BoardProtocol::StartDownload(std::vector<BoardEvent>& events) {
   const bool silenced = faults_.silent[CMD_DOWNLOAD];
   if (faults_.refuseStart) {
     events.push_back(Log("# fault: download start refused"));
-    Send({REPLY_REFUSED, REPLY_FILLER}, silenced, SilencedBy(CMD_DOWNLOAD), events);
+    Send(Verdict(REPLY_REFUSED), silenced, SilencedBy(CMD_DOWNLOAD), events);
     return;
   }
-  if (length == 0 || length > MAX_PROGRAM_LENGTH) {
+  if (length == 0 || length > USER_PROGRAM_MAX_LENGTH) {
     events.push_back(Log("# download of " + Plural(length, "byte") + " refused: the board takes 1 to " +
-                             std::to_string(MAX_PROGRAM_LENGTH)));
-    Send({REPLY_REFUSED, REPLY_FILLER}, silenced, SilencedBy(CMD_DOWNLOAD), events);
+                             std::to_string(USER_PROGRAM_MAX_LENGTH)));
+    Send(Verdict(REPLY_REFUSED), silenced, SilencedBy(CMD_DOWNLOAD), events);
     return;
   }
   events.push_back(Log("# download of " + Plural(length, "byte") + " started"));
@@ -268,7 +250,7 @@ void BoardProtocol::StartDownload(std::vector<BoardEvent>& events) {
   program_.reserve(length);
   chunk_.clear();
   chunkInDownload_ = 0;
-  Send({REPLY_ACCEPTED, REPLY_FILLER}, silenced, SilencedBy(CMD_DOWNLOAD), events);
+  Send(Verdict(REPLY_ACCEPTED), silenced, SilencedBy(CMD_DOWNLOAD), events);
 }
 
 std::size_t BoardProtocol::NextChunkSize() const {
@@ -287,21 +269,21 @@ void BoardProtocol::FinishChunk(std::vector<BoardEvent>& events) {
   const bool refused = faults_.refuseChunk == chunkInDownload_;
   if (refused) {
     events.push_back(Log("# fault: chunk " + std::to_string(chunkInDownload_) + " refused, download abandoned"));
-    Send({REPLY_REFUSED, REPLY_FILLER}, faults_.silentChunk, SILENT_CHUNK_OPTION, events);
+    Send(Verdict(REPLY_REFUSED), faults_.silentChunk, SILENT_CHUNK_OPTION, events);
     mode_ = Mode::Idle;
     program_.clear();
     chunk_.clear();
   } else {
     program_.insert(program_.end(), chunk_.begin(), chunk_.end());
     chunk_.clear();
-    Send({REPLY_ACCEPTED, REPLY_FILLER}, faults_.silentChunk, SILENT_CHUNK_OPTION, events);
+    Send(Verdict(REPLY_ACCEPTED), faults_.silentChunk, SILENT_CHUNK_OPTION, events);
     if (program_.size() == programLength_) {
       mode_ = Mode::Idle;
       if (faults_.badFinalAck) {
         events.push_back(Log("# fault: completion reply without the completion code"));
-        Send({REPLY_ACCEPTED, REPLY_FILLER}, false, {}, events);
+        Send(Verdict(REPLY_ACCEPTED), false, {}, events);
       } else {
-        Send({REPLY_COMPLETE, REPLY_FILLER}, false, {}, events);
+        Send(Verdict(REPLY_COMPLETE), false, {}, events);
       }
       events.push_back(Log("# download complete: " + Plural(program_.size(), "byte")));
       events.push_back({BoardEvent::Kind::ProgramReceived, {}, std::move(program_), {}});

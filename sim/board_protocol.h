@@ -21,19 +21,15 @@ namespace vorna::sim {
 // Registers A0 to A8 and the channel, in the order the board reports them.
 using BoardState = RegisterSnapshot;
 
-// What the board holds after power-on when nothing was stored.
+// What the board holds after power-on when nothing was stored: the
+// transmitter's default settings.
 BoardState PowerOnState();
-
-// The largest program the board takes: the user program window.
-inline constexpr std::size_t MAX_PROGRAM_LENGTH = 8192;
 
 // Replies that are not echoes.
 inline constexpr std::uint8_t REPLY_REFUSED = 0x01;
 inline constexpr std::uint8_t STORE_DEFAULTS_REPLY = 0x00;
 // Second byte of the two-byte download replies; hosts ignore it.
 inline constexpr std::uint8_t REPLY_FILLER = 0x00;
-
-inline constexpr std::size_t COMMAND_CODE_COUNT = 5;
 
 // Deliberate misbehaviour, for testing how the host copes. Counts are
 // 1-based ("the 3rd register write").

@@ -15,7 +15,7 @@ namespace {
 constexpr std::string_view SILENT_CHUNK = "chunk";
 constexpr unsigned MAX_BAUD = 4'000'000;
 constexpr unsigned MAX_DRIP_MS = 60'000;
-constexpr unsigned MAX_CHUNKS_PER_DOWNLOAD = MAX_PROGRAM_LENGTH / DOWNLOAD_CHUNK_SIZE;
+constexpr unsigned MAX_CHUNKS_PER_DOWNLOAD = USER_PROGRAM_MAX_LENGTH / DOWNLOAD_CHUNK_SIZE;
 
 struct OptionEntry {
   std::string_view name;

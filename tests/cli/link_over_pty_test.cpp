@@ -21,7 +21,7 @@ namespace {
 using Strings = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 
-const RegisterSnapshot POWER_ON{{0x21, 0xB4, 0x06, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1B, 6}};
+const RegisterSnapshot POWER_ON = PowerOnSnapshot();
 
 struct Session {
   explicit Session(const BoardSim& sim) : link(transport, sink) { EXPECT_TRUE(link.OpenDevice(sim.device())); }

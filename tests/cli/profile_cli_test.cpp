@@ -68,7 +68,7 @@ BoardSimSetup StartingWith(const Files& files, const std::string& name, const Sn
   return BoardSimSetup{{}, files.Write(name + ".state", "# test board\n" + RawText(bytes) + "\n"), {}, true};
 }
 
-constexpr Snapshot DEFAULT_STATE = {0x21, 0xB4, 0x06, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1B, 0x06};
+const Snapshot DEFAULT_STATE = PowerOnSnapshot().bytes;
 
 struct BoardStateRow {
   const char* name;

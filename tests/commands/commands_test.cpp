@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/transmitter_fields.h"
 #include "support/fake_board.h"
 
 namespace vorna::test {
@@ -9,6 +10,11 @@ namespace {
 
 using Strings = std::vector<std::string>;
 using Step = FakeBoard::ReadStep;
+
+Bytes PowerOnBytes() {
+  const RegisterSnapshot snapshot = PowerOnSnapshot();
+  return Bytes(snapshot.bytes.begin(), snapshot.bytes.end());
+}
 
 struct CommandFixture : ::testing::Test {
   FakeBoard board;
@@ -167,7 +173,7 @@ TEST_F(CommandFixture, AdvancedCancelWritesNothing) {
 
 TEST_F(CommandFixture, AdvancedEchoErrorsAreReportedAndEveryWriteStillGoesOut) {
   // The read, then the eight echoes: the third echo has one byte changed.
-  board.script = {Step{Bytes{0x21, 0xB4, 0x06, 0x58, 0x2A, 0, 0x1A, 0, 0x1B, 6}}};
+  board.script = {Step{PowerOnBytes()}};
   RunAdvancedSetting(state, link, PortChoice{}, [&](const TransmitterFields& f) {
     const std::uint8_t prefix[] = {0xAA, 3, 1};
     const RegisterBytes r = EncodeFields(f);
@@ -187,7 +193,7 @@ TEST_F(CommandFixture, AdvancedEchoErrorsAreReportedAndEveryWriteStillGoesOut) {
 
 TEST_F(CommandFixture, AdvancedEchoErrorIsTheStatusFirstLine) {
   // The read, then no echo at all.
-  board.script = {Step{Bytes{0x21, 0xB4, 0x06, 0x58, 0x2A, 0, 0x1A, 0, 0x1B, 6}}};
+  board.script = {Step{PowerOnBytes()}};
   board.script.insert(board.script.end(), 8, Step{});
   const auto result = RunAdvancedSetting(state, link, PortChoice{}, [](const TransmitterFields& f) {
     return std::optional<TransmitterFields>(f);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app_settings/temp_folder.h"
+#include "model/transmitter_fields.h"
 
 namespace vorna::test {
 namespace {
@@ -55,8 +56,7 @@ std::string Body(const std::string& replace = {}, const std::string& name = {}) 
 TEST(ProfileText, DefaultsReadAsDocumented) { EXPECT_EQ(FormatProfile(DEFAULTS), DEFAULT_TEXT); }
 
 TEST(ProfileText, SnapshotGivesTheDecodedFieldsAndTheChannel) {
-  const RegisterSnapshot snapshot{{0x21, 0xB4, 0x06, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1B, 0x06}};
-  EXPECT_EQ(ProfileFromSnapshot(snapshot), DEFAULTS);
+  EXPECT_EQ(ProfileFromSnapshot(PowerOnSnapshot()), DEFAULTS);
 }
 
 struct RoundTripRow {

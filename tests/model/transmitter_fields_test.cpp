@@ -45,6 +45,11 @@ TEST(EncodeFields, DefaultsGiveTheDocumentedRegisterBytes) {
   EXPECT_EQ(EncodeFields(f), expected);
 }
 
+TEST(PowerOnSnapshot, IsTheDocumentedBytes) {
+  const RegisterSnapshot expected{{0x21, 0xB4, 0x06, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1B, 0x06}};
+  EXPECT_EQ(PowerOnSnapshot(), expected);
+}
+
 TEST(EncodeFields, TypedProgramBeyondFourteenBitsKeepsItsLowBitsAndItsDumpValue) {
   auto f = DefaultFields();
   f[FIELD_P] = 0x12345;

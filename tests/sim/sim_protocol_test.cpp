@@ -18,7 +18,8 @@ using Bytes = std::vector<std::uint8_t>;
 using Kind = BoardEvent::Kind;
 
 const Bytes READ_REQUEST = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
-const Bytes POWER_ON_SNAPSHOT = {0x21, 0xB4, 0x06, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1B, 0x06};
+const BoardState POWER_ON = PowerOnState();
+const Bytes POWER_ON_SNAPSHOT(POWER_ON.bytes.begin(), POWER_ON.bytes.end());
 const Bytes CHUNK_ACCEPTED = {0x00, 0x00};
 const Bytes REFUSED = {0x01, 0x00};
 const Bytes COMPLETE = {0xFF, 0x00};

@@ -12,6 +12,7 @@
 #include <random>
 
 #include "link/protocol.h"
+#include "model/transmitter_fields.h"
 #include "support/board_sim.h"
 
 namespace vorna::test {
@@ -21,7 +22,8 @@ using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 
 const Bytes READ_REQUEST = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
-const Bytes POWER_ON_SNAPSHOT = {0x21, 0xB4, 0x06, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1B, 0x06};
+const RegisterSnapshot POWER_ON = PowerOnSnapshot();
+const Bytes POWER_ON_SNAPSHOT(POWER_ON.bytes.begin(), POWER_ON.bytes.end());
 const Bytes STORE_REQUEST = {PACKET_LEAD, 0x01, CMD_STORE_DEFAULTS};
 const Bytes ACCEPTED = {REPLY_ACCEPTED, 0x00};
 const Bytes REFUSED = {0x01, 0x00};
