@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/file_io.h"
 #include "link/port_names.h"
 #include "sim/board_protocol.h"
 #include "sim/event_log.h"
@@ -261,13 +263,15 @@ int BoardRunner::Run(const sigset_t& waitMask) {
 
 std::optional<BoardState> LoadState(const std::string& path, EventLog& log) {
   if (path.empty()) return PowerOnState();
-  const auto text = ReadWholeFile(path);
+  ReadFailure failure;
+  const auto text = ReadWholeFile(path, std::numeric_limits<std::size_t>::max(), FileKinds::kAny, &failure);
   if (!text) {
-    if (errno == ENOENT) {
+    if (failure.error == ENOENT) {
       log.Write("# no stored defaults in " + path + ": power-on state");
       return PowerOnState();
     }
-    std::fprintf(stderr, "%s: cannot read %s: %s\n", PROGRAM_NAME.data(), path.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "%s: cannot read %s: %s\n", PROGRAM_NAME.data(), path.c_str(),
+                 std::strerror(failure.error));
     return std::nullopt;
   }
   const auto parsed = ParseStateFile(*text);
