@@ -18,7 +18,7 @@
 #include <string>
 
 #include "app/core/settings_file.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace vorna {
 namespace {

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "app/core/settings_file.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace vorna {
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "support/unprivileged.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace vorna {
 namespace {

@@ -12,7 +12,7 @@
 #include "model/number_text.h"
 #include "model/quick_settings.h"
 #include "model/transmitter_fields.h"
-#include "appcore/temp_folder.h"
+#include "support/temp_folder.h"
 #include "support/comma_locale.h"
 
 namespace vorna::test {
