@@ -32,6 +32,8 @@
 #include <vector>
 
 #include "download/hex_file.h"
+#include "support/hex_records.h"
+#include "support/temp_folder.h"
 
 extern char** environ;
 
@@ -57,14 +59,6 @@ class StderrSink final : public vorna::MessageSink {
 // ---------------------------------------------------------------------------
 // Input files
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-void AppendByte(std::string& text, unsigned value, unsigned& sum) {
-  text += kHexDigits[(value >> 4) & 0xF];
-  text += kHexDigits[value & 0xF];
-  sum += value;
-}
-
 std::vector<std::uint8_t> MakeImage() {
   std::vector<std::uint8_t> image(kImageSize);
   std::uint64_t state = 0x9E3779B97F4A7C15ull;
@@ -75,17 +69,9 @@ std::vector<std::uint8_t> MakeImage() {
   return image;
 }
 
-void IntelLine(std::string& text, unsigned type, unsigned offset, const std::uint8_t* data,
-               std::size_t count) {
-  unsigned sum = 0;
-  text += ':';
-  AppendByte(text, static_cast<unsigned>(count), sum);
-  AppendByte(text, offset >> 8, sum);
-  AppendByte(text, offset & 0xFF, sum);
-  AppendByte(text, type, sum);
-  for (std::size_t i = 0; i < count; ++i) AppendByte(text, data[i], sum);
-  unsigned ignored = 0;
-  AppendByte(text, (0x100 - (sum & 0xFF)) & 0xFF, ignored);
+// One record line of `count` bytes at `data`, with its line end.
+void IntelLine(std::string& text, unsigned type, unsigned offset, const std::uint8_t* data, std::size_t count) {
+  text += vorna::test::IntelHexLine(type, offset, {data, data + count});
   text += '\n';
 }
 
@@ -106,16 +92,8 @@ std::string IntelHexText(const std::vector<std::uint8_t>& image) {
   return text;
 }
 
-void SLine(std::string& text, char type, std::uint32_t address, const std::uint8_t* data,
-           std::size_t count) {
-  unsigned sum = 0;
-  text += 'S';
-  text += type;
-  AppendByte(text, static_cast<unsigned>(count + 5), sum);
-  for (int shift = 24; shift >= 0; shift -= 8) AppendByte(text, (address >> shift) & 0xFF, sum);
-  for (std::size_t i = 0; i < count; ++i) AppendByte(text, data[i], sum);
-  unsigned ignored = 0;
-  AppendByte(text, ~sum & 0xFF, ignored);
+void SLine(std::string& text, unsigned type, std::uint32_t address, const std::uint8_t* data, std::size_t count) {
+  text += vorna::test::SRecordLine(type, address, {data, data + count});
   text += '\n';
 }
 
@@ -123,9 +101,9 @@ std::string S3Text(const std::vector<std::uint8_t>& image) {
   std::string text = "S0030000FC\n";
   text.reserve(image.size() * 5 / 2);
   for (std::size_t address = 0; address < image.size(); address += kRecordBytes) {
-    SLine(text, '3', static_cast<std::uint32_t>(address), image.data() + address, kRecordBytes);
+    SLine(text, 3, static_cast<std::uint32_t>(address), image.data() + address, kRecordBytes);
   }
-  SLine(text, '7', 0, nullptr, 0);
+  SLine(text, 7, 0, nullptr, 0);
   return text;
 }
 
@@ -334,35 +312,12 @@ bool BenchFile(const char* label, const std::string& input, const char* srecCatF
   return correct;
 }
 
-class TempFolder {
- public:
-  TempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/vorna_bench_hex_XXXXXX";
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
 
-  TempFolder folder;
-  if (folder.path().empty()) {
-    std::fprintf(stderr, "cannot create a temporary folder\n");
-    return 1;
-  }
+  const vorna::test::TempFolder folder("vorna_bench_hex");
   const std::vector<std::uint8_t> image = MakeImage();
   const std::string intelPath = (folder.path() / "image.hex").string();
   const std::string s3Path = (folder.path() / "image.s3").string();

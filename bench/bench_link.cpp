@@ -29,10 +29,10 @@
 #include <vector>
 
 #include "link/device_link.h"
-#include "link/message_sink.h"
 #include "link/protocol.h"
 #include "link/serial_posix.h"
 #include "support/board_sim.h"
+#include "support/recording_sink.h"
 
 namespace {
 

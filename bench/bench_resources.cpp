@@ -32,6 +32,8 @@
 
 #include "app/settings/settings_file.h"
 #include "download/hex_file.h"
+#include "support/recording_sink.h"
+#include "support/temp_folder.h"
 
 extern char** environ;
 
@@ -236,12 +238,8 @@ int main(int argc, char** argv) {
     return RunCase(static_cast<Reader>(std::atoi(argv[2])), argv[3]);
   }
   const fs::path base = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path();
-  std::string pattern = (base / "vorna-bench-resources-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  const fs::path folder = pattern;
+  const vorna::test::TempFolder scratch("vorna-bench-resources", base);
+  const fs::path& folder = scratch.path();
 
   std::printf("%-34s %12s %10s %9s %10s %11s  %s\n", "case", "file bytes", "time ms", "ns/byte", "peak MiB",
               "over file", "result");
@@ -261,7 +259,6 @@ int main(int argc, char** argv) {
                 m.milliseconds, perByte, m.peakMib, overFile, m.result.c_str());
     std::fflush(stdout);
   }
-  fs::remove_all(folder);
   std::printf("\"over file\" is the peak less the baseline process and the file's size, in MiB. A hex file is\n"
               "mapped: its pages count in the peak as page cache, not as memory of the process's own.\n");
   return crashes == 0 ? 0 : 1;

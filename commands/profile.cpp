@@ -4,13 +4,10 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <filesystem>
-#include <fstream>
 #include <system_error>
 
-#ifndef _WIN32
-#include "app/settings/settings_file.h"
-#endif
+#include "link/file_io.h"
+#include "link/file_replace.h"
 
 namespace vorna {
 namespace {
@@ -231,23 +228,17 @@ ProfileParse ParseProfile(std::string_view text) {
 }
 
 ProfileParse ReadProfileFile(const std::string& path) {
-  ProfileParse result;
-  std::ifstream in(path, std::ios::binary);
-  std::error_code error;
-  if (!in || std::filesystem::is_directory(path, error)) {
-    const int reason = in ? EISDIR : errno;
-    result.problems.push_back({0, "cannot be read: " + std::generic_category().message(reason)});
-    return result;
-  }
   // One byte more than a profile may have is enough to tell it is too large.
-  std::string text(PROFILE_MAX_SIZE + UTF8_BOM.size() + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) {
-    result.problems.push_back({0, "cannot be read: " + std::generic_category().message(EIO)});
-    return result;
-  }
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  return ParseProfile(text);
+  ReadFailure failure;
+  const std::optional<std::string> text =
+      ReadWholeFile(path, PROFILE_MAX_SIZE + UTF8_BOM.size() + 1, FileKinds::kAny, &failure);
+  if (text) return ParseProfile(*text);
+  // A failing read is reported as the stream library reports it, whatever
+  // the system said.
+  const int reason = failure.opened ? EIO : failure.error;
+  ProfileParse result;
+  result.problems.push_back({0, "cannot be read: " + std::generic_category().message(reason)});
+  return result;
 }
 
 std::string FormatProfileProblem(const std::string& path, const ProfileProblem& problem) {
@@ -256,25 +247,7 @@ std::string FormatProfileProblem(const std::string& path, const ProfileProblem& 
 }
 
 bool WriteProfileFile(const std::string& path, const BoardProfile& profile) {
-#ifdef _WIN32
-  // The settings file's POSIX writer is not built here; renaming over the
-  // old file (MoveFileEx with replacement) still never leaves half a file.
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << FormatProfile(profile);
-    out.close();
-    if (!out) return false;
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (!error) return true;
-  std::error_code ignored;
-  std::filesystem::remove(temporary, ignored);
-  return false;
-#else
-  return ReplaceFileAtomically(path, FormatProfile(profile));
-#endif
+  return !ReplaceFileAtomically(path, FormatProfile(profile));
 }
 
 RegisterBytes ProfileRegisters(const BoardProfile& profile) { return EncodeFields(profile.fields); }

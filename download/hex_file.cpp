@@ -1,11 +1,6 @@
 #include "download/hex_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-#ifndef _WIN32
-#include <sys/mman.h>
-#endif
 
 #include <algorithm>
 #include <cassert>
@@ -14,6 +9,10 @@
 #include <new>
 #include <system_error>
 #include <utility>
+
+#include "link/file_open.h"
+#include "link/mapped_file.h"
+#include "link/unique_fd.h"
 
 namespace vorna {
 namespace {
@@ -423,43 +422,6 @@ bool FileLengthAccepted(std::int64_t fileLength, MessageSink& sink) {
   return true;
 }
 
-#ifndef _WIN32
-// A whole file mapped read-only, unmapped when done.
-class MappedText {
- public:
-  MappedText(int fd, std::size_t length)
-      : length_(length),
-        address_(::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0)) {}
-  MappedText(const MappedText&) = delete;
-  MappedText& operator=(const MappedText&) = delete;
-  ~MappedText() {
-    if (mapped()) ::munmap(address_, length_);
-  }
-  bool mapped() const { return address_ != MAP_FAILED; }
-  std::string_view text() const { return {static_cast<const char*>(address_), length_}; }
-
- private:
-  std::size_t length_;
-  void* address_;
-};
-#endif
-
-// Closes a descriptor that no stream has taken over yet.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
 struct FileCloser {
   void operator()(std::FILE* stream) const { std::fclose(stream); }
 };
@@ -523,13 +485,9 @@ int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink) {
     sink.Report(kSelectFileMessage, "");
     return -1;
   }
-#ifdef _WIN32
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_BINARY));
-#else
-  // Non-blocking so that a FIFO cannot hang the open; it is refused below.
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-#endif
-  if (fd.get() < 0) {
+  // A FIFO cannot hang the open; it is refused below.
+  UniqueFd fd(OpenForReading(path, FileKinds::kRegularOnly));
+  if (!fd.valid()) {
     sink.Report(kOpenErrorMessage, path + ": " + ErrnoText(errno));
     return -1;
   }
@@ -551,13 +509,11 @@ int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink) {
   }
   if (!FileLengthAccepted(status.st_size, sink)) return -1;
   if (status.st_size == 0) return LoadHexText({}, false, image, sink);
-#ifndef _WIN32
   // Mapped, the text costs no memory of its own and is read straight from
   // the page cache by both passes.
-  if (const MappedText mapped(fd.get(), static_cast<std::size_t>(status.st_size)); mapped.mapped()) {
+  if (const MappedFile mapped(fd.get(), static_cast<std::size_t>(status.st_size)); mapped.mapped()) {
     return LoadHexText(mapped.text(), false, image, sink);
   }
-#endif
   std::unique_ptr<std::FILE, FileCloser> stream(::fdopen(fd.get(), "rb"));
   if (!stream) {
     sink.Report(kOpenErrorMessage, path + ": " + ErrnoText(errno));

@@ -19,6 +19,7 @@
 #include "link/tracing_transport.h"
 #include "model/quick_settings.h"
 #include "model/transmitter_fields.h"
+#include "support/recording_sink.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 #include "download/hex_file.h"
 #include "fuzz_check.h"
+#include "support/recording_sink.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 
 #include "app/settings/settings_file.h"
 #include "fuzz_check.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -32,13 +33,8 @@ constexpr std::size_t MAX_PROBES = 32;
 // A folder of this process's own under TMPDIR; scripts/fuzz points that at
 // memory, so that the writer's fsync costs nothing.
 const fs::path& Folder() {
-  static const fs::path folder = [] {
-    std::string pattern = (fs::temp_directory_path() / "vorna-fuzz-settings-XXXXXX").string();
-    FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr, "mkdtemp");
-    std::atexit([] { fs::remove_all(Folder()); });
-    return fs::path(pattern);
-  }();
-  return folder;
+  static const vorna::test::TempFolder folder("vorna-fuzz-settings");
+  return folder.path();
 }
 
 std::string ReadFile(const fs::path& path) {

@@ -19,6 +19,7 @@
 #include "cli/vornactl.h"
 #include "fuzz_check.h"
 #include "support/fake_board.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -30,9 +31,10 @@ constexpr const char* SAMPLE_NAME = "blink.hex";
 
 constexpr std::string_view ARTIFACT_FLAG = "-artifact_prefix=";
 
-fs::path& Scratch() {
-  static fs::path folder;
-  return folder;
+// The run's working folder, removed when the fuzzer exits.
+const fs::path& Scratch() {
+  static const vorna::test::TempFolder folder("vorna-fuzz-cli");
+  return folder.path();
 }
 
 // The fuzzer's arguments with every corpus folder made absolute and the
@@ -72,12 +74,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   *argc = static_cast<int>(arguments.size());
   *argv = FuzzerArgv().data();
 
-  std::string pattern = (fs::temp_directory_path() / "vorna-fuzz-cli-XXXXXX").string();
-  FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr, "mkdtemp");
-  Scratch() = pattern;
   fs::copy_file(VORNA_SAMPLE_HEX, Scratch() / SAMPLE_NAME);
   fs::current_path(Scratch());
-  std::atexit([] { fs::remove_all(Scratch()); });
   return 0;
 }
 

@@ -13,6 +13,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <utility>
+
+#include "link/file_io.h"
 #include "link/port_error_posix.h"
 #include "link/protocol.h"
 
@@ -35,16 +38,7 @@ constexpr std::size_t STAT_LINE_CAPACITY = 4096;
 
 // Reads a small file whole; empty when it cannot be read.
 std::string ReadSmallFile(const std::string& path) {
-  std::string text(STAT_LINE_CAPACITY, '\0');
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {};
-  ssize_t n;
-  do {
-    n = ::read(fd, text.data(), text.size());
-  } while (n < 0 && errno == EINTR);
-  ::close(fd);
-  text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  return text;
+  return ReadWholeFile(path, STAT_LINE_CAPACITY).value_or(std::string());
 }
 
 // Why `info`'s device must not be opened as a board; empty when it may.
@@ -85,35 +79,25 @@ bool PosixSerialTransport::Open(const std::string& device) {
   if (Stopped("open")) return false;
   // Non-blocking so that the open does not wait for carrier detect, and so
   // that reads and writes can be bounded with poll().
-  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Fail("open", errno);
-  auto discard = [fd] { ::close(fd); };
+  UniqueFd port(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!port.valid()) return Fail("open", errno);
+  const int fd = port.get();
 
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
-    discard();
     lastError_ = "open: not a character device";
     return false;
   }
   if (const std::string inUse = TerminalInUse(info); !inUse.empty()) {
-    discard();
     lastError_ = inUse;
     return false;
   }
   // Not TIOCEXCL: on a pseudo-terminal whose other side stays open the
   // flag outlives a process that was killed, and locks every later open
   // by an ordinary user out. The lock goes with the process.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int error = errno;
-    discard();
-    return Fail("lock", error);
-  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return Fail("lock", errno);
   termios mode {};
-  if (::tcgetattr(fd, &mode) != 0) {
-    const int error = errno;
-    discard();
-    return Fail("not a serial device", error);
-  }
+  if (::tcgetattr(fd, &mode) != 0) return Fail("not a serial device", errno);
   saved_ = mode;
   // For the session only, every byte passes unchanged: no software flow
   // control (XON and XOFF are program bytes), no parity marking or
@@ -132,26 +116,24 @@ bool PosixSerialTransport::Open(const std::string& device) {
     const int error = errno;
     // tcsetattr succeeds when any part took effect; undo whatever did.
     ::tcsetattr(fd, TCSANOW, &saved_);
-    discard();
     return Fail("raw mode", error);
   }
   // Each command starts clean: whatever the board sent before is not a reply.
   ::tcflush(fd, TCIFLUSH);
-  fd_ = fd;
+  fd_ = std::move(port);
   return true;
 }
 
 void PosixSerialTransport::Close() {
-  if (fd_ < 0) return;
+  if (!fd_.valid()) return;
   // The next program finds the device as it was. After a hang-up the
   // device takes no settings any more; that failure is of no interest.
-  ::tcsetattr(fd_, TCSANOW, &saved_);
-  ::close(fd_);  // also drops the flock
-  fd_ = -1;
+  ::tcsetattr(fd_.get(), TCSANOW, &saved_);
+  fd_.Close();  // also drops the flock
 }
 
 bool PosixSerialTransport::Write(const std::uint8_t* data, std::size_t count) {
-  if (fd_ < 0) {
+  if (!fd_.valid()) {
     lastError_ = "write: the port is not open";
     return false;
   }
@@ -159,7 +141,7 @@ bool PosixSerialTransport::Write(const std::uint8_t* data, std::size_t count) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(WRITE_TIMEOUT_MS);
   std::size_t written = 0;
   while (written < count) {
-    const ssize_t n = ::write(fd_, data + written, count - written);
+    const ssize_t n = ::write(fd_.get(), data + written, count - written);
     if (n > 0) {
       written += static_cast<std::size_t>(n);
       continue;
@@ -172,7 +154,7 @@ bool PosixSerialTransport::Write(const std::uint8_t* data, std::size_t count) {
                    std::to_string(written) + " of " + std::to_string(count) + " bytes sent";
       return false;
     }
-    pollfd waiter{fd_, POLLOUT, 0};
+    pollfd waiter{fd_.get(), POLLOUT, 0};
     if (::poll(&waiter, 1, left) < 0 && errno != EINTR) return Fail("write", errno);
     if ((waiter.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 && (waiter.revents & POLLOUT) == 0)
       return Fail("write", EIO);
@@ -181,7 +163,7 @@ bool PosixSerialTransport::Write(const std::uint8_t* data, std::size_t count) {
 }
 
 std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::size_t count) {
-  if (fd_ < 0) {
+  if (!fd_.valid()) {
     lastError_ = "read: the port is not open";
     return std::nullopt;
   }
@@ -194,7 +176,7 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
   // this saves a read that would find nothing.
   while (got < count) {
     const int left = MillisecondsUntil(got > 0 ? intervalDeadline : totalDeadline);
-    pollfd waiter{fd_, POLLIN, 0};
+    pollfd waiter{fd_.get(), POLLIN, 0};
     const int ready = ::poll(&waiter, 1, left);
     if (ready < 0) {
       if (errno != EINTR) {
@@ -210,7 +192,7 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
       Fail("read", EIO);
       return std::nullopt;
     }
-    const ssize_t n = ::read(fd_, data + got, count - got);
+    const ssize_t n = ::read(fd_.get(), data + got, count - got);
     if (n > 0) {
       got += static_cast<std::size_t>(n);
       // The gap limit runs from the last byte received, never past the total.
@@ -280,6 +262,8 @@ std::optional<pid_t> ProcessControlledBy(dev_t terminal, const std::string& proc
 
 namespace vorna {
 
-std::unique_ptr<Transport> MakeSystemTransport() { return std::make_unique<PosixSerialTransport>(); }
+std::unique_ptr<Transport> MakeSystemTransport(const volatile std::sig_atomic_t* stop) {
+  return std::make_unique<PosixSerialTransport>(stop);
+}
 
 }  // namespace vorna

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "link/transport.h"
+#include "link/unique_fd.h"
 
 namespace vorna {
 
@@ -32,7 +33,7 @@ class PosixSerialTransport final : public Transport {
 
   bool Open(const std::string& device) override;
   void Close() override;
-  bool IsOpen() const override { return fd_ >= 0; }
+  bool IsOpen() const override { return fd_.valid(); }
   bool Write(const std::uint8_t* data, std::size_t count) override;
   std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override;
   std::string LastError() const override { return lastError_; }
@@ -41,7 +42,7 @@ class PosixSerialTransport final : public Transport {
   bool Fail(const std::string& what, int error);
   bool Stopped(const char* what);
 
-  int fd_ = -1;
+  UniqueFd fd_;
   // The device's line settings before the open, put back at close.
   termios saved_{};
   std::string lastError_;

@@ -128,6 +128,8 @@ std::optional<std::size_t> Win32SerialTransport::Read(std::uint8_t* data, std::s
   return got;
 }
 
-std::unique_ptr<Transport> MakeSystemTransport() { return std::make_unique<Win32SerialTransport>(); }
+std::unique_ptr<Transport> MakeSystemTransport(const volatile std::sig_atomic_t*) {
+  return std::make_unique<Win32SerialTransport>();
+}
 
 }  // namespace vorna

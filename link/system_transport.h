@@ -1,12 +1,15 @@
 #pragma once
 // The platform's serial port behind the Transport interface.
 
+#include <csignal>
 #include <memory>
 
 #include "link/transport.h"
 
 namespace vorna {
 
-std::unique_ptr<Transport> MakeSystemTransport();
+// `stop`, when given, is a flag a signal handler sets: a wait on the port
+// then ends early (see link/console.h). Windows has no use for it.
+std::unique_ptr<Transport> MakeSystemTransport(const volatile std::sig_atomic_t* stop = nullptr);
 
 }  // namespace vorna

@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "link/file_io.h"
+
 namespace vorna::sim {
 
 namespace {
@@ -29,14 +31,8 @@ void EventLog::Write(std::string_view line) {
 }
 
 void EventLog::Flush() {
-  std::size_t written = 0;
-  while (written < pending_.size()) {
-    const ssize_t n = ::write(fd_, pending_.data() + written, pending_.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    // A log that cannot be written must not stop the board.
-    if (n <= 0) break;
-    written += static_cast<std::size_t>(n);
-  }
+  // A log that cannot be written must not stop the board.
+  WriteAll(fd_, pending_);
   pending_.clear();
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/unique_fd.h"
+#include "link/unique_fd.h"
 
 namespace vorna::sim {
 

@@ -7,11 +7,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "link/file_io.h"
 #include "link/port_names.h"
 #include "sim/board_runner.h"
 #include "sim/event_log.h"
@@ -33,13 +36,15 @@ void OnStopSignal(int signal) { stopSignal = signal; }
 
 std::optional<BoardState> LoadState(const std::string& path, EventLog& log) {
   if (path.empty()) return PowerOnState();
-  const auto text = ReadWholeFile(path);
+  ReadFailure failure;
+  const auto text = ReadWholeFile(path, std::numeric_limits<std::size_t>::max(), FileKinds::kAny, &failure);
   if (!text) {
-    if (errno == ENOENT) {
+    if (failure.error == ENOENT) {
       log.Write("# no stored defaults in " + path + ": power-on state");
       return PowerOnState();
     }
-    std::fprintf(stderr, "%s: cannot read %s: %s\n", PROGRAM_NAME.data(), path.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "%s: cannot read %s: %s\n", PROGRAM_NAME.data(), path.c_str(),
+                 std::strerror(failure.error));
     return std::nullopt;
   }
   const auto parsed = ParseStateFile(*text);

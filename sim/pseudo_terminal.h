@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "sim/unique_fd.h"
+#include "link/unique_fd.h"
 
 namespace vorna::sim {
 

@@ -9,7 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "sim/unique_fd.h"
+#include "link/file_io.h"
+#include "link/unique_fd.h"
 
 namespace vorna::sim {
 
@@ -69,16 +70,10 @@ std::string WriteFileAtomically(const std::string& path, std::span<const std::ui
   UniqueFd file(::mkstemp(pattern.data()));
   temporary.assign(pattern.data());
   if (file.get() < 0) return Failure("cannot create", temporary);
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t n = ::write(file.get(), bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const std::string failure = Failure("cannot write", temporary);
-      ::unlink(temporary.c_str());
-      return failure;
-    }
-    written += static_cast<std::size_t>(n);
+  if (!WriteAll(file.get(), {reinterpret_cast<const char*>(bytes.data()), bytes.size()})) {
+    const std::string failure = Failure("cannot write", temporary);
+    ::unlink(temporary.c_str());
+    return failure;
   }
   // mkstemp creates the file private; the board's files are ordinary ones.
   // No fsync: readers must never see half a file, but the files need not
@@ -94,20 +89,6 @@ std::string WriteFileAtomically(const std::string& path, std::span<const std::ui
     return failure;
   }
   return {};
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) return std::nullopt;
-  std::string content;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) return content;
-    content.append(buffer, static_cast<std::size_t>(n));
-  }
 }
 
 }  // namespace vorna::sim

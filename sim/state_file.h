@@ -28,7 +28,4 @@ StateParse ParseStateFile(const std::string& text);
 // `path`. Returns an empty string on success, else what failed.
 std::string WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
 
-// The whole file; nullopt when it cannot be read (errno tells why).
-std::optional<std::string> ReadWholeFile(const std::string& path);
-
 }  // namespace vorna::sim

@@ -2,37 +2,18 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
+
+#include "link/config_folder.h"
+#include "link/platform.h"
 
 namespace vorna {
 namespace {
 
-#ifdef _WIN32
-constexpr std::string_view PATH_SEPARATORS = "/\\";
-#else
-constexpr std::string_view PATH_SEPARATORS = "/";
-#endif
-constexpr char SEPARATOR = '/';
-constexpr std::string_view XDG_DEFAULT_CONFIG = ".config";
-
 std::size_t FileNameStart(std::string_view path) {
   const std::size_t separator = path.find_last_of(PATH_SEPARATORS);
   return separator == std::string_view::npos ? 0 : separator + 1;
-}
-
-std::string Join(std::string_view folder, std::string_view name) {
-  if (folder.empty()) return std::string(name);
-  std::string joined(folder);
-  if (PATH_SEPARATORS.find(joined.back()) == std::string_view::npos) joined += SEPARATOR;
-  joined += name;
-  return joined;
-}
-
-std::string_view EnvironmentValue(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? std::string_view(value) : std::string_view();
 }
 
 }  // namespace
@@ -59,14 +40,6 @@ std::string SettingsPathBesideExecutable(std::string_view executablePath) {
   return std::string(stem) + std::string(SETTINGS_EXTENSION);
 }
 
-std::string UserSettingsFolder(std::string_view xdgConfigHome, std::string_view home) {
-  if (!xdgConfigHome.empty() && xdgConfigHome.front() == SEPARATOR) {
-    return Join(xdgConfigHome, USER_CONFIG_FOLDER);
-  }
-  if (!home.empty()) return Join(Join(home, XDG_DEFAULT_CONFIG), USER_CONFIG_FOLDER);
-  return {};
-}
-
 std::string ChooseSettingsPath(std::string_view executablePath,
                                const std::function<bool(const std::string& folder)>& folderWritable,
                                std::string_view xdgConfigHome, std::string_view home) {
@@ -75,18 +48,18 @@ std::string ChooseSettingsPath(std::string_view executablePath,
   if (folderWritable(executableFolder.empty() ? std::string(".") : executableFolder)) return beside;
   const std::string userFolder = UserSettingsFolder(xdgConfigHome, home);
   if (userFolder.empty()) return beside;
-  return Join(userFolder, FileNameOf(beside));
+  return JoinPath(userFolder, FileNameOf(beside));
 }
 
 std::string HelpFilePath(std::string_view executablePath) {
-  return Join(FolderOf(executablePath), HELP_FILE_NAME);
+  return JoinPath(FolderOf(executablePath), HELP_FILE_NAME);
 }
 
 std::vector<std::string> HelpFileCandidates(std::string_view executablePath) {
   std::vector<std::string> candidates{HelpFilePath(executablePath)};
   const std::string executableFolder = FolderOf(executablePath);
   if (!executableFolder.empty()) {
-    candidates.push_back(Join(Join(FolderOf(executableFolder), INSTALLED_DATA_FOLDER), HELP_FILE_NAME));
+    candidates.push_back(JoinPath(JoinPath(FolderOf(executableFolder), INSTALLED_DATA_FOLDER), HELP_FILE_NAME));
   }
   return candidates;
 }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/config_folder.h"
+
 namespace vorna {
 
 inline constexpr std::string_view SETTINGS_EXTENSION = ".ini";
@@ -14,9 +16,6 @@ inline constexpr std::string_view HELP_FILE_NAME = "VORNAHLP.html";
 // Where an installation keeps its documents, below its prefix: a system
 // install cannot put them beside the executable in bin/.
 inline constexpr std::string_view INSTALLED_DATA_FOLDER = "share/vorna";
-// Folder under the user's configuration folder that holds the settings of
-// an installed copy.
-inline constexpr std::string_view USER_CONFIG_FOLDER = "vorna";
 
 // Settings-file section and keys.
 inline constexpr std::string_view SETTINGS_SECTION = "SETTING";
@@ -46,10 +45,11 @@ std::string ApplicationName(std::string_view executablePath);
 // count: /opt/my.tools/vorna gives /opt/my.tools/vorna.ini.
 std::string SettingsPathBesideExecutable(std::string_view executablePath);
 
-// The folder for an installed copy's settings: $XDG_CONFIG_HOME/vorna, or
-// $HOME/.config/vorna when XDG_CONFIG_HOME is unset, empty or relative (as
-// the XDG base-directory rules say). Empty when neither is usable.
-std::string UserSettingsFolder(std::string_view xdgConfigHome, std::string_view home);
+// The folder for an installed copy's settings: the user's configuration
+// folder for this program (see link/config_folder.h).
+inline std::string UserSettingsFolder(std::string_view xdgConfigHome, std::string_view home) {
+  return UserConfigFolder(xdgConfigHome, home);
+}
 
 // Beside the executable when its folder can be written, as a portable copy
 // expects; otherwise, for an installed copy, the same file name in the user

@@ -1,32 +1,18 @@
 #include "app/settings/settings_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 #include <optional>
-#include <utility>
+
+#include "link/file_io.h"
+#include "link/file_replace.h"
+#include "link/platform.h"
 
 namespace vorna {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr std::string_view UTF8_BOM = "\xEF\xBB\xBF";
-// Line end of files this program creates; an existing file keeps its own.
-#ifdef _WIN32
-constexpr std::string_view NEW_FILE_LINE_END = "\r\n";
-#else
-constexpr std::string_view NEW_FILE_LINE_END = "\n";
-#endif
-constexpr int TEMP_NAME_ATTEMPTS = 100;
-constexpr mode_t NEW_FILE_MODE = 0666;  // narrowed by the umask
-// Links followed on the way to the file before giving up, as the kernel does.
-constexpr int MAX_LINK_HOPS = 40;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 bool IsQuote(char c) { return c == '"' || c == '\''; }
@@ -145,38 +131,13 @@ struct FileContent {
 };
 
 FileContent ReadSettingsText(const std::string& path) {
-  // Non-blocking, so that opening a FIFO returns at once; the type check
-  // below then turns it away.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    const bool missing = errno == ENOENT || errno == ENOTDIR;
-    return {missing ? FileState::kMissing : FileState::kUnusable, {}};
-  }
-  FileContent result{FileState::kUnusable, {}};
-  struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
-      static_cast<std::uintmax_t>(info.st_size) <= SETTINGS_FILE_SIZE_LIMIT) {
-    // Read one byte past the limit: a file that grew since fstat is caught.
-    std::string text(static_cast<std::size_t>(info.st_size) + 1, '\0');
-    std::size_t got = 0;
-    bool failed = false;
-    while (!failed && got <= SETTINGS_FILE_SIZE_LIMIT) {
-      if (got == text.size()) text.resize(std::min(text.size() * 2, SETTINGS_FILE_SIZE_LIMIT + 1));
-      const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-      if (n == 0) break;
-      if (n < 0) {
-        failed = errno != EINTR;
-        continue;
-      }
-      got += static_cast<std::size_t>(n);
-    }
-    if (!failed && got <= SETTINGS_FILE_SIZE_LIMIT) {
-      text.resize(got);
-      result = {FileState::kRead, std::move(text)};
-    }
-  }
-  ::close(fd);
-  return result;
+  // One byte past the limit tells a file that is too large.
+  ReadFailure failure;
+  std::optional<std::string> text =
+      ReadWholeFile(path, SETTINGS_FILE_SIZE_LIMIT + 1, FileKinds::kRegularOnly, &failure);
+  if (text && text->size() <= SETTINGS_FILE_SIZE_LIMIT) return {FileState::kRead, std::move(*text)};
+  const bool missing = !failure.opened && (failure.error == ENOENT || failure.error == ENOTDIR);
+  return {missing ? FileState::kMissing : FileState::kUnusable, {}};
 }
 
 std::optional<std::string> LookUp(const std::string& path, std::string_view section,
@@ -252,128 +213,6 @@ bool IsWritableEntry(const ProfileEntry& entry) {
          !HasLineBreak(entry.value);
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  // Closes now, so that a failing close (a late write error) is seen.
-  bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
- private:
-  int fd_;
-};
-
-// Removes the temporary file unless it was renamed into place.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-  ~TemporaryFile() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  const std::string& path() const { return path_; }
-  void Keep() { path_.clear(); }
-
- private:
-  std::string path_;
-};
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t written = ::write(fd, data.data(), data.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-// The file an update replaces, and what it was.
-struct WriteTarget {
-  fs::path path;
-  std::optional<struct stat> existing;  // none: a new file
-};
-
-// Where writing `path` may go. The file is replaced by a new one, so only a
-// file this user owns and may write is replaced: ownership never moves to
-// the writer, and a read-only file stays read-only. A symbolic link is
-// followed only when this user made it, so that a link someone else
-// planted (in a shared folder) leads nowhere, and only to such a file;
-// the link itself stays. Anything else is not written.
-std::optional<WriteTarget> ChooseWriteTarget(const std::string& path) {
-  const uid_t user = ::geteuid();
-  fs::path current = path;
-  for (int hops = 0; hops <= MAX_LINK_HOPS; ++hops) {
-    struct stat info {};
-    if (::lstat(current.c_str(), &info) != 0) {
-      // A missing file is created, but never at the end of a link.
-      if ((errno == ENOENT || errno == ENOTDIR) && hops == 0) return WriteTarget{current, std::nullopt};
-      return std::nullopt;
-    }
-    if (S_ISLNK(info.st_mode)) {
-      if (info.st_uid != user) return std::nullopt;
-      std::error_code error;
-      const fs::path next = fs::read_symlink(current, error);
-      if (error) return std::nullopt;
-      current = next.is_absolute() ? next : current.parent_path() / next;
-      continue;
-    }
-    if (!S_ISREG(info.st_mode) || info.st_uid != user || (info.st_mode & S_IWUSR) == 0) return std::nullopt;
-    return WriteTarget{current, info};
-  }
-  return std::nullopt;
-}
-
-bool ReplaceFile(const WriteTarget& target, std::string_view content) {
-  const fs::path folder = target.path.has_parent_path() ? target.path.parent_path() : fs::path(".");
-  if (!target.existing) {
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (error) return false;
-  }
-
-  static unsigned counter = 0;
-  std::optional<FileDescriptor> fd;
-  std::optional<TemporaryFile> temp;
-  for (int attempt = 0; attempt < TEMP_NAME_ATTEMPTS && !temp; ++attempt) {
-    const std::string name = "." + target.path.filename().string() + "." + std::to_string(::getpid()) + "." +
-                             std::to_string(counter++) + ".tmp";
-    const std::string tempPath = (folder / name).string();
-    const int opened = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NEW_FILE_MODE);
-    if (opened >= 0) {
-      fd.emplace(opened);
-      temp.emplace(tempPath);
-    } else if (errno != EEXIST) {
-      return false;
-    }
-  }
-  if (!temp) return false;
-  if (target.existing) {
-    // The new file takes the old one's mode and group (a set-group-ID
-    // folder or the user's own choice may have given it another one).
-    struct stat made {};
-    if (::fstat(fd->get(), &made) != 0) return false;
-    if (made.st_gid != target.existing->st_gid && ::fchown(fd->get(), static_cast<uid_t>(-1), target.existing->st_gid) != 0)
-      return false;
-    if (::fchmod(fd->get(), target.existing->st_mode & 07777) != 0) return false;
-  }
-  if (!WriteAll(fd->get(), content) || ::fsync(fd->get()) != 0 || !fd->Close()) return false;
-  if (::rename(temp->path().c_str(), target.path.c_str()) != 0) return false;
-  temp->Keep();
-  // Make the rename itself durable; the file is complete either way.
-  const FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folderFd.get() >= 0) ::fsync(folderFd.get());
-  return true;
-}
-
 }  // namespace
 
 int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
@@ -422,22 +261,17 @@ bool WriteProfileStrings(const std::string& path, std::string_view section,
     }
   }
   if (writable.empty()) return false;
-  const std::optional<WriteTarget> target = ChooseWriteTarget(path);
+  const std::optional<ReplaceTarget> target = FindOwnReplaceTarget(path);
   if (!target) return false;
   FileContent content;
-  if (target->existing) {
+  if (target->exists) {
     // A file that cannot be taken as settings must not be replaced by one
     // that holds only our keys.
-    content = ReadSettingsText(target->path.string());
+    content = ReadSettingsText(target->path);
     if (content.state != FileState::kRead) return false;
   }
   for (const ProfileEntry* entry : writable) SetKey(content.text, section, *entry);
-  return ReplaceFile(*target, content.text) && allWritable;
-}
-
-bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
-  const std::optional<WriteTarget> target = ChooseWriteTarget(path);
-  return target && ReplaceFile(*target, content);
+  return !ReplaceFileAtomically(target->path, content.text) && allWritable;
 }
 
 }  // namespace vorna

@@ -82,10 +82,4 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
 bool WriteProfileStrings(const std::string& path, std::string_view section,
                          const std::vector<ProfileEntry>& entries);
 
-// Replaces the file at `path` with `content` the way the settings file is
-// written: through a temporary file beside it, synced, then renamed over it,
-// and only where the settings file would be written (a file this user owns
-// and may write, or a new one; a link this user made is followed).
-bool ReplaceFileAtomically(const std::string& path, std::string_view content);
-
 }  // namespace vorna

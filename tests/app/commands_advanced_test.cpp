@@ -18,6 +18,7 @@
 #include "dialogs/advanced_setting_dialog.h"
 #include "dialogs/dialog_checks.h"
 #include "model/transmitter_fields.h"
+#include "support/requests.h"
 
 namespace vorna::test {
 namespace {
@@ -34,11 +35,11 @@ void TypeHex(AdvancedSettingDialog& d, const QString& text) {
 
 // The register writes of a full set, in the order they go out.
 std::vector<Bytes> FullWrite(const RegisterBytes& r) {
-  std::vector<Bytes> writes = {{0xAA, 0x03, 0x01, 0xE0, 0x05}};
+  std::vector<Bytes> writes = {Request::WriteRegister(0xE0, 0x05)};
   for (const auto& [address, value] :
        {std::pair{0x00, r.a0}, std::pair{0x10, r.a1}, std::pair{0x20, r.a2}, std::pair{0x30, r.a3},
         std::pair{0x40, r.a4}, std::pair{0x60, r.a6}, std::pair{0x80, r.a8}}) {
-    writes.push_back({0xAA, 0x03, 0x01, static_cast<std::uint8_t>(address), value});
+    writes.push_back(Request::WriteRegister(static_cast<std::uint8_t>(address), value));
   }
   return writes;
 }

@@ -31,6 +31,7 @@
 #include "model/quick_settings.h"
 #include "model/transmitter_fields.h"
 #include "support/board_sim.h"
+#include "support/recording_sink.h"
 
 namespace vorna::test {
 namespace {

@@ -19,24 +19,13 @@
 #include "command_fixture.h"
 #include "dialogs/dialog_checks.h"
 #include "dialogs/download_dialog.h"
+#include "support/hex_records.h"
 
 namespace vorna::test {
 namespace {
 
 // One Intel HEX data record.
-std::string DataRecord(std::uint16_t address, const Bytes& data) {
-  unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFF);
-  char text[8];
-  std::snprintf(text, sizeof text, ":%02X%04X", static_cast<unsigned>(data.size()), address);
-  std::string record = std::string(text) + "00";
-  for (const std::uint8_t byte : data) {
-    std::snprintf(text, sizeof text, "%02X", byte);
-    record += text;
-    sum += byte;
-  }
-  std::snprintf(text, sizeof text, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
-  return record + text;
-}
+std::string DataRecord(std::uint16_t address, const Bytes& data) { return IntelData(address, data) + "\n"; }
 
 constexpr char END_RECORD[] = ":00000001FF\n";
 

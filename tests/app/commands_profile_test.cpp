@@ -18,6 +18,7 @@
 #include "link/device_link.h"
 #include "link/serial_posix.h"
 #include "support/board_sim.h"
+#include "support/recording_sink.h"
 
 namespace vorna::test {
 namespace {

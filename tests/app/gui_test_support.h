@@ -7,11 +7,9 @@
 #include <QDialog>
 #include <QTimer>
 
-#include <filesystem>
 #include <functional>
-#include <stdexcept>
-#include <stdlib.h>
-#include <string>
+
+#include "support/temp_folder.h"
 
 namespace vorna::test {
 
@@ -51,24 +49,5 @@ inline int ExecWith(QDialog& dialog, std::function<void()> act) {
   QTimer::singleShot(0, &dialog, std::move(act));
   return dialog.exec();
 }
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorna-app-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code error;
-    std::filesystem::remove_all(path_, error);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 }  // namespace vorna::test

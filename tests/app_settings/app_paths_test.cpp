@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app_settings/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace vorna {
 namespace {

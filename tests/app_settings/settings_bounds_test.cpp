@@ -18,7 +18,7 @@
 #include <string>
 
 #include "app/settings/settings_file.h"
-#include "app_settings/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace vorna {
 namespace {

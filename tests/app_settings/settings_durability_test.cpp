@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "app/settings/settings_file.h"
-#include "app_settings/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace vorna {
 namespace {

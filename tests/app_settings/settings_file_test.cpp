@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app_settings/temp_folder.h"
 #include "support/unprivileged.h"
+#include "support/temp_folder.h"
 
 namespace vorna {
 namespace {

@@ -7,31 +7,30 @@
 // writer is a child running as nobody and the other user is root; run as an
 // ordinary user, the rows that need another user's file are skipped.
 
-#include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <random>
 #include <string>
 
 #include "app/settings/settings_file.h"
-#include "app_settings/temp_folder.h"
+#include "support/temp_folder.h"
+#include "support/unprivileged.h"
 
 namespace vorna {
 namespace {
 
 namespace fs = std::filesystem;
+using test::RunningAsRoot;
 using test::TempFolder;
 
-constexpr uid_t NOBODY = 65534;
-constexpr gid_t NOGROUP = 65534;
+const uid_t NOBODY = test::UnprivilegedUid();
+const gid_t NOGROUP = test::UnprivilegedGid();
 constexpr const char* OLD = "[SETTING]\nCOM=3\nFILE=old.hex\n";
 constexpr const char* NEW = "[SETTING]\nCOM=8\nFILE=old.hex\n";
 
@@ -44,31 +43,12 @@ void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
 }
 
-bool RunAsRoot() { return ::geteuid() == 0; }
-
-// Who writes, and who the other user is.
+// Who writes (the unprivileged user under root), and who the other user is.
 struct Users {
-  uid_t user = RunAsRoot() ? NOBODY : ::geteuid();
-  gid_t group = RunAsRoot() ? NOGROUP : ::getegid();
+  uid_t user = RunningAsRoot() ? NOBODY : ::geteuid();
+  gid_t group = RunningAsRoot() ? NOGROUP : ::getegid();
   uid_t other = 0;
 };
-
-// Runs `write` in a child as `users.user`; its result.
-bool WriteAs(const Users& users, const std::function<bool()>& write) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::geteuid() != users.user &&
-        (::setgroups(0, nullptr) != 0 || ::setresgid(users.group, users.group, users.group) != 0 ||
-         ::setresuid(users.user, users.user, users.user) != 0)) {
-      ::_exit(2);
-    }
-    ::_exit(write() ? 0 : 1);
-  }
-  int status = 0;
-  EXPECT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 2) << "the writer could not become uid " << users.user;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 void Own(const std::string& path, uid_t uid, gid_t gid) { ASSERT_EQ(::lchown(path.c_str(), uid, gid), 0) << path; }
 
@@ -102,7 +82,7 @@ void PrintTo(const OwnershipCase& c, std::ostream* os) { *os << c.name; }
 class SavingOwnership : public ::testing::TestWithParam<OwnershipCase> {
  protected:
   void SetUp() override {
-    if (GetParam().needsOtherUser && !RunAsRoot()) GTEST_SKIP() << "another user's file needs root to make";
+    if (GetParam().needsOtherUser && !RunningAsRoot()) GTEST_SKIP() << "another user's file needs root to make";
     Own(folder_.path().string(), users_.user, users_.group);
   }
   // A file of `uid` with the old settings.
@@ -144,7 +124,8 @@ TEST_P(SavingOwnership, ReplacesOnlyARegularFileTheUserOwnsAndMayWrite) {
   const struct stat before = LinkStatus(target);
   const bool wasLink = fs::is_symlink(ini_);
 
-  const bool written = WriteAs(users_, [this] { return WriteProfileString(ini_, "SETTING", "COM", "8"); });
+  const bool written =
+      test::RunUnprivilegedFor([this] { return WriteProfileString(ini_, "SETTING", "COM", "8"); });
 
   EXPECT_EQ(written, GetParam().written);
   EXPECT_EQ(fs::is_symlink(ini_), wasLink) << "the link was replaced";
@@ -172,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The reported case: root saving through its own link to an ordinary
 // user's file must not make the file root's.
 TEST(SavingOwnershipAsRoot, LinkToAnotherUsersFileIsNotTakenOver) {
-  if (!RunAsRoot()) GTEST_SKIP() << "the case is root's";
+  if (!RunningAsRoot()) GTEST_SKIP() << "the case is root's";
   TempFolder folder;
   const std::string theirs = folder.File("theirs.ini");
   WriteFile(theirs, OLD);
@@ -186,7 +167,7 @@ TEST(SavingOwnershipAsRoot, LinkToAnotherUsersFileIsNotTakenOver) {
 }
 
 TEST(SavingOwnershipAsRoot, GroupOtherThanTheWritersStays) {
-  if (!RunAsRoot()) GTEST_SKIP() << "giving a file a group the writer is not in needs root";
+  if (!RunningAsRoot()) GTEST_SKIP() << "giving a file a group the writer is not in needs root";
   TempFolder folder;
   const std::string ini = folder.File("vorna.ini");
   WriteFile(ini, OLD);

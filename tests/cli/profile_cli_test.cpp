@@ -18,6 +18,7 @@
 #include "model/transmitter_fields.h"
 #include "run_vornactl.h"
 #include "support/board_sim.h"
+#include "support/temp_folder.h"
 
 namespace vorna::test {
 namespace {
@@ -42,29 +43,8 @@ std::string ReadText(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A temporary folder holding the profile files of one test.
-class Files {
- public:
-  Files() {
-    std::string pattern = (fs::temp_directory_path() / "vorna-cli-profile-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~Files() {
-    std::error_code error;
-    fs::remove_all(path_, error);
-  }
-  std::string Path(const std::string& name) const { return (path_ / name).string(); }
-  std::string Write(const std::string& name, const std::string& text) const {
-    std::ofstream(Path(name), std::ios::binary) << text;
-    return Path(name);
-  }
-
- private:
-  fs::path path_;
-};
-
 // A board that powers up holding `bytes`, from a state file of its own.
-BoardSimSetup StartingWith(const Files& files, const std::string& name, const Snapshot& bytes) {
+BoardSimSetup StartingWith(const test::TempFolder& files, const std::string& name, const Snapshot& bytes) {
   return BoardSimSetup{{}, files.Write(name + ".state", "# test board\n" + RawText(bytes) + "\n"), {}, true};
 }
 
@@ -80,14 +60,14 @@ class ProfileRoundTrip : public ::testing::TestWithParam<BoardStateRow> {};
 // Every byte the fields and the channel cover takes its place on the second
 // board; A5 and A7 are never written, so both boards start with the same.
 TEST_P(ProfileRoundTrip, SavedFromOneBoardAndLoadedIntoAnotherGivesTheSameSnapshot) {
-  Files files;
+  test::TempFolder files;
   BoardSim from(StartingWith(files, "from", GetParam().bytes));
   Snapshot other = {0x00, 0xB4, 0x02, 0x11, 0x22, 0x00, 0x08, 0x00, 0x18, 0x64};
   other[SNAPSHOT_A5] = GetParam().bytes[SNAPSHOT_A5];
   other[SNAPSHOT_A7] = GetParam().bytes[SNAPSHOT_A7];
   BoardSim to(StartingWith(files, "to", other));
   ASSERT_TRUE(from.ok() && to.ok());
-  const std::string path = files.Path("board.vprof");
+  const std::string path = files.File("board.vprof");
 
   const auto saved = OnBoard(from, {"save", path});
   ASSERT_EQ(saved.status, 0) << saved.err;
@@ -116,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProfileLoad, TheSameFileSendsTheSameBytesEachTimeAndStoresOnlyWithStore) {
-  Files files;
+  test::TempFolder files;
   BoardSim sim;
   ASSERT_TRUE(sim.ok());
   std::string text = FormatProfile(ProfileFromSnapshot(RegisterSnapshot{DEFAULT_STATE}));
@@ -160,7 +140,7 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 }
 
 TEST_P(ProfileLoadRefused, ExitTwoWithTheLineAndNothingSent) {
-  Files files;
+  test::TempFolder files;
   BoardSim sim;
   ASSERT_TRUE(sim.ok());
   const std::string path = files.Write("bad.vprof", GetParam().text);
@@ -190,17 +170,17 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProfileLoad, AMissingFileIsRefusedWithNothingSent) {
-  Files files;
+  test::TempFolder files;
   BoardSim sim;
   ASSERT_TRUE(sim.ok());
-  const auto r = OnBoard(sim, {"load", files.Path("none.vprof")});
+  const auto r = OnBoard(sim, {"load", files.File("none.vprof")});
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, files.Path("none.vprof") + ": cannot be read: No such file or directory\n");
+  EXPECT_EQ(r.err, files.File("none.vprof") + ": cannot be read: No such file or directory\n");
   EXPECT_TRUE(Requests(sim).empty());
 }
 
 TEST(ProfileLoad, EveryProblemIsPrintedOnItsOwnLine) {
-  Files files;
+  test::TempFolder files;
   BoardSim sim;
   ASSERT_TRUE(sim.ok());
   const std::string path =
@@ -211,10 +191,10 @@ TEST(ProfileLoad, EveryProblemIsPrintedOnItsOwnLine) {
 }
 
 TEST(ProfileDiff, ExitZeroWhenSameOneWhenDifferentTwoOnTrouble) {
-  Files files;
+  test::TempFolder files;
   BoardSim sim;
   ASSERT_TRUE(sim.ok());
-  const std::string path = files.Path("b.vprof");
+  const std::string path = files.File("b.vprof");
   ASSERT_EQ(OnBoard(sim, {"save", path}).status, 0);
   const auto same = OnBoard(sim, {"diff", path});
   EXPECT_EQ(same.status, 0);
@@ -230,7 +210,7 @@ TEST(ProfileDiff, ExitZeroWhenSameOneWhenDifferentTwoOnTrouble) {
 }
 
 TEST(ProfileDiff, ABoardThatDoesNotAnswerIsTroubleNotADifference) {
-  Files files;
+  test::TempFolder files;
   BoardSim sim({"--mute"});
   ASSERT_TRUE(sim.ok());
   const std::string path = files.Write("b.vprof", Valid());
@@ -241,7 +221,7 @@ TEST(ProfileDiff, ABoardThatDoesNotAnswerIsTroubleNotADifference) {
 }
 
 TEST(ProfileSave, ReplacesTheFileOnlyWhenTheBoardWasRead) {
-  Files files;
+  test::TempFolder files;
   const std::string path = files.Write("b.vprof", "previous\n");
   {
     BoardSim silent({"--mute"});
@@ -256,10 +236,10 @@ TEST(ProfileSave, ReplacesTheFileOnlyWhenTheBoardWasRead) {
 }
 
 TEST(ProfileSave, AFileThatCannotBeWrittenIsReportedWithExitOne) {
-  Files files;
+  test::TempFolder files;
   BoardSim sim;
   ASSERT_TRUE(sim.ok());
-  const std::string folder = files.Path("");
+  const std::string folder = files.File("");
   const auto r = OnBoard(sim, {"save", folder});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Can not write " + folder + "\n");
@@ -306,7 +286,7 @@ TEST(ProfileJson, ReadJsonIsOneObjectWithTheBoardsValues) {
 }
 
 TEST(ProfileJson, QuickValuesOutsideTheirTablesAreNull) {
-  Files files;
+  test::TempFolder files;
   constexpr Snapshot testModes = {0xD1, 0xB4, 0x01, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1B, 0xCD};
   BoardSim sim(StartingWith(files, "board", testModes));
   ASSERT_TRUE(sim.ok());
@@ -322,10 +302,10 @@ TEST(ProfileJson, QuickValuesOutsideTheirTablesAreNull) {
 }
 
 TEST(ProfileJson, SaveLoadAndDiffReportWhatTheyDid) {
-  Files files;
+  test::TempFolder files;
   BoardSim sim;
   ASSERT_TRUE(sim.ok());
-  const std::string path = files.Path("b.vprof");
+  const std::string path = files.File("b.vprof");
   const json saved = json::parse(OnBoard(sim, {"save", "--json", path}).out);
   ExpectBoardJson(saved, DEFAULT_STATE);
   EXPECT_EQ(saved["file"], path);
@@ -350,7 +330,7 @@ TEST(ProfileJson, SaveLoadAndDiffReportWhatTheyDid) {
 }
 
 TEST(ProfileJson, DiffGivesNumbersForEveryKindOfValue) {
-  Files files;
+  test::TempFolder files;
   BoardSim sim;
   ASSERT_TRUE(sim.ok());
   const std::string path = files.Write(

@@ -28,6 +28,7 @@
 #include "cli/vornactl.h"
 #include "run_vornactl.h"
 #include "support/board_sim.h"
+#include "support/temp_folder.h"
 
 namespace vorna::test {
 namespace {
@@ -50,26 +51,6 @@ std::set<std::string> Names(const fs::path& folder) {
   return names;
 }
 
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "vorna-image-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp";
-    path_ = pattern;
-  }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-  ~Folder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  fs::path operator/(const std::string& name) const { return path_ / name; }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 // 16 data bytes at 0x2000: an image of 0x2010 bytes.
 const std::string SMALL_HEX = ":10200000000102030405060708090A0B0C0D0E0F68\n:00000001FF\n";
 // One byte at 0x20000: an image of 0x20010 bytes, more than a 64 KiB disk holds.
@@ -81,7 +62,7 @@ const std::string LARGE_HEX = ":020000040002F8\n:0100000042BD\n:00000001FF\n";
 struct RefusedOutput {
   const char* name;
   // Makes the output path in the folder, beside input.hex.
-  std::function<std::string(const Folder&)> make;
+  std::function<std::string(const test::TempFolder&)> make;
   std::string reason;
 };
 
@@ -90,7 +71,7 @@ void PrintTo(const RefusedOutput& row, std::ostream* os) { *os << row.name; }
 class ImageRefusesOutput : public testing::TestWithParam<RefusedOutput> {};
 
 TEST_P(ImageRefusesOutput, ExitOneWithTheReasonAndNothingChanged) {
-  Folder folder;
+  test::TempFolder folder;
   const fs::path input = folder / "input.hex";
   Put(input, SMALL_HEX);
   const std::string output = GetParam().make(folder);
@@ -110,37 +91,37 @@ TEST_P(ImageRefusesOutput, ExitOneWithTheReasonAndNothingChanged) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, ImageRefusesOutput,
     testing::Values(
-        RefusedOutput{"InputItself", [](const Folder& f) { return (f / "input.hex").string(); },
+        RefusedOutput{"InputItself", [](const test::TempFolder& f) { return (f / "input.hex").string(); },
                       "it is the input file"},
         RefusedOutput{"InputByAnotherPath",
-                      [](const Folder& f) { return (f.path() / "." / "input.hex").string(); }, "it is the input file"},
+                      [](const test::TempFolder& f) { return (f.path() / "." / "input.hex").string(); }, "it is the input file"},
         RefusedOutput{"HardLinkToInput",
-                      [](const Folder& f) {
+                      [](const test::TempFolder& f) {
                         fs::create_hard_link(f / "input.hex", f / "link.hex");
                         return (f / "link.hex").string();
                       },
                       "it is the input file"},
         RefusedOutput{"SymlinkToInput",
-                      [](const Folder& f) {
+                      [](const test::TempFolder& f) {
                         fs::create_symlink("input.hex", f / "alias.bin");
                         return (f / "alias.bin").string();
                       },
                       "it is the input file"},
         RefusedOutput{"Fifo",
-                      [](const Folder& f) {
+                      [](const test::TempFolder& f) {
                         const fs::path fifo = f / "pipe.bin";
                         if (::mkfifo(fifo.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo";
                         return fifo.string();
                       },
                       "not a regular file"},
         RefusedOutput{"Directory",
-                      [](const Folder& f) {
+                      [](const test::TempFolder& f) {
                         fs::create_directory(f / "sub");
                         return (f / "sub").string();
                       },
                       "not a regular file"},
         RefusedOutput{"CharacterDevice",
-                      [](const Folder& f) {
+                      [](const test::TempFolder& f) {
                         // Never aim a write at /dev/null unless it is the device.
                         if (!fs::is_character_file("/dev/null")) {
                           ADD_FAILURE() << "/dev/null is not a character device on this machine";
@@ -150,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       "not a regular file"},
         RefusedOutput{"DanglingSymlink",
-                      [](const Folder& f) {
+                      [](const test::TempFolder& f) {
                         fs::create_symlink("nowhere/out.bin", f / "dangling.bin");
                         return (f / "dangling.bin").string();
                       },
@@ -161,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Writing
 
 TEST(VornactlImage, ReplacesAnExistingOutputKeepingItsMode) {
-  Folder folder;
+  test::TempFolder folder;
   Put(folder / "input.hex", SMALL_HEX);
   const fs::path out = folder / "out.bin";
   Put(out, "old contents");
@@ -181,7 +162,7 @@ TEST(VornactlImage, ReplacesAnExistingOutputKeepingItsMode) {
 // A read-only output stays as it is, although its folder would allow the
 // rename. Root may write any file, so the command runs as nobody under root.
 TEST(VornactlImage, ReadOnlyOutputIsLeftAlone) {
-  Folder folder;
+  test::TempFolder folder;
   Put(folder / "input.hex", SMALL_HEX);
   const fs::path out = folder / "out.bin";
   Put(out, "read-only");
@@ -207,7 +188,7 @@ TEST(VornactlImage, ReadOnlyOutputIsLeftAlone) {
 }
 
 TEST(VornactlImage, SymlinkedOutputReplacesItsTarget) {
-  Folder folder;
+  test::TempFolder folder;
   Put(folder / "input.hex", SMALL_HEX);
   Put(folder / "target.bin", "old");
   fs::create_symlink("target.bin", folder / "link.bin");
@@ -230,7 +211,7 @@ class WorkingFolder {
 };
 
 TEST(VornactlImage, DashWritesTheImageToStandardOutput) {
-  Folder folder;
+  test::TempFolder folder;
   Put(folder / "input.hex", SMALL_HEX);
   const WorkingFolder working(folder.path());
   const auto r = Vornactl({"image", "input.hex", "-o", "-"});
@@ -246,7 +227,7 @@ TEST(VornactlImage, DashWritesTheImageToStandardOutput) {
 // a 64 KiB tmpfs where the child may mount one, else a file-size limit.
 // Reports what the child saw, line by line: status, stderr, the output's
 // contents and the folder's names.
-std::string ImageOnAFullDisk(const Folder& folder, std::string& expectedReason) {
+std::string ImageOnAFullDisk(const test::TempFolder& folder, std::string& expectedReason) {
   const fs::path disk = folder / "disk";
   fs::create_directory(disk);
   int ends[2];
@@ -285,7 +266,7 @@ std::string ImageOnAFullDisk(const Folder& folder, std::string& expectedReason) 
 }
 
 TEST(VornactlImage, FullDiskKeepsTheOldOutputAndSaysWhy) {
-  Folder folder;
+  test::TempFolder folder;
   Put(folder / "input.hex", LARGE_HEX);
   std::string reason;
   const std::string report = ImageOnAFullDisk(folder, reason);
@@ -305,7 +286,7 @@ const std::string CR_ONLY_WARNING =
     "warning: the hex file has no LF line ends (its lines end in CR alone); 1 record was read\n";
 
 TEST(VornactlImage, CrOnlyFileLoadsWithAWarningOnStderr) {
-  Folder folder;
+  test::TempFolder folder;
   Put(folder / "cr.hex", CR_ONLY_HEX);
   const auto r = Vornactl({"image", (folder / "cr.hex").string(), "-o", (folder / "out.bin").string()});
   EXPECT_EQ(r.status, 0);
@@ -314,7 +295,7 @@ TEST(VornactlImage, CrOnlyFileLoadsWithAWarningOnStderr) {
 }
 
 TEST(VornactlDownload, CrOnlyFileSucceedsAndVerboseSaysWhatWasRead) {
-  Folder folder;
+  test::TempFolder folder;
   Put(folder / "cr.hex", CR_ONLY_HEX);
   BoardSim sim;
   ASSERT_TRUE(sim.ok());

@@ -4,6 +4,8 @@
 
 #include "model/transmitter_fields.h"
 #include "support/fake_board.h"
+#include "support/recording_sink.h"
+#include "support/requests.h"
 
 namespace vorna::test {
 namespace {
@@ -97,8 +99,8 @@ TEST_F(CommandFixture, QuickDialogSeesTheBoardValuesThenSummaryPrecedesTheWrites
   EXPECT_NE(statuses[0].find("88.1 MHz"), std::string::npos);
   EXPECT_EQ(writesAtStatus, std::vector<std::size_t>{1});
   const std::vector<Bytes> writes(board.writes.begin() + 1, board.writes.end());
-  EXPECT_EQ(writes, (std::vector<Bytes>{{0xAA, 3, 1, 0x00, 0xB1}, {0xAA, 3, 1, 0x20, 0x07}, {0xAA, 2, 0, 6},
-                                        {0xAA, 1, 3}}));
+  EXPECT_EQ(writes, (std::vector<Bytes>{Request::WriteRegister(0x00, 0xB1), Request::WriteRegister(0x20, 0x07),
+                                        Request::SetChannel(6), Request::StoreDefaults()}));
   EXPECT_TRUE(board.defaultsStored);
   EXPECT_FALSE(board.IsOpen());
   EXPECT_TRUE(sink.entries.empty());
@@ -115,7 +117,7 @@ TEST_F(CommandFixture, QuickFrequencyIsClampedBeforeTheSummaryAndTheChannel) {
     }, Status());
     const bool low = formed < 87.5;
     EXPECT_NE(statuses.at(0).find(low ? "87.5 MHz" : "108.0 MHz"), std::string::npos);
-    EXPECT_EQ(board.writes.back(), (Bytes{0xAA, 2, 0, static_cast<std::uint8_t>(low ? 0 : 205)}));
+    EXPECT_EQ(board.writes.back(), Request::SetChannel(low ? 0 : 205));
   }
 }
 
@@ -175,14 +177,12 @@ TEST_F(CommandFixture, AdvancedEchoErrorsAreReportedAndEveryWriteStillGoesOut) {
   // The read, then the eight echoes: the third echo has one byte changed.
   board.script = {Step{PowerOnBytes()}};
   RunAdvancedSetting(state, link, PortChoice{}, [&](const TransmitterFields& f) {
-    const std::uint8_t prefix[] = {0xAA, 3, 1};
     const RegisterBytes r = EncodeFields(f);
     const std::pair<std::uint8_t, std::uint8_t> writes[] = {{0xE0, 5}, {0, r.a0}, {0x10, r.a1}, {0x20, r.a2},
                                                             {0x30, r.a3}, {0x40, r.a4}, {0x60, r.a6}, {0x80, r.a8}};
     for (std::size_t i = 0; i < 8; ++i) {
-      Bytes echo(prefix, prefix + 3);
-      echo.push_back(writes[i].first);
-      echo.push_back(static_cast<std::uint8_t>(writes[i].second ^ (i == 2 ? 1 : 0)));
+      const Bytes echo =
+          Request::WriteRegister(writes[i].first, static_cast<std::uint8_t>(writes[i].second ^ (i == 2 ? 1 : 0)));
       board.script.push_back(Step{echo});
     }
     return std::optional<TransmitterFields>(f);

@@ -6,13 +6,13 @@
 #include <string>
 
 #include "app/settings/settings_file.h"
-#include "app_settings/temp_folder.h"
 #include "commands/advanced_dialog_state.h"
 #include "commands/commands.h"
 #include "commands/text_scan.h"
 #include "model/number_text.h"
 #include "model/quick_settings.h"
 #include "model/transmitter_fields.h"
+#include "support/temp_folder.h"
 #include "support/comma_locale.h"
 
 namespace vorna::test {

@@ -12,6 +12,8 @@
 #include <fstream>
 
 #include "support/fake_board.h"
+#include "support/temp_folder.h"
+#include "support/recording_sink.h"
 
 namespace vorna::test {
 namespace {
@@ -21,15 +23,6 @@ using Strings = std::vector<std::string>;
 using Step = FakeBoard::ReadStep;
 
 struct ProfileCommandTest : ::testing::Test {
-  ProfileCommandTest() {
-    std::string pattern = (fs::temp_directory_path() / "vorna-profile-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) folder = pattern;
-  }
-  ~ProfileCommandTest() override {
-    std::error_code error;
-    fs::remove_all(folder, error);
-  }
-
   StatusSink Status() {
     return [this](const std::string& s) {
       statuses.push_back(s);
@@ -37,7 +30,7 @@ struct ProfileCommandTest : ::testing::Test {
     };
   }
 
-  fs::path folder;
+  test::TempFolder folder;
   FakeBoard board;
   RecordingSink sink;
   int allowedOpens = 1000;
@@ -124,7 +117,7 @@ TEST_F(ProfileCommandTest, SaveWithAFailedReadLeavesTheOldFile) {
 }
 
 TEST_F(ProfileCommandTest, SaveThatCannotWriteSaysWhere) {
-  const std::string path = folder.string();
+  const std::string path = folder.path().string();
   RegisterSnapshot snapshot;
   EXPECT_FALSE(SaveBoardProfile(link, PortChoice{}, path, sink, snapshot));
   EXPECT_EQ(sink.Texts(), Strings{"Can not write " + path});

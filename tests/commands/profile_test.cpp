@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app_settings/temp_folder.h"
 #include "model/transmitter_fields.h"
+#include "support/temp_folder.h"
 
 namespace vorna::test {
 namespace {

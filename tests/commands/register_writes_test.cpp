@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "support/fake_board.h"
+#include "support/recording_sink.h"
+#include "support/requests.h"
 
 namespace vorna {
 namespace {
@@ -25,9 +27,10 @@ TEST(ApplyFields, PrefixThenSevenRegistersEvenAfterFailures) {
   board.failingWrites = {2};  // the A0 write fails
   const RegisterBytes r{0x21, 0xB4, 0x06, 0x58, 0x2A, 0x1A, 0x1B};
   EXPECT_FALSE(ApplyFields(link, r));
+  using test::Request::WriteRegister;
   const std::vector<test::Bytes> expected = {
-      {0xAA, 3, 1, 0xE0, 0x05}, {0xAA, 3, 1, 0x00, 0x21}, {0xAA, 3, 1, 0x10, 0xB4}, {0xAA, 3, 1, 0x20, 0x06},
-      {0xAA, 3, 1, 0x30, 0x58}, {0xAA, 3, 1, 0x40, 0x2A}, {0xAA, 3, 1, 0x60, 0x1A}, {0xAA, 3, 1, 0x80, 0x1B}};
+      WriteRegister(0xE0, 0x05), WriteRegister(0x00, 0x21), WriteRegister(0x10, 0xB4), WriteRegister(0x20, 0x06),
+      WriteRegister(0x30, 0x58), WriteRegister(0x40, 0x2A), WriteRegister(0x60, 0x1A), WriteRegister(0x80, 0x1B)};
   EXPECT_EQ(board.writes, expected);
   // The failed write got no echo from the board, so its compare fails too.
   EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"Write error", "ReadData error"}));
@@ -43,7 +46,8 @@ struct ApplyFixture : ::testing::Test {
 TEST_F(ApplyFixture, WritesA0A2AndTheChannelInOrder) {
   ASSERT_TRUE(link.OpenPort(1));
   EXPECT_TRUE(ApplyQuickSettings(link, Settings(88.1, 1, 2, 0, 1)));
-  const std::vector<test::Bytes> expected = {{0xAA, 3, 1, 0x00, 0xA1}, {0xAA, 3, 1, 0x20, 0x07}, {0xAA, 2, 0, 6}};
+  const std::vector<test::Bytes> expected = {test::Request::WriteRegister(0x00, 0xA1),
+                                             test::Request::WriteRegister(0x20, 0x07), test::Request::SetChannel(6)};
   EXPECT_EQ(board.writes, expected);
   EXPECT_FALSE(board.defaultsStored);
 }
@@ -54,8 +58,8 @@ TEST_F(ApplyFixture, StoreCommandFollowsTheChannelOnlyWhenAsked) {
   s.storeAsDefault = true;
   ApplyQuickSettings(link, s);
   ASSERT_EQ(board.writes.size(), 4u);
-  EXPECT_EQ(board.writes[2], (test::Bytes{0xAA, 2, 0, 205}));
-  EXPECT_EQ(board.writes[3], (test::Bytes{0xAA, 1, 3}));
+  EXPECT_EQ(board.writes[2], test::Request::SetChannel(205));
+  EXPECT_EQ(board.writes[3], test::Request::StoreDefaults());
 }
 
 TEST_F(ApplyFixture, EveryStepRunsAfterAFailure) {

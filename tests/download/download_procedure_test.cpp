@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "support/fake_board.h"
+#include "support/recording_sink.h"
+#include "support/hex_records.h"
 
 namespace vorna::test {
 namespace {
@@ -15,20 +17,7 @@ using Strings = std::vector<std::string>;
 namespace fs = std::filesystem;
 
 // One Intel HEX data record line for `bytes` at `address` (below 64 KiB).
-std::string DataRecord(std::uint16_t address, const Bytes& bytes) {
-  char head[16];
-  std::snprintf(head, sizeof head, ":%02X%04X00", static_cast<unsigned>(bytes.size()), address);
-  std::string line = head;
-  unsigned sum = static_cast<unsigned>(bytes.size()) + (address >> 8) + (address & 0xFF);
-  char piece[4];
-  for (auto b : bytes) {
-    std::snprintf(piece, sizeof piece, "%02X", b);
-    line += piece;
-    sum += b;
-  }
-  std::snprintf(piece, sizeof piece, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
-  return line + piece + "\n";
-}
+std::string DataRecord(std::uint16_t address, const Bytes& bytes) { return IntelData(address, bytes) + "\n"; }
 
 Bytes Pattern(std::size_t count, std::uint8_t seed) {
   Bytes bytes(count);

@@ -26,7 +26,8 @@
 
 #include "download/hex_file.h"
 #include "hex_test_support.h"
-#include "hex_text.h"
+#include "support/hex_records.h"
+#include "support/recording_sink.h"
 
 namespace vorna::test {
 namespace {
@@ -43,7 +44,7 @@ Stream MemoryStream(std::string& text) { return {::fmemopen(text.data(), text.si
 
 // A file of `length` bytes that begins with `head` and holds zero bytes (a
 // hole, taking no disk) after it.
-std::string SparseFile(const ScratchFolder& folder, const std::string& name, const std::string& head,
+std::string SparseFile(const TempFolder& folder, const std::string& name, const std::string& head,
                        std::uint64_t length) {
   const std::string path = folder.Write(name, head);
   if (::truncate(path.c_str(), static_cast<off_t>(length)) != 0) ADD_FAILURE() << "truncate " << path;
@@ -94,7 +95,7 @@ TEST(HexFileLength, StreamOfExactlyTheBoundLoads) {
 }
 
 TEST(HexFileLength, FileAboveTheBoundIsRefusedWithItsLength) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path =
       SparseFile(folder, "huge.hex", IntelData(0x10, {1}) + "\n", std::uint64_t{4} * 1024 * 1024 * 1024);
   RecordingSink sink;
@@ -107,7 +108,7 @@ TEST(HexFileLength, FileAboveTheBoundIsRefusedWithItsLength) {
 }
 
 TEST(HexFileLength, FileOneByteAboveTheBoundIsRefused) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = SparseFile(folder, "over.hex", IntelData(0x10, {1}) + "\n", HEX_FILE_LENGTH_LIMIT + 1);
   RecordingSink sink;
   HexImage image;
@@ -133,7 +134,7 @@ class HexLineEndTest : public testing::TestWithParam<LineEndCase> {};
 
 std::string FourRecords(const std::string& end) {
   std::string text;
-  for (unsigned i = 0; i < 4; ++i) text += IntelData(0x2000 + 16 * i, Bytes(16 * i, 16)) + end;
+  for (unsigned i = 0; i < 4; ++i) text += IntelData(0x2000 + 16 * i, CountingBytes(16 * i, 16)) + end;
   return text + IntelEnd() + end;
 }
 
@@ -145,7 +146,7 @@ std::string PieceOf(const std::string& record, const std::string& end) {
 
 TEST_P(HexLineEndTest, ReportsRecordsAndLineEnds) {
   const LineEndCase& c = GetParam();
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = folder.Write("lines.hex", c.content);
   RecordingSink sink;
   HexImage image;
@@ -200,7 +201,7 @@ std::size_t VmDataBytes() {
 TEST(HexFileMapping, TextTakesNoMemoryOfItsOwn) {
   constexpr std::uint64_t kFileLength = std::uint64_t{64} * 1024 * 1024;
   constexpr std::size_t kHeadroom = std::size_t{16} * 1024 * 1024;
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = SparseFile(folder, "large.hex", Lines({IntelData(0x2000, {7})}), kFileLength);
   const int status = InChild([&] {
     // The data limit counts every private writable mapping, the heap among
@@ -233,9 +234,9 @@ bool RefuseFileMappings() {
 }
 
 TEST(HexFileMapping, FileThatCannotBeMappedIsRead) {
-  ScratchFolder folder;
-  std::string content = IntelLinear(1) + "\r\n" + IntelData(0x10, Bytes(1, 16)) + "\r\n";
-  for (unsigned i = 0; i < 2000; ++i) content += SRecordLine(1, 0x2000 + 4 * i, Bytes(i, 4)) + "\n";
+  TempFolder folder;
+  std::string content = IntelLinear(1) + "\r\n" + IntelData(0x10, CountingBytes(1, 16)) + "\r\n";
+  for (unsigned i = 0; i < 2000; ++i) content += SRecordLine(1, 0x2000 + 4 * i, CountingBytes(i, 4)) + "\n";
   content += std::string(600, 'x') + IntelData(0x30, {9}) + "\n" + "S9030000FC\n";
   const std::string path = folder.Write("program.hex", content);
   RecordingSink sink;

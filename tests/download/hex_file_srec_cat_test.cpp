@@ -22,7 +22,8 @@
 
 #include "download/hex_file.h"
 #include "hex_test_support.h"
-#include "hex_text.h"
+#include "support/hex_records.h"
+#include "support/recording_sink.h"
 
 extern char** environ;
 
@@ -161,7 +162,7 @@ GeneratedFile SRecordFile(Random& random, Format format, const std::string& line
 
 TEST(HexFileAgainstSrecCat, SameImageAndTop) {
   if (!OnPath(kSrecCat)) GTEST_SKIP() << kSrecCat << " is not on PATH";
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string log = (folder.path() / "srec_cat.log").string();
   const std::string unfilled = (folder.path() / "unfilled.bin").string();
   const std::string filled = (folder.path() / "filled.bin").string();

@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "hex_test_support.h"
-#include "hex_text.h"
+#include "support/hex_records.h"
 #include "support/unprivileged.h"
+#include "support/recording_sink.h"
 
 namespace vorna::test {
 namespace {
@@ -146,7 +147,7 @@ class HexLoadTest : public testing::TestWithParam<LoadCase> {};
 
 TEST_P(HexLoadTest, BuildsTheImage) {
   const LoadCase& c = GetParam();
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = folder.Write("program.hex", c.content);
   RecordingSink sink;
   HexImage image;
@@ -175,11 +176,11 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"EmptyFile", "", 0xF, {}},
         LoadCase{"OnlyEmptyLines", "\n\n\r\n\n", 0xF, {}},
         LoadCase{"SixteenBytesAt2000",
-                 Lines({IntelData(0x2000, Bytes(0x10, 16)), IntelEnd()}),
+                 Lines({IntelData(0x2000, CountingBytes(0x10, 16)), IntelEnd()}),
                  0x200F,
-                 {{0x2000, Bytes(0x10, 16)}}},
-        LoadCase{"LastByteAt2010", Lines({IntelData(0x2001, Bytes(1, 16))}), 0x201F,
-                 {{0x2001, Bytes(1, 16)}}},
+                 {{0x2000, CountingBytes(0x10, 16)}}},
+        LoadCase{"LastByteAt2010", Lines({IntelData(0x2001, CountingBytes(1, 16))}), 0x201F,
+                 {{0x2001, CountingBytes(1, 16)}}},
         LoadCase{"ExtendedLinearAddress", Lines({IntelLinear(0x0001), IntelData(0x0010, {0xAB})}),
                  0x1001F, {{0x10010, {0xAB}}}},
         LoadCase{"ExtendedSegmentAddress",
@@ -219,10 +220,10 @@ INSTANTIATE_TEST_SUITE_P(
     SRecords, HexLoadTest,
     testing::Values(
         LoadCase{"S1SixteenBytesAt2000",
-                 Lines({SRecordLine(0, 0, {'h', 'd', 'r'}), SRecordLine(1, 0x2000, Bytes(0x40, 16)),
+                 Lines({SRecordLine(0, 0, {'h', 'd', 'r'}), SRecordLine(1, 0x2000, CountingBytes(0x40, 16)),
                         SRecordLine(5, 1, {}), SRecordLine(9, 0, {})}),
                  0x200F,
-                 {{0x2000, Bytes(0x40, 16)}}},
+                 {{0x2000, CountingBytes(0x40, 16)}}},
         LoadCase{"S1CountIs13", Lines({"S1132000" + std::string(32, 'A') + "00"}), 0x200F,
                  {{0x2000, ByteList(16, 0xAA)}}},
         LoadCase{"S9EndsReading",
@@ -330,10 +331,10 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"LoneCrAfterCutStartsNextPiece",
                  std::string(539, 'x') + "\r" + IntelData(0x20, {5}) + "\n", 0xF, {}},
         // Longest well-formed records: 521 and 514 characters.
-        LoadCase{"Intel255DataBytes", Lines({IntelData(0x1000, Bytes(0, 255))}), 0x10FF,
-                 {{0x1000, Bytes(0, 255)}}},
-        LoadCase{"S3CountOf255", Lines({SRecordLine(3, 0x1000, Bytes(7, 250))}), 0x10FF,
-                 {{0x1000, Bytes(7, 250)}}}),
+        LoadCase{"Intel255DataBytes", Lines({IntelData(0x1000, CountingBytes(0, 255))}), 0x10FF,
+                 {{0x1000, CountingBytes(0, 255)}}},
+        LoadCase{"S3CountOf255", Lines({SRecordLine(3, 0x1000, CountingBytes(7, 250))}), 0x10FF,
+                 {{0x1000, CountingBytes(7, 250)}}}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -402,7 +403,7 @@ TEST(HexLoad, CarriageReturnsAcrossReadBoundaries) {
   const std::size_t blockLength = blocks.size() / kBlocks;
   const std::uint32_t top = (2 * (kBlocks - 1)) | 0xF;
   const std::vector<std::uint8_t> expected = ExpectedImage(top, placements);
-  ScratchFolder folder;
+  TempFolder folder;
   for (std::size_t shift = 0; shift < blockLength; ++shift) {
     const std::string path = folder.Write("shift.hex", std::string(shift, ';') + "\n" + blocks);
     RecordingSink sink;
@@ -426,7 +427,7 @@ TEST(HexLoad, FileOfCutPiecesOnly) {
   }
   content += IntelData(0x200, {0xEE});
   placements.push_back({0x200, {0xEE}});
-  ScratchFolder folder;
+  TempFolder folder;
   RecordingSink sink;
   HexImage image;
   ASSERT_EQ(LoadHexFile(folder.Write("pieces.hex", content), image, sink), 0);
@@ -448,7 +449,7 @@ void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
 class HexRefusedImageTest : public testing::TestWithParam<RefusedCase> {};
 
 TEST_P(HexRefusedImageTest, ReportsMemoryAllocationError) {
-  ScratchFolder folder;
+  TempFolder folder;
   RecordingSink sink;
   HexImage image;
   image.topAddress = 0x1234;
@@ -476,7 +477,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HexLoad, ImageOfExactlyTheLimitLoads) {
   static_assert(HEX_IMAGE_SIZE_LIMIT <= 256u * 1024u * 1024u);
-  ScratchFolder folder;
+  TempFolder folder;
   RecordingSink sink;
   HexImage image;
   const std::string path =
@@ -491,7 +492,7 @@ TEST(HexLoad, ImageOfExactlyTheLimitLoads) {
 }
 
 TEST(HexLoad, HugeRecordAfterEndRecordDoesNotCount) {
-  ScratchFolder folder;
+  TempFolder folder;
   RecordingSink sink;
   HexImage image;
   const std::string path = folder.Write(
@@ -509,7 +510,7 @@ struct FailureCase {
   std::string name;
   // Makes the path to load inside the folder; "skip" when the case cannot be
   // set up here.
-  std::function<std::string(const ScratchFolder&)> makePath;
+  std::function<std::string(const TempFolder&)> makePath;
   std::string message;
   std::string reasonPart;
   // A refused permission: root would pass it, so the load runs as an
@@ -519,7 +520,7 @@ struct FailureCase {
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
-void ExpectOneFailure(const FailureCase& c, const ScratchFolder& folder, const std::string& path) {
+void ExpectOneFailure(const FailureCase& c, const TempFolder& folder, const std::string& path) {
   RecordingSink sink;
   HexImage image;
   image.baseAddress = 3;
@@ -547,7 +548,7 @@ class HexFailureTest : public testing::TestWithParam<FailureCase> {};
 
 TEST_P(HexFailureTest, ReportsOneMessageAndLeavesImage) {
   const FailureCase& c = GetParam();
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = c.makePath(folder);
   if (path == "skip") GTEST_SKIP() << "cannot set up this case here";
   if (c.asOrdinaryUser) {
@@ -561,33 +562,33 @@ TEST_P(HexFailureTest, ReportsOneMessageAndLeavesImage) {
 INSTANTIATE_TEST_SUITE_P(
     Failures, HexFailureTest,
     testing::Values(
-        FailureCase{"EmptyPath", [](const ScratchFolder&) { return std::string(); },
+        FailureCase{"EmptyPath", [](const TempFolder&) { return std::string(); },
                     "select hex file.", ""},
         FailureCase{"MissingFile",
-                    [](const ScratchFolder& f) { return (f.path() / "missing.hex").string(); },
+                    [](const TempFolder& f) { return (f.path() / "missing.hex").string(); },
                     "file open error.", "No such file or directory"},
-        FailureCase{"Directory", [](const ScratchFolder& f) { return f.path().string(); },
+        FailureCase{"Directory", [](const TempFolder& f) { return f.path().string(); },
                     "file open error.", "Is a directory"},
         FailureCase{"FileUsedAsFolder",
-                    [](const ScratchFolder& f) { return f.Write("plain.hex", "") + "/inner.hex"; },
+                    [](const TempFolder& f) { return f.Write("plain.hex", "") + "/inner.hex"; },
                     "file open error.", "Not a directory"},
         FailureCase{"Unreadable",
-                    [](const ScratchFolder& f) {
+                    [](const TempFolder& f) {
                       const std::string path = f.Write("locked.hex", Lines({IntelEnd()}));
                       EXPECT_EQ(::chmod(path.c_str(), 0), 0) << path;
                       return path;
                     },
                     "file open error.", "Permission denied", true},
-        FailureCase{"CharacterDevice", [](const ScratchFolder&) { return std::string("/dev/null"); },
+        FailureCase{"CharacterDevice", [](const TempFolder&) { return std::string("/dev/null"); },
                     "_filelength error.", "not a regular file"},
         FailureCase{"Fifo",
-                    [](const ScratchFolder& f) {
+                    [](const TempFolder& f) {
                       const std::string path = (f.path() / "pipe.hex").string();
                       return ::mkfifo(path.c_str(), 0600) == 0 ? path : std::string("skip");
                     },
                     "_filelength error.", "not a regular file"},
         FailureCase{"ImageTooLarge",
-                    [](const ScratchFolder& f) {
+                    [](const TempFolder& f) {
                       return f.Write("huge.hex", Lines({SRecordLine(3, 0xFFFFFFF0, {1})}));
                     },
                     "Memory allocation error.", "bytes"}),

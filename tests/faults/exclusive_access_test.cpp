@@ -22,7 +22,7 @@ class ExclusiveAccess : public ::testing::Test {
     RecordProperty("run_as_root", ::geteuid() == 0 ? "yes" : "no");
   }
   PortAliases ports_;
-  ScratchFolder folder_;
+  TempFolder folder_;
   const std::string port_ = std::to_string(PORT);
   const std::string refused_ = "Can not open COM" + std::to_string(PORT) + "\n";
 };

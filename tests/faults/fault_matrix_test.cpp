@@ -18,12 +18,13 @@
 
 #include "commands/commands.h"
 #include "download/download_procedure.h"
-#include "download/hex_text.h"
+#include "support/hex_records.h"
 #include "faults/fault_support.h"
 #include "link/device_link.h"
 #include "link/protocol.h"
 #include "link/serial_posix.h"
 #include "support/board_sim.h"
+#include "support/recording_sink.h"
 
 namespace vorna::test {
 namespace {
@@ -117,7 +118,7 @@ std::chrono::milliseconds Bound(const std::vector<std::size_t>& reads) {
 constexpr std::size_t BLINK_PROGRAM_LENGTH = 304;
 constexpr std::size_t BLINK_REQUESTS = 1 + 5;  // the start and five chunks
 
-std::string HexPath(HexFile file, const ScratchFolder& folder) {
+std::string HexPath(HexFile file, const TempFolder& folder) {
   switch (file) {
     case HexFile::kBlink:
       return VORNA_TEST_DATA_DIR "/blink.hex";
@@ -130,12 +131,12 @@ std::string HexPath(HexFile file, const ScratchFolder& folder) {
     case HexFile::kFifo:
       return folder.MakeFifo("pipe.hex");
     case HexFile::kTopOfAddressRange:
-      return folder.Write("top.hex", IntelLinear(0xFFFF) + "\n" + IntelData(0xFFF0, Bytes(1, 16)) + "\n" +
+      return folder.Write("top.hex", IntelLinear(0xFFFF) + "\n" + IntelData(0xFFF0, CountingBytes(1, 16)) + "\n" +
                                          IntelEnd() + "\n");
     case HexFile::kBelowWindow:
-      return folder.Write("low.hex", IntelData(0x1000, Bytes(1, 16)) + "\n" + IntelEnd() + "\n");
+      return folder.Write("low.hex", IntelData(0x1000, CountingBytes(1, 16)) + "\n" + IntelEnd() + "\n");
     case HexFile::kAboveWindow:
-      return folder.Write("high.hex", IntelData(0x2000, Bytes(1, 16)) + "\n" + IntelData(0x4000, Bytes(1, 1)) +
+      return folder.Write("high.hex", IntelData(0x2000, CountingBytes(1, 16)) + "\n" + IntelData(0x4000, CountingBytes(1, 1)) +
                                           "\n" + IntelEnd() + "\n");
   }
   return {};
@@ -202,7 +203,7 @@ class FaultMatrix : public ::testing::TestWithParam<Row> {
   }
 
   PortAliases ports_;
-  ScratchFolder folder_;
+  TempFolder folder_;
 };
 
 TEST_P(FaultMatrix, ReportsWithinTheTimeOutsAndLeavesThePortUsable) {

@@ -28,40 +28,12 @@
 
 #include "link/serial_posix.h"
 #include "support/board_sim.h"
+#include "support/temp_folder.h"
+#include "support/unprivileged.h"
 
 extern char** environ;
 
 namespace vorna::test {
-
-// A fresh folder, removed with everything in it at the end of the test.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorna-faults-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Write(const std::string& name, const std::string& content) const {
-    std::ofstream(File(name), std::ios::binary) << content;
-    return File(name);
-  }
-  std::string MakeFifo(const std::string& name) const {
-    if (::mkfifo(File(name).c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
-    return File(name);
-  }
-
- private:
-  std::filesystem::path path_;
-};
 
 // A configuration folder of the test's own, in which boards started with
 // --com publish their port numbers; the link finds them there once
@@ -87,7 +59,7 @@ class PortAliases {
 
  private:
   static constexpr const char* VARIABLE = "XDG_CONFIG_HOME";
-  ScratchFolder folder_;
+  TempFolder folder_;
   std::optional<std::string> saved_;
 };
 
@@ -113,8 +85,6 @@ inline std::string ReadAll(const std::string& path) {
 // as an ordinary user, they run as that user.
 enum class RunAs { kTestUser, kOrdinaryUser };
 
-inline bool RunningAsRoot() { return ::geteuid() == 0; }
-
 // Lets an ordinary user reach `path` (a scratch folder, a device).
 inline void OpenToOrdinaryUser(const std::string& path) {
   if (!RunningAsRoot()) return;
@@ -128,13 +98,14 @@ inline void OpenToOrdinaryUser(const std::string& path) {
 // output going to files.
 class Vornactl {
  public:
-  Vornactl(const ScratchFolder& folder, const std::string& name, const PortAliases& ports,
+  Vornactl(const TempFolder& folder, const std::string& name, const PortAliases& ports,
            std::vector<std::string> args, RunAs runAs = RunAs::kTestUser)
       : out_(folder.File(name + ".out")), err_(folder.File(name + ".err")) {
     args.insert(args.begin(), VORNACTL_PATH);
     const bool dropToNobody = runAs == RunAs::kOrdinaryUser && RunningAsRoot();
     if (dropToNobody) {
-      args.insert(args.begin(), {SETPRIV, "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+      args.insert(args.begin(), {SETPRIV, std::string("--reuid=") + UNPRIVILEGED_USER,
+                                 std::string("--regid=") + UNPRIVILEGED_GROUP, "--clear-groups"});
     }
     std::vector<std::string> environment;
     const std::string variable = "XDG_CONFIG_HOME=";

@@ -24,6 +24,7 @@
 #include "link/device_link.h"
 #include "link/serial_posix.h"
 #include "support/board_sim.h"
+#include "support/recording_sink.h"
 
 namespace vorna::test {
 namespace {
@@ -48,7 +49,7 @@ TEST_P(AliasTargets, AreRefusedWithAReasonAndLeftAlone) {
   const AliasRow& row = GetParam();
   PortAliases ports;
   ports.Activate();
-  ScratchFolder folder;
+  TempFolder folder;
   std::string target;
   switch (row.target) {
     case Target::kRegularFile: target = folder.Write("plain", "not a port"); break;
@@ -239,7 +240,7 @@ TEST(ControllingTerminal, OwnTerminalIsRefusedByNameAndAsDevTty) {
 // a person's new terminal took. vornactl refuses it; -v says why.
 TEST(ControllingTerminal, VornactlRefusesAStaleAliasToSomeonesTerminal) {
   PortAliases ports;
-  ScratchFolder folder;
+  TempFolder folder;
   TerminalSession session;
   fs::create_directories(ports.AliasFolder());
   fs::create_symlink(session.device(), ports.AliasFolder() + "/COM" + std::to_string(PORT));

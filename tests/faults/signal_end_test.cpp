@@ -58,7 +58,7 @@ class SignalEnd : public ::testing::TestWithParam<SignalCase> {
   }
 
   PortAliases ports_;
-  ScratchFolder folder_;
+  TempFolder folder_;
   const std::string port_ = std::to_string(PORT);
   const std::string hex_ = folder_.File("blink.hex");
 };

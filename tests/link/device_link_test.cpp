@@ -4,6 +4,8 @@
 
 #include "link/protocol.h"
 #include "support/fake_board.h"
+#include "support/recording_sink.h"
+#include "support/requests.h"
 
 namespace vorna::test {
 namespace {
@@ -62,11 +64,9 @@ TEST_F(LinkFixture, RequestsHaveTheirExactBytes) {
   link.ReadRegisters(snapshot);
   link.StoreDefaults();
   link.StartDownload(8192);
-  const std::vector<Bytes> expected = {{0xAA, 0x02, 0x00, 0x06},
-                                       {0xAA, 0x03, 0x01, 0x20, 0x07},
-                                       {0xAA, 0x01, 0x02},
-                                       {0xAA, 0x01, 0x03},
-                                       {0xAA, 0x03, 0x04, 0x00, 0x20}};
+  const std::vector<Bytes> expected = {test::Request::SetChannel(6), test::Request::WriteRegister(0x20, 0x07),
+                                       test::Request::ReadRegisters(), test::Request::StoreDefaults(),
+                                       test::Request::StartDownload(8192)};
   EXPECT_EQ(board.writes, expected);
   EXPECT_TRUE(sink.entries.empty());
 }

@@ -17,6 +17,7 @@
 #include "link/device_link.h"
 #include "link/port_names.h"
 #include "link/protocol.h"
+#include "support/recording_sink.h"
 
 namespace vorna {
 namespace {

@@ -14,6 +14,7 @@
 #include "link/protocol.h"
 #include "model/transmitter_fields.h"
 #include "support/board_sim.h"
+#include "support/temp_folder.h"
 
 namespace vorna::test {
 namespace {
@@ -54,23 +55,6 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
 }
 
 bool ExitedCleanly(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
-
-// A folder that goes away with the test.
-class TemporaryFolder {
- public:
-  TemporaryFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorna-pty-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 TEST(SimPty, NamesAnOpenableTerminal) {
   BoardSim sim;
@@ -150,8 +134,8 @@ TEST(SimPty, ChangesWithoutStoreAreLostOnRestart) {
 }
 
 TEST(SimPty, MalformedStateFileStopsTheStart) {
-  TemporaryFolder folder;
-  const std::string state = folder.path() + "/state";
+  test::TempFolder folder;
+  const std::string state = folder.File("state");
   std::ofstream(state) << "21 b4 06\n";
   const SimRun run = RunSimToEnd({"--state", state});
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status;
@@ -379,14 +363,14 @@ INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, testing::Values(SIGINT, SIGTERM));
 
 class SimAlias : public testing::Test {
  protected:
-  std::string Alias(int number) const { return home_.path() + "/vorna/ports/COM" + std::to_string(number); }
-  BoardSimSetup Setup(int number) const { return {{"--com", std::to_string(number)}, {}, home_.path(), true}; }
+  std::string Alias(int number) const { return home_.File("vorna/ports/COM") + std::to_string(number); }
+  BoardSimSetup Setup(int number) const { return {{"--com", std::to_string(number)}, {}, home_.path().string(), true}; }
   static std::string Target(const std::string& link) {
     std::error_code error;
     const auto target = std::filesystem::read_symlink(link, error);
     return error ? std::string() : target.string();
   }
-  TemporaryFolder home_;
+  test::TempFolder home_;
 };
 
 TEST_F(SimAlias, CreatedForTheRunAndRemovedAfter) {
@@ -400,7 +384,7 @@ TEST_F(SimAlias, CreatedForTheRunAndRemovedAfter) {
 }
 
 TEST_F(SimAlias, ReplacesAnOlderLink) {
-  std::filesystem::create_directories(home_.path() + "/vorna/ports");
+  std::filesystem::create_directories(home_.path() / "vorna/ports");
   std::filesystem::create_symlink("/dev/nonexistent", Alias(3));
   BoardSim sim(Setup(3));
   ASSERT_TRUE(sim.ok());
@@ -417,9 +401,9 @@ TEST_F(SimAlias, LeavesALinkThatWasTakenOver) {
 }
 
 TEST_F(SimAlias, RefusesToReplaceAFile) {
-  std::filesystem::create_directories(home_.path() + "/vorna/ports");
+  std::filesystem::create_directories(home_.path() / "vorna/ports");
   std::ofstream(Alias(5)) << "keep me";
-  const SimRun run = RunSimToEnd({"--com", "5"}, home_.path());
+  const SimRun run = RunSimToEnd({"--com", "5"}, home_.path().string());
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status;
   EXPECT_NE(run.err.find(Alias(5) + " exists and is not a symbolic link: left alone"), std::string::npos) << run.err;
   std::ifstream kept(Alias(5));

@@ -6,7 +6,9 @@
 #include <ostream>
 #include <string>
 
+#include "link/file_io.h"
 #include "sim/state_file.h"
+#include "support/temp_folder.h"
 
 namespace vorna::sim {
 namespace {
@@ -60,13 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class AtomicWrite : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorna-state-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-  std::filesystem::path folder_;
+  test::TempFolder folder_;
 };
 
 TEST_F(AtomicWrite, ReplacesTheFileAndLeavesNothingElse) {
@@ -78,7 +74,7 @@ TEST_F(AtomicWrite, ReplacesTheFileAndLeavesNothingElse) {
   const auto content = ReadWholeFile(path);
   ASSERT_TRUE(content);
   EXPECT_EQ(*content, std::string("\xFF\x00", 2));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), std::filesystem::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.path()), std::filesystem::directory_iterator()), 1);
 }
 
 TEST_F(AtomicWrite, FailsInAMissingFolderNamingThePath) {

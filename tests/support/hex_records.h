@@ -1,6 +1,6 @@
 #pragma once
-// Well-formed record lines (with correct checksums) for the hex reader tests,
-// without line ends.
+// Well-formed Intel HEX and S-record lines (with correct checksums) for the
+// tests, fuzzers and benchmarks, without line ends.
 
 #include <cstdint>
 #include <cstdio>
@@ -56,7 +56,8 @@ inline std::string SRecordLine(unsigned type, std::uint32_t address, const std::
   return line + HexByte(~sum);
 }
 
-inline std::vector<std::uint8_t> Bytes(unsigned first, unsigned count) {
+// `count` bytes counting up from `first`.
+inline std::vector<std::uint8_t> CountingBytes(unsigned first, unsigned count) {
   std::vector<std::uint8_t> bytes(count);
   for (unsigned i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(first + i);
   return bytes;

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace vorna::sim {
+namespace vorna {
 
 class UniqueFd {
  public:
@@ -25,6 +25,8 @@ class UniqueFd {
 
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
+  // Hands the descriptor to another owner (a stdio stream).
+  int release() { return std::exchange(fd_, -1); }
   // Closes now and says whether the close succeeded (it can report a
   // deferred write error).
   bool Close() { return fd_ < 0 || ::close(std::exchange(fd_, -1)) == 0; }
@@ -33,4 +35,4 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-}  // namespace vorna::sim
+}  // namespace vorna

@@ -1,0 +1,39 @@
+#include "link/console.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <initializer_list>
+
+namespace vorna {
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void RequestStop(int signal) {
+  if (stopSignal == 0) stopSignal = signal;
+}
+
+}  // namespace
+
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+// SIGINT, SIGTERM and SIGHUP end the command cleanly: a wait for a reply
+// ends at once (no SA_RESTART), the port is closed with its line settings
+// put back, and the exit status is 128 + the signal. A second signal of
+// the same kind ends the program at once (SA_RESETHAND). A signal the
+// caller ignores (nohup) stays ignored.
+const volatile std::sig_atomic_t* StopOnSignals() {
+  struct sigaction stop {};
+  stop.sa_handler = RequestStop;
+  sigemptyset(&stop.sa_mask);
+  stop.sa_flags = SA_RESETHAND;
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction previous {};
+    if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    ::sigaction(signal, &stop, nullptr);
+  }
+  return &stopSignal;
+}
+
+}  // namespace vorna

@@ -1,0 +1,13 @@
+#include "link/console.h"
+
+#include <cstdio>
+#include <io.h>
+
+namespace vorna {
+
+bool StandardErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
+
+// Ctrl+C ends the program at once, as it always has here.
+const volatile std::sig_atomic_t* StopOnSignals() { return nullptr; }
+
+}  // namespace vorna

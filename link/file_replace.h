@@ -1,0 +1,54 @@
+#pragma once
+// Replacing a file's whole content so that a failure never costs the old
+// file: the content goes to a new file beside it, which is renamed over the
+// old one only once it is whole. Readers see the old file or the new one,
+// never a mix; on failure the new file is removed and the old one stays.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace vorna {
+
+// Which file a replacement may go to, and what the new file keeps.
+enum class ReplaceRule {
+  // Only a regular file this user owns and may write is replaced, so that
+  // ownership never moves to the writer and a read-only file stays so; the
+  // new file keeps its mode and group. A symbolic link is followed only
+  // when this user made it (one planted in a shared folder leads nowhere),
+  // and only to such a file; the link stays. A missing file is created,
+  // with the folders on the way, but never at the end of a link.
+  kOwnFilesOnly,
+  // The caller has chosen the file: any regular file or none. The new file
+  // keeps the old one's permission bits and, where the system lets this
+  // user give a file away (root only), its owner and group. The folder must
+  // exist.
+  kKeepOwner,
+};
+
+// Whether the new file must survive a crash of the machine once replaced.
+enum class Durability {
+  kRenamed,  // no wait for the disk
+  kSynced,   // the file is synced before the rename, its folder after
+};
+
+struct ReplaceOptions {
+  ReplaceRule rule = ReplaceRule::kOwnFilesOnly;
+  Durability durability = Durability::kSynced;
+};
+
+// The file that replacing `path` under kOwnFilesOnly goes to (the end of a
+// link this user made), and whether it exists. None when the rule refuses it.
+struct ReplaceTarget {
+  std::string path;
+  bool exists = false;
+};
+std::optional<ReplaceTarget> FindOwnReplaceTarget(const std::string& path);
+
+// Replaces the file at `path` with `content`. Empty on success; otherwise the
+// system's reason, EACCES for a file the rule refuses.
+std::error_code ReplaceFileAtomically(const std::string& path, std::string_view content,
+                                      const ReplaceOptions& options = {});
+
+}  // namespace vorna

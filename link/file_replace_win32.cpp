@@ -1,0 +1,69 @@
+#include "link/file_replace.h"
+
+#include <io.h>
+#include <process.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "link/file_io.h"
+#include "link/file_open.h"
+#include "link/unique_fd.h"
+
+namespace vorna {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int TEMP_NAME_ATTEMPTS = 100;
+constexpr int NEW_FILE_MODE = 0666;
+
+std::error_code Errno(int error) { return {error, std::generic_category()}; }
+
+}  // namespace
+
+// Windows keeps owners and permissions in access lists that a new file
+// inherits from its folder: both rules come down to the same replacement.
+std::optional<ReplaceTarget> FindOwnReplaceTarget(const std::string& path) {
+  std::error_code error;
+  return ReplaceTarget{path, fs::exists(path, error)};
+}
+
+std::error_code ReplaceFileAtomically(const std::string& path, std::string_view content,
+                                      const ReplaceOptions& options) {
+  const fs::path target = path;
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::error_code error;
+  if (options.rule == ReplaceRule::kOwnFilesOnly && !fs::exists(target, error)) {
+    fs::create_directories(folder, error);
+    if (error) return error;
+  }
+  static unsigned counter = 0;
+  UniqueFd fd;
+  std::string temporary;
+  for (int attempt = 0; attempt < TEMP_NAME_ATTEMPTS && !fd.valid(); ++attempt) {
+    temporary = (folder / ("." + target.filename().string() + "." + std::to_string(::_getpid()) + "." +
+                           std::to_string(counter++) + ".tmp"))
+                    .string();
+    fd = UniqueFd(CreateNewFile(temporary, NEW_FILE_MODE));
+    if (!fd.valid() && errno != EEXIST) return Errno(errno);
+  }
+  if (!fd.valid()) return Errno(EEXIST);
+  bool whole = WriteAll(fd.get(), content);
+  if (whole && options.durability == Durability::kSynced) whole = ::_commit(fd.get()) == 0;
+  if (whole) whole = fd.Close();
+  if (whole) {
+    // Replaces an existing file as MoveFileEx with replacement does.
+    fs::rename(temporary, target, error);
+  } else {
+    error = Errno(errno);
+  }
+  if (error) {
+    fd.Close();
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+  }
+  return error;
+}
+
+}  // namespace vorna

@@ -1,0 +1,8 @@
+#include "link/platform.h"
+
+namespace vorna {
+
+const std::string_view PATH_SEPARATORS = "/";
+const std::string_view NEW_FILE_LINE_END = "\n";
+
+}  // namespace vorna
