@@ -19,6 +19,7 @@
 #include "link/protocol.h"
 #include "link/transport.h"
 #include "sim/board_protocol.h"
+#include "support/recording_sink.h"
 
 namespace vorna::sim {
 namespace {
