@@ -85,6 +85,11 @@ class BoardProtocol {
 
   const BoardState& state() const { return state_; }
 
+  // For an in-memory board whose registers and faults a test changes
+  // between batches; counts and a frame in progress are kept.
+  void SetState(const BoardState& state) { state_ = state; }
+  void SetFaults(const BoardFaults& faults) { faults_ = faults; }
+
  private:
   enum class Mode { Idle, Length, Body, Program };
 

@@ -150,7 +150,7 @@ TEST_F(DownloadCommandTest, PortThatCannotBeOpenedEmptiesTheStatus) {
 }
 
 TEST_F(DownloadCommandTest, RefusedChunkEndsWithFailure) {
-  board.refuseChunk = 2;
+  board.faults.refuseChunk = 2;
   RunWithPath(WriteHexFile("prog.hex", DataRecord(0x2000, {1}) + DataRecord(0x20F0, {2})));
   EXPECT_EQ(window.StatusText(),
             "Download failure\r\nchunk 2 of 4: acknowledgement: the board answered 01 00 (hex), not 00");
@@ -183,7 +183,7 @@ TEST_P(DownloadFailureReason, FollowsTheStatusOnItsOwnLine) {
 INSTANTIATE_TEST_SUITE_P(
     Steps, DownloadFailureReason,
     ::testing::Values(
-        FailureRow{"start_refused", [](FakeBoard& b) { b.refuseStart = true; },
+        FailureRow{"start_refused", [](FakeBoard& b) { b.faults.refuseStart = true; },
                    "start: the board answered 01 00 (hex), not 00"},
         FailureRow{"start_unanswered", [](FakeBoard& b) { b.script = {FakeBoard::ReadStep{}}; },
                    "start: 0 of 2 reply bytes arrived within the time-out (300 ms at most)"},
@@ -192,9 +192,9 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{"start_read_failed", [](FakeBoard& b) { b.script = {FakeBoard::ReadStep{{}, true}}; },
                    "start: read: input/output error"},
         FailureRow{"start_not_sent", [](FakeBoard& b) { b.failingWrites = {1}; }, "start: write: input/output error"},
-        FailureRow{"first_chunk_refused", [](FakeBoard& b) { b.refuseChunk = 1; },
+        FailureRow{"first_chunk_refused", [](FakeBoard& b) { b.faults.refuseChunk = 1; },
                    "chunk 1 of 4: acknowledgement: the board answered 01 00 (hex), not 00"},
-        FailureRow{"last_chunk_refused", [](FakeBoard& b) { b.refuseChunk = 4; },
+        FailureRow{"last_chunk_refused", [](FakeBoard& b) { b.faults.refuseChunk = 4; },
                    "chunk 4 of 4: acknowledgement: the board answered 01 00 (hex), not 00"},
         FailureRow{"chunk_not_sent", [](FakeBoard& b) { b.failingWrites = {3}; },
                    "chunk 2 of 4: write: input/output error"},
@@ -203,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
                      b.script = {FakeBoard::ReadStep{{0x00, 0x00}}, FakeBoard::ReadStep{}};
                    },
                    "chunk 1 of 4: acknowledgement: 0 of 2 reply bytes arrived within the time-out (300 ms at most)"},
-        FailureRow{"completion_wrong", [](FakeBoard& b) { b.badCompletion = true; },
+        FailureRow{"completion_wrong", [](FakeBoard& b) { b.faults.badFinalAck = true; },
                    "chunk 4 of 4: completion: the board answered 00 00 (hex), not ff"}),
     [](const ::testing::TestParamInfo<FailureRow>& info) { return std::string(info.param.name); });
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "support/fake_board.h"
 #include "support/recording_sink.h"
@@ -135,7 +136,7 @@ TEST_F(DownloadFixture, PortThatCannotBeOpenedLeavesAnEmptyStatus) {
 
 TEST_F(DownloadFixture, RefusedStartClosesThePortAndSendsNoChunk) {
   WriteFile(DataRecord(0x2000, Pattern(16, 1)));
-  board.refuseStart = true;
+  board.faults.refuseStart = true;
   EXPECT_EQ(Run(file.string()), DownloadResult::Failure);
   EXPECT_EQ(statuses, Strings{"Download failure"});
   EXPECT_EQ(board.writes.size(), 1u);
@@ -147,7 +148,7 @@ TEST_F(DownloadFixture, ChunkRefusedHalfWayStopsWithoutRetry) {
   std::string text;
   for (std::uint16_t a = 0x2000; a < 0x2100; a += 16) text += DataRecord(a, Pattern(16, 3));
   WriteFile(text);
-  board.refuseChunk = 2;
+  board.faults.refuseChunk = 2;
   EXPECT_EQ(Run(file.string()), DownloadResult::Failure);
   EXPECT_EQ(statuses, Strings{"Download failure"});
   EXPECT_EQ(Chunks().size(), 2u) << "no chunk after the refused one, and no retry";
@@ -157,7 +158,7 @@ TEST_F(DownloadFixture, ChunkRefusedHalfWayStopsWithoutRetry) {
 
 TEST_F(DownloadFixture, WrongCompletionReplyIsAFailure) {
   WriteFile(DataRecord(0x2000, Pattern(16, 1)));
-  board.badCompletion = true;
+  board.faults.badFinalAck = true;
   EXPECT_EQ(Run(file.string()), DownloadResult::Failure);
   EXPECT_EQ(statuses, Strings{"Download failure"});
 }
@@ -202,7 +203,7 @@ TEST_F(DownloadFixture, CrOnlyFileWarnsBeforeTheStatus) {
 // failure: never for a success, an invalid file or a port that did not open.
 struct ReasonRow {
   const char* name;
-  int refuseChunk;
+  std::optional<unsigned> refuseChunk;
   bool refuseStart;
   bool portRefused;
   bool belowWindow;
@@ -220,8 +221,8 @@ TEST_P(FailureReasonRows, ComeOnlyWithAFailureBeforeTheStatus) {
   for (std::uint16_t a = 0x2000; a < 0x2100; a += 16)
     text += DataRecord(static_cast<std::uint16_t>(row.belowWindow ? a - 0x1000 : a), Pattern(16, 3));
   WriteFile(text);
-  board.refuseChunk = row.refuseChunk;
-  board.refuseStart = row.refuseStart;
+  board.faults.refuseChunk = row.refuseChunk;
+  board.faults.refuseStart = row.refuseStart;
   if (row.portRefused) board.refusedDevices = {"/dev/test1"};
   Strings events;
   RunDownload(file.string(), link, PortChoice{1, {}}, sink,
@@ -239,11 +240,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReasonRow{"last_chunk_refused", 4, false, false, false,
                   {"reason: chunk 4 of 4: acknowledgement: the board answered 01 00 (hex), not 00",
                    "status: Download failure"}},
-        ReasonRow{"start_refused", 0, true, false, false,
+        ReasonRow{"start_refused", std::nullopt, true, false, false,
                   {"reason: start: the board answered 01 00 (hex), not 00", "status: Download failure"}},
-        ReasonRow{"success", 0, false, false, false, {"status: Download success"}},
-        ReasonRow{"port_not_opened", 0, false, true, false, {"status: "}},
-        ReasonRow{"below_window", 0, false, false, true, {"status: Hex file is invalid"}}),
+        ReasonRow{"success", std::nullopt, false, false, false, {"status: Download success"}},
+        ReasonRow{"port_not_opened", std::nullopt, false, true, false, {"status: "}},
+        ReasonRow{"below_window", std::nullopt, false, false, true, {"status: Hex file is invalid"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DownloadLength, ValidFromOneWindowLineToTheWholeWindow) {

@@ -1,20 +1,34 @@
 #include "support/fake_board.h"
 
 #include <algorithm>
+#include <iterator>
 
-#include "link/protocol.h"
 #include "link/tracing_transport.h"
 
 namespace vorna::test {
 
+namespace {
+
+constexpr const char* WRITE_FAILED = "write: input/output error";
+constexpr const char* READ_FAILED = "read: input/output error";
+
+}  // namespace
+
+FakeBoard::FakeBoard() : protocol_(sim::PowerOnState(), faults) {
+  const sim::BoardState& state = protocol_.state();
+  std::copy_n(state.bytes.begin(), SNAPSHOT_CHANNEL, std::begin(registers));
+  channel = state.bytes[SNAPSHOT_CHANNEL];
+}
+
 bool FakeBoard::Open(const std::string& device) {
-  if (std::find(refusedDevices.begin(), refusedDevices.end(), device) != refusedDevices.end()) {
+  if (hungUp || std::find(refusedDevices.begin(), refusedDevices.end(), device) != refusedDevices.end()) {
     lastError = "open: no such device";
     return false;
   }
   opened.push_back(device);
   open_ = true;
   pending_.clear();
+  protocol_.InputIdle();
   return true;
 }
 
@@ -24,14 +38,13 @@ void FakeBoard::Close() {
 }
 
 bool FakeBoard::Write(const std::uint8_t* data, std::size_t count) {
-  Bytes request(data, data + count);
-  writes.push_back(request);
-  if (std::find(failingWrites.begin(), failingWrites.end(), static_cast<int>(writes.size())) !=
-      failingWrites.end()) {
-    lastError = "write: input/output error";
+  writes.emplace_back(data, data + count);
+  if (hungUp || std::find(failingWrites.begin(), failingWrites.end(), static_cast<int>(writes.size())) !=
+                    failingWrites.end()) {
+    lastError = WRITE_FAILED;
     return false;
   }
-  if (script.empty()) Answer(request);
+  if (script.empty()) Feed(writes.back());
   return true;
 }
 
@@ -41,12 +54,16 @@ std::optional<std::size_t> FakeBoard::Read(std::uint8_t* data, std::size_t count
     ReadStep step = script.front();
     script.pop_front();
     if (step.fail) {
-      lastError = "read: input/output error";
+      lastError = READ_FAILED;
       return std::nullopt;
     }
     const std::size_t n = std::min(count, step.bytes.size());
     std::copy_n(step.bytes.begin(), n, data);
     return n;
+  }
+  if (hungUp && pending_.empty()) {
+    lastError = READ_FAILED;
+    return std::nullopt;
   }
   std::size_t n = 0;
   while (n < count && !pending_.empty()) {
@@ -56,52 +73,35 @@ std::optional<std::size_t> FakeBoard::Read(std::uint8_t* data, std::size_t count
   return n;
 }
 
-void FakeBoard::Answer(const Bytes& request) {
-  auto reply = [this](std::initializer_list<std::uint8_t> bytes) { pending_.insert(pending_.end(), bytes); };
-  if (downloadRemaining_ > 0) {
-    ++chunksReceived_;
-    if (chunksReceived_ == refuseChunk) {
-      downloadRemaining_ = 0;
-      reply({0x01, 0x00});
-      return;
-    }
-    program.insert(program.end(), request.begin(), request.end());
-    downloadRemaining_ -= std::min(downloadRemaining_, request.size());
-    reply({REPLY_ACCEPTED, 0x00});
-    if (downloadRemaining_ == 0) reply({badCompletion ? REPLY_ACCEPTED : REPLY_COMPLETE, 0x00});
-    return;
-  }
-  if (request.size() < 3 || request[0] != PACKET_LEAD) return;
-  switch (request[2]) {
-    case CMD_SET_CHANNEL:
-      channel = request[3];
-      pending_.insert(pending_.end(), request.begin(), request.end());
-      break;
-    case CMD_WRITE_REGISTER:
-      if (request[3] != REG_PREFIX) registers[request[3] >> 4] = request[4];
-      pending_.insert(pending_.end(), request.begin(), request.end());
-      break;
-    case CMD_READ_REGISTERS:
-      pending_.insert(pending_.end(), std::begin(registers), std::end(registers));
-      pending_.push_back(channel);
-      break;
-    case CMD_STORE_DEFAULTS:
-      defaultsStored = true;
-      reply({0x00});
-      break;
-    case CMD_DOWNLOAD:
-      if (refuseStart) {
-        reply({0x01, 0x00});
+// The test's view of the board goes into the model before the bytes and
+// comes back after them, so either side may change it between requests.
+void FakeBoard::Feed(const Bytes& bytes) {
+  sim::BoardState state;
+  std::copy(std::begin(registers), std::end(registers), state.bytes.begin());
+  state.bytes[SNAPSHOT_CHANNEL] = channel;
+  protocol_.SetState(state);
+  protocol_.SetFaults(faults);
+  for (sim::BoardEvent& event : protocol_.Feed(bytes)) {
+    switch (event.kind) {
+      case sim::BoardEvent::Kind::Log:
         break;
-      }
-      downloadRemaining_ = static_cast<std::size_t>(request[3] | request[4] << 8);
-      chunksReceived_ = 0;
-      program.clear();
-      reply({REPLY_ACCEPTED, 0x00});
-      break;
-    default:
-      break;
+      case sim::BoardEvent::Kind::Reply:
+        pending_.insert(pending_.end(), event.bytes.begin(), event.bytes.end());
+        break;
+      case sim::BoardEvent::Kind::StoreDefaults:
+        defaultsStored = true;
+        break;
+      case sim::BoardEvent::Kind::ProgramReceived:
+        program = std::move(event.bytes);
+        break;
+      case sim::BoardEvent::Kind::HangUp:
+        hungUp = true;
+        break;
+    }
   }
+  const sim::BoardState& after = protocol_.state();
+  std::copy_n(after.bytes.begin(), SNAPSHOT_CHANNEL, std::begin(registers));
+  channel = after.bytes[SNAPSHOT_CHANNEL];
 }
 
 std::string HexBytes(const Bytes& bytes) { return FormatHexBytes(bytes.data(), bytes.size()); }

@@ -1,16 +1,19 @@
 #pragma once
-// An in-memory board behind the Transport interface: it answers requests as
-// a scripted board would, records every request, and can fail writes and
-// reads on demand.
+// An in-memory board behind the Transport interface. What it answers and
+// does is the virtual board's firmware model (sim::BoardProtocol), so the
+// unit tests and the pseudo-terminal tests meet the same board; on top of
+// it, this transport records every request and can refuse devices, fail
+// writes and reads, or play scripted replies instead of the board's.
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "link/register_snapshot.h"
 #include "link/transport.h"
+#include "sim/board_protocol.h"
 
 namespace vorna::test {
 
@@ -25,27 +28,27 @@ class FakeBoard final : public Transport {
     bool fail = false;
   };
 
+  FakeBoard();
+
+  // Opening starts a new session: a partial frame or download left by the
+  // previous one is dropped, as after a reconnect.
   bool Open(const std::string& device) override;
   void Close() override;
   bool IsOpen() const override { return open_; }
+  // A write that fails never reaches the board.
   bool Write(const std::uint8_t* data, std::size_t count) override;
   std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override;
   std::string LastError() const override { return lastError; }
 
   // Scripted mode: when `script` is not empty, each Read takes the next
-  // step. Otherwise the board answers as a working board would.
+  // step and writes do not reach the board. Otherwise the board answers.
   std::deque<ReadStep> script;
   // Writes numbered from 1 that fail (counted over the whole session).
   std::vector<int> failingWrites;
-  // Download behaviour of the emulated board: refuse the start, refuse the
-  // n-th chunk (from 1), or end with a wrong completion reply.
-  bool refuseStart = false;
-  int refuseChunk = 0;
-  bool badCompletion = false;
-  // Program bytes received, in order.
-  Bytes program;
   // Devices that refuse to open.
   std::vector<std::string> refusedDevices;
+  // The board's own misbehaviour, as the virtual board's options set it.
+  sim::BoardFaults faults;
 
   // What happened, in order.
   std::vector<Bytes> writes;
@@ -54,17 +57,24 @@ class FakeBoard final : public Transport {
   int readCount = 0;
   std::string lastError;
 
-  // The emulated board's state.
-  std::uint8_t registers[9] = {0x21, 0xB4, 0x06, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1B};
-  std::uint8_t channel = 6;
+  // The emulated board's state: registers A0 to A8 and the channel, which
+  // a test may change between requests.
+  std::uint8_t registers[SNAPSHOT_CHANNEL];
+  std::uint8_t channel;
   bool defaultsStored = false;
+  // The last program received in full; a download that is refused or cut
+  // short leaves it as it was.
+  Bytes program;
+  // The board unplugged itself (faults.hangupAfterChunks): the replies sent
+  // before still arrive, then reads and writes fail and no device opens.
+  bool hungUp = false;
 
  private:
-  void Answer(const Bytes& request);
+  void Feed(const Bytes& bytes);
+
+  sim::BoardProtocol protocol_;
   bool open_ = false;
   std::deque<std::uint8_t> pending_;
-  std::size_t downloadRemaining_ = 0;
-  int chunksReceived_ = 0;
 };
 
 // Hex bytes as "aa 03 01 00 21", for readable failure messages.
