@@ -17,6 +17,7 @@
 #include "app/core/quick_frequency.h"
 #include "app/core/text_scan.h"
 #include "cli/image_output.h"
+#include "cli/port_listing.h"
 #include "cli/profile_commands.h"
 #include "download/download_procedure.h"
 #include "download/hex_file.h"
@@ -32,7 +33,8 @@ namespace {
 
 constexpr const char* USAGE =
     "Usage: vornactl [--port N | --device PATH] [-v] COMMAND [options]\n"
-    "Commands: read, quick, advanced, download, image, save, load, diff. Run 'vornactl COMMAND --help' for details.\n";
+    "Commands: read, quick, advanced, download, image, save, load, diff, ports. Run 'vornactl COMMAND --help' for "
+    "details.\n";
 constexpr int PROGRESS_BAR_WIDTH = 40;
 
 // Prints each message on its own line, in the order they arise; with
@@ -450,6 +452,11 @@ int Run(const std::vector<std::string>& args, Environment& env) {
   image->add_option("FILE", o.file, "Intel HEX or Motorola S-record file")->required();
   image->add_option("-o,--output", o.output, "Output file, replaced only once whole; - for standard output")->required();
 
+  bool portsJson = false;
+  auto* ports = app.add_subcommand("ports", "List the serial devices, the port number that reaches each, and which "
+                                            "are in use");
+  ports->add_flag("--json", portsJson, "Print a JSON array instead");
+
   ProfileCommands profiles;
   AddProfileCommands(app, *read, profiles);
   // Set after the commands, which therefore keep refusing stray words: a
@@ -464,6 +471,8 @@ int Run(const std::vector<std::string>& args, Environment& env) {
     // A hex file's image may be large and needs no board: it goes out as it
     // is made.
     if (image->parsed()) return RunImage(env, o);
+    // Listing the ports opens no board.
+    if (ports->parsed()) return RunPorts(env, portsJson, o.verbose);
     // What a board command prints is held back until it has ended, so that
     // a command stopped by a signal prints nothing.
     std::ostringstream result;
