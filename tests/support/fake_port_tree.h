@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,9 @@ inline constexpr const char* PCI_USB = "devices/pci0000:00/0000:00:14.0/usb1";
 class FakeTree {
  public:
   FakeTree() {
-    char pattern[] = "/tmp/vorna-ports-XXXXXX";
-    root_ = ::mkdtemp(pattern);
+    std::string pattern = (fs::temp_directory_path() / "vorna-ports-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a folder for a device tree");
+    root_ = pattern;
     fs::create_directories(sysfs() / "class" / "tty");
     fs::create_directories(dev());
   }
