@@ -452,13 +452,14 @@ int Run(const std::vector<std::string>& args, Environment& env) {
   image->add_option("FILE", o.file, "Intel HEX or Motorola S-record file")->required();
   image->add_option("-o,--output", o.output, "Output file, replaced only once whole; - for standard output")->required();
 
+  ProfileCommands profiles;
+  AddProfileCommands(app, *read, profiles);
+
   bool portsJson = false;
   auto* ports = app.add_subcommand("ports", "List the serial devices, the port number that reaches each, and which "
                                             "are in use");
   ports->add_flag("--json", portsJson, "Print a JSON array instead");
 
-  ProfileCommands profiles;
-  AddProfileCommands(app, *read, profiles);
   // Set after the commands, which therefore keep refusing stray words: a
   // word before any command is collected, to be named below.
   app.allow_extras();
