@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "cli/image_output.h"
+#include "cli/port_listing.h"
 #include "cli/profile_commands.h"
 #include "commands/advanced_dialog_state.h"
 #include "commands/commands.h"
@@ -32,7 +33,8 @@ namespace {
 
 constexpr const char* USAGE =
     "Usage: vornactl [--port N | --device PATH] [-v] COMMAND [options]\n"
-    "Commands: read, quick, advanced, download, image, save, load, diff. Run 'vornactl COMMAND --help' for details.\n";
+    "Commands: read, quick, advanced, download, image, save, load, diff, ports. Run 'vornactl COMMAND --help' for "
+    "details.\n";
 constexpr int PROGRESS_BAR_WIDTH = 40;
 
 // Prints each message on its own line, in the order they arise; with
@@ -452,6 +454,12 @@ int Run(const std::vector<std::string>& args, Environment& env) {
 
   ProfileCommands profiles;
   AddProfileCommands(app, *read, profiles);
+
+  bool portsJson = false;
+  auto* ports = app.add_subcommand("ports", "List the serial devices, the port number that reaches each, and which "
+                                            "are in use");
+  ports->add_flag("--json", portsJson, "Print a JSON array instead");
+
   // Set after the commands, which therefore keep refusing stray words: a
   // word before any command is collected, to be named below.
   app.allow_extras();
@@ -464,6 +472,8 @@ int Run(const std::vector<std::string>& args, Environment& env) {
     // A hex file's image may be large and needs no board: it goes out as it
     // is made.
     if (image->parsed()) return RunImage(env, o);
+    // Listing the ports opens no board.
+    if (ports->parsed()) return RunPorts(env, portsJson, o.verbose);
     // What a board command prints is held back until it has ended, so that
     // a command stopped by a signal prints nothing.
     std::ostringstream result;

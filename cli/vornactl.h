@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "link/port_discovery.h"
 #include "link/transport.h"
 
 namespace vorna::cli {
@@ -32,6 +33,8 @@ struct Environment {
   // must watch it too), prints nothing more, and Run returns 128 + the
   // signal's number.
   const volatile std::sig_atomic_t* stopSignal = nullptr;
+  // Where `ports` looks for serial devices; by default this machine.
+  DiscoveryRoots portRoots{};
 };
 
 // `args` excludes the program name. Returns the exit status.

@@ -1,0 +1,54 @@
+#pragma once
+// The serial devices of this machine, and the port number that reaches each
+// under the mapping of port_names.h, so that a user can tell which number is
+// the board. Discovery only looks: it reads the kernel's device tree and the
+// device links, and opens a device read-only, without a controlling terminal,
+// only to try its lock. It never writes to a device nor changes its settings.
+
+#include <string>
+#include <vector>
+
+#include "link/port_names.h"
+
+namespace vorna {
+
+// Where discovery looks. The defaults are this machine's; tests build a tree
+// of their own. Paths under "/dev/" that links name (an alias, a by-id link)
+// are read under `dev`.
+struct DiscoveryRoots {
+  std::string sysfs = "/sys";
+  std::string dev = "/dev";
+  std::string aliasFolder = PortAliasFolder();
+};
+
+enum class PortHold {
+  Free,       // our own trial lock succeeded (and was dropped at once)
+  Held,       // another open file holds the device's flock
+  Unchecked,  // the device could not be opened to try; see holdReason
+};
+
+struct DiscoveredPort {
+  std::string device;            // "/dev/ttyACM0"
+  std::vector<int> portNumbers;  // the numbers that reach it, ascending
+  std::string vendorId;          // "2fe3", as the device gives it; empty if not USB
+  std::string productId;
+  std::string manufacturer;      // the device's own strings; empty when it has none
+  std::string product;
+  std::string serial;
+  std::string driver;            // the kernel driver bound to the device
+  std::vector<std::string> byId; // names under /dev/serial/by-id that lead to it
+  PortHold hold = PortHold::Unchecked;
+  std::string holdReason;
+};
+
+struct PortDiscovery {
+  std::vector<DiscoveredPort> ports;  // by lowest port number, then those no number reaches
+  std::string error;                  // set when the device tree could not be read
+};
+
+// Every serial device that has a device node. Built-in serial ports that
+// have no UART behind them (no driver, or a port type of 0) are left out, as
+// opening them only fails.
+PortDiscovery DiscoverPorts(const DiscoveryRoots& roots);
+
+}  // namespace vorna

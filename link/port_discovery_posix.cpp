@@ -1,0 +1,233 @@
+#include "link/port_discovery.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string_view>
+#include <system_error>
+#include <tuple>
+
+#include "link/port_error_posix.h"
+
+namespace vorna {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view DEV_PREFIX = "/dev";
+// As the kernel, give up on a chain of links this long: it is a loop.
+constexpr int MAX_LINK_HOPS = 40;
+// Numbers above this are never tried, whatever a device is called.
+constexpr int HIGHEST_PORT_NUMBER = 10000;
+// An attribute longer than this is not one of the short texts read here.
+constexpr std::size_t MAX_ATTRIBUTE_SIZE = 4096;
+// "Port type unknown" of the serial core: a built-in port with no UART.
+constexpr std::string_view NO_UART_TYPE = "0";
+constexpr std::string_view SERIAL_CORE_BUS = "serial-base";
+
+// Where a path as the system names it ("/dev/ttyACM0") lies under the roots.
+std::string RealPath(const DiscoveryRoots& roots, const std::string& path) {
+  const std::string_view view(path);
+  if (view == DEV_PREFIX) return roots.dev;
+  if (view.substr(0, DEV_PREFIX.size() + 1) == "/dev/") return roots.dev + path.substr(DEV_PREFIX.size());
+  return path;
+}
+
+bool Exists(const DiscoveryRoots& roots, const std::string& path) {
+  struct stat info {};
+  // As the port mapping: a dangling link still counts.
+  return ::lstat(RealPath(roots, path).c_str(), &info) == 0;
+}
+
+// Follows the links of the last path component as the system would, in the
+// names of the system, so that an alias, a by-id link and a device node can
+// be compared.
+std::string Resolve(const DiscoveryRoots& roots, std::string path) {
+  for (int hop = 0; hop < MAX_LINK_HOPS; ++hop) {
+    std::error_code error;
+    const fs::path real = RealPath(roots, path);
+    if (!fs::is_symlink(fs::symlink_status(real, error))) break;
+    const fs::path target = fs::read_symlink(real, error);
+    if (error) break;
+    path = (target.is_absolute() ? target : fs::path(path).parent_path() / target).lexically_normal().string();
+  }
+  return fs::path(path).lexically_normal().string();
+}
+
+// A short text attribute without its line end; empty when absent or unreadable.
+std::string ReadAttribute(const fs::path& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  std::string text(MAX_ATTRIBUTE_SIZE, '\0');
+  std::size_t used = 0;
+  while (used < text.size()) {
+    const ssize_t n = ::read(fd, text.data() + used, text.size() - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    used += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  text.resize(used);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+  return text;
+}
+
+// The driver bound to a tty's device. Since Linux 6.5 a built-in port is a
+// device of the serial core's own bus, whose drivers ("port", "ctrl") say
+// nothing: the driver of the controller above them is the one named.
+std::string DriverName(const fs::path& deviceLink) {
+  std::error_code error;
+  for (fs::path at = fs::canonical(deviceLink, error); !error && at.has_relative_path(); at = at.parent_path()) {
+    const fs::path driver = fs::canonical(at / "driver", error);
+    if (error) break;
+    if (driver.parent_path().parent_path().filename() != SERIAL_CORE_BUS) return driver.filename().string();
+  }
+  return {};
+}
+
+// The USB device above a tty's device, looked for no higher than the root:
+// for a CDC ACM port the tty's device is the interface, for a USB serial
+// adapter a port below the interface.
+void ReadUsbAttributes(const fs::path& sysfsRoot, const fs::path& deviceLink, DiscoveredPort& port) {
+  std::error_code error;
+  const fs::path root = fs::canonical(sysfsRoot, error);
+  if (error) return;
+  fs::path at = fs::canonical(deviceLink, error);
+  if (error) return;
+  const std::string rootText = root.string() + "/";
+  while (at.string().rfind(rootText, 0) == 0) {
+    if (fs::exists(at / "idVendor", error) && fs::exists(at / "idProduct", error)) {
+      port.vendorId = ReadAttribute(at / "idVendor");
+      port.productId = ReadAttribute(at / "idProduct");
+      port.manufacturer = ReadAttribute(at / "manufacturer");
+      port.product = ReadAttribute(at / "product");
+      port.serial = ReadAttribute(at / "serial");
+      return;
+    }
+    at = at.parent_path();
+  }
+}
+
+// The number at the end of a device's name: how far the numbers of the port
+// mapping need to be tried.
+int TrailingNumber(const std::string& name) {
+  std::size_t start = name.size();
+  while (start > 0 && std::isdigit(static_cast<unsigned char>(name[start - 1]))) --start;
+  if (start == name.size() || name.size() - start > 5) return 0;
+  return std::stoi(name.substr(start));
+}
+
+// "COM20" -> 20, exactly as the mapping names an alias; 0 for anything else.
+int AliasNumber(const std::string& name) {
+  if (name.rfind("COM", 0) != 0 || name.size() > 8) return 0;
+  const std::string digits = name.substr(3);
+  if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); }))
+    return 0;
+  const int number = std::stoi(digits);
+  return "COM" + std::to_string(number) == name ? number : 0;
+}
+
+void CheckHold(const DiscoveryRoots& roots, DiscoveredPort& port) {
+  // Read-only and without a controlling terminal: the open sends nothing and
+  // takes nothing over; the trial lock ends with the close.
+  const int fd = ::open(RealPath(roots, port.device).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    port.hold = PortHold::Unchecked;
+    port.holdReason = PortErrorReason(errno);
+    return;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    port.hold = PortHold::Free;
+  } else if (errno == EWOULDBLOCK) {
+    port.hold = PortHold::Held;
+  } else {
+    port.hold = PortHold::Unchecked;
+    port.holdReason = PortErrorReason(errno);
+  }
+  ::close(fd);
+}
+
+// ttyACM2 before ttyACM10; then by name.
+std::tuple<std::string, int, std::string> NaturalKey(const std::string& device) {
+  std::size_t start = device.size();
+  while (start > 0 && std::isdigit(static_cast<unsigned char>(device[start - 1]))) --start;
+  return {device.substr(0, start), TrailingNumber(device), device};
+}
+
+}  // namespace
+
+PortDiscovery DiscoverPorts(const DiscoveryRoots& roots) {
+  PortDiscovery discovery;
+  const fs::path ttyClass = fs::path(roots.sysfs) / "class" / "tty";
+  std::error_code error;
+  fs::directory_iterator entries(ttyClass, error);
+  if (error) {
+    discovery.error = "cannot read " + ttyClass.string() + ": " + error.message();
+    return discovery;
+  }
+
+  std::map<std::string, std::size_t> byResolvedPath;
+  int highest = 0;
+  for (const auto& entry : entries) {
+    const std::string name = entry.path().filename().string();
+    const fs::path deviceLink = entry.path() / "device";
+    std::error_code ignored;
+    // A tty without a device (a console, a pseudo-terminal) is no serial port.
+    if (!fs::exists(deviceLink, ignored)) continue;
+    DiscoveredPort port;
+    port.device = std::string(DEV_PREFIX) + "/" + name;
+    if (!Exists(roots, port.device)) continue;
+    port.driver = DriverName(deviceLink);
+    if (port.driver.empty() || ReadAttribute(entry.path() / "type") == NO_UART_TYPE) continue;
+    ReadUsbAttributes(roots.sysfs, deviceLink, port);
+    highest = std::max(highest, TrailingNumber(name) + 1);
+    byResolvedPath[Resolve(roots, port.device)] = discovery.ports.size();
+    discovery.ports.push_back(std::move(port));
+  }
+
+  const std::string byIdFolder = std::string(DEV_PREFIX) + "/serial/by-id";
+  std::error_code byIdError;
+  for (const auto& entry : fs::directory_iterator(RealPath(roots, byIdFolder), byIdError)) {
+    const std::string name = entry.path().filename().string();
+    const auto found = byResolvedPath.find(Resolve(roots, byIdFolder + "/" + name));
+    if (found != byResolvedPath.end()) discovery.ports[found->second].byId.push_back(name);
+  }
+
+  std::set<int> numbers;
+  for (int number = 1; number <= std::min(highest, HIGHEST_PORT_NUMBER); ++number) numbers.insert(number);
+  if (!roots.aliasFolder.empty()) {
+    std::error_code aliasError;
+    for (const auto& entry : fs::directory_iterator(roots.aliasFolder, aliasError))
+      if (const int number = AliasNumber(entry.path().filename().string()); number > 0) numbers.insert(number);
+  }
+  const auto exists = [&](const std::string& path) { return Exists(roots, path); };
+  for (const int number : numbers) {
+    const PortLookup lookup = LookUpPort(number, roots.aliasFolder, exists);
+    if (lookup.device.empty()) continue;
+    const auto found = byResolvedPath.find(Resolve(roots, lookup.device));
+    if (found != byResolvedPath.end()) discovery.ports[found->second].portNumbers.push_back(number);
+  }
+
+  for (auto& port : discovery.ports) {
+    std::sort(port.byId.begin(), port.byId.end());
+    CheckHold(roots, port);
+  }
+  std::sort(discovery.ports.begin(), discovery.ports.end(), [](const DiscoveredPort& a, const DiscoveredPort& b) {
+    if (a.portNumbers.empty() != b.portNumbers.empty()) return b.portNumbers.empty();
+    if (!a.portNumbers.empty() && a.portNumbers.front() != b.portNumbers.front())
+      return a.portNumbers.front() < b.portNumbers.front();
+    return NaturalKey(a.device) < NaturalKey(b.device);
+  });
+  return discovery;
+}
+
+}  // namespace vorna
