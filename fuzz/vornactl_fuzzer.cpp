@@ -28,6 +28,8 @@ namespace fs = std::filesystem;
 constexpr std::size_t MAX_ARGUMENTS = 16;
 // A hex file the arguments can name.
 constexpr const char* SAMPLE_NAME = "blink.hex";
+// "ports" lists an empty tree of its own, never the machine's devices.
+constexpr const char* PORT_TREE_NAME = "port-tree";
 
 constexpr std::string_view ARTIFACT_FLAG = "-artifact_prefix=";
 
@@ -53,7 +55,8 @@ std::vector<char*>& FuzzerArgv() {
 // grow over millions of runs.
 void Sweep() {
   for (const auto& entry : fs::directory_iterator(Scratch())) {
-    if (entry.path().filename() != SAMPLE_NAME) fs::remove_all(entry.path());
+    const auto name = entry.path().filename();
+    if (name != SAMPLE_NAME && name != PORT_TREE_NAME) fs::remove_all(entry.path());
   }
 }
 
@@ -75,6 +78,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   *argv = FuzzerArgv().data();
 
   fs::copy_file(VORNA_SAMPLE_HEX, Scratch() / SAMPLE_NAME);
+  fs::create_directories(Scratch() / PORT_TREE_NAME / "sys" / "class" / "tty");
+  fs::create_directories(Scratch() / PORT_TREE_NAME / "dev");
   fs::current_path(Scratch());
   return 0;
 }
@@ -92,6 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ostringstream out;
   std::ostringstream err;
   vorna::cli::Environment env{out, err, false, [] { return std::make_unique<vorna::test::FakeBoard>(); }};
+  const fs::path tree = Scratch() / PORT_TREE_NAME;
+  env.portRoots = {(tree / "sys").string(), (tree / "dev").string(), (tree / "ports").string()};
   const int status = vorna::cli::Run(args, env);
   FUZZ_CHECK(status == vorna::cli::EXIT_OK || status == vorna::cli::EXIT_FAILED || status == vorna::cli::EXIT_USAGE,
              "the exit status is 0, 1 or 2");
