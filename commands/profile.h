@@ -37,7 +37,7 @@ inline constexpr std::string_view PROFILE_MAGIC = "vorna-profile";
 inline constexpr int PROFILE_VERSION = 1;
 inline constexpr std::string_view PROFILE_CHANNEL_NAME = "CHANNEL";
 // A profile is a few hundred bytes; anything this large is something else.
-inline constexpr std::size_t PROFILE_MAX_SIZE = 64 * 1024;
+inline constexpr std::size_t PROFILE_MAX_SIZE = std::size_t{64} * 1024;
 
 struct BoardProfile {
   // As DecodeFields gives them: PL is the index (register value - 2).
