@@ -373,7 +373,8 @@ void PlaceLines(TextPieces pieces, std::uint8_t* image, [[maybe_unused]] std::ui
 
 // Both passes over the whole text: the first measures, the second places
 // the same pieces into the image allocated in between.
-int LoadHexText(std::string_view text, bool cutByReadError, HexImage& image, MessageSink& sink) {
+int LoadHexText(std::string_view text, bool cutByReadError, std::uint32_t imageSizeLimit, HexImage& image,
+                MessageSink& sink) {
   RecordScratch scratch;
   const TextPieces pieces(text, cutByReadError);
   const FirstPassResult firstPass = MeasureLines(pieces, scratch);
@@ -383,10 +384,10 @@ int LoadHexText(std::string_view text, bool cutByReadError, HexImage& image, Mes
   // does not fit 32 bits, and records that end past 0xFFFFFFFF.
   const std::uint64_t highest = firstPass.addressLimit > 0 ? firstPass.addressLimit - 1 : 0;
   const std::uint64_t imageSize = (highest | kImageLineMask) + 1;
-  if (imageSize > HEX_IMAGE_SIZE_LIMIT) {
+  if (imageSize > imageSizeLimit) {
     sink.Report(kAllocationErrorMessage,
                 "image of " + std::to_string(imageSize) + " bytes is above the limit of " +
-                    std::to_string(HEX_IMAGE_SIZE_LIMIT) + " bytes");
+                    std::to_string(imageSizeLimit) + " bytes");
     return -1;
   }
   std::unique_ptr<std::uint8_t[]> bytes = TryAllocate(static_cast<std::size_t>(imageSize));
@@ -459,8 +460,8 @@ std::string HexLineEndWarning(const HexLineReport& lines) {
          (lines.records == 1 ? " record was read" : " records were read");
 }
 
-int LoadHexStream(std::FILE* stream, std::int64_t fileLength, HexImage& image,
-                  MessageSink& sink) {
+int LoadHexStream(std::FILE* stream, std::int64_t fileLength, HexImage& image, MessageSink& sink,
+                  std::uint32_t imageSizeLimit) {
   if (!FileLengthAccepted(fileLength, sink)) return -1;
   const auto length = static_cast<std::size_t>(fileLength);
   // One byte at least, so that an empty file has a buffer too.
@@ -477,7 +478,7 @@ int LoadHexStream(std::FILE* stream, std::int64_t fileLength, HexImage& image,
     if (read == 0) break;
   }
   const bool readError = got < length && std::ferror(stream) != 0;
-  return LoadHexText({reinterpret_cast<const char*>(text.get()), got}, readError, image, sink);
+  return LoadHexText({reinterpret_cast<const char*>(text.get()), got}, readError, imageSizeLimit, image, sink);
 }
 
 int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink) {
@@ -508,11 +509,11 @@ int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink) {
     return -1;
   }
   if (!FileLengthAccepted(status.st_size, sink)) return -1;
-  if (status.st_size == 0) return LoadHexText({}, false, image, sink);
+  if (status.st_size == 0) return LoadHexText({}, false, HEX_IMAGE_SIZE_LIMIT, image, sink);
   // Mapped, the text costs no memory of its own and is read straight from
   // the page cache by both passes.
   if (const MappedFile mapped(fd.get(), static_cast<std::size_t>(status.st_size)); mapped.mapped()) {
-    return LoadHexText(mapped.text(), false, image, sink);
+    return LoadHexText(mapped.text(), false, HEX_IMAGE_SIZE_LIMIT, image, sink);
   }
   std::unique_ptr<std::FILE, FileCloser> stream(::fdopen(fd.get(), "rb"));
   if (!stream) {

@@ -92,8 +92,10 @@ int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink);
 // is read into memory and then read like a mapped file. The text-mode rules
 // are applied by the reader, not the stream: CR LF reads as LF and a 0x1A
 // byte ends the text. The stream stays open. LoadHexFile falls back to this
-// where a file cannot be mapped; fuzzers drive it on memory streams.
-int LoadHexStream(std::FILE* stream, std::int64_t fileLength, HexImage& image,
-                  MessageSink& sink);
+// where a file cannot be mapped; fuzzers drive it on memory streams, with a
+// smaller `imageSizeLimit` (at most HEX_IMAGE_SIZE_LIMIT) so that an input of
+// a few bytes cannot make every run fill 64 MiB.
+int LoadHexStream(std::FILE* stream, std::int64_t fileLength, HexImage& image, MessageSink& sink,
+                  std::uint32_t imageSizeLimit = HEX_IMAGE_SIZE_LIMIT);
 
 }  // namespace vorna

@@ -63,6 +63,50 @@ int InChild(const std::function<int()>& body) {
 }
 
 // ---------------------------------------------------------------------------
+// A smaller image limit, as the fuzzer sets it: the same refusal at the
+// given size instead of 64 MiB.
+
+struct ImageLimitRow {
+  const char* name;
+  std::uint32_t limit;
+  unsigned lastAddress;  // of the one data byte
+  int result;
+  const char* reason;  // for a refusal
+};
+
+class ImageLimit : public ::testing::TestWithParam<ImageLimitRow> {};
+
+TEST_P(ImageLimit, RefusesAboveTheLimitGiven) {
+  const ImageLimitRow& row = GetParam();
+  std::string text = IntelData(row.lastAddress, {0x5A}) + "\n" + IntelEnd() + "\n";
+  Stream stream = MemoryStream(text);
+  ASSERT_NE(stream, nullptr);
+  RecordingSink sink;
+  HexImage image;
+  EXPECT_EQ(LoadHexStream(stream.get(), static_cast<std::int64_t>(text.size()), image, sink, row.limit), row.result);
+  if (row.result == 0) {
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_EQ(image.topAddress, (row.lastAddress | 0xFu));
+  } else {
+    ASSERT_EQ(sink.entries.size(), 1u);
+    EXPECT_EQ(sink.entries[0].text, "Memory allocation error.");
+    EXPECT_EQ(sink.entries[0].reason, row.reason);
+    EXPECT_EQ(image.bytes, nullptr);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ImageLimit,
+    ::testing::Values(
+        ImageLimitRow{"LastLineFillsTheLimit", 0x100, 0xFF, 0, ""},
+        ImageLimitRow{"OneLineAboveTheLimit", 0x100, 0x100, -1,
+                      "image of 272 bytes is above the limit of 256 bytes"},
+        ImageLimitRow{"UserWindowUnderASmallLimit", 0x4000, 0x3FFF, 0, ""},
+        ImageLimitRow{"DefaultSizedImageUnderASmallLimit", 0x4000, 0x4000, -1,
+                      "image of 16400 bytes is above the limit of 16384 bytes"}),
+    [](const ::testing::TestParamInfo<ImageLimitRow>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
 // The bound on the file length
 
 TEST(HexFileLength, StreamAboveTheBoundIsRefusedBeforeReading) {
