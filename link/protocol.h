@@ -55,7 +55,7 @@ enum class ReplyKind {
 inline constexpr std::size_t VERDICT_REPLY_SIZE = 2;
 inline constexpr std::size_t DONE_REPLY_SIZE = 1;
 
-struct CommandSpec {
+struct CommandEntry {
   std::uint8_t code;
   std::size_t payloadSize;  // bytes after the code
   ReplyKind replyKind;
@@ -76,46 +76,46 @@ constexpr std::size_t ReplySize(ReplyKind kind, std::size_t payloadSize) {
   return 0;
 }
 
-constexpr CommandSpec DefineCommand(std::uint8_t code, std::size_t payloadSize, ReplyKind replyKind) {
+constexpr CommandEntry DefineCommand(std::uint8_t code, std::size_t payloadSize, ReplyKind replyKind) {
   return {code, payloadSize, replyKind, ReplySize(replyKind, payloadSize)};
 }
 
 // The commands: code, payload size, reply.
-inline constexpr CommandSpec SET_CHANNEL_COMMAND =  // payload: the channel
+inline constexpr CommandEntry SET_CHANNEL_COMMAND =  // payload: the channel
     DefineCommand(CMD_SET_CHANNEL, 1, ReplyKind::Echo);
-inline constexpr CommandSpec WRITE_REGISTER_COMMAND =  // payload: address, value
+inline constexpr CommandEntry WRITE_REGISTER_COMMAND =  // payload: address, value
     DefineCommand(CMD_WRITE_REGISTER, 2, ReplyKind::Echo);
-inline constexpr CommandSpec READ_REGISTERS_COMMAND = DefineCommand(CMD_READ_REGISTERS, 0, ReplyKind::Snapshot);
-inline constexpr CommandSpec STORE_DEFAULTS_COMMAND = DefineCommand(CMD_STORE_DEFAULTS, 0, ReplyKind::Done);
-inline constexpr CommandSpec DOWNLOAD_COMMAND =  // payload: program length, low byte first
+inline constexpr CommandEntry READ_REGISTERS_COMMAND = DefineCommand(CMD_READ_REGISTERS, 0, ReplyKind::Snapshot);
+inline constexpr CommandEntry STORE_DEFAULTS_COMMAND = DefineCommand(CMD_STORE_DEFAULTS, 0, ReplyKind::Done);
+inline constexpr CommandEntry DOWNLOAD_COMMAND =  // payload: program length, low byte first
     DefineCommand(CMD_DOWNLOAD, 2, ReplyKind::Verdict);
 
-inline constexpr std::array<CommandSpec, 5> COMMANDS = {SET_CHANNEL_COMMAND, WRITE_REGISTER_COMMAND,
+inline constexpr std::array<CommandEntry, 5> COMMANDS = {SET_CHANNEL_COMMAND, WRITE_REGISTER_COMMAND,
                                                         READ_REGISTERS_COMMAND, STORE_DEFAULTS_COMMAND,
                                                         DOWNLOAD_COMMAND};
 
 // The command with this code, or nullptr.
-constexpr const CommandSpec* FindCommand(std::uint8_t code) {
+constexpr const CommandEntry* FindCommand(std::uint8_t code) {
   const auto found =
-      std::find_if(COMMANDS.begin(), COMMANDS.end(), [code](const CommandSpec& c) { return c.code == code; });
+      std::find_if(COMMANDS.begin(), COMMANDS.end(), [code](const CommandEntry& c) { return c.code == code; });
   return found == COMMANDS.end() ? nullptr : &*found;
 }
 
-constexpr std::size_t FrameSize(const CommandSpec& command) { return FrameSize(command.payloadSize); }
+constexpr std::size_t FrameSize(const CommandEntry& command) { return FrameSize(command.payloadSize); }
 
 // Codes run from 0 to COMMAND_CODE_COUNT - 1.
 inline constexpr std::size_t COMMAND_CODE_COUNT =
-    std::max_element(COMMANDS.begin(), COMMANDS.end(), [](const CommandSpec& a, const CommandSpec& b) {
+    std::max_element(COMMANDS.begin(), COMMANDS.end(), [](const CommandEntry& a, const CommandEntry& b) {
       return a.code < b.code;
     })->code + std::size_t{1};
 
 // The one way to build a request frame: exactly the command's payload, as
 // bytes, or it does not compile.
-template <CommandSpec Spec, typename... Payload>
-constexpr std::array<std::uint8_t, FrameSize(Spec)> BuildFrame(Payload... payload) {
-  static_assert(sizeof...(Payload) == Spec.payloadSize, "a frame carries exactly its command's payload");
+template <CommandEntry Entry, typename... Payload>
+constexpr std::array<std::uint8_t, FrameSize(Entry)> BuildFrame(Payload... payload) {
+  static_assert(sizeof...(Payload) == Entry.payloadSize, "a frame carries exactly its command's payload");
   static_assert((std::is_same_v<Payload, std::uint8_t> && ...), "payload bytes are std::uint8_t");
-  return {PACKET_LEAD, static_cast<std::uint8_t>(FrameLengthByte(Spec.payloadSize)), Spec.code, payload...};
+  return {PACKET_LEAD, static_cast<std::uint8_t>(FrameLengthByte(Entry.payloadSize)), Entry.code, payload...};
 }
 
 // Whole-frame request sizes and the reply sizes the host reads, by name.

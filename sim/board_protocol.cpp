@@ -146,12 +146,12 @@ void BoardProtocol::TakeFrameByte(std::uint8_t byte, std::vector<BoardEvent>& ev
 void BoardProtocol::Dispatch(std::vector<BoardEvent>& events) {
   events.push_back(Log("<- " + HexBytes(frame_)));
   const std::uint8_t command = frame_[FRAME_CODE_INDEX];
-  const CommandSpec* spec = FindCommand(command);
-  if (spec == nullptr) {
+  const CommandEntry* entry = FindCommand(command);
+  if (entry == nullptr) {
     events.push_back(Log("# unknown command 0x" + Hex2(command) + ": no reply"));
     return;
   }
-  const std::size_t expected = FrameSize(*spec);
+  const std::size_t expected = FrameSize(*entry);
   if (frame_.size() != expected) {
     events.push_back(Log("# command 0x" + Hex2(command) + " needs a frame of " + Plural(expected, "byte") +
                              ", got " + std::to_string(frame_.size()) + ": no reply"));

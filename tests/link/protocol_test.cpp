@@ -29,9 +29,9 @@ constexpr std::array<std::uint8_t, N> DistinctPayload() {
 // The frame BuildFrame gives for the command at `Index` in COMMANDS.
 template <std::size_t Index>
 Bytes BuiltFrame() {
-  constexpr CommandSpec spec = COMMANDS[Index];
+  constexpr CommandEntry entry = COMMANDS[Index];
   const auto frame =
-      std::apply([](auto... bytes) { return BuildFrame<spec>(bytes...); }, DistinctPayload<spec.payloadSize>());
+      std::apply([](auto... bytes) { return BuildFrame<entry>(bytes...); }, DistinctPayload<entry.payloadSize>());
   return Bytes(frame.begin(), frame.end());
 }
 
@@ -44,19 +44,19 @@ TEST(CommandTable, EveryFrameIsLeadLengthCodePayload) {
   const auto frames = BuiltFrames(std::make_index_sequence<COMMANDS.size()>());
   ASSERT_EQ(frames.size(), COMMANDS.size());
   for (std::size_t i = 0; i < COMMANDS.size(); ++i) {
-    const CommandSpec& spec = COMMANDS[i];
+    const CommandEntry& entry = COMMANDS[i];
     const Bytes& frame = frames[i];
-    SCOPED_TRACE(static_cast<int>(spec.code));
-    ASSERT_EQ(frame.size(), FrameSize(spec));
+    SCOPED_TRACE(static_cast<int>(entry.code));
+    ASSERT_EQ(frame.size(), FrameSize(entry));
     EXPECT_EQ(frame[0], PACKET_LEAD);
     // The length byte counts the code and the payload.
-    EXPECT_EQ(frame[FRAME_LENGTH_INDEX], 1 + spec.payloadSize);
+    EXPECT_EQ(frame[FRAME_LENGTH_INDEX], 1 + entry.payloadSize);
     EXPECT_EQ(frame.size(), 2 + frame[FRAME_LENGTH_INDEX]);
-    EXPECT_EQ(frame[FRAME_CODE_INDEX], spec.code);
+    EXPECT_EQ(frame[FRAME_CODE_INDEX], entry.code);
     const auto payload = Bytes(frame.begin() + FRAME_PAYLOAD_INDEX, frame.end());
     const auto expected = [&] {
       Bytes bytes;
-      for (std::size_t b = 0; b < spec.payloadSize; ++b) bytes.push_back(static_cast<std::uint8_t>(0x11 + b));
+      for (std::size_t b = 0; b < entry.payloadSize; ++b) bytes.push_back(static_cast<std::uint8_t>(0x11 + b));
       return bytes;
     }();
     EXPECT_EQ(payload, expected);
@@ -71,11 +71,11 @@ TEST(CommandTable, FrameBuilderKeepsThePayloadOrder) {
 
 TEST(CommandTable, CodesAreDistinctAndEachIsFound) {
   std::set<std::uint8_t> codes;
-  for (const CommandSpec& spec : COMMANDS) {
-    EXPECT_TRUE(codes.insert(spec.code).second) << static_cast<int>(spec.code);
-    ASSERT_NE(FindCommand(spec.code), nullptr);
-    EXPECT_EQ(FindCommand(spec.code)->code, spec.code);
-    EXPECT_LT(spec.code, COMMAND_CODE_COUNT);
+  for (const CommandEntry& entry : COMMANDS) {
+    EXPECT_TRUE(codes.insert(entry.code).second) << static_cast<int>(entry.code);
+    ASSERT_NE(FindCommand(entry.code), nullptr);
+    EXPECT_EQ(FindCommand(entry.code)->code, entry.code);
+    EXPECT_LT(entry.code, COMMAND_CODE_COUNT);
   }
   // The codes fill 0 to COMMAND_CODE_COUNT - 1: the range the virtual board's
   // options offer.
@@ -86,20 +86,20 @@ TEST(CommandTable, CodesAreDistinctAndEachIsFound) {
 }
 
 TEST(CommandTable, RepliesHaveTheSizeTheirKindGives) {
-  for (const CommandSpec& spec : COMMANDS) {
-    SCOPED_TRACE(static_cast<int>(spec.code));
-    switch (spec.replyKind) {
+  for (const CommandEntry& entry : COMMANDS) {
+    SCOPED_TRACE(static_cast<int>(entry.code));
+    switch (entry.replyKind) {
       case ReplyKind::Echo:
-        EXPECT_EQ(spec.replySize, FrameSize(spec));
+        EXPECT_EQ(entry.replySize, FrameSize(entry));
         break;
       case ReplyKind::Snapshot:
-        EXPECT_EQ(spec.replySize, REGISTER_SNAPSHOT_SIZE);
+        EXPECT_EQ(entry.replySize, REGISTER_SNAPSHOT_SIZE);
         break;
       case ReplyKind::Done:
-        EXPECT_EQ(spec.replySize, 1u);
+        EXPECT_EQ(entry.replySize, 1u);
         break;
       case ReplyKind::Verdict:
-        EXPECT_EQ(spec.replySize, 2u);
+        EXPECT_EQ(entry.replySize, 2u);
         break;
     }
   }

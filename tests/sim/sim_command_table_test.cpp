@@ -81,15 +81,15 @@ const std::vector<HostCall> HOST_CALLS = {
 TEST(HostAndBoard, EveryCommandOfTheTableHasAHostCall) {
   std::set<std::uint8_t> covered;
   for (const HostCall& call : HOST_CALLS) covered.insert(call.code);
-  for (const CommandSpec& spec : COMMANDS) EXPECT_TRUE(covered.count(spec.code)) << static_cast<int>(spec.code);
+  for (const CommandEntry& entry : COMMANDS) EXPECT_TRUE(covered.count(entry.code)) << static_cast<int>(entry.code);
   EXPECT_EQ(covered.size(), COMMANDS.size());
 }
 
 TEST(HostAndBoard, TheBoardTakesEachRequestWholeAndTheHostReadsTheWholeReply) {
   for (const HostCall& call : HOST_CALLS) {
     SCOPED_TRACE(static_cast<int>(call.code));
-    const CommandSpec* spec = FindCommand(call.code);
-    ASSERT_NE(spec, nullptr);
+    const CommandEntry* entry = FindCommand(call.code);
+    ASSERT_NE(entry, nullptr);
     BoardProtocol board(PowerOnState(), {});
     BoardLoopback port(board);
     RecordingSink sink;
@@ -99,8 +99,8 @@ TEST(HostAndBoard, TheBoardTakesEachRequestWholeAndTheHostReadsTheWholeReply) {
     EXPECT_TRUE(call.run(link)) << link.RefusalReason();
     EXPECT_TRUE(sink.entries.empty());
     ASSERT_EQ(port.writes.size(), 1u);
-    EXPECT_EQ(port.writes[0].size(), FrameSize(*spec));
-    EXPECT_EQ(port.reads, std::vector<std::size_t>{spec->replySize});
+    EXPECT_EQ(port.writes[0].size(), FrameSize(*entry));
+    EXPECT_EQ(port.reads, std::vector<std::size_t>{entry->replySize});
     EXPECT_TRUE(port.pending.empty()) << "the board said more than the host reads";
     EXPECT_EQ(port.log.front(), "<- " + HexBytes(port.writes[0]));
     for (const std::string& line : port.log) EXPECT_EQ(line.find("no reply"), std::string::npos) << line;
@@ -120,32 +120,32 @@ TEST(HostAndBoard, AChunkAndItsCompletionAreReadWhole) {
   EXPECT_TRUE(port.pending.empty());
 }
 
-// A frame of `spec`'s command carrying `payloadSize` bytes, length byte
+// A frame of `entry`'s command carrying `payloadSize` bytes, length byte
 // included in the count as always.
-Bytes FrameWithPayload(const CommandSpec& spec, std::size_t payloadSize) {
-  Bytes frame = {PACKET_LEAD, static_cast<std::uint8_t>(1 + payloadSize), spec.code};
+Bytes FrameWithPayload(const CommandEntry& entry, std::size_t payloadSize) {
+  Bytes frame = {PACKET_LEAD, static_cast<std::uint8_t>(1 + payloadSize), entry.code};
   frame.resize(frame.size() + payloadSize, 0x00);
   return frame;
 }
 
-class WrongLength : public testing::TestWithParam<CommandSpec> {};
+class WrongLength : public testing::TestWithParam<CommandEntry> {};
 
 TEST_P(WrongLength, FramesOneByteShortOrLongAreRefusedUnanswered) {
-  const CommandSpec& spec = GetParam();
-  std::vector<std::size_t> wrongSizes = {spec.payloadSize + 1};
-  if (spec.payloadSize > 0) wrongSizes.push_back(spec.payloadSize - 1);
+  const CommandEntry& entry = GetParam();
+  std::vector<std::size_t> wrongSizes = {entry.payloadSize + 1};
+  if (entry.payloadSize > 0) wrongSizes.push_back(entry.payloadSize - 1);
   for (const std::size_t payloadSize : wrongSizes) {
     SCOPED_TRACE(payloadSize);
     BoardProtocol board(PowerOnState(), {});
-    const Bytes frame = FrameWithPayload(spec, payloadSize);
+    const Bytes frame = FrameWithPayload(entry, payloadSize);
     const auto events = board.Feed(frame);
     std::vector<std::string> log;
     for (const BoardEvent& event : events) {
       EXPECT_EQ(event.kind, BoardEvent::Kind::Log);
       log.push_back(event.text);
     }
-    const std::string refusal = "# command 0x0" + std::to_string(spec.code) + " needs a frame of " +
-                                std::to_string(FrameSize(spec)) + " bytes, got " + std::to_string(frame.size()) +
+    const std::string refusal = "# command 0x0" + std::to_string(entry.code) + " needs a frame of " +
+                                std::to_string(FrameSize(entry)) + " bytes, got " + std::to_string(frame.size()) +
                                 ": no reply";
     EXPECT_NE(std::find(log.begin(), log.end(), refusal), log.end()) << refusal;
     EXPECT_EQ(board.state(), PowerOnState());
@@ -154,7 +154,7 @@ TEST_P(WrongLength, FramesOneByteShortOrLongAreRefusedUnanswered) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryCommand, WrongLength, testing::ValuesIn(COMMANDS),
-                         [](const testing::TestParamInfo<CommandSpec>& info) {
+                         [](const testing::TestParamInfo<CommandEntry>& info) {
                            return "Code" + std::to_string(info.param.code);
                          });
 
