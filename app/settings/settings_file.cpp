@@ -140,14 +140,18 @@ FileContent ReadSettingsText(const std::string& path) {
   return {missing ? FileState::kMissing : FileState::kUnusable, {}};
 }
 
-std::optional<std::string> LookUp(const std::string& path, std::string_view section,
-                                  std::string_view key) {
-  const FileContent content = ReadSettingsText(path);
-  if (content.state != FileState::kRead) return std::nullopt;
-  const std::optional<Line> line = FindKeyLine(content.text, section, key);
+std::optional<std::string_view> LookUpText(std::string_view content, std::string_view section,
+                                           std::string_view key) {
+  const std::optional<Line> line = FindKeyLine(content, section, key);
   if (!line) return std::nullopt;
-  const std::string_view text(content.text.data() + line->begin, line->textEnd - line->begin);
-  return std::string(UnquoteValue(ParseLine(text).rawValue));
+  return UnquoteValue(ParseLine(content.substr(line->begin, line->textEnd - line->begin)).rawValue);
+}
+
+// The content of a file that can be read as settings, or nothing.
+std::optional<std::string> ReadableSettings(const std::string& path) {
+  FileContent content = ReadSettingsText(path);
+  if (content.state != FileState::kRead) return std::nullopt;
+  return std::move(content.text);
 }
 
 // The line end of the file's first line; a file without one gets the
@@ -213,11 +217,18 @@ bool IsWritableEntry(const ProfileEntry& entry) {
          !HasLineBreak(entry.value);
 }
 
+bool AnyWritable(std::string_view section, const std::vector<ProfileEntry>& entries) {
+  if (!IsWritableSection(section)) return false;
+  for (const ProfileEntry& entry : entries) {
+    if (IsWritableEntry(entry)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
-int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
-                   int defaultValue) {
-  const std::optional<std::string> value = LookUp(path, section, key);
+int ProfileIntIn(std::string_view content, std::string_view section, std::string_view key, int defaultValue) {
+  const std::optional<std::string_view> value = LookUpText(content, section, key);
   if (!value || value->empty()) return defaultValue;
   std::string_view digits = Trim(*value);
   bool negative = false;
@@ -234,13 +245,40 @@ int ReadProfileInt(const std::string& path, std::string_view section, std::strin
   return negative ? 0 : static_cast<int>(number);
 }
 
+std::string ProfileStringIn(std::string_view content, std::string_view section, std::string_view key,
+                            std::string_view defaultValue, std::size_t capacity) {
+  const std::optional<std::string_view> value = LookUpText(content, section, key);
+  const std::string_view text = value.value_or(defaultValue);
+  if (capacity == 0) return {};
+  return std::string(text.substr(0, capacity - 1));
+}
+
+ProfileEdit SetProfileStringsIn(std::string& content, std::string_view section,
+                                const std::vector<ProfileEntry>& entries) {
+  if (!AnyWritable(section, entries)) return ProfileEdit::kNone;
+  bool allWritable = true;
+  for (const ProfileEntry& entry : entries) {
+    if (IsWritableEntry(entry)) {
+      SetKey(content, section, entry);
+    } else {
+      allWritable = false;
+    }
+  }
+  return allWritable ? ProfileEdit::kComplete : ProfileEdit::kPartial;
+}
+
+int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
+                   int defaultValue) {
+  const std::optional<std::string> content = ReadableSettings(path);
+  return content ? ProfileIntIn(*content, section, key, defaultValue) : defaultValue;
+}
+
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view defaultValue,
                               std::size_t capacity) {
-  const std::optional<std::string> value = LookUp(path, section, key);
-  const std::string_view text = value ? std::string_view(*value) : defaultValue;
-  if (capacity == 0) return {};
-  return std::string(text.substr(0, capacity - 1));
+  const std::optional<std::string> content = ReadableSettings(path);
+  return ProfileStringIn(content ? std::string_view(*content) : std::string_view(), section, key,
+                         defaultValue, capacity);
 }
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
@@ -250,17 +288,8 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
 
 bool WriteProfileStrings(const std::string& path, std::string_view section,
                          const std::vector<ProfileEntry>& entries) {
-  if (!IsWritableSection(section)) return false;
-  bool allWritable = true;
-  std::vector<const ProfileEntry*> writable;
-  for (const ProfileEntry& entry : entries) {
-    if (IsWritableEntry(entry)) {
-      writable.push_back(&entry);
-    } else {
-      allWritable = false;
-    }
-  }
-  if (writable.empty()) return false;
+  // Nothing is touched when no entry could be written.
+  if (!AnyWritable(section, entries)) return false;
   const std::optional<ReplaceTarget> target = FindOwnReplaceTarget(path);
   if (!target) return false;
   FileContent content;
@@ -270,8 +299,8 @@ bool WriteProfileStrings(const std::string& path, std::string_view section,
     content = ReadSettingsText(target->path);
     if (content.state != FileState::kRead) return false;
   }
-  for (const ProfileEntry* entry : writable) SetKey(content.text, section, *entry);
-  return !ReplaceFileAtomically(target->path, content.text) && allWritable;
+  const ProfileEdit edit = SetProfileStringsIn(content.text, section, entries);
+  return !ReplaceFileAtomically(target->path, content.text) && edit == ProfileEdit::kComplete;
 }
 
 }  // namespace vorna

@@ -82,4 +82,18 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
 bool WriteProfileStrings(const std::string& path, std::string_view section,
                          const std::vector<ProfileEntry>& entries);
 
+// The same reading and writing on a file's content held in memory; the
+// functions above read the file, and write it back, around these.
+int ProfileIntIn(std::string_view content, std::string_view section, std::string_view key, int defaultValue);
+std::string ProfileStringIn(std::string_view content, std::string_view section, std::string_view key,
+                            std::string_view defaultValue, std::size_t capacity = PROFILE_STRING_CAPACITY);
+
+enum class ProfileEdit {
+  kNone,      // the section or every entry could not be written; nothing changed
+  kPartial,   // some entries were left out, the rest were set
+  kComplete,  // every entry was set
+};
+ProfileEdit SetProfileStringsIn(std::string& content, std::string_view section,
+                                const std::vector<ProfileEntry>& entries);
+
 }  // namespace vorna

@@ -259,6 +259,41 @@ INSTANTIATE_TEST_SUITE_P(
                     "[SETTING]\r\nCOM=1\r\nFILE=old.hex\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The in-memory edit says what it did, which the file writer turns into
+// "write or not" and "true or false".
+struct EditCase {
+  const char* name;
+  const char* section;
+  std::vector<ProfileEntry> entries;
+  ProfileEdit outcome;
+  const char* content;
+};
+
+void PrintTo(const EditCase& c, std::ostream* os) { *os << c.name; }
+
+class ProfileEditTest : public ::testing::TestWithParam<EditCase> {};
+
+TEST_P(ProfileEditTest, ReportsWhatWasSet) {
+  std::string content = "[SETTING]\nCOM=1\n";
+  EXPECT_EQ(SetProfileStringsIn(content, GetParam().section, GetParam().entries), GetParam().outcome);
+  EXPECT_EQ(content, GetParam().content);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, ProfileEditTest,
+    ::testing::Values(
+        EditCase{"Complete", "SETTING", {{"COM", "4"}, {"FILE", "a.hex"}}, ProfileEdit::kComplete,
+                 "[SETTING]\nCOM=4\nFILE=a.hex\n"},
+        EditCase{"Partial", "SETTING", {{"COM", "4"}, {"FILE", "a\nb"}}, ProfileEdit::kPartial,
+                 "[SETTING]\nCOM=4\n"},
+        EditCase{"EveryEntryLeftOut", "SETTING", {{"COM", "\r"}}, ProfileEdit::kNone, "[SETTING]\nCOM=1\n"},
+        EditCase{"NoEntries", "SETTING", {}, ProfileEdit::kNone, "[SETTING]\nCOM=1\n"},
+        EditCase{"BlankSection", " ", {{"COM", "4"}}, ProfileEdit::kNone, "[SETTING]\nCOM=1\n"},
+        EditCase{"BracketInSection", "A]B", {{"COM", "4"}}, ProfileEdit::kNone, "[SETTING]\nCOM=1\n"},
+        EditCase{"NewSection", "OTHER", {{"K", " v "}}, ProfileEdit::kComplete,
+                 "[SETTING]\nCOM=1\n\n[OTHER]\nK=\" v \"\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(SettingsFileTest, PortIsSavedInANewFileWhenThePathIsLeftOut) {
   EXPECT_FALSE(WriteProfileStrings(ini_, "SETTING", {{"COM", "4"}, {"FILE", "a\nb"}}));
   EXPECT_EQ(ReadFile(ini_), "[SETTING]\nCOM=4\n");
