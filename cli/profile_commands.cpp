@@ -101,6 +101,12 @@ bool ProfileCommands::Chosen() const {
   return save->parsed() || load->parsed() || diff->parsed() || (read->parsed() && json);
 }
 
+void ProfileCommands::ClearValues() {
+  file.clear();
+  store = false;
+  json = false;
+}
+
 void AddProfileCommands(CLI::App& app, CLI::App& read, ProfileCommands& c) {
   c.read = &read;
   CLI::Option* json =

@@ -40,6 +40,8 @@ struct ProfileCommands {
   // Whether the command line chose one of these commands (read only with
   // --json).
   bool Chosen() const;
+  // The values above as before any command line was read.
+  void ClearValues();
 };
 
 // Adds save, load and diff to `app`, and --json to `read`.

@@ -419,21 +419,36 @@ void CheckCommandGiven(const CLI::App& app) {
 
 }  // namespace
 
-int Run(const std::vector<std::string>& args, Environment& env) {
+struct CommandLine::Parser {
+  Parser();
+  // The values of a command line not yet read: what a fresh parser holds.
+  void Reset();
+
   Options o;
+  ProfileCommands profiles;
+  bool portsJson = false;
   CLI::App app{"Set up the FM transmitter on the evaluation board and download user programs.", "vornactl"};
+  CLI::Option* device = nullptr;
+  CLI::App* read = nullptr;
+  CLI::App* quick = nullptr;
+  CLI::App* advanced = nullptr;
+  CLI::App* image = nullptr;
+  CLI::App* ports = nullptr;
+};
+
+CommandLine::Parser::Parser() {
   app.set_version_flag("--version", std::string("vornactl ") + VORNA_VERSION);
   // At most one command; a missing or unknown one is told after parsing.
   app.require_subcommand(0, 1);
   auto* port = app.add_option("--port", o.port, "Port number N (default 1); see the manual for the device it maps to");
-  auto* device = app.add_option("--device", o.device, "Open the serial device PATH instead of a port number");
+  device = app.add_option("--device", o.device, "Open the serial device PATH instead of a port number");
   port->excludes(device);
   app.add_flag("-v,--verbose", o.verbose, "Explain each message and trace every request and reply");
 
-  auto* read = app.add_subcommand("read", "Read the registers; print the quick values and the register dump");
+  read = app.add_subcommand("read", "Read the registers; print the quick values and the register dump");
   read->add_flag("--raw", o.raw, "Print the 10 snapshot bytes as hex instead");
 
-  auto* quick = app.add_subcommand("quick", "Read the registers, replace the values given and apply them");
+  quick = app.add_subcommand("quick", "Read the registers, replace the values given and apply them");
   AddValueOption(*quick, "--freq", o.freq, "Transmission frequency, 87.5 to 108.0 MHz in 0.1 MHz steps");
   AddValueOption(*quick, "--power", o.power, "Output power in mW: 1 or 2");
   AddValueOption(*quick, "--level", o.level, "Audio input level in mVrms: 100, 140 or 200");
@@ -441,51 +456,67 @@ int Run(const std::vector<std::string>& args, Environment& env) {
   AddValueOption(*quick, "--tc", o.timeConstant, "Pre-emphasis time constant in microseconds: 50 or 75");
   quick->add_flag("--store", o.store, "Have the board keep the settings as its power-on defaults");
 
-  auto* advanced = app.add_subcommand("advanced", "Read the registers, set fields and write the full register set");
+  advanced = app.add_subcommand("advanced", "Read the registers, set fields and write the full register set");
   advanced->add_option("--set", o.sets, "FIELD=VALUE (repeatable); PL takes 2 or 3, P hexadecimal");
   advanced->add_flag("--defaults", o.defaults, "Write the default value of every field");
 
   auto* download = app.add_subcommand("download", "Send the user program window of a hex file to the board");
   download->add_option("FILE", o.file, "Intel HEX or Motorola S-record file")->required();
 
-  auto* image = app.add_subcommand("image", "Write the memory image of a hex file as raw bytes");
+  image = app.add_subcommand("image", "Write the memory image of a hex file as raw bytes");
   image->add_option("FILE", o.file, "Intel HEX or Motorola S-record file")->required();
   image->add_option("-o,--output", o.output, "Output file, replaced only once whole; - for standard output")->required();
 
-  ProfileCommands profiles;
   AddProfileCommands(app, *read, profiles);
 
-  bool portsJson = false;
-  auto* ports = app.add_subcommand("ports", "List the serial devices, the port number that reaches each, and which "
-                                            "are in use");
+  ports = app.add_subcommand("ports", "List the serial devices, the port number that reaches each, and which "
+                                      "are in use");
   ports->add_flag("--json", portsJson, "Print a JSON array instead");
 
   // Set after the commands, which therefore keep refusing stray words: a
   // word before any command is collected, to be named below.
   app.allow_extras();
+}
 
+void CommandLine::Parser::Reset() {
+  o = Options{};
+  profiles.ClearValues();
+  portsJson = false;
+  // The parser forgets what it read (also done by parse itself, but the
+  // values bound above are ours to reset, and both must go together).
+  app.clear();
+}
+
+CommandLine::CommandLine() : parser_(std::make_unique<Parser>()) {}
+CommandLine::~CommandLine() = default;
+
+int CommandLine::Run(const std::vector<std::string>& args, Environment& env) {
+  Parser& p = *parser_;
+  p.Reset();
+  const Options& o = p.o;
+  CLI::App& app = p.app;
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     app.parse(reversed);
     CheckCommandGiven(app);
-    if (device->count() > 0 && o.device.empty()) throw UsageError{"--device needs the path of a serial device"};
+    if (p.device->count() > 0 && o.device.empty()) throw UsageError{"--device needs the path of a serial device"};
     // A hex file's image may be large and needs no board: it goes out as it
     // is made.
-    if (image->parsed()) return RunImage(env, o);
+    if (p.image->parsed()) return RunImage(env, o);
     // Listing the ports opens no board.
-    if (ports->parsed()) return RunPorts(env, portsJson, o.verbose);
+    if (p.ports->parsed()) return RunPorts(env, p.portsJson, o.verbose);
     // What a board command prints is held back until it has ended, so that
     // a command stopped by a signal prints nothing.
     std::ostringstream result;
     Environment command{result, env.err, env.errIsTerminal, env.makeTransport, env.stopSignal};
     int status = EXIT_OK;
-    if (profiles.Chosen()) {
-      status = RunProfileCommand(profiles, command, [&] { return std::make_unique<ProfileBoard>(command, o); });
-    } else if (read->parsed()) {
+    if (p.profiles.Chosen()) {
+      status = RunProfileCommand(p.profiles, command, [&] { return std::make_unique<ProfileBoard>(command, o); });
+    } else if (p.read->parsed()) {
       status = RunRead(command, o);
-    } else if (quick->parsed()) {
+    } else if (p.quick->parsed()) {
       status = RunQuick(command, o);
-    } else if (advanced->parsed()) {
+    } else if (p.advanced->parsed()) {
       status = RunAdvanced(command, o);
     } else {
       status = RunDownloadCommand(command, o);
@@ -502,5 +533,7 @@ int Run(const std::vector<std::string>& args, Environment& env) {
     return EXIT_USAGE;
   }
 }
+
+int Run(const std::vector<std::string>& args, Environment& env) { return CommandLine().Run(args, env); }
 
 }  // namespace vorna::cli

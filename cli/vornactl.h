@@ -40,4 +40,22 @@ struct Environment {
 // `args` excludes the program name. Returns the exit status.
 int Run(const std::vector<std::string>& args, Environment& env);
 
+// The same with a parser built once: each Run reads its arguments as a
+// fresh process would, whatever the runs before read. Building the parser
+// costs far more than reading a command line, which tells for callers that
+// run many (the fuzzer).
+class CommandLine {
+ public:
+  CommandLine();
+  ~CommandLine();
+  CommandLine(const CommandLine&) = delete;
+  CommandLine& operator=(const CommandLine&) = delete;
+
+  int Run(const std::vector<std::string>& args, Environment& env);
+
+ private:
+  struct Parser;
+  std::unique_ptr<Parser> parser_;
+};
+
 }  // namespace vorna::cli
