@@ -1,15 +1,21 @@
 // Every DeviceLink operation against a board that answers with bytes the
 // fuzzer chooses: short and empty replies, failed reads, writes and opens.
 // Each exchange is checked against the packet contract: the bytes sent, the
-// reads made, the messages in their order, and the result.
+// reads made, the messages in their order, and the result. The harness keeps
+// its storage from run to run and compares in place, so that a run spends
+// its time in the link rather than in the allocator.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commands/register_writes.h"
@@ -23,8 +29,7 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-using Texts = std::vector<std::string>;
+using ByteView = std::span<const std::uint8_t>;
 
 constexpr int MAX_OPERATIONS = 64;
 // One write or read in eight fails, so that most exchanges get to the reply.
@@ -32,58 +37,102 @@ constexpr int FAILURE_ODDS = 8;
 constexpr std::size_t LONGEST_DEVICE_NAME = 64;
 constexpr std::size_t CHUNK_COUNT_BEYOND_LIMIT = 8;
 
+// Room for the longest write the link may make (a whole chunk) and the
+// longest read it asks for.
+constexpr std::size_t LONGEST_TRANSFER = vorna::DOWNLOAD_CHUNK_SIZE;
+
+// Bytes held in place, so that recording a write or a read allocates nothing.
+class Payload {
+ public:
+  void Assign(ByteView bytes) {
+    FUZZ_CHECK(bytes.size() <= data_.size(), "no transfer is longer than a chunk");
+    std::copy(bytes.begin(), bytes.end(), data_.begin());
+    size_ = bytes.size();
+  }
+  ByteView view() const { return {data_.data(), size_}; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  std::uint8_t operator[](std::size_t i) const { return data_[i]; }
+  bool operator==(ByteView other) const { return std::ranges::equal(view(), other); }
+
+ private:
+  std::array<std::uint8_t, LONGEST_TRANSFER> data_{};
+  std::size_t size_ = 0;
+};
+
 struct Event {
   enum class Kind { kOpen, kClose, kWrite, kRead };
   Kind kind;
   bool ok = true;
-  Bytes bytes;             // written, or delivered by a read
+  Payload bytes;           // written, or delivered by a read
   std::size_t asked = 0;   // bytes a read asked for
 };
+
+// A request frame as the link must send it.
+template <typename... Byte>
+std::array<std::uint8_t, sizeof...(Byte)> Frame(Byte... bytes) {
+  return {static_cast<std::uint8_t>(bytes)...};
+}
 
 // The board: each call takes its outcome from the fuzzer's data. Once the
 // data runs out, writes succeed and reads deliver nothing.
 class FuzzTransport final : public vorna::Transport {
  public:
-  explicit FuzzTransport(FuzzedDataProvider& input) : input_(input) {}
+  // Ready for the next run: closed, nothing recorded, reading `input`.
+  void Reset(FuzzedDataProvider& input) {
+    input_ = &input;
+    open_ = false;
+    lastError_ = "";
+    events.clear();
+  }
 
   bool Open(const std::string& device) override {
-    open_ = !device.empty() && input_.ConsumeIntegralInRange(0, FAILURE_ODDS - 1) != 0;
-    events.push_back({Event::Kind::kOpen, open_, {}, 0});
+    open_ = !device.empty() && input_->ConsumeIntegralInRange(0, FAILURE_ODDS - 1) != 0;
+    Record(Event::Kind::kOpen, open_, {}, 0);
     lastError_ = open_ ? "" : "open: refused by the fuzzer";
     return open_;
   }
   void Close() override {
     FUZZ_CHECK(open_, "only an open port is closed");
     open_ = false;
-    events.push_back({Event::Kind::kClose, true, {}, 0});
+    Record(Event::Kind::kClose, true, {}, 0);
   }
   bool IsOpen() const override { return open_; }
   bool Write(const std::uint8_t* data, std::size_t count) override {
-    const bool ok = open_ && input_.ConsumeIntegralInRange(0, FAILURE_ODDS - 1) != 0;
-    events.push_back({Event::Kind::kWrite, ok, Bytes(data, data + count), 0});
+    const bool ok = open_ && input_->ConsumeIntegralInRange(0, FAILURE_ODDS - 1) != 0;
+    Record(Event::Kind::kWrite, ok, {data, count}, 0);
     lastError_ = ok ? "" : "write: refused by the fuzzer";
     return ok;
   }
   std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override {
-    if (!open_ || input_.ConsumeIntegralInRange(0, FAILURE_ODDS - 1) == 0) {
-      events.push_back({Event::Kind::kRead, false, {}, count});
+    if (!open_ || input_->ConsumeIntegralInRange(0, FAILURE_ODDS - 1) == 0) {
+      Record(Event::Kind::kRead, false, {}, count);
       lastError_ = "read: refused by the fuzzer";
       return std::nullopt;
     }
-    const Bytes reply = input_.ConsumeBytes<std::uint8_t>(input_.ConsumeIntegralInRange<std::size_t>(0, count));
-    std::copy(reply.begin(), reply.end(), data);
-    events.push_back({Event::Kind::kRead, true, reply, count});
-    lastError_ = reply.size() < count ? "read: short" : "";
-    return reply.size();
+    FUZZ_CHECK(count <= LONGEST_TRANSFER, "no read asks for more than a chunk");
+    const std::size_t delivered =
+        input_->ConsumeData(data, input_->ConsumeIntegralInRange<std::size_t>(0, count));
+    Record(Event::Kind::kRead, true, {data, delivered}, count);
+    lastError_ = delivered < count ? "read: short" : "";
+    return delivered;
   }
   std::string LastError() const override { return lastError_; }
 
   std::vector<Event> events;
 
  private:
-  FuzzedDataProvider& input_;
+  void Record(Event::Kind kind, bool ok, ByteView bytes, std::size_t asked) {
+    Event& event = events.emplace_back();
+    event.kind = kind;
+    event.ok = ok;
+    event.bytes.Assign(bytes);
+    event.asked = asked;
+  }
+
+  FuzzedDataProvider* input_ = nullptr;
   bool open_ = false;
-  std::string lastError_;
+  const char* lastError_ = "";
 };
 
 // What one operation did: the transport's events and the messages since the
@@ -93,13 +142,15 @@ class Step {
   Step(const FuzzTransport& board, const vorna::RecordingSink& sink)
       : board_(board), sink_(sink), events_(board.events.size()), messages_(sink.entries.size()) {}
 
-  std::vector<Event> Events() const {
-    return {board_.events.begin() + static_cast<std::ptrdiff_t>(events_), board_.events.end()};
+  std::span<const Event> Events() const { return std::span(board_.events).subspan(events_); }
+  // Whether the messages since the mark are `expected`, in order.
+  bool MessagesAre(std::span<const std::string_view> expected) const {
+    const std::span<const vorna::RecordingSink::Entry> entries = std::span(sink_.entries).subspan(messages_);
+    return std::ranges::equal(entries, expected,
+                              [](const auto& entry, std::string_view text) { return entry.text == text; });
   }
-  Texts Messages() const {
-    Texts texts;
-    for (std::size_t i = messages_; i < sink_.entries.size(); ++i) texts.push_back(sink_.entries[i].text);
-    return texts;
+  bool MessagesAre(std::initializer_list<std::string_view> expected) const {
+    return MessagesAre(std::span(expected.begin(), expected.size()));
   }
 
  private:
@@ -109,43 +160,58 @@ class Step {
   std::size_t messages_;
 };
 
-bool IsWrite(const Event& e, const Bytes& request) { return e.kind == Event::Kind::kWrite && e.bytes == request; }
+// The messages a step should have reported, collected in place.
+class Expected {
+ public:
+  void Add(std::string_view text) {
+    FUZZ_CHECK(size_ < texts_.size(), "no step reports more than three messages");
+    texts_[size_++] = text;
+  }
+  std::span<const std::string_view> texts() const { return {texts_.data(), size_}; }
+  bool empty() const { return size_ == 0; }
+
+ private:
+  std::array<std::string_view, 3> texts_{};
+  std::size_t size_ = 0;
+};
+
+bool IsWrite(const Event& e, ByteView request) { return e.kind == Event::Kind::kWrite && e.bytes == request; }
 bool IsRead(const Event& e, std::size_t asked) { return e.kind == Event::Kind::kRead && e.asked == asked; }
 
 // SetChannel, StoreDefaults: write, read whatever the outcome of the write,
 // one message per failed step; the reply's content is not looked at.
-void CheckWriteThenRead(const Step& step, bool result, const Bytes& request, std::size_t replySize) {
+void CheckWriteThenRead(const Step& step, bool result, ByteView request, std::size_t replySize) {
   const auto events = step.Events();
   FUZZ_CHECK(events.size() == 2 && IsWrite(events[0], request) && IsRead(events[1], replySize),
              "one request, then one read of the reply size");
-  Texts expected;
-  if (!events[0].ok) expected.emplace_back("WriteFile error");
-  if (!events[1].ok) expected.emplace_back("ReadFile error");
-  FUZZ_CHECK(step.Messages() == expected, "a message for each failed step, in order");
+  Expected expected;
+  if (!events[0].ok) expected.Add("WriteFile error");
+  if (!events[1].ok) expected.Add("ReadFile error");
+  FUZZ_CHECK(step.MessagesAre(expected.texts()), "a message for each failed step, in order");
   FUZZ_CHECK(result == expected.empty(), "the result says whether anything was reported");
 }
 
-void CheckWriteRegister(const Step& step, bool result, const Bytes& request) {
+void CheckWriteRegister(const Step& step, bool result, ByteView request) {
   const auto events = step.Events();
   FUZZ_CHECK(events.size() == 2 && IsWrite(events[0], request) &&
                  IsRead(events[1], vorna::WRITE_REGISTER_REPLY_SIZE),
              "write, then read the echo, whatever the write did");
-  Texts expected;
-  if (!events[0].ok) expected.emplace_back("Write error");
-  if (!events[1].ok) expected.emplace_back("Read error");
-  if (!events[1].ok || events[1].bytes != request) expected.emplace_back("ReadData error");
-  FUZZ_CHECK(step.Messages() == expected, "write, read and echo each reported, in order");
+  Expected expected;
+  if (!events[0].ok) expected.Add("Write error");
+  if (!events[1].ok) expected.Add("Read error");
+  if (!events[1].ok || !(events[1].bytes == request)) expected.Add("ReadData error");
+  FUZZ_CHECK(step.MessagesAre(expected.texts()), "write, read and echo each reported, in order");
   FUZZ_CHECK(result == expected.empty(), "the result says whether anything was reported");
 }
 
 void CheckReadRegisters(const Step& step, bool result, const vorna::RegisterSnapshot& before,
                         const vorna::RegisterSnapshot& after) {
   const auto events = step.Events();
-  const Bytes request = {vorna::PACKET_LEAD, 0x01, vorna::CMD_READ_REGISTERS};
+  const auto request = Frame(vorna::PACKET_LEAD, 0x01, vorna::CMD_READ_REGISTERS);
   FUZZ_CHECK(!events.empty() && IsWrite(events[0], request), "the read request goes out first");
   if (!events[0].ok) {
     FUZZ_CHECK(events.size() == 1, "no read after a failed write");
-    FUZZ_CHECK(step.Messages() == Texts{"Write error"}, "a failed write is reported");
+    FUZZ_CHECK(step.MessagesAre({"Write error"}), "a failed write is reported");
     FUZZ_CHECK(!result && after == before, "a failed write fails and leaves the snapshot");
     return;
   }
@@ -153,20 +219,19 @@ void CheckReadRegisters(const Step& step, bool result, const vorna::RegisterSnap
   const bool whole = events[1].ok && events[1].bytes.size() == vorna::READ_REGISTERS_REPLY_SIZE;
   FUZZ_CHECK(result == whole, "only exactly ten bytes succeed");
   if (whole) {
-    FUZZ_CHECK(step.Messages().empty(), "a whole reply reports nothing");
-    FUZZ_CHECK(Bytes(after.bytes.begin(), after.bytes.end()) == events[1].bytes, "the snapshot is the reply");
+    FUZZ_CHECK(step.MessagesAre({}), "a whole reply reports nothing");
+    FUZZ_CHECK(events[1].bytes == ByteView(after.bytes), "the snapshot is the reply");
   } else {
-    FUZZ_CHECK(step.Messages() == Texts{"Read error"}, "a failed or short read is reported once");
+    FUZZ_CHECK(step.MessagesAre({"Read error"}), "a failed or short read is reported once");
     FUZZ_CHECK(after == before, "a failed read leaves the snapshot");
   }
 }
 
 void CheckStartDownload(const Step& step, bool result, std::uint16_t length) {
   const auto events = step.Events();
-  const Bytes request = {vorna::PACKET_LEAD, 0x03, vorna::CMD_DOWNLOAD, static_cast<std::uint8_t>(length & 0xFF),
-                         static_cast<std::uint8_t>(length >> 8)};
+  const auto request = Frame(vorna::PACKET_LEAD, 0x03, vorna::CMD_DOWNLOAD, length & 0xFF, length >> 8);
   FUZZ_CHECK(!events.empty() && IsWrite(events[0], request), "the start request, length low byte first");
-  FUZZ_CHECK(step.Messages().empty(), "the download start reports nothing");
+  FUZZ_CHECK(step.MessagesAre({}), "the download start reports nothing");
   if (!events[0].ok) {
     FUZZ_CHECK(events.size() == 1 && !result, "no read after a failed write");
     return;
@@ -177,9 +242,9 @@ void CheckStartDownload(const Step& step, bool result, std::uint16_t length) {
              "accepted only by two bytes starting with 00");
 }
 
-void CheckSendChunk(const Step& step, bool result, const Bytes& chunk, bool isLast) {
+void CheckSendChunk(const Step& step, bool result, ByteView chunk, bool isLast) {
   const auto events = step.Events();
-  FUZZ_CHECK(step.Messages().empty(), "a chunk reports nothing");
+  FUZZ_CHECK(step.MessagesAre({}), "a chunk reports nothing");
   if (chunk.empty() || chunk.size() > vorna::DOWNLOAD_CHUNK_SIZE) {
     FUZZ_CHECK(events.empty() && !result, "a chunk of no or too many bytes is not sent");
     return;
@@ -202,7 +267,7 @@ void CheckSendChunk(const Step& step, bool result, const Bytes& chunk, bool isLa
 
 void CheckOpen(const Step& step, bool result, const FuzzTransport& board, const std::string& failureText) {
   FUZZ_CHECK(result == board.IsOpen(), "the result says whether the port is open");
-  FUZZ_CHECK(step.Messages() == (result ? Texts{} : Texts{failureText}), "one message when the open fails");
+  FUZZ_CHECK(result ? step.MessagesAre({}) : step.MessagesAre({failureText}), "one message when the open fails");
 }
 
 vorna::PortLookup FuzzPorts(int number) {
@@ -226,11 +291,11 @@ void RunOperation(FuzzedDataProvider& input, vorna::DeviceLink& link, FuzzTransp
     }
     case 2:
       link.ClosePort();
-      FUZZ_CHECK(!link.IsOpen() && step.Messages().empty(), "closing is silent and always closes");
+      FUZZ_CHECK(!link.IsOpen() && step.MessagesAre({}), "closing is silent and always closes");
       break;
     case 3: {
       const auto channel = input.ConsumeIntegral<std::uint8_t>();
-      CheckWriteThenRead(step, link.SetChannel(channel), {vorna::PACKET_LEAD, 0x02, vorna::CMD_SET_CHANNEL, channel},
+      CheckWriteThenRead(step, link.SetChannel(channel), Frame(vorna::PACKET_LEAD, 0x02, vorna::CMD_SET_CHANNEL, channel),
                          vorna::SET_CHANNEL_REPLY_SIZE);
       break;
     }
@@ -238,7 +303,7 @@ void RunOperation(FuzzedDataProvider& input, vorna::DeviceLink& link, FuzzTransp
       const auto address = input.ConsumeIntegral<std::uint8_t>();
       const auto value = input.ConsumeIntegral<std::uint8_t>();
       CheckWriteRegister(step, link.WriteRegister(address, value),
-                         {vorna::PACKET_LEAD, 0x03, vorna::CMD_WRITE_REGISTER, address, value});
+                         Frame(vorna::PACKET_LEAD, 0x03, vorna::CMD_WRITE_REGISTER, address, value));
       break;
     }
     case 5: {
@@ -249,7 +314,7 @@ void RunOperation(FuzzedDataProvider& input, vorna::DeviceLink& link, FuzzTransp
       break;
     }
     case 6:
-      CheckWriteThenRead(step, link.StoreDefaults(), {vorna::PACKET_LEAD, 0x01, vorna::CMD_STORE_DEFAULTS},
+      CheckWriteThenRead(step, link.StoreDefaults(), Frame(vorna::PACKET_LEAD, 0x01, vorna::CMD_STORE_DEFAULTS),
                          vorna::STORE_DEFAULTS_REPLY_SIZE);
       break;
     case 7: {
@@ -260,10 +325,11 @@ void RunOperation(FuzzedDataProvider& input, vorna::DeviceLink& link, FuzzTransp
     case 8: {
       const auto count =
           input.ConsumeIntegralInRange<std::size_t>(0, vorna::DOWNLOAD_CHUNK_SIZE + CHUNK_COUNT_BEYOND_LIMIT);
-      Bytes chunk = input.ConsumeBytes<std::uint8_t>(count);
-      chunk.resize(count);
+      // Bytes the input runs short of stay zero.
+      std::array<std::uint8_t, vorna::DOWNLOAD_CHUNK_SIZE + CHUNK_COUNT_BEYOND_LIMIT> chunk{};
+      input.ConsumeData(chunk.data(), count);
       const bool isLast = input.ConsumeBool();
-      CheckSendChunk(step, link.SendChunk(chunk.data(), chunk.size(), isLast), chunk, isLast);
+      CheckSendChunk(step, link.SendChunk(chunk.data(), count, isLast), ByteView(chunk.data(), count), isLast);
       break;
     }
     case 9: {
@@ -293,12 +359,16 @@ void RunOperation(FuzzedDataProvider& input, vorna::DeviceLink& link, FuzzTransp
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
-  FuzzTransport board(input);
-  std::ostringstream trace;
+  // Kept from run to run with their storage; each run starts them afresh.
+  static FuzzTransport board;
+  static std::ostringstream trace;
+  static vorna::RecordingSink sink;
+  board.Reset(input);
+  trace.str({});
+  sink.entries.clear();
   // Half the runs go through the verbose trace, which formats every reply.
   const bool traced = input.ConsumeBool();
   vorna::TracingTransport tracer(board, trace);
-  vorna::RecordingSink sink;
   {
     vorna::DeviceLink link(traced ? static_cast<vorna::Transport&>(tracer) : board, sink, FuzzPorts);
     for (int i = 0; i < MAX_OPERATIONS && input.remaining_bytes() > 0; ++i) RunOperation(input, link, board, sink);
