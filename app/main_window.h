@@ -8,10 +8,12 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/message_box.h"
 #include "app/settings/app_paths.h"
 #include "commands/commands.h"
+#include "link/port_discovery.h"
 #include "link/port_names.h"
 #include "link/transport.h"
 
@@ -63,6 +65,9 @@ class MainWindow final : public QDialog {
   // mapping port numbers to devices; by default the system's serial ports.
   // `transport` must outlive the window.
   void UseTransport(Transport& transport, PortResolver resolver);
+  // Where the COM Port dialog looks for serial devices; by default this
+  // machine.
+  void UsePortRoots(DiscoveryRoots roots) { portRoots_ = std::move(roots); }
 
   // Replaces the whole status pane text; lines are separated by
   // STATUS_LINE_END.
@@ -107,6 +112,7 @@ class MainWindow final : public QDialog {
   std::unique_ptr<Transport> systemTransport_;
   Transport* transport_;
   PortResolver resolver_;
+  DiscoveryRoots portRoots_;
   QMenuBar* menuBar_;
   QPushButton* closeButton_;
   QPushButton* cancelButton_;

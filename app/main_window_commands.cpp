@@ -23,6 +23,7 @@
 #include "dialogs/quick_setting_dialog.h"
 #include "download/download_procedure.h"
 #include "link/device_link.h"
+#include "link/port_discovery.h"
 
 namespace vorna {
 namespace {
@@ -142,7 +143,10 @@ void MainWindow::OnAdvancedSetting() {
 }
 
 void MainWindow::OnComPort() {
-  ComPortDialog dialog(*this, QString::fromStdString(ComPortText(state_.portNumber)));
+  // Looked at once, without opening any device: opening one would raise its
+  // control lines, which resets some boards.
+  ComPortDialog dialog(*this, QString::fromStdString(ComPortText(state_.portNumber)),
+                       DiscoverPorts(portRoots_, HoldCheck::kSkip));
   if (dialog.exec() != QDialog::Accepted) return;
   ApplyComPortText(state_.portNumber, dialog.portText().toStdString());
 }

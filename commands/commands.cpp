@@ -1,5 +1,6 @@
 #include "commands/commands.h"
 
+#include "commands/port_description.h"
 #include "commands/register_writes.h"
 #include "commands/text_scan.h"
 #include "model/number_text.h"
@@ -65,7 +66,7 @@ CommandResult RunAdvancedSetting(SessionState& state, DeviceLink& link, const Po
 
 void ApplyComPortText(std::int32_t& portNumber, std::string_view text) {
   if (text.empty()) return;
-  if (auto number = ScanDecimal(text)) portNumber = *number;
+  if (const std::optional<std::int32_t> number = PortNumberOfText(text)) portNumber = *number;
   if (portNumber == 0) portNumber = 1;
 }
 

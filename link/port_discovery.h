@@ -46,9 +46,18 @@ struct PortDiscovery {
   std::string error;                  // set when the device tree could not be read
 };
 
+// Whether discovery opens each device to try its lock. Opening a serial
+// device raises its DTR and RTS lines, which resets some boards: a window
+// that looks again as its user types must not.
+enum class HoldCheck {
+  kTryLock,
+  kSkip,  // every port is Unchecked, with HOLD_NOT_CHECKED as its reason
+};
+inline constexpr char HOLD_NOT_CHECKED[] = "not checked";
+
 // Every serial device that has a device node. Built-in serial ports that
 // have no UART behind them (no driver, or a port type of 0) are left out, as
 // opening them only fails.
-PortDiscovery DiscoverPorts(const DiscoveryRoots& roots);
+PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck = HoldCheck::kTryLock);
 
 }  // namespace vorna

@@ -165,7 +165,7 @@ std::tuple<std::string, int, std::string> NaturalKey(const std::string& device) 
 
 }  // namespace
 
-PortDiscovery DiscoverPorts(const DiscoveryRoots& roots) {
+PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck) {
   PortDiscovery discovery;
   const fs::path ttyClass = fs::path(roots.sysfs) / "class" / "tty";
   std::error_code error;
@@ -219,7 +219,11 @@ PortDiscovery DiscoverPorts(const DiscoveryRoots& roots) {
 
   for (auto& port : discovery.ports) {
     std::sort(port.byId.begin(), port.byId.end());
-    CheckHold(roots, port);
+    if (holdCheck == HoldCheck::kTryLock) {
+      CheckHold(roots, port);
+    } else {
+      port.holdReason = HOLD_NOT_CHECKED;
+    }
   }
   std::sort(discovery.ports.begin(), discovery.ports.end(), [](const DiscoveredPort& a, const DiscoveredPort& b) {
     if (a.portNumbers.empty() != b.portNumbers.empty()) return b.portNumbers.empty();

@@ -3,7 +3,7 @@
 namespace vorna {
 
 // Windows names its ports itself (COMn is \\.\COMn); nothing here lists them.
-PortDiscovery DiscoverPorts(const DiscoveryRoots&) {
+PortDiscovery DiscoverPorts(const DiscoveryRoots&, HoldCheck) {
   return {{}, "listing the serial ports is not available on Windows"};
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -16,6 +17,7 @@
 #include "dialogs/com_port_dialog.h"
 #include "dialogs/dialog_checks.h"
 #include "dialogs/quick_setting_dialog.h"
+#include "support/fake_port_tree.h"
 
 namespace vorna::test {
 namespace {
@@ -34,6 +36,24 @@ class ComPortCommandTest : public CommandTest {
     QTest::keyClicks(d.portBox().lineEdit(), QString::fromLatin1(text));
   }
 };
+
+// The dialog looks at the window's device tree, and says what the window's
+// number opens there.
+TEST_F(ComPortCommandTest, TheDialogSaysWhatTheNumberOpens) {
+  FakeTree tree;
+  AcmBoard(tree, "ttyACM2");
+  window.UsePortRoots(tree.roots());
+  window.state().portNumber = 3;
+  EXPECT_EQ(RunComPort([](ComPortDialog& d) {
+              EXPECT_EQ(d.portLine().text(),
+                        QString::fromUtf8("COM3 \u2192 /dev/ttyACM2, FM Eval Board (2fe3:0100, serial VB000123)"));
+              Type(d, "2");
+              EXPECT_EQ(d.portLine().text(), QStringLiteral("COM2: nothing at this number"));
+              QTest::mouseClick(&d.cancelButton(), Qt::LeftButton);
+            }),
+            1);
+  EXPECT_EQ(window.state().portNumber, 3);
+}
 
 struct OpeningCase {
   std::int32_t port;

@@ -138,7 +138,8 @@ TEST_F(ComPortDialogTest, LaidOutFromTheTemplate) {
   ComPortDialog dialog(owner, QStringLiteral("3"));
   const DialogUnits units(TemplateFont(TEMPLATE_FONT_POINTS));
   EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
-  EXPECT_EQ(dialog.size(), units.ToPixels(97, 55));
+  // Three lines taller than the template, for the line under the buttons.
+  EXPECT_EQ(dialog.size(), units.ToPixels(97, 55 + 24));
   const QRect box = units.ToPixels({42, 7, 38, 56});
   EXPECT_EQ(dialog.portBox().pos(), box.topLeft());
   EXPECT_EQ(dialog.portBox().width(), box.width());
@@ -147,10 +148,70 @@ TEST_F(ComPortDialogTest, LaidOutFromTheTemplate) {
   EXPECT_EQ(dialog.cancelButton().geometry(), units.ToPixels({53, 34, 37, 14}));
   EXPECT_TRUE(dialog.okButton().isDefault());
   const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
-  ASSERT_EQ(labels.size(), 1);
+  ASSERT_EQ(labels.size(), 2);
   EXPECT_EQ(labels[0]->text(), QStringLiteral("COM"));
   EXPECT_EQ(labels[0]->pos(), units.ToPixels({24, 9, 15, 8}).topLeft());
+  EXPECT_EQ(labels[1], &dialog.portLine());
+  EXPECT_EQ(dialog.portLine().geometry(), units.ToPixels({7, 55, 83, 24}));
   test::ExpectTidyLayout(dialog);
+}
+
+// A board on ttyACM0 reached as 3 and, through an alias, as 42; a built-in
+// port reached as 1.
+PortDiscovery SomePorts() {
+  DiscoveredPort board;
+  board.device = "/dev/ttyACM0";
+  board.portNumbers = {3, 42};
+  board.vendorId = "2fe3";
+  board.productId = "0100";
+  board.product = "FM Eval Board";
+  board.serial = "VB000123";
+  DiscoveredPort builtIn;
+  builtIn.device = "/dev/ttyS0";
+  builtIn.portNumbers = {1};
+  return {{builtIn, board}, {}};
+}
+
+const QString BOARD_LINE = QString::fromUtf8("COM3 \u2192 /dev/ttyACM0, FM Eval Board (2fe3:0100, serial VB000123)");
+
+TEST_F(ComPortDialogTest, TheLineSaysWhatTheNumberOpensAsTheUserTypesOrPicks) {
+  ComPortDialog dialog(owner, QStringLiteral("3"), SomePorts());
+  EXPECT_EQ(dialog.portLine().text(), BOARD_LINE);
+  Type(dialog, QStringLiteral("5"));
+  EXPECT_EQ(dialog.portLine().text(), QStringLiteral("COM5: nothing at this number"));
+  Type(dialog, QStringLiteral("0"));
+  EXPECT_EQ(dialog.portLine().text(), QString::fromUtf8("COM1 \u2192 /dev/ttyS0"));
+  Type(dialog, QStringLiteral("x"));
+  EXPECT_EQ(dialog.portLine().text(), QString());
+  dialog.portBox().setCurrentIndex(2);
+  EXPECT_EQ(dialog.portLine().text(), BOARD_LINE);
+  Type(dialog, QStringLiteral("42"));
+  EXPECT_TRUE(dialog.portLine().text().startsWith(QString::fromUtf8("COM42 \u2192 /dev/ttyACM0")));
+  // What OK keeps is still the box's text, whatever the line says.
+  QTest::mouseClick(&dialog.okButton(), Qt::LeftButton);
+  EXPECT_EQ(dialog.portText(), QStringLiteral("42"));
+}
+
+TEST_F(ComPortDialogTest, TheListMarksTheNumbersThatReachADevice) {
+  ComPortDialog dialog(owner, QStringLiteral("1"), SomePorts());
+  Strings expected;
+  for (int n = 1; n <= 20; ++n) expected.push_back(std::to_string(n));
+  expected.push_back("42");
+  EXPECT_EQ(Items(dialog.portBox()), expected);
+  for (int index = 0; index < dialog.portBox().count(); ++index) {
+    const QString item = dialog.portBox().itemText(index);
+    const bool reached = item == QStringLiteral("1") || item == QStringLiteral("3") || item == QStringLiteral("42");
+    SCOPED_TRACE(item.toStdString());
+    EXPECT_EQ(dialog.portBox().itemData(index, Qt::FontRole).value<QFont>().bold(), reached);
+    EXPECT_EQ(dialog.portBox().itemData(index, Qt::ToolTipRole).toString().isEmpty(), !reached);
+  }
+  EXPECT_EQ(dialog.portBox().itemData(2, Qt::ToolTipRole).toString(), BOARD_LINE);
+}
+
+TEST_F(ComPortDialogTest, WithoutDevicesEveryNumberReachesNothing) {
+  ComPortDialog dialog(owner, QStringLiteral("7"));
+  EXPECT_EQ(dialog.portLine().text(), QStringLiteral("COM7: nothing at this number"));
+  EXPECT_EQ(dialog.portBox().count(), 20);
 }
 
 TEST_F(ComPortDialogTest, FocusStartsInTheBoxAndTabFollowsTheTemplate) {

@@ -174,6 +174,19 @@ TEST(DiscoverPorts, TheHoldIsOnlyTriedAndDropped) {
   EXPECT_EQ(DiscoverPorts(tree.roots()).ports.at(0).hold, PortHold::Held);
 }
 
+TEST(DiscoverPorts, WithoutTheHoldCheckNoDeviceIsOpened) {
+  FakeTree tree;
+  AcmBoard(tree);
+  tree.Hold("ttyACM0");
+  const auto discovery = DiscoverPorts(tree.roots(), HoldCheck::kSkip);
+  ASSERT_EQ(discovery.ports.size(), 1u);
+  EXPECT_EQ(discovery.ports[0].hold, PortHold::Unchecked);
+  EXPECT_EQ(discovery.ports[0].holdReason, HOLD_NOT_CHECKED);
+  // Everything else is found as with the check.
+  EXPECT_EQ(discovery.ports[0].portNumbers, DiscoverPorts(tree.roots()).ports.at(0).portNumbers);
+  EXPECT_EQ(discovery.ports[0].product, DiscoverPorts(tree.roots()).ports.at(0).product);
+}
+
 TEST(DiscoverPorts, ATreeThatCannotBeReadIsAFailure) {
   FakeTree tree;
   fs::remove_all(tree.sysfs());
