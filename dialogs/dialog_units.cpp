@@ -24,7 +24,14 @@ int Scale(int units, double pixelsPerChar, double unitsPerChar) {
 
 QFont TemplateFont(int pointSize) {
   QFont font = QApplication::font();
-  font.setPointSize(pointSize);
+  if (pointSize == TEMPLATE_FONT_POINTS) return font;
+  const double scale = static_cast<double>(pointSize) / TEMPLATE_FONT_POINTS;
+  // A desktop font may be given in pixels rather than points.
+  if (font.pointSizeF() > 0) {
+    font.setPointSizeF(font.pointSizeF() * scale);
+  } else if (font.pixelSize() > 0) {
+    font.setPixelSize(static_cast<int>(std::lround(font.pixelSize() * scale)));
+  }
   return font;
 }
 

@@ -13,7 +13,9 @@ class QWidget;
 
 namespace vorna {
 
-// The point sizes the windows were designed for.
+// The point sizes the windows were designed for. They are used relative to
+// the desktop's font: the template's size stands for the desktop's own, so a
+// user who chose a larger font gets every window laid out in it.
 inline constexpr int TEMPLATE_FONT_POINTS = 8;
 inline constexpr int SPLASH_FONT_POINTS = 9;
 
@@ -25,7 +27,8 @@ struct DluRect {
   int height = 0;
 };
 
-// The desktop's default user-interface font at `pointSize`.
+// The desktop's default user-interface font, scaled by `pointSize` /
+// TEMPLATE_FONT_POINTS: the desktop font itself for TEMPLATE_FONT_POINTS.
 QFont TemplateFont(int pointSize);
 
 class DialogUnits {

@@ -40,10 +40,41 @@ TEST(DialogUnitsTest, LayoutsGrowWithTheFont) {
   EXPECT_NEAR(heightRatio, 2.0, 0.15);
 }
 
-TEST(DialogUnitsTest, TemplateFontIsTheDesktopFontAtTheGivenSize) {
-  const QFont font = TemplateFont(SPLASH_FONT_POINTS);
-  EXPECT_EQ(font.family(), QApplication::font().family());
-  EXPECT_EQ(font.pointSize(), SPLASH_FONT_POINTS);
+// The template size stands for the desktop's own size; other sizes keep
+// their proportion to it, whatever size the desktop chose.
+class TemplateFontTest : public ::testing::TestWithParam<double> {
+ protected:
+  void SetUp() override {
+    saved_ = QApplication::font();
+    QFont desktop = saved_;
+    desktop.setPointSizeF(GetParam());
+    QApplication::setFont(desktop);
+  }
+  void TearDown() override { QApplication::setFont(saved_); }
+
+ private:
+  QFont saved_;
+};
+
+TEST_P(TemplateFontTest, IsTheDesktopFontScaled) {
+  EXPECT_EQ(TemplateFont(TEMPLATE_FONT_POINTS), QApplication::font());
+  const QFont splash = TemplateFont(SPLASH_FONT_POINTS);
+  EXPECT_EQ(splash.family(), QApplication::font().family());
+  EXPECT_DOUBLE_EQ(splash.pointSizeF(), GetParam() * SPLASH_FONT_POINTS / TEMPLATE_FONT_POINTS);
+}
+
+INSTANTIATE_TEST_SUITE_P(DesktopSizes, TemplateFontTest, ::testing::Values(8.0, 9.0, 14.0, 24.0));
+
+TEST(DialogUnitsTest, APixelSizedDesktopFontScalesInPixels) {
+  const QFont saved = QApplication::font();
+  QFont desktop = saved;
+  desktop.setPixelSize(16);
+  QApplication::setFont(desktop);
+  const QFont splash = TemplateFont(SPLASH_FONT_POINTS);
+  const QFont same = TemplateFont(TEMPLATE_FONT_POINTS);
+  QApplication::setFont(saved);
+  EXPECT_EQ(splash.pixelSize(), 18);
+  EXPECT_EQ(same.pixelSize(), 16);
 }
 
 }  // namespace

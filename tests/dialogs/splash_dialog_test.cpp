@@ -81,7 +81,7 @@ TEST(SplashDialogTest, OtherKeysDoNotEndIt) {
 TEST(SplashDialogTest, ShowsThePictureInAnEvenMarginCentredOnTheScreen) {
   SplashDialog splash(SplashPicture());
   const DialogUnits units(TemplateFont(SPLASH_FONT_POINTS));
-  EXPECT_EQ(splash.font().pointSize(), SPLASH_FONT_POINTS);
+  EXPECT_EQ(splash.font(), TemplateFont(SPLASH_FONT_POINTS));
   const QLabel& picture = splash.picture();
   EXPECT_EQ(picture.pixmap().deviceIndependentSize().toSize(), SPLASH_PICTURE_SIZE);
   const QPoint margin(units.ToPixelsX(SPLASH_MARGIN_DLU), units.ToPixelsY(SPLASH_MARGIN_DLU));
