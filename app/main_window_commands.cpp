@@ -210,6 +210,7 @@ void MainWindow::OnDownload() {
     progressBar_->setValue(static_cast<int>(sent));
     progressBar_->show();
   });
+  progressBar_->reset();
   worker_->Run([this, &session, &progress] {
     // The status pane's text stays the procedure's; why a download failed
     // and the reader's warning follow it, one line each.
