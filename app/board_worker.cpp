@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QWidget>
 
+#include <atomic>
 #include <exception>
 #include <thread>
 
@@ -66,19 +67,22 @@ BoardWorker::BoardWorker(QWidget& window) : QObject(&window), window_(window) {}
 
 void BoardWorker::Run(const std::function<void()>& command) {
   const RunningScope scope(running_, *this);
-  QEventLoop loop;
+  std::atomic<bool> ended = false;
   std::exception_ptr failure;
-  // The loop ends through an event of its own, so that it cannot end before
-  // it has started.
-  std::thread worker([&command, &failure, &loop] {
+  std::thread worker([this, &command, &failure, &ended] {
     try {
       command();
     } catch (...) {
       failure = std::current_exception();
     }
-    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    ended = true;
+    // Wakes the wait below; the event itself does nothing.
+    QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection);
   });
-  loop.exec();
+  // Not a QEventLoop: an application-wide exit() would end that before the
+  // command has, and the GUI thread would then wait for a worker that
+  // waits for it.
+  while (!ended) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   worker.join();
   if (failure) std::rethrow_exception(failure);
 }

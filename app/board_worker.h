@@ -28,9 +28,9 @@ class BoardWorker final : public QObject {
  public:
   explicit BoardWorker(QWidget& window);
 
-  // Runs `command` on the worker thread and returns once it has ended; an
-  // exception it throws is thrown again here. Called on the GUI thread, one
-  // command at a time.
+  // Runs `command` on the worker thread and returns once it has ended,
+  // processing the GUI thread's events meanwhile; an exception it throws is
+  // thrown again here. Called on the GUI thread, one command at a time.
   void Run(const std::function<void()>& command);
   // True while Run has not returned.
   bool running() const { return running_; }

@@ -154,6 +154,9 @@ TEST_P(WorkerOrder, BoardOnTheWorkerWindowsOnTheGuiThreadInOrder) {
     // The worker waits for the dialog; the main window is blocked by it
     // and comes back afterwards.
     EXPECT_TRUE(window.commandRunning());
+    // A second command asked for meanwhile is ignored: no second dialog,
+    // no board traffic of its own.
+    window.RunCommand(GetParam().commandId);
     QTest::mouseClick(&ok, Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
   };
