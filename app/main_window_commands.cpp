@@ -80,7 +80,8 @@ class BusyCursor {
 // the worker waiting until it has been closed.
 class PausingSink final : public MessageSink {
  public:
-  PausingSink(MessageSink& boxes, BusyCursor& busy, BoardWorker& worker) : boxes_(boxes), busy_(busy), worker_(worker) {}
+  PausingSink(MessageSink& boxes, BusyCursor& busy, BoardWorker& worker)
+      : boxes_(boxes), busy_(busy), worker_(worker) {}
   void Report(std::string_view text, std::string_view reason) override {
     worker_.OnGui([this, text, reason] {
       const BusyCursor::Pause pause(busy_);
@@ -97,9 +98,8 @@ class PausingSink final : public MessageSink {
 // What one command needs to talk to the board, from its start to its end.
 // Made on the GUI thread; the link is then used by the worker alone.
 struct BoardSession {
-  BoardSession(BoardWorker& boardWorker, MessageSink& boxes, Transport& transport, const PortResolver& resolver)
-      : worker(boardWorker), sink(boxes, busy, worker), link(transport, sink, resolver) {}
-  BoardWorker& worker;
+  BoardSession(BoardWorker& worker, MessageSink& boxes, Transport& transport, const PortResolver& resolver)
+      : sink(boxes, busy, worker), link(transport, sink, resolver) {}
   BusyCursor busy;
   PausingSink sink;
   DeviceLink link;

@@ -104,7 +104,8 @@ Round RunRound(vorna::MainWindow& window, const std::string& path) {
   const Clock::time_point start = Clock::now();
   window.RunCommand(vorna::ID_DOWNLOAD);
   round.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  if (window.StatusText() != vorna::STATUS_DOWNLOAD_SUCCESS) Fail("download ended with \"" + window.StatusText() + "\"");
+  if (window.StatusText() != vorna::STATUS_DOWNLOAD_SUCCESS)
+    Fail("download ended with \"" + window.StatusText() + "\"");
   return round;
 }
 
