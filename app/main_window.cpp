@@ -7,9 +7,11 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QUrl>
@@ -17,6 +19,7 @@
 #include <utility>
 
 #include "app/artwork.h"
+#include "app/board_worker.h"
 #include "app/settings/settings_file.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/dialog_units.h"
@@ -30,6 +33,8 @@ constexpr int CLIENT_HEIGHT_DLU = 174;
 constexpr DluRect CLOSE_RECT{54, 145, 40, 14};
 constexpr DluRect CANCEL_RECT{99, 145, 40, 14};
 constexpr DluRect STATUS_PANE_RECT{7, 7, 132, 129};
+// Inside the bottom edge of the status pane, over its last lines.
+constexpr DluRect PROGRESS_RECT{9, 122, 128, 12};
 
 // Texts carry their mnemonic: '&' before the letter that Alt (in the menu
 // bar) or the letter alone (in an open menu) picks; no two alike on a level.
@@ -82,7 +87,8 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
       systemTransport_(MakeSystemTransport()),
       transport_(systemTransport_.get()),
       resolver_(LookUpSystemPort),
-      menuBar_(new QMenuBar(this)) {
+      menuBar_(new QMenuBar(this)),
+      worker_(new BoardWorker(*this)) {
   setWindowTitle(tr("FM Transmitter Setting"));
   setWindowIcon(ApplicationIcon());
   setFont(TemplateFont(TEMPLATE_FONT_POINTS));
@@ -111,6 +117,17 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
   statusPane_ = new StatusPane(client);
   statusPane_->setObjectName(QStringLiteral("statusPane"));
   Place(*statusPane_, units, STATUS_PANE_RECT);
+
+  progressBar_ = new QProgressBar(client);
+  progressBar_->setObjectName(QStringLiteral("downloadProgress"));
+  progressBar_->setFormat(tr("%v of %m bytes"));
+  // The numbers as the status pane writes them, whatever the desktop's
+  // locale.
+  progressBar_->setLocale(QLocale::c());
+  progressBar_->setAlignment(Qt::AlignCenter);
+  progressBar_->setFocusPolicy(Qt::NoFocus);
+  Place(*progressBar_, units, PROGRESS_RECT);
+  progressBar_->setVisible(false);
 
   setFixedSize(client->width(), menuHeight + client->height());
   // Not centred: the main window opens in the top-left corner of the desktop.
@@ -154,7 +171,10 @@ void MainWindow::BuildMenu() {
   }
 }
 
+bool MainWindow::commandRunning() const { return worker_->running(); }
+
 void MainWindow::RunCommand(int commandId) {
+  if (worker_->running()) return;
   switch (commandId) {
     case ID_QUICK_SETTING:
       OnQuickSetting();

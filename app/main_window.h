@@ -21,9 +21,12 @@ class QAction;
 class QEvent;
 class QMenuBar;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 
 namespace vorna {
+
+class BoardWorker;
 
 // Menu command IDs; a command is run with MainWindow::RunCommand.
 inline constexpr int ID_ADVANCED_SETTING = 16;
@@ -63,7 +66,8 @@ class MainWindow final : public QDialog {
 
   // The commands reach the board through `transport`, with `resolver`
   // mapping port numbers to devices; by default the system's serial ports.
-  // `transport` must outlive the window.
+  // `transport` must outlive the window. Both are used on the worker thread
+  // of a running command (see BoardWorker).
   void UseTransport(Transport& transport, PortResolver resolver);
   // Where the COM Port dialog looks for serial devices; by default this
   // machine.
@@ -78,7 +82,8 @@ class MainWindow final : public QDialog {
   QString applicationName() const;
 
   // Runs the menu command `commandId`, as choosing its item does; other
-  // numbers are ignored.
+  // numbers are ignored, and so is every command while a board command
+  // runs.
   void RunCommand(int commandId);
   // The menu item of `commandId`, or null.
   QAction* action(int commandId) const;
@@ -87,6 +92,11 @@ class MainWindow final : public QDialog {
   QPlainTextEdit& statusPane() const { return *statusPane_; }
   QPushButton& closeButton() const { return *closeButton_; }
   QPushButton& cancelButton() const { return *cancelButton_; }
+  // Over the bottom of the status pane while a download runs: bytes sent of
+  // the total. Hidden otherwise.
+  QProgressBar& progressBar() const { return *progressBar_; }
+  // True while a board command runs on the worker.
+  bool commandRunning() const;
 
  public slots:
   void OnQuickSetting();
@@ -117,6 +127,8 @@ class MainWindow final : public QDialog {
   QPushButton* closeButton_;
   QPushButton* cancelButton_;
   QPlainTextEdit* statusPane_;
+  QProgressBar* progressBar_;
+  BoardWorker* worker_;
 };
 
 // Opens the help file with the desktop's default handler. False when the

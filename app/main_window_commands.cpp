@@ -1,18 +1,28 @@
-// The board commands of the main window's menu. Each runs to its end inside
-// the menu handler; while it talks to the board the window takes no input
-// and the busy cursor shows, but never while a dialog or message box waits
-// for the user.
+// The board commands of the main window's menu. Each runs its board I/O on
+// the window's BoardWorker, a thread of its own, while the menu handler
+// waits for its end with the event loop serviced: the window repaints and
+// shows a download's progress, and input to it is dropped, not replayed
+// later. What the command shows (message boxes, its dialog, the status
+// text) runs on the GUI thread with the worker waiting, in the order the
+// command asks for it. The busy cursor shows throughout, but never while a
+// dialog or message box waits for the user.
 
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QProgressBar>
 #include <QStringList>
 
+#include <chrono>
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "app/board_worker.h"
 #include "app/main_window.h"
 #include "commands/commands.h"
 #include "commands/profile.h"
@@ -67,27 +77,61 @@ class BusyCursor {
 };
 
 // The main window's message boxes, with the busy cursor paused while each
-// one is up.
+// one is up. Reported from the worker, each box is shown on the GUI thread,
+// the worker waiting until it has been closed.
 class PausingSink final : public MessageSink {
  public:
-  PausingSink(MessageSink& boxes, BusyCursor& busy) : boxes_(boxes), busy_(busy) {}
+  PausingSink(MessageSink& boxes, BusyCursor& busy, BoardWorker& worker)
+      : boxes_(boxes), busy_(busy), worker_(worker) {}
   void Report(std::string_view text, std::string_view reason) override {
-    const BusyCursor::Pause pause(busy_);
-    boxes_.Report(text, reason);
+    worker_.OnGui([this, text, reason] {
+      const BusyCursor::Pause pause(busy_);
+      boxes_.Report(text, reason);
+    });
   }
 
  private:
   MessageSink& boxes_;
   BusyCursor& busy_;
+  BoardWorker& worker_;
 };
 
 // What one command needs to talk to the board, from its start to its end.
+// Made on the GUI thread; the link is then used by the worker alone.
 struct BoardSession {
-  BoardSession(MessageSink& boxes, Transport& transport, const PortResolver& resolver)
-      : sink(boxes, busy), link(transport, sink, resolver) {}
+  BoardSession(BoardWorker& worker, MessageSink& boxes, Transport& transport, const PortResolver& resolver)
+      : sink(boxes, busy, worker), link(transport, sink, resolver) {}
   BusyCursor busy;
   PausingSink sink;
   DeviceLink link;
+};
+
+// The shortest time between two progress updates handed to the window: a
+// download at a high rate would otherwise wait on the GUI thread for every
+// chunk.
+constexpr auto PROGRESS_INTERVAL = std::chrono::milliseconds(30);
+
+// Hands the download's progress to `show` on the GUI thread: the first
+// update, the last one, and between them none sooner than PROGRESS_INTERVAL
+// after the previous. Called by the worker alone.
+class ProgressThrottle {
+ public:
+  using Clock = std::chrono::steady_clock;
+  ProgressThrottle(BoardWorker& worker, std::function<void(std::size_t sent, std::size_t total)> show)
+      : worker_(worker), show_(std::move(show)) {}
+  void operator()(std::size_t sent, std::size_t total) {
+    const Clock::time_point now = Clock::now();
+    if (shown_ && sent < total && now - last_ < PROGRESS_INTERVAL) return;
+    shown_ = true;
+    last_ = now;
+    worker_.OnGui([this, sent, total] { show_(sent, total); });
+  }
+
+ private:
+  BoardWorker& worker_;
+  std::function<void(std::size_t sent, std::size_t total)> show_;
+  bool shown_ = false;
+  Clock::time_point last_;
 };
 
 QString FromLocalPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
@@ -117,29 +161,37 @@ std::optional<std::string> ChooseProfileFile(QWidget& owner, QFileDialog::Accept
 }  // namespace
 
 void MainWindow::OnQuickSetting() {
-  BoardSession session(messages_, *transport_, resolver_);
-  vorna::RunQuickSetting(
-      state_, session.link, PortChoice{state_.portNumber, {}},
-      [this, &session](const QuickSettings& fromBoard) -> std::optional<QuickSettings> {
-        const BusyCursor::Pause pause(session.busy);
-        QuickSettingDialog dialog(*this, fromBoard);
-        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-        return dialog.settings();
-      },
-      [this](const std::string& summary) { SetStatusText(summary); });
+  BoardSession session(*worker_, messages_, *transport_, resolver_);
+  worker_->Run([this, &session] {
+    vorna::RunQuickSetting(
+        state_, session.link, PortChoice{state_.portNumber, {}},
+        [this, &session](const QuickSettings& fromBoard) {
+          return worker_->OnGui([this, &session, &fromBoard]() -> std::optional<QuickSettings> {
+            const BusyCursor::Pause pause(session.busy);
+            QuickSettingDialog dialog(*this, fromBoard);
+            if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+            return dialog.settings();
+          });
+        },
+        [this](const std::string& summary) { worker_->OnGui([this, &summary] { SetStatusText(summary); }); });
+  });
 }
 
 void MainWindow::OnAdvancedSetting() {
-  BoardSession session(messages_, *transport_, resolver_);
-  vorna::RunAdvancedSetting(
-      state_, session.link, PortChoice{state_.portNumber, {}},
-      [this, &session](const TransmitterFields& fromBoard) -> std::optional<TransmitterFields> {
-        const BusyCursor::Pause pause(session.busy);
-        AdvancedSettingDialog dialog(*this, fromBoard);
-        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-        return dialog.fields();
-      },
-      [this](const std::string& dump) { SetStatusText(dump); });
+  BoardSession session(*worker_, messages_, *transport_, resolver_);
+  worker_->Run([this, &session] {
+    vorna::RunAdvancedSetting(
+        state_, session.link, PortChoice{state_.portNumber, {}},
+        [this, &session](const TransmitterFields& fromBoard) {
+          return worker_->OnGui([this, &session, &fromBoard]() -> std::optional<TransmitterFields> {
+            const BusyCursor::Pause pause(session.busy);
+            AdvancedSettingDialog dialog(*this, fromBoard);
+            if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+            return dialog.fields();
+          });
+        },
+        [this](const std::string& dump) { worker_->OnGui([this, &dump] { SetStatusText(dump); }); });
+  });
 }
 
 void MainWindow::OnComPort() {
@@ -156,26 +208,39 @@ void MainWindow::OnDownload() {
   if (dialog.exec() != QDialog::Accepted) return;
   // Kept even when the download fails, and even when empty.
   state_.hexFilePath = ToLocalPath(dialog.pathText());
-  BoardSession session(messages_, *transport_, resolver_);
-  // The status pane's text stays the procedure's; why a download failed and
-  // the reader's warning follow it, one line each.
-  std::string addedLines;
-  vorna::RunDownload(
-      state_.hexFilePath, session.link, PortChoice{state_.portNumber, {}}, session.sink,
-      [this, &addedLines](const std::string& status) {
-        SetStatusText(status.empty() ? status : status + addedLines);
-      },
-      {}, [&addedLines](const std::string& warning) { addedLines += STATUS_LINE_END + warning; },
-      [&addedLines](const std::string& reason) { addedLines.insert(0, STATUS_LINE_END + reason); });
+  BoardSession session(*worker_, messages_, *transport_, resolver_);
+  ProgressThrottle progress(*worker_, [this](std::size_t sent, std::size_t total) {
+    progressBar_->setRange(0, static_cast<int>(total));
+    progressBar_->setValue(static_cast<int>(sent));
+    progressBar_->show();
+  });
+  progressBar_->reset();
+  worker_->Run([this, &session, &progress] {
+    // The status pane's text stays the procedure's; why a download failed
+    // and the reader's warning follow it, one line each.
+    std::string addedLines;
+    vorna::RunDownload(
+        state_.hexFilePath, session.link, PortChoice{state_.portNumber, {}}, session.sink,
+        [this, &addedLines](const std::string& status) {
+          const std::string text = status.empty() ? status : status + addedLines;
+          worker_->OnGui([this, &text] { SetStatusText(text); });
+        },
+        std::ref(progress), [&addedLines](const std::string& warning) { addedLines += STATUS_LINE_END + warning; },
+        [&addedLines](const std::string& reason) { addedLines.insert(0, STATUS_LINE_END + reason); });
+  });
+  progressBar_->hide();
 }
 
 void MainWindow::OnSaveProfile() {
   const auto path = ChooseProfileFile(*this, QFileDialog::AcceptSave);
   if (!path) return;
-  BoardSession session(messages_, *transport_, resolver_);
+  BoardSession session(*worker_, messages_, *transport_, resolver_);
   RegisterSnapshot snapshot;
-  if (SaveBoardProfile(session.link, PortChoice{state_.portNumber, {}}, *path, session.sink, snapshot))
-    SetStatusText(FormatProfileDump(ProfileFromSnapshot(snapshot)));
+  bool saved = false;
+  worker_->Run([this, &session, &path, &snapshot, &saved] {
+    saved = SaveBoardProfile(session.link, PortChoice{state_.portNumber, {}}, *path, session.sink, snapshot);
+  });
+  if (saved) SetStatusText(FormatProfileDump(ProfileFromSnapshot(snapshot)));
 }
 
 void MainWindow::OnLoadProfile() {
@@ -192,9 +257,11 @@ void MainWindow::OnLoadProfile() {
   const QString question = QStringLiteral("Write these settings to the board?\n\n") +
                            BoxLines(FormatProfileDump(*parse.profile));
   if (!AskOkCancel(*this, applicationName(), question)) return;
-  BoardSession session(messages_, *transport_, resolver_);
-  LoadBoardProfile(session.link, PortChoice{state_.portNumber, {}}, *parse.profile, false,
-                   [this](const std::string& dump) { SetStatusText(dump); });
+  BoardSession session(*worker_, messages_, *transport_, resolver_);
+  worker_->Run([this, &session, &parse] {
+    LoadBoardProfile(session.link, PortChoice{state_.portNumber, {}}, *parse.profile, false,
+                     [this](const std::string& dump) { worker_->OnGui([this, &dump] { SetStatusText(dump); }); });
+  });
 }
 
 }  // namespace vorna

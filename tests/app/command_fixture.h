@@ -61,11 +61,13 @@ class CommandTest : public ::testing::Test {
  protected:
   CommandTest() {
     window.UseTransport(board, [this](int n) {
-      statusAtOpen.push_back(window.StatusText());
-      const QCursor* cursor = QApplication::overrideCursor();
-      busyAtOpen.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor);
-      if (n <= 0 || static_cast<int>(statusAtOpen.size()) > allowedOpens) return PortLookup{{}, "no such port"};
-      return PortLookup{"/dev/fake" + std::to_string(n), {}};
+      return OnGuiThread([this, n] {
+        statusAtOpen.push_back(window.StatusText());
+        const QCursor* cursor = QApplication::overrideCursor();
+        busyAtOpen.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor);
+        if (n <= 0 || static_cast<int>(statusAtOpen.size()) > allowedOpens) return PortLookup{{}, "no such port"};
+        return PortLookup{"/dev/fake" + std::to_string(n), {}};
+      });
     });
     previousHook_ = SetMessageBoxHook([this](QMessageBox& box) {
       boxes.push_back(box.text().toStdString());

@@ -5,9 +5,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QMetaObject>
+#include <QThread>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 #include "support/temp_folder.h"
 
@@ -48,6 +52,19 @@ inline void WhenModalOpens(std::function<void(QWidget& modal)> answer) {
 inline int ExecWith(QDialog& dialog, std::function<void()> act) {
   QTimer::singleShot(0, &dialog, std::move(act));
   return dialog.exec();
+}
+
+// Runs `call` on the GUI thread and returns its result. The main window's
+// board commands ask their port resolver from the worker thread, and what a
+// test's resolver looks at there (the status pane, the cursor) belongs to the
+// GUI thread, which waits for the worker with its event loop running.
+template <typename Call>
+auto OnGuiThread(Call call) {
+  if (QThread::currentThread() == qApp->thread()) return call();
+  std::optional<decltype(call())> result;
+  QMetaObject::invokeMethod(
+      qApp, [&call, &result] { result.emplace(call()); }, Qt::BlockingQueuedConnection);
+  return std::move(*result);
 }
 
 }  // namespace vorna::test

@@ -2,6 +2,8 @@
 // Well-formed Intel HEX and S-record lines (with correct checksums) for the
 // tests, fuzzers and benchmarks, without line ends.
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -61,6 +63,21 @@ inline std::vector<std::uint8_t> CountingBytes(unsigned first, unsigned count) {
   std::vector<std::uint8_t> bytes(count);
   for (unsigned i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(first + i);
   return bytes;
+}
+
+// A whole Intel HEX file of `bytes` from `address` on: data records of at
+// most 32 bytes, then the end record, each line ending in "\n".
+inline std::string IntelFile(unsigned address, const std::vector<std::uint8_t>& bytes) {
+  constexpr std::size_t RECORD_BYTES = 32;
+  std::string file;
+  for (std::size_t at = 0; at < bytes.size(); at += RECORD_BYTES) {
+    const std::size_t end = std::min(bytes.size(), at + RECORD_BYTES);
+    file += IntelData(address + static_cast<unsigned>(at),
+                      std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                                bytes.begin() + static_cast<std::ptrdiff_t>(end))) +
+            "\n";
+  }
+  return file + IntelEnd() + "\n";
 }
 
 }  // namespace vorna::test

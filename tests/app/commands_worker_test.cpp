@@ -1,0 +1,422 @@
+// The board commands run on the main window's worker thread: the window
+// repaints and shows a download's progress while the board answers at the
+// line's pace, input to it meanwhile is dropped rather than replayed, and
+// what the user sees (dialogs, boxes, status texts) comes on the GUI thread
+// in the order it always did.
+
+#include <gtest/gtest.h>
+
+#include <QEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/main_window.h"
+#include "app/message_box.h"
+#include "command_fixture.h"
+#include "dialogs/advanced_setting_dialog.h"
+#include "dialogs/download_dialog.h"
+#include "dialogs/quick_setting_dialog.h"
+#include "download/download_procedure.h"
+#include "link/device_link.h"
+#include "link/protocol.h"
+#include "link/serial_posix.h"
+#include "support/board_sim.h"
+#include "support/hex_records.h"
+#include "support/recording_sink.h"
+
+namespace vorna::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Strings = std::vector<std::string>;
+using Milliseconds = std::chrono::milliseconds;
+
+constexpr int SIM_PORT = 9;
+constexpr int TICK_MS = 10;
+// The whole user program window: 128 chunks.
+constexpr std::size_t PROGRAM_LENGTH = USER_PROGRAM_MAX_LENGTH;
+
+bool OnGuiThreadNow() { return QThread::currentThread() == qApp->thread(); }
+
+// Passes every call on to `board`, noting the thread it came from.
+class ThreadNotingTransport final : public Transport {
+ public:
+  ThreadNotingTransport(Transport& board, std::function<void(const std::string&)> note)
+      : board_(board), note_(std::move(note)) {}
+  bool Open(const std::string& device) override {
+    Note("open");
+    return board_.Open(device);
+  }
+  void Close() override {
+    Note(board_.IsOpen() ? "close" : "");
+    board_.Close();
+  }
+  bool IsOpen() const override { return board_.IsOpen(); }
+  bool Write(const std::uint8_t* data, std::size_t count) override {
+    Note({});
+    return board_.Write(data, count);
+  }
+  std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override {
+    Note({});
+    return board_.Read(data, count);
+  }
+  std::string LastError() const override { return board_.LastError(); }
+
+  // Notes the calling thread of a call that is not the transport's own
+  // (the port resolver's).
+  void NoteThread() { Note({}); }
+
+  // Calls made on the GUI thread.
+  int onGuiThread = 0;
+  // The threads the calls came from.
+  std::vector<std::thread::id> threads;
+
+ private:
+  void Note(const std::string& what) {
+    if (OnGuiThreadNow()) ++onGuiThread;
+    if (std::find(threads.begin(), threads.end(), std::this_thread::get_id()) == threads.end())
+      threads.push_back(std::this_thread::get_id());
+    if (!what.empty()) note_(what);
+  }
+  Transport& board_;
+  std::function<void(const std::string&)> note_;
+};
+
+// One command through the worker, against the in-memory board: the order
+// of everything the user and the board see.
+struct OrderRow {
+  const char* name;
+  int commandId;
+  int allowedOpens;
+  std::vector<std::string> events;
+};
+
+void PrintTo(const OrderRow& row, std::ostream* os) { *os << row.name; }
+
+class WorkerOrder : public CommandTest, public ::testing::WithParamInterface<OrderRow> {
+ protected:
+  // From the worker (the board) and the GUI thread (the rest), never at
+  // the same time; the lock says so to the reader as well.
+  void Note(const std::string& event) {
+    const std::lock_guard<std::mutex> lock(eventsLock_);
+    events.push_back(event);
+  }
+  std::vector<std::string> events;
+  std::atomic<int> guiCallsOffThread = 0;
+
+ private:
+  std::mutex eventsLock_;
+};
+
+TEST_P(WorkerOrder, BoardOnTheWorkerWindowsOnTheGuiThreadInOrder) {
+  const OrderRow& row = GetParam();
+  ThreadNotingTransport transport(board, [this](const std::string& what) { Note(what); });
+  int opens = 0;
+  window.UseTransport(transport, [&transport, &opens, &row](int n) {
+    transport.NoteThread();
+    return ++opens > row.allowedOpens ? PortLookup{{}, "no such port"}
+                                      : PortLookup{"/dev/fake" + std::to_string(n), {}};
+  });
+  SetMessageBoxHook([this](QMessageBox& box) {
+    if (!OnGuiThreadNow()) ++guiCallsOffThread;
+    Note("box: " + box.text().toStdString());
+  });
+  QObject::connect(&window.statusPane(), &QPlainTextEdit::textChanged, &window, [this] {
+    if (!OnGuiThreadNow()) ++guiCallsOffThread;
+    Note("status");
+  });
+  auto answer = [this](QDialog& dialog, QPushButton& ok) {
+    if (!OnGuiThreadNow()) ++guiCallsOffThread;
+    Note("dialog");
+    // The worker waits for the dialog; the main window is blocked by it
+    // and comes back afterwards.
+    EXPECT_TRUE(window.commandRunning());
+    // A second command asked for meanwhile is ignored: no second dialog,
+    // no board traffic of its own.
+    window.RunCommand(GetParam().commandId);
+    QTest::mouseClick(&ok, Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+  };
+  DialogAnswerer<QuickSettingDialog> quick([&answer](QuickSettingDialog& d) { answer(d, d.okButton()); });
+  DialogAnswerer<AdvancedSettingDialog> advanced([&answer](AdvancedSettingDialog& d) { answer(d, d.okButton()); });
+
+  window.RunCommand(row.commandId);
+  EXPECT_FALSE(window.commandRunning());
+  EXPECT_EQ(events, row.events);
+  EXPECT_EQ(guiCallsOffThread, 0);
+  EXPECT_EQ(transport.onGuiThread, 0);
+  ASSERT_EQ(transport.threads.size(), 1u);
+  EXPECT_NE(transport.threads[0], std::this_thread::get_id());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, WorkerOrder,
+    ::testing::Values(
+        OrderRow{"QuickWritten", ID_QUICK_SETTING, 2, {"open", "close", "dialog", "status", "open", "close"}},
+        OrderRow{"QuickBoardGoneAfterTheDialog",
+                 ID_QUICK_SETTING,
+                 1,
+                 {"open", "close", "dialog", "status", "box: Can not open COM1"}},
+        OrderRow{"QuickNoBoard", ID_QUICK_SETTING, 0, {"box: Can not open COM1"}},
+        OrderRow{"AdvancedWritten", ID_ADVANCED_SETTING, 2, {"open", "close", "dialog", "open", "close", "status"}},
+        OrderRow{"AdvancedBoardGoneAfterTheDialog",
+                 ID_ADVANCED_SETTING,
+                 1,
+                 {"open", "close", "dialog", "box: Can not open COM1", "status"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What the main window shows while a command runs, sampled on the GUI
+// thread by a 10 ms timer and by the signals of its status pane and
+// progress bar.
+class WindowWatch final : public QObject {
+ public:
+  explicit WindowWatch(MainWindow& window) : window_(window) {
+    timer_.setInterval(TICK_MS);
+    connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
+    connect(&window.statusPane(), &QPlainTextEdit::textChanged, this,
+            [this] { statusTexts.push_back(window_.StatusText()); });
+    connect(&window.progressBar(), &QProgressBar::valueChanged, this,
+            [this](int value) { progress.emplace_back(value, window_.progressBar().maximum()); });
+    window.progressBar().installEventFilter(this);
+    timer_.start();
+  }
+
+  // Called at every tick while a command runs.
+  std::function<void()> duringCommand;
+
+  int ticksDuringCommand = 0;
+  Milliseconds longestGap{0};
+  int paints = 0;
+  bool barSeen = false;
+  std::vector<std::string> statusTexts;
+  std::vector<std::pair<int, int>> progress;  // value, maximum
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && window_.commandRunning()) ++paints;
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  void Tick() {
+    const Clock::time_point now = Clock::now();
+    if (!window_.commandRunning()) {
+      last_.reset();
+      return;
+    }
+    ++ticksDuringCommand;
+    if (last_) longestGap = std::max(longestGap, std::chrono::duration_cast<Milliseconds>(now - *last_));
+    last_ = now;
+    if (window_.progressBar().isVisible()) barSeen = true;
+    if (duringCommand) duringCommand();
+  }
+
+  MainWindow& window_;
+  QTimer timer_;
+  std::optional<Clock::time_point> last_;
+};
+
+// The window against the virtual board, started with the test's options.
+class WorkerDownloadTest : public ::testing::Test {
+ protected:
+  WorkerDownloadTest() {
+    previousHook_ = SetMessageBoxHook([this](QMessageBox& box) { boxes.push_back(box.text().toStdString()); });
+    window.state().portNumber = SIM_PORT;
+    window.show();
+  }
+  ~WorkerDownloadTest() override {
+    SetMessageBoxHook(previousHook_);
+    EXPECT_FALSE(watchdog.fired());
+  }
+
+  void StartBoard(const std::vector<std::string>& args) {
+    sim.emplace(args);
+    ASSERT_TRUE(sim->ok());
+    window.UseTransport(transport, [this](int n) {
+      return n == SIM_PORT ? PortLookup{sim->device(), {}} : PortLookup{{}, "no such port"};
+    });
+  }
+
+  // An 8 KiB program filling the whole window.
+  std::string WriteProgram() {
+    for (std::size_t i = 0; i < PROGRAM_LENGTH; ++i) program.push_back(static_cast<std::uint8_t>(i * 7 + (i >> 8)));
+    const std::string path = folder.File("whole.hex");
+    std::ofstream(path) << IntelFile(USER_PROGRAM_START, program);
+    return path;
+  }
+
+  // The Download menu item with `path` typed into its dialog.
+  void RunDownload(const std::string& path) {
+    DialogAnswerer<DownloadDialog> answerer([&path](DownloadDialog& d) {
+      d.pathBox().setText(QString::fromStdString(path));
+      QTest::mouseClick(&d.okButton(), Qt::LeftButton);
+    });
+    window.action(ID_DOWNLOAD)->trigger();
+    EXPECT_EQ(answerer.shown, 1);
+  }
+
+  static void ExpectRisingTo(const std::vector<std::pair<int, int>>& progress, int top) {
+    ASSERT_FALSE(progress.empty());
+    for (std::size_t i = 0; i < progress.size(); ++i) {
+      EXPECT_EQ(progress[i].second, static_cast<int>(PROGRAM_LENGTH)) << i;
+      EXPECT_GT(progress[i].first, 0) << i;
+      if (i > 0) {
+        EXPECT_GT(progress[i].first, progress[i - 1].first) << i;
+      }
+    }
+    EXPECT_LE(progress.back().first, top);
+  }
+
+  TempFolder folder;
+  std::optional<BoardSim> sim;
+  PosixSerialTransport transport;
+  MainWindow window{AppPaths{"VORNA", folder.File("VORNA.ini"), folder.File("VORNAHLP.html")}};
+  std::vector<std::uint8_t> program;
+  std::vector<std::string> boxes;
+  ModalWatchdog watchdog;
+
+ private:
+  MessageBoxHook previousHook_;
+};
+
+TEST_F(WorkerDownloadTest, SlowDownloadKeepsTheWindowAliveDropsInputAndShowsProgress) {
+  StartBoard({"--baud", "9600"});
+  const std::string path = WriteProgram();
+  bool finished = false;
+  QObject::connect(&window, &QDialog::finished, [&finished] { finished = true; });
+  WindowWatch watch(window);
+  // A quarter into the transfer the user presses Escape, clicks the first
+  // menu's title, and the window manager asks the window to close.
+  bool poked = false;
+  bool menuOpened = false;
+  bool closeAccepted = true;
+  watch.duringCommand = [&] {
+    if (poked || window.progressBar().value() < static_cast<int>(PROGRAM_LENGTH / 4)) return;
+    poked = true;
+    QWindow& handle = *window.windowHandle();
+    QTest::keyClick(&handle, Qt::Key_Escape);
+    QMenuBar& bar = window.menuBar();
+    const QPoint title = bar.mapTo(&window, bar.actionGeometry(bar.actions().at(0)).center());
+    QTest::mouseClick(&handle, Qt::LeftButton, Qt::NoModifier, title);
+    menuOpened = bar.actions().at(0)->menu()->isVisible() || QApplication::activePopupWidget() != nullptr;
+    closeAccepted = handle.close();
+  };
+
+  const Clock::time_point start = Clock::now();
+  RunDownload(path);
+  const auto took = std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
+  QTest::qWait(100);
+
+  // What the user is told is what the synchronous command told.
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(watch.statusTexts, Strings{STATUS_DOWNLOAD_SUCCESS});
+  ASSERT_TRUE(sim->WaitForLogLine("# program written to " + sim->programPath()));
+  EXPECT_EQ(sim->programContents(), program);
+
+  // The window lived through the transfer.
+  EXPECT_GT(took, Milliseconds(5000)) << "not the paced board";
+  EXPECT_GE(watch.ticksDuringCommand, 100);
+  EXPECT_LT(watch.longestGap, Milliseconds(1000));
+  EXPECT_GE(watch.paints, 10);
+  EXPECT_TRUE(watch.barSeen);
+  ExpectRisingTo(watch.progress, static_cast<int>(PROGRAM_LENGTH));
+  EXPECT_EQ(watch.progress.back().first, static_cast<int>(PROGRAM_LENGTH));
+  EXPECT_GE(watch.progress.size(), 10u);
+  EXPECT_FALSE(window.progressBar().isVisible());
+
+  // The input during it was dropped, not kept for later.
+  EXPECT_TRUE(poked);
+  EXPECT_FALSE(menuOpened);
+  EXPECT_FALSE(closeAccepted);
+  EXPECT_FALSE(finished);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // Once the command has ended the same key closes the window.
+  QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+  EXPECT_TRUE(finished);
+  EXPECT_FALSE(window.isVisible());
+}
+
+// What RunDownload reports without any window, on the board the test
+// starts with `args`.
+struct Reference {
+  std::vector<std::string> boxes;
+  std::string status;
+};
+Reference DirectDownload(const std::vector<std::string>& args, const std::string& path, int port) {
+  BoardSim board(args);
+  EXPECT_TRUE(board.ok());
+  PosixSerialTransport transport;
+  RecordingSink sink;
+  DeviceLink link(transport, sink, [&board](int n) {
+    return n == SIM_PORT ? PortLookup{board.device(), {}} : PortLookup{{}, "no such port"};
+  });
+  std::string status;
+  std::string reason;
+  vorna::RunDownload(
+      path, link, PortChoice{port, {}}, sink, [&status](const std::string& s) { status = s; }, {}, {},
+      [&reason](const std::string& r) { reason = r; });
+  return {sink.Texts(), reason.empty() ? status : status + STATUS_LINE_END + reason};
+}
+
+// The part of a status text that does not hang on how a hang-up meets the
+// next chunk (its write or its acknowledgement fails): the status line and
+// the failing step.
+std::string StatusAndStep(const std::string& text) {
+  return text.substr(0, text.find(':', text.find(STATUS_LINE_END)));
+}
+
+TEST_F(WorkerDownloadTest, BoardGoneMidDownloadAndNoBoardReportAsWithoutTheWorker) {
+  const std::vector<std::string> args = {"--hangup-after-chunks", "40"};
+  StartBoard(args);
+  const std::string path = WriteProgram();
+  const Reference gone = DirectDownload(args, path, SIM_PORT);
+  const Reference none = DirectDownload(args, path, 1);
+  ASSERT_EQ(StatusAndStep(gone.status), "Download failure\r\nchunk 41 of 128");
+  ASSERT_EQ(none.boxes, Strings{"Can not open COM1"});
+
+  WindowWatch watch(window);
+  RunDownload(path);
+  EXPECT_EQ(boxes, gone.boxes);
+  ASSERT_EQ(watch.statusTexts.size(), 1u);
+  EXPECT_EQ(StatusAndStep(watch.statusTexts[0]), StatusAndStep(gone.status));
+  ExpectRisingTo(watch.progress, 40 * static_cast<int>(DOWNLOAD_CHUNK_SIZE));
+  EXPECT_FALSE(window.progressBar().isVisible());
+
+  window.state().portNumber = 1;
+  const std::size_t progressBefore = watch.progress.size();
+  RunDownload(path);
+  EXPECT_EQ(boxes, none.boxes);
+  EXPECT_EQ(watch.statusTexts, (Strings{watch.statusTexts[0], none.status}));
+  EXPECT_EQ(watch.progress.size(), progressBefore);
+  EXPECT_FALSE(window.progressBar().isVisible());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace
+}  // namespace vorna::test
