@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QUrl>
 
+#include <algorithm>
 #include <utility>
 
 #include "app/artwork.h"
@@ -101,7 +102,10 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
   auto* client = new QWidget(this);
   const int menuHeight = menuBar_->sizeHint().height();
   client->setGeometry(QRect(QPoint(0, menuHeight), units.ToPixels(CLIENT_WIDTH_DLU, CLIENT_HEIGHT_DLU)));
-  menuBar_->setGeometry(0, 0, client->width(), menuHeight);
+  // Wider than the template when the desktop's menu font needs it, so that
+  // no menu title is pushed out of the bar.
+  const int width = std::max(client->width(), menuBar_->sizeHint().width());
+  menuBar_->setGeometry(0, 0, width, menuHeight);
 
   // Created in tab order.
   closeButton_ = new QPushButton(tr("Close"), client);
@@ -129,7 +133,7 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
   Place(*progressBar_, units, PROGRESS_RECT);
   progressBar_->setVisible(false);
 
-  setFixedSize(client->width(), menuHeight + client->height());
+  setFixedSize(width, menuHeight + client->height());
   // Not centred: the main window opens in the top-left corner of the desktop.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) move(screen->availableGeometry().topLeft());
 

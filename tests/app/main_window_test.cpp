@@ -164,6 +164,30 @@ TEST_F(MainWindowTest, ControlsSitWhereTheTemplatePutsThem) {
   EXPECT_EQ(window.focusWidget(), &window.closeButton());
 }
 
+// A desktop may give menus a font of their own; however large, every menu
+// title stays in the bar, and the window widens for it.
+class MenuFontTest : public MainWindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(MenuFontTest, MenuBarNeverCutsATitle) {
+  QFont menuFont = QApplication::font();
+  menuFont.setPointSize(GetParam());
+  QApplication::setFont(menuFont, "QMenuBar");
+  MainWindow window(Paths());
+  QApplication::setFont(QApplication::font(), "QMenuBar");
+  window.show();
+  const DialogUnits units(TemplateFont(TEMPLATE_FONT_POINTS));
+  EXPECT_GE(window.width(), units.ToPixelsX(147));
+  EXPECT_GE(window.menuBar().width(), window.menuBar().sizeHint().width());
+  for (QAction* menu : window.menuBar().actions()) {
+    SCOPED_TRACE(menu->text().toStdString());
+    const QRect title = window.menuBar().actionGeometry(menu);
+    EXPECT_FALSE(title.isEmpty());
+    EXPECT_LE(title.right(), window.menuBar().width());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(PointSizes, MenuFontTest, ::testing::Values(8, 14, 24, 40));
+
 TEST_F(MainWindowTest, OpensInTheTopLeftCorner) {
   MainWindow window(Paths());
   window.show();
