@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -39,6 +40,22 @@ vorna::QuickSettings SampleQuickSettings() {
   return settings;
 }
 
+// A board on /dev/ttyACM2 that COM3 reaches, beside a built-in port.
+vorna::PortDiscovery SamplePorts() {
+  vorna::DiscoveredPort board;
+  board.device = "/dev/ttyACM2";
+  board.portNumbers = {3};
+  board.vendorId = "2fe3";
+  board.productId = "0100";
+  board.manufacturer = "Vorna Labs";
+  board.product = "FM Eval Board";
+  board.serial = "VB000123";
+  vorna::DiscoveredPort builtIn;
+  builtIn.device = "/dev/ttyS0";
+  builtIn.portNumbers = {1};
+  return {{builtIn, board}, {}};
+}
+
 struct Shot {
   const char* fileName;
   // Makes the window to render; `mainWindow` owns it when it is a dialog.
@@ -64,6 +81,15 @@ const Shot SHOTS[] = {
        render(window);
        window.SetStatusText({});
      }},
+    {"main-window-download-progress.png",
+     [](vorna::MainWindow& window, const auto& render) {
+       QProgressBar& progress = window.progressBar();
+       progress.setRange(0, 8192);
+       progress.setValue(5120);
+       progress.setVisible(true);
+       render(window);
+       progress.setVisible(false);
+     }},
     {"about.png",
      [](vorna::MainWindow& window, const auto& render) {
        vorna::AboutDialog about(window, window.applicationName(), vorna::ApplicationIcon());
@@ -87,7 +113,7 @@ const Shot SHOTS[] = {
      }},
     {"com-port.png",
      [](vorna::MainWindow& window, const auto& render) {
-       vorna::ComPortDialog comPort(window, QStringLiteral("3"));
+       vorna::ComPortDialog comPort(window, QStringLiteral("3"), SamplePorts());
        render(comPort);
      }},
     {"download.png",

@@ -18,9 +18,9 @@ namespace vorna {
 namespace {
 
 constexpr int DIALOG_WIDTH_DLU = 97;
-// Three lines below the buttons for what the number opens: a device path,
+// Four lines below the buttons for what the number opens: a device path,
 // a product name and its IDs wrap to that in the dialog's width.
-constexpr int PORT_LINE_LINES = 3;
+constexpr int PORT_LINE_LINES = 4;
 constexpr int DIALOG_HEIGHT_DLU = 55 + PORT_LINE_LINES * 8;
 
 constexpr DluRect COM_LABEL_RECT{24, 9, 15, 8};
@@ -94,7 +94,10 @@ ComPortDialog::ComPortDialog(QWidget& owner, const QString& portText, PortDiscov
 
 void ComPortDialog::DescribeBoxText() {
   const std::optional<std::int32_t> number = PortNumberOfText(portBox_->currentText().toStdString());
-  portLine_->setText(number ? QString::fromStdString(DescribePortNumber(*number, ports_)) : QString());
+  const QString text = number ? QString::fromStdString(DescribePortNumber(*number, ports_)) : QString();
+  portLine_->setText(text);
+  // Whole, should a long product name not fit the lines.
+  portLine_->setToolTip(text);
 }
 
 void ComPortDialog::accept() {

@@ -138,8 +138,8 @@ TEST_F(ComPortDialogTest, LaidOutFromTheTemplate) {
   ComPortDialog dialog(owner, QStringLiteral("3"));
   const DialogUnits units(TemplateFont(TEMPLATE_FONT_POINTS));
   EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
-  // Three lines taller than the template, for the line under the buttons.
-  EXPECT_EQ(dialog.size(), units.ToPixels(97, 55 + 24));
+  // Four lines taller than the template, for the line under the buttons.
+  EXPECT_EQ(dialog.size(), units.ToPixels(97, 55 + 32));
   const QRect box = units.ToPixels({42, 7, 38, 56});
   EXPECT_EQ(dialog.portBox().pos(), box.topLeft());
   EXPECT_EQ(dialog.portBox().width(), box.width());
@@ -152,7 +152,7 @@ TEST_F(ComPortDialogTest, LaidOutFromTheTemplate) {
   EXPECT_EQ(labels[0]->text(), QStringLiteral("COM"));
   EXPECT_EQ(labels[0]->pos(), units.ToPixels({24, 9, 15, 8}).topLeft());
   EXPECT_EQ(labels[1], &dialog.portLine());
-  EXPECT_EQ(dialog.portLine().geometry(), units.ToPixels({7, 55, 83, 24}));
+  EXPECT_EQ(dialog.portLine().geometry(), units.ToPixels({7, 55, 83, 32}));
   test::ExpectTidyLayout(dialog);
 }
 
