@@ -1,0 +1,80 @@
+// The Windows places: drive letters and '\' in the executable's path, and
+// the settings and help beside the executable whatever the environment says.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <ostream>
+#include <string>
+
+#include "app/settings/app_paths.h"
+
+namespace vorna {
+namespace {
+
+struct WindowsPathCase {
+  const char* executable;
+  const char* folder;
+  const char* applicationName;
+  const char* settingsPath;
+  const char* helpPath;
+};
+
+void PrintTo(const WindowsPathCase& c, std::ostream* os) { *os << c.executable; }
+
+class WindowsPathTest : public ::testing::TestWithParam<WindowsPathCase> {};
+
+TEST_P(WindowsPathTest, BackslashesSeparateFoldersToo) {
+  const WindowsPathCase& c = GetParam();
+  EXPECT_EQ(FolderOf(c.executable), c.folder);
+  EXPECT_EQ(ApplicationName(c.executable), c.applicationName);
+  EXPECT_EQ(SettingsPathBesideExecutable(c.executable), c.settingsPath);
+  EXPECT_EQ(HelpFilePath(c.executable), c.helpPath);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WindowsPathTest,
+    ::testing::Values(
+        WindowsPathCase{"C:\\tools\\vorna.exe", "C:\\tools", "vorna", "C:\\tools\\vorna.ini", "C:\\tools\\VORNAHLP.html"},
+        WindowsPathCase{"C:\\my.tools\\VORNA.EXE", "C:\\my.tools", "VORNA", "C:\\my.tools\\VORNA.ini",
+                        "C:\\my.tools\\VORNAHLP.html"},
+        WindowsPathCase{"D:\\a.b\\vorna", "D:\\a.b", "vorna", "D:\\a.b\\vorna.ini", "D:\\a.b\\VORNAHLP.html"},
+        // The root folder of a drive keeps its separator: "C:" alone would be
+        // the drive's current folder.
+        WindowsPathCase{"C:\\vorna.exe", "C:\\", "vorna", "C:\\vorna.ini", "C:\\VORNAHLP.html"},
+        WindowsPathCase{"c:/vorna.exe", "c:/", "vorna", "c:/vorna.ini", "c:/VORNAHLP.html"},
+        WindowsPathCase{"\\vorna.exe", "\\", "vorna", "\\vorna.ini", "\\VORNAHLP.html"},
+        WindowsPathCase{"C:/Program Files\\vorna\\vorna.exe", "C:/Program Files\\vorna", "vorna",
+                        "C:/Program Files\\vorna\\vorna.ini", "C:/Program Files\\vorna\\VORNAHLP.html"},
+        WindowsPathCase{"\\\\server\\share\\vorna.exe", "\\\\server\\share", "vorna", "\\\\server\\share\\vorna.ini",
+                        "\\\\server\\share\\VORNAHLP.html"},
+        // A folder without a separator of its own is joined with '/', which
+        // Windows takes as well.
+        WindowsPathCase{"tools\\vorna.exe", "tools", "vorna", "tools\\vorna.ini", "tools/VORNAHLP.html"}));
+
+TEST(ResolveAppPathsTest, BothFilesBesideTheExecutableWhateverTheEnvironment) {
+  ASSERT_EQ(::_putenv_s("XDG_CONFIG_HOME", "/x/cfg"), 0);
+  ASSERT_EQ(::_putenv_s("HOME", "C:\\users\\me"), 0);
+  // No such folder here, so nothing in it can be written or found either.
+  const AppPaths paths = ResolveAppPaths("C:\\vorna-no-such-folder\\tools\\vorna.exe");
+  EXPECT_EQ(paths.applicationName, "vorna");
+  EXPECT_EQ(paths.settingsPath, "C:\\vorna-no-such-folder\\tools\\vorna.ini");
+  EXPECT_EQ(paths.helpPath, "C:\\vorna-no-such-folder\\tools\\VORNAHLP.html");
+  ::_putenv_s("XDG_CONFIG_HOME", "");
+  ::_putenv_s("HOME", "");
+}
+
+TEST(OwnExecutablePathTest, IsTheFullPathOfThisTestProgram) {
+  const std::string path = OwnExecutablePath();
+  ASSERT_GE(path.size(), 3u);
+  EXPECT_EQ(path.substr(1, 2), ":\\") << path;
+  EXPECT_EQ(FileNameOf(path), "app_settings_tests.exe");
+  EXPECT_TRUE(FileExists(path)) << path;
+  const AppPaths paths = ResolveAppPaths(path);
+  EXPECT_EQ(paths.applicationName, "app_settings_tests");
+  EXPECT_EQ(paths.settingsPath, FolderOf(path) + "\\app_settings_tests.ini");
+  EXPECT_EQ(paths.helpPath, FolderOf(path) + "\\VORNAHLP.html");
+}
+
+}  // namespace
+}  // namespace vorna
