@@ -83,10 +83,10 @@ bool FolderWritable(const std::string& folder);
 // Whether `path` names a regular file (following links).
 bool FileExists(const std::string& path);
 
-// All three for the running executable. On POSIX systems through
-// ChooseSettingsPath and ChooseHelpPath, looking at the file system and the
-// environment (XDG_CONFIG_HOME, HOME); on Windows both files are beside the
-// executable.
+// All three for the running executable: the help through ChooseHelpPath;
+// the settings on POSIX systems through ChooseSettingsPath, looking at the
+// file system and the environment (XDG_CONFIG_HOME, HOME), on Windows
+// always beside the executable.
 AppPaths ResolveAppPaths(std::string_view executablePath);
 
 // The full path of this process's executable, in UTF-8; empty when the

@@ -78,11 +78,11 @@ std::string OwnExecutablePath() {
   }
 }
 
-// A Windows copy keeps its settings and its help beside itself, whether or
-// not it was installed.
+// A Windows copy keeps its settings beside itself, installed or not, as
+// Windows programs of its kind do; its help is looked for as on POSIX.
 AppPaths ResolveAppPaths(std::string_view executablePath) {
   return {ApplicationName(executablePath), SettingsPathBesideExecutable(executablePath),
-          HelpFilePath(executablePath)};
+          ChooseHelpPath(executablePath, FileExists)};
 }
 
 }  // namespace vorna

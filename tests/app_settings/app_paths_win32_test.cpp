@@ -1,16 +1,22 @@
-// The Windows places: drive letters and '\' in the executable's path, and
-// the settings and help beside the executable whatever the environment says.
+// The Windows places: drive letters and '\' in the executable's path, the
+// settings beside the executable whatever the environment says, the help
+// beside it or in the installation's share\vorna.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <string>
 
 #include "app/settings/app_paths.h"
+#include "support/temp_folder.h"
 
 namespace vorna {
 namespace {
+
+namespace fs = std::filesystem;
 
 struct WindowsPathCase {
   const char* executable;
@@ -52,7 +58,26 @@ INSTANTIATE_TEST_SUITE_P(
         // Windows takes as well.
         WindowsPathCase{"tools\\vorna.exe", "tools", "vorna", "tools\\vorna.ini", "tools/VORNAHLP.html"}));
 
-TEST(ResolveAppPathsTest, BothFilesBesideTheExecutableWhateverTheEnvironment) {
+TEST(ResolveAppPathsTest, FindsTheHelpBesideTheExecutableThenInTheInstallation) {
+  const test::TempFolder root;
+  fs::create_directories(root.path() / "bin");
+  fs::create_directories(root.path() / "share" / "vorna");
+  const std::string folder = root.path().string() + "\\bin";
+  const std::string executable = folder + "\\vorna.exe";
+  EXPECT_EQ(ResolveAppPaths(executable).helpPath, folder + "\\VORNAHLP.html");
+
+  std::ofstream(root.path() / "share" / "vorna" / "VORNAHLP.html") << "<html></html>";
+  const std::string installed = ResolveAppPaths(executable).helpPath;
+  EXPECT_TRUE(FileExists(installed)) << installed;
+  EXPECT_EQ(fs::path(installed).lexically_normal(),
+            (root.path() / "share" / "vorna" / "VORNAHLP.html").lexically_normal());
+
+  std::ofstream(root.path() / "bin" / "VORNAHLP.html") << "<html></html>";
+  EXPECT_EQ(ResolveAppPaths(executable).helpPath, folder + "\\VORNAHLP.html");
+  EXPECT_EQ(ResolveAppPaths(executable).settingsPath, folder + "\\vorna.ini");
+}
+
+TEST(ResolveAppPathsTest, SettingsBesideTheExecutableWhateverTheEnvironment) {
   ASSERT_EQ(::_putenv_s("XDG_CONFIG_HOME", "/x/cfg"), 0);
   ASSERT_EQ(::_putenv_s("HOME", "C:\\users\\me"), 0);
   // No such folder here, so nothing in it can be written or found either.
