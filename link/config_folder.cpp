@@ -20,7 +20,14 @@ std::string_view EnvironmentValue(const char* name) {
 std::string JoinPath(std::string_view folder, std::string_view name) {
   if (folder.empty()) return std::string(name);
   std::string joined(folder);
-  if (PATH_SEPARATORS.find(joined.back()) == std::string_view::npos) joined += PATH_SEPARATORS.front();
+  // The separator the folder already uses, so that a Windows path given
+  // with '\\' goes on with it.
+  const std::size_t last = joined.find_last_of(PATH_SEPARATORS);
+  if (last == std::string::npos) {
+    joined += PATH_SEPARATORS.front();
+  } else if (last + 1 != joined.size()) {
+    joined += joined[last];
+  }
   joined += name;
   return joined;
 }

@@ -7,8 +7,9 @@
 
 namespace vorna {
 
-// `name` inside `folder`, with one separator between them; `name` alone
-// when there is no folder.
+// `name` inside `folder`, with one separator between them (the last one
+// the folder holds, '/' when it holds none); `name` alone when there is no
+// folder.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
 // $XDG_CONFIG_HOME/vorna, or $HOME/.config/vorna when XDG_CONFIG_HOME is

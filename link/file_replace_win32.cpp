@@ -23,10 +23,15 @@ std::error_code Errno(int error) { return {error, std::generic_category()}; }
 }  // namespace
 
 // Windows keeps owners and permissions in access lists that a new file
-// inherits from its folder: both rules come down to the same replacement.
+// inherits from its folder, so of the rule only this is left: a regular
+// file without the read-only attribute, or none.
 std::optional<ReplaceTarget> FindOwnReplaceTarget(const std::string& path) {
   std::error_code error;
-  return ReplaceTarget{path, fs::exists(path, error)};
+  const fs::file_status status = fs::status(path, error);
+  if (status.type() == fs::file_type::not_found) return ReplaceTarget{path, false};
+  if (error || !fs::is_regular_file(status)) return std::nullopt;
+  if ((status.permissions() & fs::perms::owner_write) == fs::perms::none) return std::nullopt;
+  return ReplaceTarget{path, true};
 }
 
 std::error_code ReplaceFileAtomically(const std::string& path, std::string_view content,
@@ -34,9 +39,13 @@ std::error_code ReplaceFileAtomically(const std::string& path, std::string_view 
   const fs::path target = path;
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::error_code error;
-  if (options.rule == ReplaceRule::kOwnFilesOnly && !fs::exists(target, error)) {
-    fs::create_directories(folder, error);
-    if (error) return error;
+  if (options.rule == ReplaceRule::kOwnFilesOnly) {
+    const std::optional<ReplaceTarget> own = FindOwnReplaceTarget(path);
+    if (!own) return Errno(EACCES);
+    if (!own->exists) {
+      fs::create_directories(folder, error);
+      if (error) return error;
+    }
   }
   static unsigned counter = 0;
   UniqueFd fd;

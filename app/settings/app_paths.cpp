@@ -1,10 +1,9 @@
 #include "app/settings/app_paths.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <system_error>
 
+#include "app/settings/app_paths_platform.h"
 #include "link/config_folder.h"
 #include "link/platform.h"
 
@@ -21,8 +20,9 @@ std::size_t FileNameStart(std::string_view path) {
 std::string FolderOf(std::string_view path) {
   const std::size_t start = FileNameStart(path);
   if (start == 0) return {};
-  // The root folder keeps its only separator.
-  return std::string(path.substr(0, start == 1 ? 1 : start - 1));
+  // A root folder keeps its separator ("/", "C:\\").
+  const std::size_t root = RootLength(path);
+  return std::string(path.substr(0, start <= root ? root : start - 1));
 }
 
 std::string FileNameOf(std::string_view path) { return std::string(path.substr(FileNameStart(path))); }
@@ -73,18 +73,9 @@ std::string ChooseHelpPath(std::string_view executablePath,
   return candidates.front();
 }
 
-bool FolderWritable(const std::string& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
-
 bool FileExists(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_regular_file(path, error);
-}
-
-AppPaths ResolveAppPaths(std::string_view executablePath) {
-  return {ApplicationName(executablePath),
-          ChooseSettingsPath(executablePath, FolderWritable, EnvironmentValue("XDG_CONFIG_HOME"),
-                             EnvironmentValue("HOME")),
-          ChooseHelpPath(executablePath, FileExists)};
 }
 
 }  // namespace vorna

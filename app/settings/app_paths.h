@@ -29,8 +29,9 @@ struct AppPaths {
   std::string helpPath;
 };
 
-// The folder part of a path, without a trailing separator; empty when the
-// path names no folder.
+// The folder part of a path, without a trailing separator unless it is a
+// root folder ("/", and "C:\\" on Windows); empty when the path names no
+// folder. On Windows '\\' and '/' both separate folders, here and below.
 std::string FolderOf(std::string_view path);
 
 // The file-name part of a path.
@@ -75,14 +76,21 @@ std::vector<std::string> HelpFileCandidates(std::string_view executablePath);
 std::string ChooseHelpPath(std::string_view executablePath,
                            const std::function<bool(const std::string& path)>& fileExists);
 
-// Whether this process may create files in `folder`.
+// Whether this process may create files in `folder` (on Windows, found out
+// by creating one and removing it again).
 bool FolderWritable(const std::string& folder);
 
 // Whether `path` names a regular file (following links).
 bool FileExists(const std::string& path);
 
-// All three for the running executable, looking at the file system and the
-// environment (XDG_CONFIG_HOME, HOME).
+// All three for the running executable: the help through ChooseHelpPath;
+// the settings on POSIX systems through ChooseSettingsPath, looking at the
+// file system and the environment (XDG_CONFIG_HOME, HOME), on Windows
+// always beside the executable.
 AppPaths ResolveAppPaths(std::string_view executablePath);
+
+// The full path of this process's executable, in UTF-8; empty when the
+// system does not tell it.
+std::string OwnExecutablePath();
 
 }  // namespace vorna

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,9 +20,20 @@ class TempFolder {
  public:
   explicit TempFolder(std::string_view prefix = "vorna-test",
                       const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+#ifdef _WIN32
+    // No mkdtemp: names are drawn until one is new.
+    std::random_device random;
+    for (int attempt = 0; attempt < CREATE_ATTEMPTS && path_.empty(); ++attempt) {
+      const std::filesystem::path candidate = base / (std::string(prefix) + "-" + std::to_string(random()));
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) path_ = candidate;
+    }
+    if (path_.empty()) throw std::runtime_error("cannot create a folder in " + base.string());
+#else
     std::string pattern = (base / (std::string(prefix) + "-XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed for " + pattern);
     path_ = pattern;
+#endif
   }
   ~TempFolder() {
     // A test may have taken its own permissions away from the folder.
@@ -46,20 +58,25 @@ class TempFolder {
     return file;
   }
 
+#ifndef _WIN32
   // Makes a FIFO `name` here; its path.
   std::string MakeFifo(const std::string& name) const {
     if (::mkfifo(File(name).c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed for " + File(name));
     return File(name);
   }
+#endif
 
   // The names of the files here, in directory order.
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename().string());
     return names;
   }
 
  private:
+#ifdef _WIN32
+  static constexpr int CREATE_ATTEMPTS = 100;
+#endif
   std::filesystem::path path_;
 };
 

@@ -1,0 +1,88 @@
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <string>
+
+#include "app/settings/app_paths.h"
+#include "app/settings/app_paths_platform.h"
+#include "link/config_folder.h"
+#include "link/platform.h"
+
+namespace vorna {
+namespace {
+
+// Far beyond the longest path the system hands out.
+constexpr DWORD MAX_PATH_CHARACTERS = 32768;
+
+bool IsSeparator(char c) { return PATH_SEPARATORS.find(c) != std::string_view::npos; }
+
+std::wstring Utf16(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(),
+                        length);
+  return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string text(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr,
+                        nullptr);
+  return text;
+}
+
+}  // namespace
+
+std::size_t RootLength(std::string_view path) {
+  if (!path.empty() && IsSeparator(path.front())) return 1;
+  const bool drive = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                     path[1] == ':' && IsSeparator(path[2]);
+  return drive ? 3 : 0;
+}
+
+// Access lists decide who may create files, and only the system can weigh
+// them: a file is made and removed again to find out.
+bool FolderWritable(const std::string& folder) {
+  const std::string probe =
+      JoinPath(folder, ".vorna-probe-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(::GetTickCount64()));
+  const HANDLE file = ::CreateFileW(Utf16(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(file);
+  return true;
+}
+
+std::string OwnExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return Utf8(path);
+    }
+    if (path.size() >= MAX_PATH_CHARACTERS) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
+// A Windows copy keeps its settings beside itself, installed or not, as
+// Windows programs of its kind do; its help is looked for as on POSIX.
+AppPaths ResolveAppPaths(std::string_view executablePath) {
+  return {ApplicationName(executablePath), SettingsPathBesideExecutable(executablePath),
+          ChooseHelpPath(executablePath, FileExists)};
+}
+
+}  // namespace vorna
