@@ -55,7 +55,8 @@ enum class HoldCheck {
 };
 inline constexpr char HOLD_NOT_CHECKED[] = "not checked";
 
-// Every serial device that has a device node. Built-in serial ports that
+// Every serial device that has a device node, and every device that only a
+// port alias reaches (such as a pseudo-terminal). Built-in serial ports that
 // have no UART behind them (no driver, or a port type of 0) are left out, as
 // opening them only fails.
 PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck = HoldCheck::kTryLock);

@@ -213,7 +213,18 @@ PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck) {
   for (const int number : numbers) {
     const PortLookup lookup = LookUpPort(number, roots.aliasFolder, exists);
     if (lookup.device.empty()) continue;
-    const auto found = byResolvedPath.find(Resolve(roots, lookup.device));
+    const std::string target = Resolve(roots, lookup.device);
+    auto found = byResolvedPath.find(target);
+    // An alias may lead to a device the kernel lists as no serial port, such
+    // as the pseudo-terminal of the virtual board: the number still opens
+    // it. A link that leads nowhere opens nothing and is left out.
+    if (found == byResolvedPath.end() && !roots.aliasFolder.empty() &&
+        lookup.device.rfind(roots.aliasFolder, 0) == 0 && fs::exists(RealPath(roots, target))) {
+      DiscoveredPort port;
+      port.device = target;
+      found = byResolvedPath.emplace(target, discovery.ports.size()).first;
+      discovery.ports.push_back(std::move(port));
+    }
     if (found != byResolvedPath.end()) discovery.ports[found->second].portNumbers.push_back(number);
   }
 

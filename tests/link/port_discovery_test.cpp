@@ -117,6 +117,22 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      {"COM1 COM3 /dev/ttyACM0 2fe3:0100 [Vorna Labs|FM Eval Board|VB000123] cdc_acm "
                       "by-id:usb-Vorna_Labs_FM_Eval_Board_VB000123-if00 free"}},
+        DiscoveryRow{"AliasToAPseudoTerminal",
+                     [](FakeTree& t) {
+                       AcmBoard(t);
+                       fs::create_directories(t.dev() / "pts");
+                       FakeTree::Write(t.dev() / "pts" / "3", "");
+                       t.Link(t.aliases() / "COM5", "/dev/pts/3");
+                       t.Link(t.aliases() / "COM9", "../ports/COM5");
+                     },
+                     {"COM1 /dev/ttyACM0 2fe3:0100 [Vorna Labs|FM Eval Board|VB000123] cdc_acm free",
+                      "COM5 COM9 /dev/pts/3 : [||]  free"}},
+        DiscoveryRow{"AliasThatLeadsNowhere",
+                     [](FakeTree& t) {
+                       AcmBoard(t);
+                       t.Link(t.aliases() / "COM5", "/dev/pts/3");
+                     },
+                     {"COM1 /dev/ttyACM0 2fe3:0100 [Vorna Labs|FM Eval Board|VB000123] cdc_acm free"}},
         DiscoveryRow{"HeldDevice",
                      [](FakeTree& t) {
                        AcmBoard(t);
