@@ -491,6 +491,9 @@ CommandLine::CommandLine() : parser_(std::make_unique<Parser>()) {}
 CommandLine::~CommandLine() = default;
 
 int CommandLine::Run(const std::vector<std::string>& args, Environment& env) {
+  // CLI11 forgets what it read but keeps a list of every option it ever
+  // parsed; a parser built afresh now and then keeps that bounded.
+  if (++lines_ % LINES_PER_PARSER == 0) parser_ = std::make_unique<Parser>();
   Parser& p = *parser_;
   p.Reset();
   const Options& o = p.o;

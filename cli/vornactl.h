@@ -54,8 +54,10 @@ class CommandLine {
   int Run(const std::vector<std::string>& args, Environment& env);
 
  private:
+  static constexpr unsigned LINES_PER_PARSER = 4096;
   struct Parser;
   std::unique_ptr<Parser> parser_;
+  unsigned lines_ = 0;
 };
 
 }  // namespace vorna::cli

@@ -75,5 +75,20 @@ TEST_F(ReuseTest, EveryLineReadsAsInAFreshProcess) {
   }
 }
 
+// Lines keep reading alike across the times the parser is built afresh.
+TEST_F(ReuseTest, ManyLinesReadAlike) {
+  cli::CommandLine reused;
+  const std::vector<std::string> line = {"--port", "3", "read", "--raw"};
+  const Result fresh = RunWith(nullptr, line);
+  for (int i = 0; i < 9000; ++i) {
+    const Result result = RunWith(&reused, line);
+    if (result != fresh) {
+      ADD_FAILURE() << "line " << i << " read differently";
+      break;
+    }
+  }
+  EXPECT_EQ(RunWith(&reused, LINES.front()), RunWith(nullptr, LINES.front()));
+}
+
 }  // namespace
 }  // namespace vorna::test
