@@ -1,12 +1,6 @@
 #include "link/file_open.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "link/windows_api.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -33,13 +33,7 @@ constexpr SerialTimeouts PortTimeouts() {
 
 #ifdef _WIN32
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "link/windows_api.h"
 
 #include "link/transport.h"
 
