@@ -77,7 +77,8 @@ void BoardWorker::Run(const std::function<void()>& command) {
     }
     ended = true;
     // Wakes the wait below; the event itself does nothing.
-    QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [] {}, Qt::QueuedConnection);
   });
   // Not a QEventLoop: an application-wide exit() would end that before the
   // command has, and the GUI thread would then wait for a worker that

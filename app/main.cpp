@@ -43,9 +43,7 @@ constexpr const char* EXIT_WHEN_SHOWN_VARIABLE = "VORNA_EXIT_WHEN_SHOWN";
 constexpr std::string_view EXIT_WHEN_SHOWN_ON = "1";
 constexpr const char* SHOWN_LINE = "vorna: main window shown";
 
-std::string ExecutablePath() {
-  return QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
-}
+std::string ExecutablePath() { return QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString(); }
 
 void PrintHelp() {
   const vorna::AppPaths paths = vorna::ResolveAppPaths(ExecutablePath());

@@ -46,12 +46,15 @@ struct MenuItem {
 };
 
 constexpr MenuItem MENU_ITEMS[] = {
-    {"&Setting", "&Quick", ID_QUICK_SETTING},  {"&Setting", "&Advanced", ID_ADVANCED_SETTING},
-    {"&Option", "&COM Port", ID_COM_PORT},     {"&Option", "&Download", ID_DOWNLOAD},
+    {"&Setting", "&Quick", ID_QUICK_SETTING},
+    {"&Setting", "&Advanced", ID_ADVANCED_SETTING},
+    {"&Option", "&COM Port", ID_COM_PORT},
+    {"&Option", "&Download", ID_DOWNLOAD},
     {"&Option", nullptr, 0},
     {"&Option", "&Save Board Settings...", ID_SAVE_PROFILE},
     {"&Option", "&Load Board Settings...", ID_LOAD_PROFILE},
-    {"O&ther", "&Help", ID_HELP},              {"O&ther", nullptr, 0},
+    {"O&ther", "&Help", ID_HELP},
+    {"O&ther", nullptr, 0},
     {"O&ther", "&About VORNA...", ID_ABOUT},
 };
 

@@ -254,8 +254,8 @@ void MainWindow::OnLoadProfile() {
     ShowMessageBox(*this, applicationName(), QString::fromStdString(problems));
     return;
   }
-  const QString question = QStringLiteral("Write these settings to the board?\n\n") +
-                           BoxLines(FormatProfileDump(*parse.profile));
+  const QString question =
+      QStringLiteral("Write these settings to the board?\n\n") + BoxLines(FormatProfileDump(*parse.profile));
   if (!AskOkCancel(*this, applicationName(), question)) return;
   BoardSession session(*worker_, messages_, *transport_, resolver_);
   worker_->Run([this, &session, &parse] {

@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
                 PROGRAM_LENGTH, BAUD, round.seconds, round.ticks, TICK_MS, round.longestGapMs);
     worst = std::max(worst, round.longestGapMs);
   }
-  std::printf("longest GUI-thread gap during the 8 KiB download at %s baud: %.1f ms (target <= %.0f ms)\n", BAUD,
-              worst, GAP_TARGET_MS);
+  std::printf("longest GUI-thread gap during the 8 KiB download at %s baud: %.1f ms (target <= %.0f ms)\n", BAUD, worst,
+              GAP_TARGET_MS);
   return 0;
 }

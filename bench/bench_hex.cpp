@@ -81,12 +81,10 @@ std::string IntelHexText(const std::vector<std::uint8_t>& image) {
   for (std::size_t address = 0; address < image.size(); address += kRecordBytes) {
     if (address % kPageSize == 0) {
       const auto page = static_cast<unsigned>(address / kPageSize);
-      const std::uint8_t upper[] = {static_cast<std::uint8_t>(page >> 8),
-                                    static_cast<std::uint8_t>(page)};
+      const std::uint8_t upper[] = {static_cast<std::uint8_t>(page >> 8), static_cast<std::uint8_t>(page)};
       IntelLine(text, 4, 0, upper, 2);
     }
-    IntelLine(text, 0, static_cast<unsigned>(address % kPageSize), image.data() + address,
-              kRecordBytes);
+    IntelLine(text, 0, static_cast<unsigned>(address % kPageSize), image.data() + address, kRecordBytes);
   }
   IntelLine(text, 1, 0, nullptr, 0);
   return text;
@@ -136,8 +134,7 @@ class SpawnFileActions {
 // could not start.
 pid_t Start(const std::vector<std::string>& args, const std::string& logPath) {
   SpawnFileActions actions;
-  posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
+  posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_adddup2(actions.get(), STDOUT_FILENO, STDERR_FILENO);
   std::vector<char*> argv;
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -235,9 +232,8 @@ void PrintRatio(const Tool& ours, const Tool& other, double target) {
               ratio >= target ? "met" : "NOT met");
 }
 
-bool BenchFile(const char* label, const std::string& input, const char* srecCatFormat,
-               const char* objcopyFormat, const std::vector<std::uint8_t>& image,
-               const std::filesystem::path& folder, int repetitions) {
+bool BenchFile(const char* label, const std::string& input, const char* srecCatFormat, const char* objcopyFormat,
+               const std::vector<std::uint8_t>& image, const std::filesystem::path& folder, int repetitions) {
   const std::size_t inputBytes = std::filesystem::file_size(input);
   std::printf("%s: %zu bytes of text, image %zu bytes\n", label, inputBytes, image.size());
   bool correct = true;
@@ -247,8 +243,10 @@ bool BenchFile(const char* label, const std::string& input, const char* srecCatF
   ReadFile(input);  // into the page cache before any timing
   std::vector<Tool> tools;
   tools.push_back({"vornactl", {VORNACTL_PATH, "image", input, "-o", binary}, {}});
-  if (OnPath("srec_cat")) tools.push_back({"srec_cat", {"srec_cat", input, srecCatFormat, "-o", binary, "-Binary"}, {}});
-  if (OnPath("objcopy")) tools.push_back({"objcopy", {"objcopy", "-I", objcopyFormat, "-O", "binary", input, binary}, {}});
+  if (OnPath("srec_cat"))
+    tools.push_back({"srec_cat", {"srec_cat", input, srecCatFormat, "-o", binary, "-Binary"}, {}});
+  if (OnPath("objcopy"))
+    tools.push_back({"objcopy", {"objcopy", "-I", objcopyFormat, "-O", "binary", input, binary}, {}});
 
   // The tools take turns, so that a change in the machine's load falls on
   // all of them alike.
@@ -303,8 +301,8 @@ bool BenchFile(const char* label, const std::string& input, const char* srecCatF
     std::printf("\n");
   }
   const double readerMedian = Median(readerSeconds);
-  std::printf("  %-16s %9.1f %9s %10.1f   (LoadHexFile in this process)\n", "reader alone", readerMedian * 1e3,
-              "", static_cast<double>(inputBytes) / readerMedian / 1e6);
+  std::printf("  %-16s %9.1f %9s %10.1f   (LoadHexFile in this process)\n", "reader alone", readerMedian * 1e3, "",
+              static_cast<double>(inputBytes) / readerMedian / 1e6);
   for (const Tool& tool : tools) {
     if (std::strcmp(tool.name, "srec_cat") == 0) PrintRatio(tools.front(), tool, kSrecCatTargetRatio);
     if (std::strcmp(tool.name, "objcopy") == 0) PrintRatio(tools.front(), tool, kObjcopyTargetRatio);
@@ -323,11 +321,9 @@ int main(int argc, char** argv) {
   const std::string s3Path = (folder.path() / "image.s3").string();
   WriteFile(intelPath, IntelHexText(image));
   WriteFile(s3Path, S3Text(image));
-  std::printf("16 MiB image, %zu-byte records; whole processes, median of %d turns each\n", kRecordBytes,
-              repetitions);
+  std::printf("16 MiB image, %zu-byte records; whole processes, median of %d turns each\n", kRecordBytes, repetitions);
 
   bool correct = BenchFile("Intel HEX", intelPath, "-Intel", "ihex", image, folder.path(), repetitions);
-  correct = BenchFile("S3 records", s3Path, "-Motorola", "srec", image, folder.path(), repetitions) &&
-            correct;
+  correct = BenchFile("S3 records", s3Path, "-Motorola", "srec", image, folder.path(), repetitions) && correct;
   return correct ? 0 : 1;
 }

@@ -107,8 +107,8 @@ const std::vector<Case> CASES = {
     {"settings: 100 MiB of binary junk", Reader::kSettings, 100 * MIB, Junk},
     {"settings: blank lines up to the cap", Reader::kSettings, vorna::SETTINGS_FILE_SIZE_LIMIT - SETTINGS_TAIL_ROOM,
      BlankLines},
-    {"update: blank lines up to the cap", Reader::kSettingsUpdate,
-     vorna::SETTINGS_FILE_SIZE_LIMIT - SETTINGS_TAIL_ROOM, BlankLines},
+    {"update: blank lines up to the cap", Reader::kSettingsUpdate, vorna::SETTINGS_FILE_SIZE_LIMIT - SETTINGS_TAIL_ROOM,
+     BlankLines},
     {"settings: 100 MiB of blank lines", Reader::kSettings, 100 * MIB, BlankLines},
     {"update: 100 MiB of blank lines", Reader::kSettingsUpdate, 100 * MIB, BlankLines},
     {"settings: a FIFO", Reader::kSettings, 0, nullptr, nullptr, Special::kFifo},
@@ -212,7 +212,8 @@ Measured Spawn(const Case& c, const fs::path& path) {
   if (error != 0) throw std::runtime_error("posix_spawn failed");
   std::string output;
   char buffer[256];
-  for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) output.append(buffer, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+    output.append(buffer, static_cast<std::size_t>(n));
   ::close(pipeEnds[0]);
   int status = 0;
   ::waitpid(pid, &status, 0);
@@ -259,7 +260,8 @@ int main(int argc, char** argv) {
                 m.milliseconds, perByte, m.peakMib, overFile, m.result.c_str());
     std::fflush(stdout);
   }
-  std::printf("\"over file\" is the peak less the baseline process and the file's size, in MiB. A hex file is\n"
-              "mapped: its pages count in the peak as page cache, not as memory of the process's own.\n");
+  std::printf(
+      "\"over file\" is the peak less the baseline process and the file's size, in MiB. A hex file is\n"
+      "mapped: its pages count in the peak as page cache, not as memory of the process's own.\n");
   return crashes == 0 ? 0 : 1;
 }

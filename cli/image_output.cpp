@@ -38,9 +38,8 @@ ImageOutput CheckImageOutput(const std::string& input, const std::string& output
 std::string WriteImageFile(const std::string& path, const std::uint8_t* bytes, std::size_t size) {
   // Never half a file, but not synced: the image can always be made again
   // from its hex file.
-  const std::error_code error =
-      ReplaceFileAtomically(path, {reinterpret_cast<const char*>(bytes), size},
-                            {ReplaceRule::kKeepOwner, Durability::kRenamed});
+  const std::error_code error = ReplaceFileAtomically(path, {reinterpret_cast<const char*>(bytes), size},
+                                                      {ReplaceRule::kKeepOwner, Durability::kRenamed});
   return error ? error.message() : std::string();
 }
 

@@ -36,9 +36,12 @@ std::string MakerAndProduct(const DiscoveredPort& port) {
 
 const char* HoldText(PortHold hold) {
   switch (hold) {
-    case PortHold::Free: return "no";
-    case PortHold::Held: return "yes";
-    case PortHold::Unchecked: break;
+    case PortHold::Free:
+      return "no";
+    case PortHold::Held:
+      return "yes";
+    case PortHold::Unchecked:
+      break;
   }
   return "?";
 }
@@ -52,8 +55,8 @@ std::size_t Width(const std::string& text) {
 void PrintTable(std::ostream& out, const std::vector<DiscoveredPort>& ports) {
   std::vector<Row> rows{{"COM", "DEVICE", "USB ID", "MANUFACTURER/PRODUCT", "SERIAL", "HELD"}};
   for (const auto& port : ports)
-    rows.push_back({PortNames(port), port.device, UsbId(port), MakerAndProduct(port), OrNone(port.serial),
-                    HoldText(port.hold)});
+    rows.push_back(
+        {PortNames(port), port.device, UsbId(port), MakerAndProduct(port), OrNone(port.serial), HoldText(port.hold)});
   std::array<std::size_t, COLUMNS> widths{};
   for (const auto& row : rows)
     for (std::size_t i = 0; i < COLUMNS; ++i) widths[i] = std::max(widths[i], Width(row[i]));

@@ -90,7 +90,8 @@ int RunDiff(const ProfileCommands& c, Environment& env, const BoardProfile& file
     json["board"] = SnapshotJson(snapshot);
     PrintJson(env.out, json);
   } else {
-    for (const auto& d : differences) env.out << d.name << ": board " << d.boardValue << ", file " << d.fileValue << '\n';
+    for (const auto& d : differences)
+      env.out << d.name << ": board " << d.boardValue << ", file " << d.fileValue << '\n';
   }
   return differences.empty() ? DIFF_SAME : DIFF_DIFFERENT;
 }

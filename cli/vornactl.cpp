@@ -8,9 +8,9 @@
 #include <fstream>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string_view>
 #include <vector>
-#include <sstream>
 
 #include "cli/image_output.h"
 #include "cli/port_listing.h"
@@ -136,7 +136,8 @@ FieldSetting ParseFieldSetting(const std::string& text) {
   std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
   const auto found = std::find(FIELD_NAMES.begin(), FIELD_NAMES.end(), upper);
   if (equals == std::string::npos || found == FIELD_NAMES.end())
-    throw UsageError{"--set " + Quoted(text) + ": give FIELD=VALUE with FIELD one of PE, PDX, MUTE, EM, EMS, AG, PLT, "
+    throw UsageError{"--set " + Quoted(text) +
+                     ": give FIELD=VALUE with FIELD one of PE, PDX, MUTE, EM, EMS, AG, PLT, "
                      "SUBC, PL, ULD, P, CIA, CIB, CEX"};
   const auto field = static_cast<std::size_t>(found - FIELD_NAMES.begin());
   const std::string value = text.substr(equals + 1);
@@ -154,7 +155,6 @@ FieldSetting ParseFieldSetting(const std::string& text) {
   const std::string option = "--set " + std::string(FIELD_NAMES[field]) + "=";
   return {field, IndexOf(ValueItems(field), value, option.c_str())};
 }
-
 
 class ProgressBar {
  public:
@@ -220,9 +220,7 @@ class ProfileBoard final : public BoardAccess {
   Board board_;
 };
 
-int Finish(const Board& board, bool succeeded) {
-  return succeeded && board.sink.count() == 0 ? EXIT_OK : EXIT_FAILED;
-}
+int Finish(const Board& board, bool succeeded) { return succeeded && board.sink.count() == 0 ? EXIT_OK : EXIT_FAILED; }
 
 int RunRead(Environment& env, const Options& options) {
   Board board(env, options);
@@ -377,8 +375,8 @@ int RunImage(Environment& env, const Options& options) {
 // An option whose absence and an empty value must be told apart.
 void AddValueOption(CLI::App& command, const std::string& name, std::optional<std::string>& value,
                     const std::string& description) {
-  command.add_option_function<std::string>(name, [&value](const std::string& given) { value = given; },
-                                           description);
+  command.add_option_function<std::string>(
+      name, [&value](const std::string& given) { value = given; }, description);
 }
 
 std::size_t EditDistance(std::string_view a, std::string_view b) {
@@ -465,12 +463,14 @@ CommandLine::Parser::Parser() {
 
   image = app.add_subcommand("image", "Write the memory image of a hex file as raw bytes");
   image->add_option("FILE", o.file, "Intel HEX or Motorola S-record file")->required();
-  image->add_option("-o,--output", o.output, "Output file, replaced only once whole; - for standard output")->required();
+  image->add_option("-o,--output", o.output, "Output file, replaced only once whole; - for standard output")
+      ->required();
 
   AddProfileCommands(app, *read, profiles);
 
-  ports = app.add_subcommand("ports", "List the serial devices, the port number that reaches each, and which "
-                                      "are in use");
+  ports = app.add_subcommand("ports",
+                             "List the serial devices, the port number that reaches each, and which "
+                             "are in use");
   ports->add_flag("--json", portsJson, "Print a JSON array instead");
 
   // Set after the commands, which therefore keep refusing stray words: a

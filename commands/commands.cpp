@@ -25,8 +25,8 @@ std::string WithWriteFailure(const std::string& text) {
 
 }  // namespace
 
-CommandResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
-                              const QuickDialog& dialog, const StatusSink& status) {
+CommandResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortChoice& port, const QuickDialog& dialog,
+                              const StatusSink& status) {
   if (auto failed = ReadBoard(state, link, port)) return *failed;
   state.quick = QuickFromSnapshot(state.snapshot);
   auto edited = dialog(state.quick);

@@ -55,8 +55,8 @@ using AdvancedDialog = std::function<std::optional<TransmitterFields>(const Tran
 // apply. The summary is shown before the second open, so it stands whatever
 // the writes report; when a write failed it is shown again, under
 // TEXT_NOT_EVERY_REGISTER_WRITTEN.
-CommandResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
-                              const QuickDialog& dialog, const StatusSink& status);
+CommandResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortChoice& port, const QuickDialog& dialog,
+                              const StatusSink& status);
 
 // Read, ask, encode (the register bytes also go back into the snapshot),
 // open again and write the full register set, then show the dump of the

@@ -40,7 +40,8 @@ std::string DescribePortNumber(std::int32_t number, const PortDiscovery& discove
 
 std::vector<std::int32_t> NumbersReachingDevices(const PortDiscovery& discovery) {
   std::vector<std::int32_t> numbers;
-  for (const DiscoveredPort& port : discovery.ports) numbers.insert(numbers.end(), port.portNumbers.begin(), port.portNumbers.end());
+  for (const DiscoveredPort& port : discovery.ports)
+    numbers.insert(numbers.end(), port.portNumbers.begin(), port.portNumbers.end());
   std::ranges::sort(numbers);
   numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
   return numbers;

@@ -26,14 +26,21 @@ struct ValueRange {
 };
 
 constexpr std::array<ValueRange, NAME_COUNT> RANGES = {{
-    {0, 1}, {0, 1}, {0, 1}, {0, 1}, {0, 1},  // PE PDX MUTE EM EMS
-    {0, 3},                                  // AG
-    {0, 1}, {0, 1},                          // PLT SUBC
-    {0, 3},                                  // PL, the register value
-    {0, 1},                                  // ULD
-    {0, 0x3FFF},                             // P: 14 bits
-    {0, 3}, {0, 3}, {0, 3},                  // CIA CIB CEX
-    {0, 0xFF},                               // CHANNEL: one byte
+    {0, 1},
+    {0, 1},
+    {0, 1},
+    {0, 1},
+    {0, 1},  // PE PDX MUTE EM EMS
+    {0, 3},  // AG
+    {0, 1},
+    {0, 1},       // PLT SUBC
+    {0, 3},       // PL, the register value
+    {0, 1},       // ULD
+    {0, 0x3FFF},  // P: 14 bits
+    {0, 3},
+    {0, 3},
+    {0, 3},     // CIA CIB CEX
+    {0, 0xFF},  // CHANNEL: one byte
 }};
 
 std::string_view NameOf(std::size_t index) {
@@ -197,8 +204,8 @@ ProfileParse ParseProfile(std::string_view text) {
     }
     const std::string canonical(NameOf(*index));
     if (seenAt[*index] != 0) {
-      result.problems.push_back(
-          {lineNumber, canonical + " given again (first on line " + Decimal(static_cast<std::int64_t>(seenAt[*index])) + ")"});
+      result.problems.push_back({lineNumber, canonical + " given again (first on line " +
+                                                 Decimal(static_cast<std::int64_t>(seenAt[*index])) + ")"});
       continue;
     }
     seenAt[*index] = lineNumber;

@@ -62,8 +62,8 @@ struct ProfileProblem {
 };
 
 struct ProfileParse {
-  std::optional<BoardProfile> profile;     // only when there is no problem
-  std::vector<ProfileProblem> problems;    // in line order
+  std::optional<BoardProfile> profile;   // only when there is no problem
+  std::vector<ProfileProblem> problems;  // in line order
 };
 
 // Checks the whole text and reports every problem found, not just the

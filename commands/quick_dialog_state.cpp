@@ -25,9 +25,7 @@ std::vector<std::string> DigitItemsFor(int mhzSelection) {
 
 // A list shows an index as its selection only when the index is one of its
 // positions.
-int Shown(int index, std::size_t count) {
-  return index >= 0 && static_cast<std::size_t>(index) < count ? index : -1;
-}
+int Shown(int index, std::size_t count) { return index >= 0 && static_cast<std::size_t>(index) < count ? index : -1; }
 
 // Frequencies come from a channel byte, so they lie between 87.5 and 113.0;
 // anything else (not a number, huge) maps to no selection.

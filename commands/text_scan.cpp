@@ -37,8 +37,7 @@ Start SkipBlanksAndSign(std::string_view text) {
 std::optional<std::int32_t> ScanDecimal(std::string_view text) {
   auto [i, negative] = SkipBlanksAndSign(text);
   // Magnitude limit: 2147483647, or 2147483648 after a minus sign.
-  const std::uint64_t limit =
-      static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()) + (negative ? 1 : 0);
+  const std::uint64_t limit = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()) + (negative ? 1 : 0);
   std::uint64_t value = 0;
   bool anyDigit = false;
   bool overflow = false;

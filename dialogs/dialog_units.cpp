@@ -51,8 +51,6 @@ QRect DialogUnits::ToPixels(const DluRect& rect) const {
   return {ToPixelsX(rect.x), ToPixelsY(rect.y), ToPixelsX(rect.width), ToPixelsY(rect.height)};
 }
 
-void Place(QWidget& widget, const DialogUnits& units, const DluRect& rect) {
-  widget.setGeometry(units.ToPixels(rect));
-}
+void Place(QWidget& widget, const DialogUnits& units, const DluRect& rect) { widget.setGeometry(units.ToPixels(rect)); }
 
 }  // namespace vorna

@@ -59,8 +59,8 @@ const char* StatusText(DownloadResult result) {
 }  // namespace
 
 DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
-                           const StatusSink& status, const DownloadProgress& progress,
-                           const WarningSink& warning, const FailureReasonSink& failureReason) {
+                           const StatusSink& status, const DownloadProgress& progress, const WarningSink& warning,
+                           const FailureReasonSink& failureReason) {
   DownloadResult result = DownloadResult::HexInvalid;
   std::string reason;
   {

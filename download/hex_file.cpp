@@ -71,14 +71,12 @@ std::uint32_t Field(std::string_view text, std::size_t position, std::size_t dig
 
 // `count` bytes of two digits each from `position` on; pairs the line does
 // not hold read like HexFieldValue's missing digits.
-void DecodeBytes(std::string_view text, std::size_t position, std::size_t count,
-                 std::uint8_t* out) {
+void DecodeBytes(std::string_view text, std::size_t position, std::size_t count, std::uint8_t* out) {
   const std::string_view rest = Tail(text, position);
   const std::size_t whole = std::min(count, rest.size() / kByteDigits);
   const char* digits = rest.data();
   for (std::size_t i = 0; i < whole; ++i) {
-    out[i] = static_cast<std::uint8_t>((DigitValue(digits[2 * i]) << 4) |
-                                       DigitValue(digits[2 * i + 1]));
+    out[i] = static_cast<std::uint8_t>((DigitValue(digits[2 * i]) << 4) | DigitValue(digits[2 * i + 1]));
   }
   for (std::size_t i = whole; i < count; ++i) {
     out[i] = static_cast<std::uint8_t>(HexFieldValue(Tail(rest, kByteDigits * i), kByteDigits));
@@ -120,9 +118,9 @@ enum class Pass { kMeasure, kPlace };
 struct LineEffect {
   enum class Kind { kNothing, kEnd, kAddressBase, kData };
   Kind kind = Kind::kNothing;
-  std::uint32_t addressBase = 0;  // kAddressBase
-  std::uint64_t start = 0;        // kData; 64 bits so that wrap past 4 GiB shows
-  std::size_t count = 0;          // kData; S-records may carry none
+  std::uint32_t addressBase = 0;       // kAddressBase
+  std::uint64_t start = 0;             // kData; 64 bits so that wrap past 4 GiB shows
+  std::size_t count = 0;               // kData; S-records may carry none
   const std::uint8_t* data = nullptr;  // kData when placing
 };
 
@@ -131,8 +129,7 @@ struct RecordScratch {
   SRecord s;
 };
 
-LineEffect InterpretIntelHex(std::string_view text, std::uint32_t addressBase,
-                             IntelHexRecord& record, Pass pass) {
+LineEffect InterpretIntelHex(std::string_view text, std::uint32_t addressBase, IntelHexRecord& record, Pass pass) {
   if (pass == Pass::kPlace) {
     ParseIntelHexRecord(text, record);
   } else {
@@ -160,8 +157,7 @@ LineEffect InterpretIntelHex(std::string_view text, std::uint32_t addressBase,
         if (pass == Pass::kMeasure) DecodeBytes(text, kIntelDataPosition, 2, record.data.data());
         const std::uint32_t value = record.data[0] * 256u + record.data[1];
         effect.kind = LineEffect::Kind::kAddressBase;
-        effect.addressBase =
-            record.recordType == kIntelExtendedLinear ? value * kParagraphsPerPage : value;
+        effect.addressBase = record.recordType == kIntelExtendedLinear ? value * kParagraphsPerPage : value;
       }
       break;
     default:
@@ -207,8 +203,7 @@ LineEffect InterpretSRecord(std::string_view text, SRecord& record, Pass pass) {
   return effect;
 }
 
-LineEffect InterpretLine(std::string_view line, std::uint32_t addressBase, RecordScratch& scratch,
-                         Pass pass) {
+LineEffect InterpretLine(std::string_view line, std::uint32_t addressBase, RecordScratch& scratch, Pass pass) {
   switch (line.front()) {
     case kIntelHexStart:
       return InterpretIntelHex(line.substr(1), addressBase, scratch.intel, pass);
@@ -231,7 +226,9 @@ class TextPieces {
   // `cutByReadError`: the text stops where a read failed, so a last piece
   // that wanted more characters is dropped, as fgets drops it.
   TextPieces(std::string_view text, bool cutByReadError)
-      : position_(text.data()), end_(text.data() + text.size()), checked_(text.data()),
+      : position_(text.data()),
+        end_(text.data() + text.size()),
+        checked_(text.data()),
         cutByReadError_(cutByReadError) {}
 
   // The next piece's line, possibly empty; false once the text has ended.
@@ -332,9 +329,7 @@ struct FirstPassResult {
   HexLineReport lines;
 };
 
-bool IsRecord(std::string_view line) {
-  return line.front() == kIntelHexStart || line.front() == kSRecordStart;
-}
+bool IsRecord(std::string_view line) { return line.front() == kIntelHexStart || line.front() == kSRecordStart; }
 
 FirstPassResult MeasureLines(TextPieces pieces, RecordScratch& scratch) {
   FirstPassResult result;
@@ -385,15 +380,13 @@ int LoadHexText(std::string_view text, bool cutByReadError, std::uint32_t imageS
   const std::uint64_t highest = firstPass.addressLimit > 0 ? firstPass.addressLimit - 1 : 0;
   const std::uint64_t imageSize = (highest | kImageLineMask) + 1;
   if (imageSize > imageSizeLimit) {
-    sink.Report(kAllocationErrorMessage,
-                "image of " + std::to_string(imageSize) + " bytes is above the limit of " +
-                    std::to_string(imageSizeLimit) + " bytes");
+    sink.Report(kAllocationErrorMessage, "image of " + std::to_string(imageSize) + " bytes is above the limit of " +
+                                             std::to_string(imageSizeLimit) + " bytes");
     return -1;
   }
   std::unique_ptr<std::uint8_t[]> bytes = TryAllocate(static_cast<std::size_t>(imageSize));
   if (!bytes) {
-    sink.Report(kAllocationErrorMessage,
-                "cannot allocate " + std::to_string(imageSize) + " bytes for the image");
+    sink.Report(kAllocationErrorMessage, "cannot allocate " + std::to_string(imageSize) + " bytes for the image");
     return -1;
   }
   std::memset(bytes.get(), HEX_FILL_BYTE, static_cast<std::size_t>(imageSize));
@@ -415,8 +408,7 @@ bool FileLengthAccepted(std::int64_t fileLength, MessageSink& sink) {
     return false;
   }
   if (static_cast<std::uint64_t>(fileLength) > HEX_FILE_LENGTH_LIMIT) {
-    sink.Report(kAllocationErrorMessage, "file of " + std::to_string(fileLength) +
-                                             " bytes is above the limit of " +
+    sink.Report(kAllocationErrorMessage, "file of " + std::to_string(fileLength) + " bytes is above the limit of " +
                                              std::to_string(HEX_FILE_LENGTH_LIMIT) + " bytes for a hex file");
     return false;
   }
@@ -442,16 +434,15 @@ std::uint32_t HexFieldValue(std::string_view text, std::size_t n) {
 void ParseIntelHexRecord(std::string_view text, IntelHexRecord& record) {
   ParseIntelHexHead(text, record);
   DecodeBytes(text, kIntelDataPosition, record.byteCount, record.data.data());
-  record.checksum = static_cast<std::uint8_t>(
-      Field(text, kIntelDataPosition + kByteDigits * record.byteCount, kByteDigits));
+  record.checksum =
+      static_cast<std::uint8_t>(Field(text, kIntelDataPosition + kByteDigits * record.byteCount, kByteDigits));
 }
 
 void ParseSRecord(std::string_view text, SRecord& record) {
   ParseSRecordHead(text, record);
   const std::size_t length = record.byteCount > 0 ? record.byteCount - 1u : 0u;
   DecodeBytes(text, kSAddressPosition, length, record.addressAndData.data());
-  record.checksum =
-      static_cast<std::uint8_t>(Field(text, kSAddressPosition + kByteDigits * length, kByteDigits));
+  record.checksum = static_cast<std::uint8_t>(Field(text, kSAddressPosition + kByteDigits * length, kByteDigits));
 }
 
 std::string HexLineEndWarning(const HexLineReport& lines) {
@@ -467,8 +458,7 @@ int LoadHexStream(std::FILE* stream, std::int64_t fileLength, HexImage& image, M
   // One byte at least, so that an empty file has a buffer too.
   std::unique_ptr<std::uint8_t[]> text = TryAllocate(std::max<std::size_t>(length, 1));
   if (!text) {
-    sink.Report(kAllocationErrorMessage,
-                "cannot allocate " + std::to_string(length) + " bytes for the file's text");
+    sink.Report(kAllocationErrorMessage, "cannot allocate " + std::to_string(length) + " bytes for the file's text");
     return -1;
   }
   std::size_t got = 0;

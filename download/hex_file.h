@@ -33,14 +33,14 @@ inline constexpr std::uint64_t HEX_FILE_LENGTH_LIMIT = std::uint64_t{256} * 1024
 // What the reader saw of the file's lines up to its end record: enough to
 // warn about a file that loads but cannot be what its author meant.
 struct HexLineReport {
-  std::size_t records = 0;            // lines read that start with ':' or 'S'
-  bool lineFeedSeen = false;          // some piece ended in LF
-  bool carriageReturnSeen = false;    // some CR stood without an LF after it
+  std::size_t records = 0;          // lines read that start with ':' or 'S'
+  bool lineFeedSeen = false;        // some piece ended in LF
+  bool carriageReturnSeen = false;  // some CR stood without an LF after it
 };
 
 struct HexImage {
-  std::uint32_t baseAddress = 0;  // byte i of `bytes` holds address baseAddress + i
-  std::uint32_t topAddress = 0;   // highest written address | 0xF
+  std::uint32_t baseAddress = 0;          // byte i of `bytes` holds address baseAddress + i
+  std::uint32_t topAddress = 0;           // highest written address | 0xF
   std::unique_ptr<std::uint8_t[]> bytes;  // topAddress + 1 bytes once loaded
   HexLineReport lines;                    // set with the image
 

@@ -64,8 +64,8 @@ struct Event {
   enum class Kind { kOpen, kClose, kWrite, kRead };
   Kind kind;
   bool ok = true;
-  Payload bytes;           // written, or delivered by a read
-  std::size_t asked = 0;   // bytes a read asked for
+  Payload bytes;          // written, or delivered by a read
+  std::size_t asked = 0;  // bytes a read asked for
 };
 
 // A request frame as the link must send it.
@@ -111,8 +111,7 @@ class FuzzTransport final : public vorna::Transport {
       return std::nullopt;
     }
     FUZZ_CHECK(count <= LONGEST_TRANSFER, "no read asks for more than a chunk");
-    const std::size_t delivered =
-        input_->ConsumeData(data, input_->ConsumeIntegralInRange<std::size_t>(0, count));
+    const std::size_t delivered = input_->ConsumeData(data, input_->ConsumeIntegralInRange<std::size_t>(0, count));
     Record(Event::Kind::kRead, true, {data, delivered}, count);
     lastError_ = delivered < count ? "read: short" : "";
     return delivered;
@@ -193,8 +192,7 @@ void CheckWriteThenRead(const Step& step, bool result, ByteView request, std::si
 
 void CheckWriteRegister(const Step& step, bool result, ByteView request) {
   const auto events = step.Events();
-  FUZZ_CHECK(events.size() == 2 && IsWrite(events[0], request) &&
-                 IsRead(events[1], vorna::WRITE_REGISTER_REPLY_SIZE),
+  FUZZ_CHECK(events.size() == 2 && IsWrite(events[0], request) && IsRead(events[1], vorna::WRITE_REGISTER_REPLY_SIZE),
              "write, then read the echo, whatever the write did");
   Expected expected;
   if (!events[0].ok) expected.Add("Write error");
@@ -295,7 +293,8 @@ void RunOperation(FuzzedDataProvider& input, vorna::DeviceLink& link, FuzzTransp
       break;
     case 3: {
       const auto channel = input.ConsumeIntegral<std::uint8_t>();
-      CheckWriteThenRead(step, link.SetChannel(channel), Frame(vorna::PACKET_LEAD, 0x02, vorna::CMD_SET_CHANNEL, channel),
+      CheckWriteThenRead(step, link.SetChannel(channel),
+                         Frame(vorna::PACKET_LEAD, 0x02, vorna::CMD_SET_CHANNEL, channel),
                          vorna::SET_CHANNEL_REPLY_SIZE);
       break;
     }

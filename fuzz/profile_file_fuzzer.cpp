@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (parse.profile) {
     const vorna::ProfileParse again = vorna::ParseProfile(vorna::FormatProfile(*parse.profile));
-    FUZZ_CHECK(again.problems.empty() && again.profile == parse.profile, "an accepted profile is written back as itself");
+    FUZZ_CHECK(again.problems.empty() && again.profile == parse.profile,
+               "an accepted profile is written back as itself");
   }
   return 0;
 }

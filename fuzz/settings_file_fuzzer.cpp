@@ -36,8 +36,7 @@ std::string_view Trim(std::string_view text) {
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
   }
   return true;
 }
@@ -101,8 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto probes = Probes(content);
   std::vector<std::string> before;
   before.reserve(probes.size());
-  for (const auto& [section, key] : probes)
-    before.push_back(vorna::ProfileStringIn(content, section, key, "<absent>"));
+  for (const auto& [section, key] : probes) before.push_back(vorna::ProfileStringIn(content, section, key, "<absent>"));
 
   std::string after(content);
   const vorna::ProfileEdit edit = vorna::SetProfileStringsIn(

@@ -108,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(out.str().empty(), "a usage error prints nothing on stdout");
     // load and diff refuse a profile file that does not check with
     // "FILE:LINE: what is wrong" and status 2, without the usage.
-    const bool profileCommand = std::ranges::any_of(args, [](const std::string& a) { return a == "load" || a == "diff"; });
+    const bool profileCommand =
+        std::ranges::any_of(args, [](const std::string& a) { return a == "load" || a == "diff"; });
     const bool usageShown = err.str().find("Usage: vornactl") != std::string::npos;
     FUZZ_CHECK(usageShown || (profileCommand && err.str().find(": ") != std::string::npos && err.str().ends_with('\n')),
                "a usage error shows the usage; a refused profile file says where and why");

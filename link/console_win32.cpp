@@ -1,7 +1,7 @@
 #include "link/console.h"
 
-#include <cstdio>
 #include <io.h>
+#include <cstdio>
 
 namespace vorna {
 

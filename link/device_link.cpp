@@ -50,9 +50,8 @@ using OnFailure = ExchangePolicy::OnFailure;
 using Check = ExchangePolicy::Check;
 
 // What each command's exchange checks and what its failures are called.
-constexpr ExchangePolicy SET_CHANNEL_POLICY{.onFailure = OnFailure::ReportAndGoOn,
-                                            .writeFailure = "WriteFile error",
-                                            .readFailure = "ReadFile error"};
+constexpr ExchangePolicy SET_CHANNEL_POLICY{
+    .onFailure = OnFailure::ReportAndGoOn, .writeFailure = "WriteFile error", .readFailure = "ReadFile error"};
 constexpr ExchangePolicy WRITE_REGISTER_POLICY{.onFailure = OnFailure::ReportAndGoOn,
                                                .wholeReply = true,
                                                .check = Check::Echo,
@@ -64,9 +63,8 @@ constexpr ExchangePolicy READ_REGISTERS_POLICY{.onFailure = OnFailure::ReportAnd
                                                .writeFailure = "Write error",
                                                .readFailure = "Read error",
                                                .replyFailure = "Read error"};
-constexpr ExchangePolicy STORE_DEFAULTS_POLICY{.onFailure = OnFailure::ReportAndGoOn,
-                                               .writeFailure = "WriteFile error",
-                                               .readFailure = "ReadFile error"};
+constexpr ExchangePolicy STORE_DEFAULTS_POLICY{
+    .onFailure = OnFailure::ReportAndGoOn, .writeFailure = "WriteFile error", .readFailure = "ReadFile error"};
 constexpr ExchangePolicy DOWNLOAD_POLICY{.onFailure = OnFailure::Refuse,
                                          .wholeReply = true,
                                          .check = Check::Verdict,
@@ -200,9 +198,9 @@ bool DeviceLink::StoreDefaults() {
 bool DeviceLink::StartDownload(std::uint16_t length) {
   refusal_.clear();
   std::array<std::uint8_t, DOWNLOAD_COMMAND.replySize> reply{};
-  return Exchange(BuildFrame<DOWNLOAD_COMMAND>(static_cast<std::uint8_t>(length & 0xFF),
-                                               static_cast<std::uint8_t>(length >> 8)),
-                  reply, DOWNLOAD_POLICY);
+  return Exchange(
+      BuildFrame<DOWNLOAD_COMMAND>(static_cast<std::uint8_t>(length & 0xFF), static_cast<std::uint8_t>(length >> 8)),
+      reply, DOWNLOAD_POLICY);
 }
 
 bool DeviceLink::SendChunk(const std::uint8_t* bytes, std::size_t count, bool isLast) {

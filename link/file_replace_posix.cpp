@@ -137,7 +137,7 @@ std::error_code ReplaceFileAtomically(const std::string& path, std::string_view 
     return Replace(*target, content, options);
   }
   WriteTarget target{path, std::nullopt};
-  if (struct stat existing {}; ::stat(path.c_str(), &existing) == 0) target.existing = existing;
+  if (struct stat existing{}; ::stat(path.c_str(), &existing) == 0) target.existing = existing;
   return Replace(target, content, options);
 }
 

@@ -32,11 +32,11 @@ struct DiscoveredPort {
   std::vector<int> portNumbers;  // the numbers that reach it, ascending
   std::string vendorId;          // "2fe3", as the device gives it; empty if not USB
   std::string productId;
-  std::string manufacturer;      // the device's own strings; empty when it has none
+  std::string manufacturer;  // the device's own strings; empty when it has none
   std::string product;
   std::string serial;
-  std::string driver;            // the kernel driver bound to the device
-  std::vector<std::string> byId; // names under /dev/serial/by-id that lead to it
+  std::string driver;             // the kernel driver bound to the device
+  std::vector<std::string> byId;  // names under /dev/serial/by-id that lead to it
   PortHold hold = PortHold::Unchecked;
   std::string holdReason;
 };

@@ -218,8 +218,8 @@ PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck) {
     // An alias may lead to a device the kernel lists as no serial port, such
     // as the pseudo-terminal of the virtual board: the number still opens
     // it. A link that leads nowhere opens nothing and is left out.
-    if (found == byResolvedPath.end() && !roots.aliasFolder.empty() &&
-        lookup.device.rfind(roots.aliasFolder, 0) == 0 && fs::exists(RealPath(roots, target))) {
+    if (found == byResolvedPath.end() && !roots.aliasFolder.empty() && lookup.device.rfind(roots.aliasFolder, 0) == 0 &&
+        fs::exists(RealPath(roots, target))) {
       DiscoveredPort port;
       port.device = target;
       found = byResolvedPath.emplace(target, discovery.ports.size()).first;

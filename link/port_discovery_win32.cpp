@@ -41,8 +41,7 @@ std::optional<int> PortNumberOf(std::string_view portName) {
 
 std::string Utf8(const wchar_t* wide, std::size_t size) {
   if (size == 0) return {};
-  const int length =
-      ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(size), nullptr, 0, nullptr, nullptr);
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(size), nullptr, 0, nullptr, nullptr);
   std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(size), text.data(), length, nullptr, nullptr);
   return text;

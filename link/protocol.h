@@ -90,9 +90,8 @@ inline constexpr CommandEntry STORE_DEFAULTS_COMMAND = DefineCommand(CMD_STORE_D
 inline constexpr CommandEntry DOWNLOAD_COMMAND =  // payload: program length, low byte first
     DefineCommand(CMD_DOWNLOAD, 2, ReplyKind::Verdict);
 
-inline constexpr std::array<CommandEntry, 5> COMMANDS = {SET_CHANNEL_COMMAND, WRITE_REGISTER_COMMAND,
-                                                        READ_REGISTERS_COMMAND, STORE_DEFAULTS_COMMAND,
-                                                        DOWNLOAD_COMMAND};
+inline constexpr std::array<CommandEntry, 5> COMMANDS = {
+    SET_CHANNEL_COMMAND, WRITE_REGISTER_COMMAND, READ_REGISTERS_COMMAND, STORE_DEFAULTS_COMMAND, DOWNLOAD_COMMAND};
 
 // The command with this code, or nullptr.
 constexpr const CommandEntry* FindCommand(std::uint8_t code) {
@@ -105,9 +104,10 @@ constexpr std::size_t FrameSize(const CommandEntry& command) { return FrameSize(
 
 // Codes run from 0 to COMMAND_CODE_COUNT - 1.
 inline constexpr std::size_t COMMAND_CODE_COUNT =
-    std::max_element(COMMANDS.begin(), COMMANDS.end(), [](const CommandEntry& a, const CommandEntry& b) {
-      return a.code < b.code;
-    })->code + std::size_t{1};
+    std::max_element(COMMANDS.begin(), COMMANDS.end(),
+                     [](const CommandEntry& a, const CommandEntry& b) { return a.code < b.code; })
+        ->code +
+    std::size_t{1};
 
 // The one way to build a request frame: exactly the command's payload, as
 // bytes, or it does not compile.

@@ -1,9 +1,5 @@
 #include "link/serial_posix.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <charconv>
-#include <chrono>
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -12,6 +8,10 @@
 #include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
 
 #include <utility>
 
@@ -45,8 +45,7 @@ std::string ReadSmallFile(const std::string& path) {
 std::string TerminalInUse(const struct stat& info) {
   const unsigned deviceMajor = major(info.st_rdev);
   const unsigned deviceMinor = minor(info.st_rdev);
-  if (deviceMajor == TTY_ALIAS_MAJOR &&
-      (deviceMinor == TTY_ALIAS_MINOR_TTY || deviceMinor == TTY_ALIAS_MINOR_CONSOLE))
+  if (deviceMajor == TTY_ALIAS_MAJOR && (deviceMinor == TTY_ALIAS_MINOR_TTY || deviceMinor == TTY_ALIAS_MINOR_CONSOLE))
     return "terminal in use: it stands for a controlling terminal or the console";
   if (const auto process = ProcessControlledBy(info.st_rdev))
     return "terminal in use: the controlling terminal of process " + std::to_string(*process);
@@ -96,7 +95,7 @@ bool PosixSerialTransport::Open(const std::string& device) {
   // flag outlives a process that was killed, and locks every later open
   // by an ordinary user out. The lock goes with the process.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return Fail("lock", errno);
-  termios mode {};
+  termios mode{};
   if (::tcgetattr(fd, &mode) != 0) return Fail("not a serial device", errno);
   saved_ = mode;
   // For the session only, every byte passes unchanged: no software flow
@@ -105,8 +104,8 @@ bool PosixSerialTransport::Open(const std::string& device) {
   // wait for carrier, and reads that never block. Baud rate, character
   // size, parity and stop bits are left as the port has them. Close puts
   // every setting back.
-  mode.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
-                                         IXOFF | IXANY | INPCK);
+  mode.c_iflag &=
+      ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
   mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   mode.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
   mode.c_cflag |= CREAD | CLOCAL;
@@ -196,8 +195,7 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
     if (n > 0) {
       got += static_cast<std::size_t>(n);
       // The gap limit runs from the last byte received, never past the total.
-      intervalDeadline =
-          std::min(totalDeadline, Clock::now() + std::chrono::milliseconds(READ_INTERVAL_TIMEOUT_MS));
+      intervalDeadline = std::min(totalDeadline, Clock::now() + std::chrono::milliseconds(READ_INTERVAL_TIMEOUT_MS));
       continue;
     }
     if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;

@@ -22,8 +22,8 @@ std::string SystemMessage(DWORD error) {
                        nullptr, error, 0, text, MESSAGE_CAPACITY, nullptr);
   std::string message(text, length);
   // The system ends its messages with a full stop and white space.
-  while (!message.empty() && (message.back() == ' ' || message.back() == '.' || message.back() == '\r' ||
-                              message.back() == '\n'))
+  while (!message.empty() &&
+         (message.back() == ' ' || message.back() == '.' || message.back() == '\r' || message.back() == '\n'))
     message.pop_back();
   if (message.empty()) message = "unknown error";
   return message + ", error " + std::to_string(error);
@@ -102,8 +102,8 @@ bool Win32SerialTransport::Write(const std::uint8_t* data, std::size_t count) {
   if (!::WriteFile(handle_, data, ClampToDword(count), &written, nullptr)) return Fail("write", ::GetLastError());
   // A write that succeeds short of the count ran into the write time-out.
   if (written < count) {
-    lastError_ = "write: timed out after " + std::to_string(WRITE_TIMEOUT_MS) + " ms with " +
-                 std::to_string(written) + " of " + std::to_string(count) + " bytes sent";
+    lastError_ = "write: timed out after " + std::to_string(WRITE_TIMEOUT_MS) + " ms with " + std::to_string(written) +
+                 " of " + std::to_string(count) + " bytes sent";
     return false;
   }
   return true;

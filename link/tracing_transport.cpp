@@ -25,8 +25,7 @@ TracingTransport::TracingTransport(Transport& inner, std::ostream& trace)
     : inner_(inner), trace_(trace), start_(std::chrono::steady_clock::now()) {}
 
 void TracingTransport::Line(const std::string& text) {
-  const double ms =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
+  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
   // to_chars, not printf: the desktop's locale may write a decimal comma.
   char digits[32];
   const auto end = std::to_chars(digits, digits + sizeof digits, ms, std::chars_format::fixed, 1).ptr;

@@ -3,8 +3,8 @@
 // pre-emphasis, time constant), the frequency channel arithmetic, and their
 // summary text.
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <type_traits>
 #include <vector>

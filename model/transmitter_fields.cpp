@@ -157,7 +157,8 @@ RegisterBytes EncodeFields(const TransmitterFields& f) {
   b[SNAPSHOT_A8] = A8_FIXED_BITS;
   for (const FieldPiece& piece : FIELD_LAYOUT)
     b[piece.snapshotByte] |= FieldBits(piece.field, f[piece.field], piece.snapshotByte);
-  return {b[SNAPSHOT_A0], b[SNAPSHOT_A1], b[SNAPSHOT_A2], b[SNAPSHOT_A3], b[SNAPSHOT_A4], b[SNAPSHOT_A6], b[SNAPSHOT_A8]};
+  return {b[SNAPSHOT_A0], b[SNAPSHOT_A1], b[SNAPSHOT_A2], b[SNAPSHOT_A3],
+          b[SNAPSHOT_A4], b[SNAPSHOT_A6], b[SNAPSHOT_A8]};
 }
 
 void StoreRegisterBytes(const RegisterBytes& r, RegisterSnapshot& snapshot) {

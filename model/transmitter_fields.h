@@ -15,8 +15,20 @@ namespace vorna {
 
 // Field order: the Advanced Setting list, the help texts and the dump.
 enum FieldIndex : std::size_t {
-  FIELD_PE, FIELD_PDX, FIELD_MUTE, FIELD_EM, FIELD_EMS, FIELD_AG, FIELD_PLT,
-  FIELD_SUBC, FIELD_PL, FIELD_ULD, FIELD_P, FIELD_CIA, FIELD_CIB, FIELD_CEX,
+  FIELD_PE,
+  FIELD_PDX,
+  FIELD_MUTE,
+  FIELD_EM,
+  FIELD_EMS,
+  FIELD_AG,
+  FIELD_PLT,
+  FIELD_SUBC,
+  FIELD_PL,
+  FIELD_ULD,
+  FIELD_P,
+  FIELD_CIA,
+  FIELD_CIB,
+  FIELD_CEX,
   FIELD_COUNT
 };
 

@@ -62,8 +62,7 @@ std::string HexBytes(std::span<const std::uint8_t> bytes) {
   return text;
 }
 
-BoardProtocol::BoardProtocol(const BoardState& initial, const BoardFaults& faults)
-    : state_(initial), faults_(faults) {}
+BoardProtocol::BoardProtocol(const BoardState& initial, const BoardFaults& faults) : state_(initial), faults_(faults) {}
 
 std::vector<BoardEvent> BoardProtocol::Feed(std::span<const std::uint8_t> bytes) {
   std::vector<BoardEvent> events;
@@ -93,8 +92,8 @@ std::vector<BoardEvent> BoardProtocol::InputIdle() {
       events.push_back(Log("# incomplete frame dropped: " + HexBytes(frame_)));
       break;
     case Mode::Program:
-      events.push_back(Log("# download abandoned after " + std::to_string(program_.size() + chunk_.size()) +
-                               " of " + Plural(programLength_, "byte")));
+      events.push_back(Log("# download abandoned after " + std::to_string(program_.size() + chunk_.size()) + " of " +
+                           Plural(programLength_, "byte")));
       break;
   }
   mode_ = Mode::Idle;
@@ -153,8 +152,8 @@ void BoardProtocol::Dispatch(std::vector<BoardEvent>& events) {
   }
   const std::size_t expected = FrameSize(*entry);
   if (frame_.size() != expected) {
-    events.push_back(Log("# command 0x" + Hex2(command) + " needs a frame of " + Plural(expected, "byte") +
-                             ", got " + std::to_string(frame_.size()) + ": no reply"));
+    events.push_back(Log("# command 0x" + Hex2(command) + " needs a frame of " + Plural(expected, "byte") + ", got " +
+                         std::to_string(frame_.size()) + ": no reply"));
     return;
   }
   switch (command) {
@@ -239,7 +238,7 @@ void BoardProtocol::StartDownload(std::vector<BoardEvent>& events) {
   }
   if (length == 0 || length > USER_PROGRAM_MAX_LENGTH) {
     events.push_back(Log("# download of " + Plural(length, "byte") + " refused: the board takes 1 to " +
-                             std::to_string(USER_PROGRAM_MAX_LENGTH)));
+                         std::to_string(USER_PROGRAM_MAX_LENGTH)));
     Send(Verdict(REPLY_REFUSED), silenced, SilencedBy(CMD_DOWNLOAD), events);
     return;
   }

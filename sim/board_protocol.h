@@ -34,15 +34,15 @@ inline constexpr std::uint8_t REPLY_FILLER = 0x00;
 // Deliberate misbehaviour, for testing how the host copes. Counts are
 // 1-based ("the 3rd register write").
 struct BoardFaults {
-  std::optional<unsigned> corruptEcho;           // this register write's echo gets one byte changed
-  std::optional<std::size_t> shortRegisters;     // register reads deliver only this many bytes
+  std::optional<unsigned> corruptEcho;            // this register write's echo gets one byte changed
+  std::optional<std::size_t> shortRegisters;      // register reads deliver only this many bytes
   std::array<bool, COMMAND_CODE_COUNT> silent{};  // commands carried out but not answered
-  bool silentChunk = false;                      // chunks taken but not acknowledged
-  bool refuseStart = false;                      // every download start refused
-  std::optional<unsigned> refuseChunk;           // this chunk of each download refused
-  bool badFinalAck = false;                      // completion reply 00 00 instead of FF 00
-  std::optional<unsigned> hangupAfterChunks;     // unplug after this many chunks since start
-  bool mute = false;                             // carries out everything, sends nothing
+  bool silentChunk = false;                       // chunks taken but not acknowledged
+  bool refuseStart = false;                       // every download start refused
+  std::optional<unsigned> refuseChunk;            // this chunk of each download refused
+  bool badFinalAck = false;                       // completion reply 00 00 instead of FF 00
+  std::optional<unsigned> hangupAfterChunks;      // unplug after this many chunks since start
+  bool mute = false;                              // carries out everything, sends nothing
 };
 
 // One thing the board does in answer to input; a batch of input gives a

@@ -1,9 +1,9 @@
 #include "sim/event_log.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include "link/file_io.h"
 

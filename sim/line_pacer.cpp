@@ -13,8 +13,7 @@ Clock::duration LinePacer::LineTime(std::uint64_t bytes) const {
       Nanoseconds(bytes * LINE_BITS_PER_BYTE * NANOSECONDS_PER_SECOND / *baud_));
 }
 
-std::vector<Clock::time_point> LinePacer::Schedule(std::size_t count, Clock::time_point now,
-                                                   Clock::duration spacing) {
+std::vector<Clock::time_point> LinePacer::Schedule(std::size_t count, Clock::time_point now, Clock::duration spacing) {
   std::vector<Clock::time_point> through;
   through.reserve(count);
   for (std::size_t k = 0; k < count; ++k) {

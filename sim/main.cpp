@@ -43,8 +43,7 @@ std::optional<BoardState> LoadState(const std::string& path, EventLog& log) {
       log.Write("# no stored defaults in " + path + ": power-on state");
       return PowerOnState();
     }
-    std::fprintf(stderr, "%s: cannot read %s: %s\n", PROGRAM_NAME.data(), path.c_str(),
-                 std::strerror(failure.error));
+    std::fprintf(stderr, "%s: cannot read %s: %s\n", PROGRAM_NAME.data(), path.c_str(), std::strerror(failure.error));
     return std::nullopt;
   }
   const auto parsed = ParseStateFile(*text);
@@ -60,8 +59,7 @@ int Main(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const OptionsParse parse = ParseSimOptions(args);
   if (!parse.error.empty()) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", PROGRAM_NAME.data(), parse.error.c_str(),
-                 PROGRAM_NAME.data());
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", PROGRAM_NAME.data(), parse.error.c_str(), PROGRAM_NAME.data());
     return EXIT_BAD_USAGE;
   }
   if (parse.help) {
@@ -91,8 +89,8 @@ int Main(int argc, char** argv) {
     return EXIT_FAILURE_TO_START;
   }
   const auto alias = options.comPort
-                        ? PortAlias::Create(PortAliasFolder(), *options.comPort, terminal->slavePath(), error)
-                        : std::optional<PortAlias>();
+                         ? PortAlias::Create(PortAliasFolder(), *options.comPort, terminal->slavePath(), error)
+                         : std::optional<PortAlias>();
   if (options.comPort && !alias) {
     std::fprintf(stderr, "%s: %s\n", PROGRAM_NAME.data(), error.c_str());
     return EXIT_FAILURE_TO_START;

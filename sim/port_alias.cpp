@@ -1,11 +1,11 @@
 #include "sim/port_alias.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 

@@ -1,11 +1,11 @@
 #include "sim/pseudo_terminal.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 namespace vorna::sim {
 
@@ -16,8 +16,8 @@ std::string Failure(const char* what) { return std::string(what) + ": " + std::s
 bool MakeRaw(int fd) {
   termios mode{};
   if (::tcgetattr(fd, &mode) != 0) return false;
-  mode.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                                         IXANY | INPCK);
+  mode.c_iflag &=
+      ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
   mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   mode.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
   mode.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);

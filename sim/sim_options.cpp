@@ -70,8 +70,8 @@ const std::vector<OptionEntry>& OptionTable() {
        }},
       {"--com", "N", "publish the device as COMN in the port-alias folder",
        Number(1, INT_MAX, [](SimOptions& o, unsigned long long n) { o.comPort = static_cast<int>(n); })},
-      {"--baud", "B", "take in and send every byte as a line at B baud would (" + std::to_string(LINE_BITS_PER_BYTE) +
-           " bits a byte)",
+      {"--baud", "B",
+       "take in and send every byte as a line at B baud would (" + std::to_string(LINE_BITS_PER_BYTE) + " bits a byte)",
        Number(1, MAX_BAUD, [](SimOptions& o, unsigned long long n) { o.baud = static_cast<unsigned>(n); })},
       {"--corrupt-echo", "N", "change one byte in the echo of the N-th register write since start",
        Number(1, UINT_MAX,
@@ -80,9 +80,8 @@ const std::vector<OptionEntry>& OptionTable() {
        Number(0, REGISTER_SNAPSHOT_SIZE - 1,
               [](SimOptions& o, unsigned long long n) { o.faults.shortRegisters = static_cast<std::size_t>(n); })},
       {"--silent", "CMD",
-       "carry out command code CMD (0 to " + std::to_string(COMMAND_CODE_COUNT - 1) +
-           ") without answering it; \"" + std::string(SILENT_CHUNK) +
-           "\": acknowledge no program chunk; repeatable",
+       "carry out command code CMD (0 to " + std::to_string(COMMAND_CODE_COUNT - 1) + ") without answering it; \"" +
+           std::string(SILENT_CHUNK) + "\": acknowledge no program chunk; repeatable",
        [](SimOptions& o, std::string_view v) {
          if (v == SILENT_CHUNK) {
            o.faults.silentChunk = true;
@@ -113,7 +112,8 @@ const std::vector<OptionEntry>& OptionTable() {
        "after answering the N-th program chunk since start, close the device and exit, like an unplugged board",
        Number(1, UINT_MAX,
               [](SimOptions& o, unsigned long long n) { o.faults.hangupAfterChunks = static_cast<unsigned>(n); })},
-      {"--babble", "", "send a few unsolicited bytes every " + std::to_string(BABBLE_INTERVAL_MS) +
+      {"--babble", "",
+       "send a few unsolicited bytes every " + std::to_string(BABBLE_INTERVAL_MS) +
            " ms while nothing else is being sent",
        [](SimOptions& o, std::string_view) {
          o.babble = true;
@@ -181,7 +181,8 @@ OptionsParse ParseSimOptions(std::span<const std::string_view> args) {
 }
 
 std::string UsageText(std::string_view program) {
-  std::string text = "Usage: " + std::string(program) + " [OPTION]...\n"
+  std::string text = "Usage: " + std::string(program) +
+                     " [OPTION]...\n"
                      "A virtual evaluation board on a pseudo-terminal. Prints the device path as its first\n"
                      "line, then answers the board's command packets until SIGINT or SIGTERM.\n\n"
                      "Options:\n";

@@ -14,13 +14,13 @@ namespace vorna::sim {
 inline constexpr unsigned BABBLE_INTERVAL_MS = 50;
 
 struct SimOptions {
-  std::string statePath;    // stored defaults; none: kept in memory only
-  std::string programPath;  // last program received; none: not kept
-  std::string logPath;      // traffic log; "-" is standard error; none: no log
-  std::optional<int> comPort;        // publish the device as COM<n> in the port-alias folder
-  std::optional<unsigned> baud;      // pace both directions as a line at this rate would
-  std::optional<unsigned> dripMs;    // send reply bytes one at a time, this far apart
-  bool babble = false;               // send unsolicited bytes now and then
+  std::string statePath;           // stored defaults; none: kept in memory only
+  std::string programPath;         // last program received; none: not kept
+  std::string logPath;             // traffic log; "-" is standard error; none: no log
+  std::optional<int> comPort;      // publish the device as COM<n> in the port-alias folder
+  std::optional<unsigned> baud;    // pace both directions as a line at this rate would
+  std::optional<unsigned> dripMs;  // send reply bytes one at a time, this far apart
+  bool babble = false;             // send unsolicited bytes now and then
   BoardFaults faults;
 };
 

@@ -1,12 +1,12 @@
 #include "sim/state_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fcntl.h>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "link/file_io.h"
@@ -28,9 +28,7 @@ std::string Failure(const std::string& what, const std::string& path) {
 
 }  // namespace
 
-std::string FormatStateFile(const BoardState& state) {
-  return STATE_FILE_HEADER + HexBytes(state.bytes) + "\n";
-}
+std::string FormatStateFile(const BoardState& state) { return STATE_FILE_HEADER + HexBytes(state.bytes) + "\n"; }
 
 StateParse ParseStateFile(const std::string& text) {
   std::istringstream lines(text);

@@ -51,9 +51,7 @@ std::string ChooseSettingsPath(std::string_view executablePath,
   return JoinPath(userFolder, FileNameOf(beside));
 }
 
-std::string HelpFilePath(std::string_view executablePath) {
-  return JoinPath(FolderOf(executablePath), HELP_FILE_NAME);
-}
+std::string HelpFilePath(std::string_view executablePath) { return JoinPath(FolderOf(executablePath), HELP_FILE_NAME); }
 
 std::vector<std::string> HelpFileCandidates(std::string_view executablePath) {
   std::vector<std::string> candidates{HelpFilePath(executablePath)};

@@ -17,23 +17,21 @@ bool IsSeparator(char c) { return PATH_SEPARATORS.find(c) != std::string_view::n
 
 std::wstring Utf16(const std::string& text) {
   if (text.empty()) return {};
-  const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0);
+  const int length =
+      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
   if (length <= 0) return {};
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(),
-                        length);
+  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
 }
 
 std::string Utf8(const std::wstring& wide) {
   if (wide.empty()) return {};
-  const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                           nullptr, nullptr);
+  const int length =
+      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
   if (length <= 0) return {};
   std::string text(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr,
-                        nullptr);
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr, nullptr);
   return text;
 }
 
@@ -49,8 +47,8 @@ std::size_t RootLength(std::string_view path) {
 // Access lists decide who may create files, and only the system can weigh
 // them: a file is made and removed again to find out.
 bool FolderWritable(const std::string& folder) {
-  const std::string probe =
-      JoinPath(folder, ".vorna-probe-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(::GetTickCount64()));
+  const std::string probe = JoinPath(
+      folder, ".vorna-probe-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(::GetTickCount64()));
   const HANDLE file = ::CreateFileW(Utf16(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;

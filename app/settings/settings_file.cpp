@@ -45,8 +45,8 @@ std::string_view UnquoteValue(std::string_view raw) {
 
 // The inverse of UnquoteValue for every value.
 std::string QuoteValue(std::string_view value) {
-  const bool changedByReader = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) ||
-                                                  HasEnclosingQuotes(value));
+  const bool changedByReader =
+      !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || HasEnclosingQuotes(value));
   if (!changedByReader) return std::string(value);
   return "\"" + std::string(value) + "\"";
 }
@@ -140,8 +140,7 @@ FileContent ReadSettingsText(const std::string& path) {
   return {missing ? FileState::kMissing : FileState::kUnusable, {}};
 }
 
-std::optional<std::string_view> LookUpText(std::string_view content, std::string_view section,
-                                           std::string_view key) {
+std::optional<std::string_view> LookUpText(std::string_view content, std::string_view section, std::string_view key) {
   const std::optional<Line> line = FindKeyLine(content, section, key);
   if (!line) return std::nullopt;
   return UnquoteValue(ParseLine(content.substr(line->begin, line->textEnd - line->begin)).rawValue);
@@ -267,18 +266,16 @@ ProfileEdit SetProfileStringsIn(std::string& content, std::string_view section,
   return allWritable ? ProfileEdit::kComplete : ProfileEdit::kPartial;
 }
 
-int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
-                   int defaultValue) {
+int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key, int defaultValue) {
   const std::optional<std::string> content = ReadableSettings(path);
   return content ? ProfileIntIn(*content, section, key, defaultValue) : defaultValue;
 }
 
-std::string ReadProfileString(const std::string& path, std::string_view section,
-                              std::string_view key, std::string_view defaultValue,
-                              std::size_t capacity) {
+std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
+                              std::string_view defaultValue, std::size_t capacity) {
   const std::optional<std::string> content = ReadableSettings(path);
-  return ProfileStringIn(content ? std::string_view(*content) : std::string_view(), section, key,
-                         defaultValue, capacity);
+  return ProfileStringIn(content ? std::string_view(*content) : std::string_view(), section, key, defaultValue,
+                         capacity);
 }
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
@@ -286,8 +283,7 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
   return WriteProfileStrings(path, section, {{std::string(key), std::string(value)}});
 }
 
-bool WriteProfileStrings(const std::string& path, std::string_view section,
-                         const std::vector<ProfileEntry>& entries) {
+bool WriteProfileStrings(const std::string& path, std::string_view section, const std::vector<ProfileEntry>& entries) {
   // Nothing is touched when no entry could be written.
   if (!AnyWritable(section, entries)) return false;
   const std::optional<ReplaceTarget> target = FindOwnReplaceTarget(path);

@@ -54,14 +54,12 @@ inline constexpr std::size_t SETTINGS_FILE_SIZE_LIMIT = std::size_t{1} << 20;
 // the leading decimal digits. `defaultValue` when the file, the section or
 // the key is missing or the value is empty; 0 when the value does not start
 // with a digit, is negative, or does not fit in a signed 32-bit integer.
-int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
-                   int defaultValue);
+int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key, int defaultValue);
 
 // The text of `key`, or `defaultValue` when the file, the section or the key
 // is missing; cut to at most `capacity` - 1 characters.
-std::string ReadProfileString(const std::string& path, std::string_view section,
-                              std::string_view key, std::string_view defaultValue,
-                              std::size_t capacity = PROFILE_STRING_CAPACITY);
+std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
+                              std::string_view defaultValue, std::size_t capacity = PROFILE_STRING_CAPACITY);
 
 struct ProfileEntry {
   std::string key;
@@ -79,8 +77,7 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
 // break, a key with '=') is left out and its old value stays, but costs no
 // other entry: the rest are still written. False when an entry was left
 // out or the file was not written.
-bool WriteProfileStrings(const std::string& path, std::string_view section,
-                         const std::vector<ProfileEntry>& entries);
+bool WriteProfileStrings(const std::string& path, std::string_view section, const std::vector<ProfileEntry>& entries);
 
 // The same reading and writing on a file's content held in memory; the
 // functions above read the file, and write it back, around these.

@@ -9,8 +9,8 @@
 #include <QUrl>
 
 #include <fstream>
-#include <sstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -186,10 +186,33 @@ TEST(HelpFileTest, BuiltGuideCoversTheMenuAndTheFields) {
   std::ostringstream content;
   content << in.rdbuf();
   const std::string html = content.str();
-  for (const char* needle : {"Quick", "Advanced", "COM Port", "Download", "Help", "About VORNA...", "PE", "PDX",
-                             "MUTE", "EM", "EMS", "AG", "PLT", "SUBC", "PL", "ULD", "CIA", "CIB", "CEX",
-                             "Hex file is invalid", "Download success", "Download failure", "Can not open COM",
-                             "vorna-board-sim", "dialout", "Save Board Settings...", "Load Board Settings...",
+  for (const char* needle : {"Quick",
+                             "Advanced",
+                             "COM Port",
+                             "Download",
+                             "Help",
+                             "About VORNA...",
+                             "PE",
+                             "PDX",
+                             "MUTE",
+                             "EM",
+                             "EMS",
+                             "AG",
+                             "PLT",
+                             "SUBC",
+                             "PL",
+                             "ULD",
+                             "CIA",
+                             "CIB",
+                             "CEX",
+                             "Hex file is invalid",
+                             "Download success",
+                             "Download failure",
+                             "Can not open COM",
+                             "vorna-board-sim",
+                             "dialout",
+                             "Save Board Settings...",
+                             "Load Board Settings...",
                              "vorna-profile 1"}) {
     EXPECT_NE(html.find(needle), std::string::npos) << needle;
   }

@@ -229,8 +229,7 @@ TEST_F(AdvancedCommandTest, EveryWriteIsAttemptedWhateverTheOthersReport) {
   EXPECT_EQ(boxes, (Strings{"Write error", "ReadData error", "Write error", "ReadData error"}));
   EXPECT_FALSE(busyAtBox);
   const TransmitterFields written = DecodeFields(BoardSnapshot());
-  EXPECT_EQ(window.StatusText(),
-            std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + FormatRegisterDump(written));
+  EXPECT_EQ(window.StatusText(), std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + FormatRegisterDump(written));
   EXPECT_FALSE(board.IsOpen());
 }
 

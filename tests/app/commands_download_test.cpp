@@ -189,7 +189,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "start: 0 of 2 reply bytes arrived within the time-out (300 ms at most)"},
         FailureRow{"start_half_answered", [](FakeBoard& b) { b.script = {FakeBoard::ReadStep{{0x00}}}; },
                    "start: 1 of 2 reply bytes arrived within the time-out (300 ms at most)"},
-        FailureRow{"start_read_failed", [](FakeBoard& b) { b.script = {FakeBoard::ReadStep{{}, true}}; },
+        FailureRow{"start_read_failed",
+                   [](FakeBoard& b) {
+                     b.script = {FakeBoard::ReadStep{{}, true}};
+                   },
                    "start: read: input/output error"},
         FailureRow{"start_not_sent", [](FakeBoard& b) { b.failingWrites = {1}; }, "start: write: input/output error"},
         FailureRow{"first_chunk_refused", [](FakeBoard& b) { b.faults.refuseChunk = 1; },

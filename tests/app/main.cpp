@@ -19,8 +19,10 @@ int main(int argc, char* argv[]) {
   QApplication::setQuitOnLastWindowClosed(false);
   if (qEnvironmentVariableIntValue("VORNA_TEST_COMMA_LOCALE") == 1 &&
       std::strcmp(std::localeconv()->decimal_point, ",") != 0) {
-    std::fprintf(stderr, "app_tests: the locale \"%s\" writes no decimal comma; is it installed "
-                 "(scripts/setup-deps)?\n", std::setlocale(LC_NUMERIC, nullptr));
+    std::fprintf(stderr,
+                 "app_tests: the locale \"%s\" writes no decimal comma; is it installed "
+                 "(scripts/setup-deps)?\n",
+                 std::setlocale(LC_NUMERIC, nullptr));
     return 1;
   }
   ::testing::InitGoogleTest(&argc, argv);

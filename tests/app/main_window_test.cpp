@@ -16,8 +16,8 @@
 
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -113,10 +113,15 @@ TEST_F(MainWindowTest, AltAndTheLetterOpensItsMenu) {
 
 TEST_F(MainWindowTest, MenuBarHoldsTheItemsInOrder) {
   const std::vector<ExpectedItem> expected = {
-      {"Setting", "Quick", 32771}, {"Setting", "Advanced", 16},      {"Option", "COM Port", 32772},
-      {"Option", "Download", 32773}, {"Option", "", 0},
-      {"Option", "Save Board Settings...", 32777}, {"Option", "Load Board Settings...", 32778},
-      {"Other", "Help", 32775},       {"Other", "", 0},
+      {"Setting", "Quick", 32771},
+      {"Setting", "Advanced", 16},
+      {"Option", "COM Port", 32772},
+      {"Option", "Download", 32773},
+      {"Option", "", 0},
+      {"Option", "Save Board Settings...", 32777},
+      {"Option", "Load Board Settings...", 32778},
+      {"Other", "Help", 32775},
+      {"Other", "", 0},
       {"Other", "About VORNA...", 32776},
   };
   MainWindow window(Paths());
@@ -149,9 +154,7 @@ TEST_F(MainWindowTest, ControlsSitWhereTheTemplatePutsThem) {
   MainWindow window(Paths());
   const DialogUnits units(TemplateFont(TEMPLATE_FONT_POINTS));
   const int menuHeight = window.menuBar().height();
-  auto inWindow = [&window](const QWidget& widget) {
-    return QRect(widget.mapTo(&window, QPoint()), widget.size());
-  };
+  auto inWindow = [&window](const QWidget& widget) { return QRect(widget.mapTo(&window, QPoint()), widget.size()); };
   EXPECT_EQ(inWindow(window.closeButton()), units.ToPixels({54, 145, 40, 14}).translated(0, menuHeight));
   EXPECT_EQ(inWindow(window.statusPane()), units.ToPixels({7, 7, 132, 129}).translated(0, menuHeight));
   EXPECT_EQ(window.size(), units.ToPixels(147, 174) + QSize(0, menuHeight));

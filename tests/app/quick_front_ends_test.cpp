@@ -32,9 +32,7 @@ class LentBoard final : public Transport {
   void Close() override { board_.Close(); }
   bool IsOpen() const override { return board_.IsOpen(); }
   bool Write(const std::uint8_t* data, std::size_t count) override { return board_.Write(data, count); }
-  std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override {
-    return board_.Read(data, count);
-  }
+  std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override { return board_.Read(data, count); }
   std::string LastError() const override { return board_.LastError(); }
 
  private:

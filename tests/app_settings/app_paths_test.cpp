@@ -37,16 +37,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PathCase{"/opt/tools/VORNA.exe", "VORNA", "/opt/tools/VORNA.ini", "/opt/tools/VORNAHLP.html"},
         // Only a dot in the file name counts, not one in a folder name.
-        PathCase{"/opt/my.tools/VORNA.exe", "VORNA", "/opt/my.tools/VORNA.ini",
-                 "/opt/my.tools/VORNAHLP.html"},
-        PathCase{"/opt/my.tools/vorna", "vorna", "/opt/my.tools/vorna.ini",
-                 "/opt/my.tools/VORNAHLP.html"},
+        PathCase{"/opt/my.tools/VORNA.exe", "VORNA", "/opt/my.tools/VORNA.ini", "/opt/my.tools/VORNAHLP.html"},
+        PathCase{"/opt/my.tools/vorna", "vorna", "/opt/my.tools/vorna.ini", "/opt/my.tools/VORNAHLP.html"},
         PathCase{"/opt/tools/other.exe", "other", "/opt/tools/other.ini", "/opt/tools/VORNAHLP.html"},
         PathCase{"/a.b/vorna.tar.gz", "vorna.tar", "/a.b/vorna.tar.ini", "/a.b/VORNAHLP.html"},
         PathCase{"VORNA.exe", "VORNA", "VORNA.ini", "VORNAHLP.html"},
         PathCase{"/vorna", "vorna", "/vorna.ini", "/VORNAHLP.html"},
-        PathCase{"/usr/local/bin/vorna", "vorna", "/usr/local/bin/vorna.ini",
-                 "/usr/local/bin/VORNAHLP.html"}));
+        PathCase{"/usr/local/bin/vorna", "vorna", "/usr/local/bin/vorna.ini", "/usr/local/bin/VORNAHLP.html"}));
 
 struct HelpCandidatesCase {
   const char* executable;
@@ -98,20 +95,19 @@ TEST_P(ChooseHelpPathTest, TakesTheFirstThatExists) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ChooseHelpPathTest,
-    ::testing::Values(
-        HelpChoiceCase{"both",
-                       {"/usr/bin/VORNAHLP.html", "/usr/share/vorna/VORNAHLP.html"},
-                       "/usr/bin/VORNAHLP.html",
-                       {"/usr/bin/VORNAHLP.html"}},
-        HelpChoiceCase{"installed_only",
-                       {"/usr/share/vorna/VORNAHLP.html"},
-                       "/usr/share/vorna/VORNAHLP.html",
-                       {"/usr/bin/VORNAHLP.html", "/usr/share/vorna/VORNAHLP.html"}},
-        // Nowhere: the place beside the executable, where Help finds nothing.
-        HelpChoiceCase{"none",
-                       {},
-                       "/usr/bin/VORNAHLP.html",
-                       {"/usr/bin/VORNAHLP.html", "/usr/share/vorna/VORNAHLP.html"}}),
+    ::testing::Values(HelpChoiceCase{"both",
+                                     {"/usr/bin/VORNAHLP.html", "/usr/share/vorna/VORNAHLP.html"},
+                                     "/usr/bin/VORNAHLP.html",
+                                     {"/usr/bin/VORNAHLP.html"}},
+                      HelpChoiceCase{"installed_only",
+                                     {"/usr/share/vorna/VORNAHLP.html"},
+                                     "/usr/share/vorna/VORNAHLP.html",
+                                     {"/usr/bin/VORNAHLP.html", "/usr/share/vorna/VORNAHLP.html"}},
+                      // Nowhere: the place beside the executable, where Help finds nothing.
+                      HelpChoiceCase{"none",
+                                     {},
+                                     "/usr/bin/VORNAHLP.html",
+                                     {"/usr/bin/VORNAHLP.html", "/usr/share/vorna/VORNAHLP.html"}}),
     [](const ::testing::TestParamInfo<HelpChoiceCase>& info) { return std::string(info.param.name); });
 
 TEST(FolderOfTest, KeepsTheRootAndDropsTheSeparator) {
@@ -135,14 +131,12 @@ TEST_P(UserSettingsFolderTest, FollowsTheBaseDirectoryRules) {
   EXPECT_EQ(UserSettingsFolder(GetParam().xdgConfigHome, GetParam().home), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, UserSettingsFolderTest,
-    ::testing::Values(UserFolderCase{"/x/cfg", "/home/u", "/x/cfg/vorna"},
-                      UserFolderCase{"/x/cfg/", "/home/u", "/x/cfg/vorna"},
-                      UserFolderCase{"", "/home/u", "/home/u/.config/vorna"},
-                      UserFolderCase{"relative/cfg", "/home/u", "/home/u/.config/vorna"},
-                      UserFolderCase{"/x/cfg", "", "/x/cfg/vorna"},
-                      UserFolderCase{"", "", ""}));
+INSTANTIATE_TEST_SUITE_P(Cases, UserSettingsFolderTest,
+                         ::testing::Values(UserFolderCase{"/x/cfg", "/home/u", "/x/cfg/vorna"},
+                                           UserFolderCase{"/x/cfg/", "/home/u", "/x/cfg/vorna"},
+                                           UserFolderCase{"", "/home/u", "/home/u/.config/vorna"},
+                                           UserFolderCase{"relative/cfg", "/home/u", "/home/u/.config/vorna"},
+                                           UserFolderCase{"/x/cfg", "", "/x/cfg/vorna"}, UserFolderCase{"", "", ""}));
 
 TEST(ChooseSettingsPathTest, WritableFolderKeepsTheFileBesideTheExecutable) {
   std::vector<std::string> asked;
@@ -150,16 +144,14 @@ TEST(ChooseSettingsPathTest, WritableFolderKeepsTheFileBesideTheExecutable) {
     asked.push_back(folder);
     return true;
   };
-  EXPECT_EQ(ChooseSettingsPath("/opt/my.tools/vorna", writable, "/x/cfg", "/home/u"),
-            "/opt/my.tools/vorna.ini");
+  EXPECT_EQ(ChooseSettingsPath("/opt/my.tools/vorna", writable, "/x/cfg", "/home/u"), "/opt/my.tools/vorna.ini");
   EXPECT_EQ(asked, std::vector<std::string>{"/opt/my.tools"});
 }
 
 TEST(ChooseSettingsPathTest, InstalledCopyUsesTheUserFolder) {
   const auto readOnly = [](const std::string&) { return false; };
   EXPECT_EQ(ChooseSettingsPath("/usr/bin/vorna", readOnly, "/x/cfg", "/home/u"), "/x/cfg/vorna/vorna.ini");
-  EXPECT_EQ(ChooseSettingsPath("/usr/bin/other.bin", readOnly, "", "/home/u"),
-            "/home/u/.config/vorna/other.ini");
+  EXPECT_EQ(ChooseSettingsPath("/usr/bin/other.bin", readOnly, "", "/home/u"), "/home/u/.config/vorna/other.ini");
   EXPECT_EQ(ChooseSettingsPath("/usr/bin/vorna", readOnly, "", ""), "/usr/bin/vorna.ini");
 }
 

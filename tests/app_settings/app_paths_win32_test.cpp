@@ -41,7 +41,8 @@ TEST_P(WindowsPathTest, BackslashesSeparateFoldersToo) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, WindowsPathTest,
     ::testing::Values(
-        WindowsPathCase{"C:\\tools\\vorna.exe", "C:\\tools", "vorna", "C:\\tools\\vorna.ini", "C:\\tools\\VORNAHLP.html"},
+        WindowsPathCase{"C:\\tools\\vorna.exe", "C:\\tools", "vorna", "C:\\tools\\vorna.ini",
+                        "C:\\tools\\VORNAHLP.html"},
         WindowsPathCase{"C:\\my.tools\\VORNA.EXE", "C:\\my.tools", "VORNA", "C:\\my.tools\\VORNA.ini",
                         "C:\\my.tools\\VORNAHLP.html"},
         WindowsPathCase{"D:\\a.b\\vorna", "D:\\a.b", "vorna", "D:\\a.b\\vorna.ini", "D:\\a.b\\VORNAHLP.html"},

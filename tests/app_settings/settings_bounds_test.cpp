@@ -80,10 +80,18 @@ TEST_P(NotARegularFile, ReadsAsMissingAtOnceAndIsNotReplaced) {
   TempFolder folder;
   const std::string ini = folder.File("vorna.ini");
   switch (GetParam().place) {
-    case Place::kFifo: ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0); break;
-    case Place::kLinkToDevZero: fs::create_symlink("/dev/zero", ini); break;
-    case Place::kLinkToDevNull: fs::create_symlink("/dev/null", ini); break;
-    case Place::kFolder: fs::create_directory(ini); break;
+    case Place::kFifo:
+      ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0);
+      break;
+    case Place::kLinkToDevZero:
+      fs::create_symlink("/dev/zero", ini);
+      break;
+    case Place::kLinkToDevNull:
+      fs::create_symlink("/dev/null", ini);
+      break;
+    case Place::kFolder:
+      fs::create_directory(ini);
+      break;
   }
   const auto before = fs::symlink_status(ini).type();
   EXPECT_EQ(InBoundedChild([&] { return ReadsAsMissing(ini); }), 0) << "-1: blocked or grew without bound";
@@ -122,8 +130,7 @@ TEST_P(SizeCap, FileUpToTheCapIsSettingsBeyondItNeitherReadNorReplaced) {
   const std::string ini = folder.File("vorna.ini");
   const std::string content = PaddedSettings(GetParam().size);
   WriteFile(ini, content);
-  EXPECT_EQ(InBoundedChild([&] { return ReadProfileInt(ini, "SETTING", "COM", 1) == (GetParam().usable ? 5 : 1); }),
-            0);
+  EXPECT_EQ(InBoundedChild([&] { return ReadProfileInt(ini, "SETTING", "COM", 1) == (GetParam().usable ? 5 : 1); }), 0);
   const bool written = WriteProfileStrings(ini, "SETTING", {{"COM", "7"}, {"FILE", "p.hex"}});
   EXPECT_EQ(written, GetParam().usable);
   if (GetParam().usable) {

@@ -155,8 +155,7 @@ TEST_F(SettingsDurability, WriterKilledAtRandomMomentsLeavesTheOldOrTheNewFileWh
   int killedInsideAWrite = 0;
   int kills = 0;
   const auto seenEnough = [&] {
-    return kills >= MIN_KILLS && sawOld >= EACH_OUTCOME && sawNew >= EACH_OUTCOME &&
-           killedInsideAWrite >= EACH_OUTCOME;
+    return kills >= MIN_KILLS && sawOld >= EACH_OUTCOME && sawNew >= EACH_OUTCOME && killedInsideAWrite >= EACH_OUTCOME;
   };
   for (; kills < MAX_KILLS && !seenEnough(); ++kills) {
     const pid_t writer = StartWriter(path_);
@@ -171,8 +170,8 @@ TEST_F(SettingsDurability, WriterKilledAtRandomMomentsLeavesTheOldOrTheNewFileWh
 
     const std::string content = ReadFile(path_);
     ASSERT_TRUE(content == old_ || content == new_)
-        << "kill " << kills << " left a file of " << content.size() << " bytes, neither the old ("
-        << old_.size() << ") nor the new one (" << new_.size() << ")";
+        << "kill " << kills << " left a file of " << content.size() << " bytes, neither the old (" << old_.size()
+        << ") nor the new one (" << new_.size() << ")";
     (content == old_ ? sawOld : sawNew) += 1;
     killedInsideAWrite += RemoveTemporaryFiles(folder_) > 0 ? 1 : 0;
   }
@@ -192,8 +191,8 @@ TEST_F(SettingsDurability, WriterKilledAtRandomMomentsLeavesTheOldOrTheNewFileWh
 // a byte, a quarter, a half, or one byte short of the whole. At the full
 // size and beyond it succeeds.
 struct Limit {
-  double share;       // of the new file's size
-  long bytes;         // added to that share
+  double share;  // of the new file's size
+  long bytes;    // added to that share
 };
 
 void PrintTo(const Limit& limit, std::ostream* os) { *os << limit.share << " of the size + " << limit.bytes; }
@@ -201,8 +200,8 @@ void PrintTo(const Limit& limit, std::ostream* os) { *os << limit.share << " of 
 class SizeLimit : public SettingsDurability, public ::testing::WithParamInterface<Limit> {};
 
 TEST_P(SizeLimit, CutWriteLeavesTheOldFileAndNoTemporaryFile) {
-  const auto limit = static_cast<rlim_t>(static_cast<long>(GetParam().share * static_cast<double>(new_.size())) +
-                                         GetParam().bytes);
+  const auto limit =
+      static_cast<rlim_t>(static_cast<long>(GetParam().share * static_cast<double>(new_.size())) + GetParam().bytes);
   const bool fits = limit >= new_.size();
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);

@@ -71,16 +71,15 @@ TEST_P(ProfileIntTest, ReadsLikeThePlatform) {
   EXPECT_EQ(ReadProfileInt(ini_, "SETTING", "COM", 1), GetParam().expected) << GetParam().line;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ProfileIntTest,
-    ::testing::Values(IntCase{"COM=5", 5}, IntCase{"COM= 12", 12}, IntCase{"COM =  12  ", 12},
-                      IntCase{"COM=abc", 0}, IntCase{"COM=-5", 0}, IntCase{"COM=-0", 0},
-                      IntCase{"COM=+7", 7}, IntCase{"COM=12abc", 12}, IntCase{"COM=0", 0},
-                      IntCase{"COM=", 1}, IntCase{"COM=   ", 1}, IntCase{"COM=\"9\"", 9},
-                      IntCase{"COM=2147483647", 2147483647}, IntCase{"COM=2147483648", 0},
-                      IntCase{"COM=99999999999999999999", 0}, IntCase{"com=3", 3},
-                      IntCase{"  Com  =4", 4}, IntCase{"COM", 1}, IntCase{";COM=6", 1},
-                      IntCase{"#COM=6", 1}, IntCase{"COMX=6", 1}));
+INSTANTIATE_TEST_SUITE_P(Values, ProfileIntTest,
+                         ::testing::Values(IntCase{"COM=5", 5}, IntCase{"COM= 12", 12}, IntCase{"COM =  12  ", 12},
+                                           IntCase{"COM=abc", 0}, IntCase{"COM=-5", 0}, IntCase{"COM=-0", 0},
+                                           IntCase{"COM=+7", 7}, IntCase{"COM=12abc", 12}, IntCase{"COM=0", 0},
+                                           IntCase{"COM=", 1}, IntCase{"COM=   ", 1}, IntCase{"COM=\"9\"", 9},
+                                           IntCase{"COM=2147483647", 2147483647}, IntCase{"COM=2147483648", 0},
+                                           IntCase{"COM=99999999999999999999", 0}, IntCase{"com=3", 3},
+                                           IntCase{"  Com  =4", 4}, IntCase{"COM", 1}, IntCase{";COM=6", 1},
+                                           IntCase{"#COM=6", 1}, IntCase{"COMX=6", 1}));
 
 struct StringCase {
   const char* line;
@@ -93,21 +92,19 @@ class ProfileStringTest : public SettingsFileTest, public ::testing::WithParamIn
 
 TEST_P(ProfileStringTest, ReadsLikeThePlatform) {
   WriteFile(ini_, std::string("[SETTING]\n") + GetParam().line + "\n");
-  EXPECT_EQ(ReadProfileString(ini_, "SETTING", "FILE", "<default>"), GetParam().expected)
-      << GetParam().line;
+  EXPECT_EQ(ReadProfileString(ini_, "SETTING", "FILE", "<default>"), GetParam().expected) << GetParam().line;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ProfileStringTest,
-    ::testing::Values(StringCase{"FILE=C:\\work\\prog.hex", "C:\\work\\prog.hex"},
-                      StringCase{"FILE = /home/me/my prog.hex  ", "/home/me/my prog.hex"},
-                      StringCase{"FILE=\"/quoted path/p.hex\"", "/quoted path/p.hex"},
-                      StringCase{"FILE='single'", "single"},
-                      StringCase{"FILE=\"\"a\"\"", "\"a\""},
-                      StringCase{"FILE=\"half", "\"half"}, StringCase{"FILE=\"mixed'", "\"mixed'"},
-                      StringCase{"FILE=\"", "\""}, StringCase{"FILE=a=b;c#d", "a=b;c#d"},
-                      StringCase{"FILE=", ""}, StringCase{"FILE", "<default>"},
-                      StringCase{"file=lower", "lower"}, StringCase{"; FILE=comment", "<default>"}));
+INSTANTIATE_TEST_SUITE_P(Values, ProfileStringTest,
+                         ::testing::Values(StringCase{"FILE=C:\\work\\prog.hex", "C:\\work\\prog.hex"},
+                                           StringCase{"FILE = /home/me/my prog.hex  ", "/home/me/my prog.hex"},
+                                           StringCase{"FILE=\"/quoted path/p.hex\"", "/quoted path/p.hex"},
+                                           StringCase{"FILE='single'", "single"}, StringCase{"FILE=\"\"a\"\"", "\"a\""},
+                                           StringCase{"FILE=\"half", "\"half"}, StringCase{"FILE=\"mixed'", "\"mixed'"},
+                                           StringCase{"FILE=\"", "\""}, StringCase{"FILE=a=b;c#d", "a=b;c#d"},
+                                           StringCase{"FILE=", ""}, StringCase{"FILE", "<default>"},
+                                           StringCase{"file=lower", "lower"},
+                                           StringCase{"; FILE=comment", "<default>"}));
 
 TEST_F(SettingsFileTest, ReadsCrLfFiles) {
   WriteFile(ini_, "[SETTING]\r\nCOM=4\r\nFILE=C:\\a\\b.hex\r\n");
@@ -204,11 +201,10 @@ TEST_P(RoundTripTest, ValueReadsBackAsWritten) {
   EXPECT_EQ(ReadProfileString(ini_, "SETTING", "FILE", "<default>"), GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, RoundTripTest,
-    ::testing::Values("C:\\Program Files\\vorna\\prog.hex", "/home/me/a \"quoted\" name.hex",
-                      "\"/fully quoted.hex\"", "'single'", "\"\"", "\"", " leading blank",
-                      "trailing blank ", "\ttab", "a=b;c#d", "[not a section]", ""));
+INSTANTIATE_TEST_SUITE_P(Values, RoundTripTest,
+                         ::testing::Values("C:\\Program Files\\vorna\\prog.hex", "/home/me/a \"quoted\" name.hex",
+                                           "\"/fully quoted.hex\"", "'single'", "\"\"", "\"", " leading blank",
+                                           "trailing blank ", "\ttab", "a=b;c#d", "[not a section]", ""));
 
 TEST_F(SettingsFileTest, LongestReadableValueReadsBack) {
   const std::string longest(PROFILE_STRING_CAPACITY - 1, 'x');
@@ -217,8 +213,7 @@ TEST_F(SettingsFileTest, LongestReadableValueReadsBack) {
 }
 
 TEST_F(SettingsFileTest, QuotesOnlyWhereTheReaderWouldChangeTheValue) {
-  ASSERT_TRUE(WriteProfileStrings(ini_, "SETTING",
-                                  {{"A", "C:\\a \"b\"\\c"}, {"B", "'x'"}, {"C", " x"}}));
+  ASSERT_TRUE(WriteProfileStrings(ini_, "SETTING", {{"A", "C:\\a \"b\"\\c"}, {"B", "'x'"}, {"C", " x"}}));
   EXPECT_EQ(ReadFile(ini_), NewFileText("[SETTING]\nA=C:\\a \"b\"\\c\nB=\"'x'\"\nC=\" x\"\n"));
 }
 
@@ -253,17 +248,16 @@ TEST_P(LeftOutTest, OnlyTheEntryTheFileCannotHoldIsLeftOut) {
 INSTANTIATE_TEST_SUITE_P(
     Entries, LeftOutTest,
     ::testing::Values(
-        LeftOutCase{"LineFeedInFile", {{"COM", "12"}, {"FILE", "/home/me/a\nb.hex"}},
+        LeftOutCase{"LineFeedInFile",
+                    {{"COM", "12"}, {"FILE", "/home/me/a\nb.hex"}},
                     "[SETTING]\r\nCOM=12\r\nFILE=old.hex\r\n"},
-        LeftOutCase{"CarriageReturnInFile", {{"COM", "-3"}, {"FILE", "a\rb.hex"}},
-                    "[SETTING]\r\nCOM=-3\r\nFILE=old.hex\r\n"},
-        LeftOutCase{"LineEndAtTheEndOfFile", {{"COM", "2"}, {"FILE", "p.hex\r\n"}},
-                    "[SETTING]\r\nCOM=2\r\nFILE=old.hex\r\n"},
-        LeftOutCase{"FirstEntryLeftOut", {{"FILE", "\n"}, {"COM", "5"}},
-                    "[SETTING]\r\nCOM=5\r\nFILE=old.hex\r\n"},
+        LeftOutCase{
+            "CarriageReturnInFile", {{"COM", "-3"}, {"FILE", "a\rb.hex"}}, "[SETTING]\r\nCOM=-3\r\nFILE=old.hex\r\n"},
+        LeftOutCase{
+            "LineEndAtTheEndOfFile", {{"COM", "2"}, {"FILE", "p.hex\r\n"}}, "[SETTING]\r\nCOM=2\r\nFILE=old.hex\r\n"},
+        LeftOutCase{"FirstEntryLeftOut", {{"FILE", "\n"}, {"COM", "5"}}, "[SETTING]\r\nCOM=5\r\nFILE=old.hex\r\n"},
         LeftOutCase{"BadKeyName", {{"K=Y", "1"}, {"COM", "6"}}, "[SETTING]\r\nCOM=6\r\nFILE=old.hex\r\n"},
-        LeftOutCase{"EveryEntryLeftOut", {{"COM", "\n"}, {"FILE", "\r"}},
-                    "[SETTING]\r\nCOM=1\r\nFILE=old.hex\r\n"}),
+        LeftOutCase{"EveryEntryLeftOut", {{"COM", "\n"}, {"FILE", "\r"}}, "[SETTING]\r\nCOM=1\r\nFILE=old.hex\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The in-memory edit says what it did, which the file writer turns into
@@ -289,16 +283,18 @@ TEST_P(ProfileEditTest, ReportsWhatWasSet) {
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, ProfileEditTest,
     ::testing::Values(
-        EditCase{"Complete", "SETTING", {{"COM", "4"}, {"FILE", "a.hex"}}, ProfileEdit::kComplete,
+        EditCase{"Complete",
+                 "SETTING",
+                 {{"COM", "4"}, {"FILE", "a.hex"}},
+                 ProfileEdit::kComplete,
                  "[SETTING]\nCOM=4\nFILE=a.hex\n"},
-        EditCase{"Partial", "SETTING", {{"COM", "4"}, {"FILE", "a\nb"}}, ProfileEdit::kPartial,
-                 "[SETTING]\nCOM=4\n"},
+        EditCase{"Partial", "SETTING", {{"COM", "4"}, {"FILE", "a\nb"}}, ProfileEdit::kPartial, "[SETTING]\nCOM=4\n"},
         EditCase{"EveryEntryLeftOut", "SETTING", {{"COM", "\r"}}, ProfileEdit::kNone, "[SETTING]\nCOM=1\n"},
         EditCase{"NoEntries", "SETTING", {}, ProfileEdit::kNone, "[SETTING]\nCOM=1\n"},
         EditCase{"BlankSection", " ", {{"COM", "4"}}, ProfileEdit::kNone, "[SETTING]\nCOM=1\n"},
         EditCase{"BracketInSection", "A]B", {{"COM", "4"}}, ProfileEdit::kNone, "[SETTING]\nCOM=1\n"},
-        EditCase{"NewSection", "OTHER", {{"K", " v "}}, ProfileEdit::kComplete,
-                 "[SETTING]\nCOM=1\n\n[OTHER]\nK=\" v \"\n"}),
+        EditCase{
+            "NewSection", "OTHER", {{"K", " v "}}, ProfileEdit::kComplete, "[SETTING]\nCOM=1\n\n[OTHER]\nK=\" v \"\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsFileTest, PortIsSavedInANewFileWhenThePathIsLeftOut) {

@@ -107,25 +107,44 @@ TEST_P(SavingOwnership, ReplacesOnlyARegularFileTheUserOwnsAndMayWrite) {
   std::string target = ini_;
   mode_t mode = 0644;
   switch (GetParam().setup) {
-    case Setup::kOwnFile: mode = 0640; File("vorna.ini", users_.user, mode); break;
-    case Setup::kOwnLinkToOwnFile: target = File("real.ini", users_.user); Link(target, ini_, users_.user); break;
+    case Setup::kOwnFile:
+      mode = 0640;
+      File("vorna.ini", users_.user, mode);
+      break;
+    case Setup::kOwnLinkToOwnFile:
+      target = File("real.ini", users_.user);
+      Link(target, ini_, users_.user);
+      break;
     case Setup::kOwnLinkChainToOwnFile:
       target = File("real.ini", users_.user);
       Link("real.ini", folder_.File("middle.ini"), users_.user);
       Link("middle.ini", ini_, users_.user);
       break;
-    case Setup::kOwnLinkToOthersFile: target = File("theirs.ini", users_.other); Link(target, ini_, users_.user); break;
-    case Setup::kOthersLinkToOwnFile: target = File("real.ini", users_.user); Link(target, ini_, users_.other); break;
-    case Setup::kOwnDanglingLink: target = folder_.File("gone.ini"); Link(target, ini_, users_.user); break;
-    case Setup::kOthersFile: File("vorna.ini", users_.other); break;
-    case Setup::kReadOnlyOwnFile: mode = 0444; File("vorna.ini", users_.user, mode); break;
+    case Setup::kOwnLinkToOthersFile:
+      target = File("theirs.ini", users_.other);
+      Link(target, ini_, users_.user);
+      break;
+    case Setup::kOthersLinkToOwnFile:
+      target = File("real.ini", users_.user);
+      Link(target, ini_, users_.other);
+      break;
+    case Setup::kOwnDanglingLink:
+      target = folder_.File("gone.ini");
+      Link(target, ini_, users_.user);
+      break;
+    case Setup::kOthersFile:
+      File("vorna.ini", users_.other);
+      break;
+    case Setup::kReadOnlyOwnFile:
+      mode = 0444;
+      File("vorna.ini", users_.user, mode);
+      break;
   }
   const bool existed = fs::exists(target);
   const struct stat before = LinkStatus(target);
   const bool wasLink = fs::is_symlink(ini_);
 
-  const bool written =
-      test::RunUnprivilegedFor([this] { return WriteProfileString(ini_, "SETTING", "COM", "8"); });
+  const bool written = test::RunUnprivilegedFor([this] { return WriteProfileString(ini_, "SETTING", "COM", "8"); });
 
   EXPECT_EQ(written, GetParam().written);
   EXPECT_EQ(fs::is_symlink(ini_), wasLink) << "the link was replaced";
@@ -200,17 +219,16 @@ TEST_P(LineEnds, AreKeptLineByLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, LineEnds,
-    ::testing::Values(
-        LineEndCase{"Mixed", "; head\r\n[SETTING]\nCOM=1\r\nX = keep \n\nFILE=old.hex\n[Other]\r\nA=1",
-                    "; head\r\n[SETTING]\nCOM=7\r\nX = keep \n\nFILE=new.hex\n[Other]\r\nA=1"},
-        LineEndCase{"NewKeyEndsAsTheLineBefore", "[SETTING]\r\nCOM=1\n[Other]\r\n",
-                    "[SETTING]\r\nCOM=7\nFILE=new.hex\n[Other]\r\n"},
-        LineEndCase{"LastLineWithoutEnd", "[SETTING]\r\nCOM=1", "[SETTING]\r\nCOM=7\r\nFILE=new.hex"},
-        LineEndCase{"NewSectionAfterALastLineWithoutEnd", "[Other]\r\nA=1",
-                    "[Other]\r\nA=1\r\n\r\n[SETTING]\r\nCOM=7\r\nFILE=new.hex\r\n"},
-        LineEndCase{"CarriageReturnOnlyAtTheEnd", "[SETTING]\nCOM=1\r", "[SETTING]\nCOM=7\nFILE=new.hex"},
-        LineEndCase{"ByteOrderMarkAndCrLf", "\xEF\xBB\xBF[SETTING]\r\nFILE=a\r\nCOM=2\n",
-                    "\xEF\xBB\xBF[SETTING]\r\nFILE=new.hex\r\nCOM=7\n"}),
+    ::testing::Values(LineEndCase{"Mixed", "; head\r\n[SETTING]\nCOM=1\r\nX = keep \n\nFILE=old.hex\n[Other]\r\nA=1",
+                                  "; head\r\n[SETTING]\nCOM=7\r\nX = keep \n\nFILE=new.hex\n[Other]\r\nA=1"},
+                      LineEndCase{"NewKeyEndsAsTheLineBefore", "[SETTING]\r\nCOM=1\n[Other]\r\n",
+                                  "[SETTING]\r\nCOM=7\nFILE=new.hex\n[Other]\r\n"},
+                      LineEndCase{"LastLineWithoutEnd", "[SETTING]\r\nCOM=1", "[SETTING]\r\nCOM=7\r\nFILE=new.hex"},
+                      LineEndCase{"NewSectionAfterALastLineWithoutEnd", "[Other]\r\nA=1",
+                                  "[Other]\r\nA=1\r\n\r\n[SETTING]\r\nCOM=7\r\nFILE=new.hex\r\n"},
+                      LineEndCase{"CarriageReturnOnlyAtTheEnd", "[SETTING]\nCOM=1\r", "[SETTING]\nCOM=7\nFILE=new.hex"},
+                      LineEndCase{"ByteOrderMarkAndCrLf", "\xEF\xBB\xBF[SETTING]\r\nFILE=a\r\nCOM=2\n",
+                                  "\xEF\xBB\xBF[SETTING]\r\nFILE=new.hex\r\nCOM=7\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineEndsAtScale, AHandKeptFileOfMixedLineEndsChangesOnlyInTheUpdatedLines) {

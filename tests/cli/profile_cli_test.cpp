@@ -27,7 +27,6 @@ namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 using Snapshot = std::array<std::uint8_t, REGISTER_SNAPSHOT_SIZE>;
 
-
 std::string RawText(const Snapshot& bytes) {
   std::string text;
   for (const auto b : bytes) {
@@ -84,15 +83,14 @@ TEST_P(ProfileRoundTrip, SavedFromOneBoardAndLoadedIntoAnotherGivesTheSameSnapsh
 
 INSTANTIATE_TEST_SUITE_P(
     BoardStates, ProfileRoundTrip,
-    ::testing::Values(
-        BoardStateRow{"defaults", DEFAULT_STATE},
-        // Every field at its lowest: PL's register value 0 is a test mode.
-        BoardStateRow{"lowest", {0x00, 0xB4, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x18, 0x00}},
-        // Every field at its highest, AG 3 (test mode) and channel 255,
-        // beyond 108.0 MHz; A5 and A7 as the board may hold them.
-        BoardStateRow{"highest", {0xF7, 0xFC, 0x07, 0xFF, 0x3F, 0x5A, 0x1E, 0xA5, 0x1B, 0xFF}},
-        BoardStateRow{"test_modes", {0xC1, 0xB4, 0x05, 0x00, 0x01, 0x00, 0x1A, 0x00, 0x1B, 0xCE}},
-        BoardStateRow{"highest_frequency", {0x31, 0xBC, 0x06, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1A, 0xCD}}),
+    ::testing::Values(BoardStateRow{"defaults", DEFAULT_STATE},
+                      // Every field at its lowest: PL's register value 0 is a test mode.
+                      BoardStateRow{"lowest", {0x00, 0xB4, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x18, 0x00}},
+                      // Every field at its highest, AG 3 (test mode) and channel 255,
+                      // beyond 108.0 MHz; A5 and A7 as the board may hold them.
+                      BoardStateRow{"highest", {0xF7, 0xFC, 0x07, 0xFF, 0x3F, 0x5A, 0x1E, 0xA5, 0x1B, 0xFF}},
+                      BoardStateRow{"test_modes", {0xC1, 0xB4, 0x05, 0x00, 0x01, 0x00, 0x1A, 0x00, 0x1B, 0xCE}},
+                      BoardStateRow{"highest_frequency", {0x31, 0xBC, 0x06, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1A, 0xCD}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProfileLoad, TheSameFileSendsTheSameBytesEachTimeAndStoresOnlyWithStore) {
@@ -158,15 +156,15 @@ TEST_P(ProfileLoadRefused, ExitTwoWithTheLineAndNothingSent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, ProfileLoadRefused,
-    ::testing::Values(
-        BadFileRow{"not_a_profile", "PE = 1\n", "1: not a board profile: the first line must read \"vorna-profile 1\""},
-        BadFileRow{"unknown_field", Valid() + "FREQ = 98.3\n", "21: unknown field \"FREQ\""},
-        BadFileRow{"repeated_field", Valid() + "CEX = 0\n", "21: CEX given again (first on line 19)"},
-        BadFileRow{"missing_field", Replaced(Valid(), "ULD = 1\n", ""), "19: missing ULD"},
-        BadFileRow{"out_of_range", Replaced(Valid(), "P = 0x2a58", "P = 0x4000"),
-                   "16: P = 0x4000 is out of range (0x0 to 0x3fff)"},
-        BadFileRow{"too_large", Valid() + std::string(PROFILE_MAX_SIZE, ';'),
-                   "21: larger than 65536 bytes: not a board profile"}),
+    ::testing::Values(BadFileRow{"not_a_profile", "PE = 1\n",
+                                 "1: not a board profile: the first line must read \"vorna-profile 1\""},
+                      BadFileRow{"unknown_field", Valid() + "FREQ = 98.3\n", "21: unknown field \"FREQ\""},
+                      BadFileRow{"repeated_field", Valid() + "CEX = 0\n", "21: CEX given again (first on line 19)"},
+                      BadFileRow{"missing_field", Replaced(Valid(), "ULD = 1\n", ""), "19: missing ULD"},
+                      BadFileRow{"out_of_range", Replaced(Valid(), "P = 0x2a58", "P = 0x4000"),
+                                 "16: P = 0x4000 is out of range (0x0 to 0x3fff)"},
+                      BadFileRow{"too_large", Valid() + std::string(PROFILE_MAX_SIZE, ';'),
+                                 "21: larger than 65536 bytes: not a board profile"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProfileLoad, AMissingFileIsRefusedWithNothingSent) {
@@ -333,9 +331,9 @@ TEST(ProfileJson, DiffGivesNumbersForEveryKindOfValue) {
   test::TempFolder files;
   BoardSim sim;
   ASSERT_TRUE(sim.ok());
-  const std::string path = files.Write(
-      "b.vprof", Replaced(Replaced(Replaced(Valid(), "PL = 2", "PL = 3"), "P = 0x2a58", "P = 0x100"), "CHANNEL = 6",
-                          "CHANNEL = 205"));
+  const std::string path =
+      files.Write("b.vprof", Replaced(Replaced(Replaced(Valid(), "PL = 2", "PL = 3"), "P = 0x2a58", "P = 0x100"),
+                                      "CHANNEL = 6", "CHANNEL = 205"));
   const json diff = json::parse(OnBoard(sim, {"diff", "--json", path}).out);
   EXPECT_EQ(diff["differences"], json::parse(R"([{"field":"PL","board":2,"file":3},
                                                  {"field":"P","board":10840,"file":256},

@@ -90,52 +90,52 @@ TEST_P(ImageRefusesOutput, ExitOneWithTheReasonAndNothingChanged) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ImageRefusesOutput,
-    testing::Values(
-        RefusedOutput{"InputItself", [](const test::TempFolder& f) { return (f / "input.hex").string(); },
-                      "it is the input file"},
-        RefusedOutput{"InputByAnotherPath",
-                      [](const test::TempFolder& f) { return (f.path() / "." / "input.hex").string(); }, "it is the input file"},
-        RefusedOutput{"HardLinkToInput",
-                      [](const test::TempFolder& f) {
-                        fs::create_hard_link(f / "input.hex", f / "link.hex");
-                        return (f / "link.hex").string();
-                      },
-                      "it is the input file"},
-        RefusedOutput{"SymlinkToInput",
-                      [](const test::TempFolder& f) {
-                        fs::create_symlink("input.hex", f / "alias.bin");
-                        return (f / "alias.bin").string();
-                      },
-                      "it is the input file"},
-        RefusedOutput{"Fifo",
-                      [](const test::TempFolder& f) {
-                        const fs::path fifo = f / "pipe.bin";
-                        if (::mkfifo(fifo.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo";
-                        return fifo.string();
-                      },
-                      "not a regular file"},
-        RefusedOutput{"Directory",
-                      [](const test::TempFolder& f) {
-                        fs::create_directory(f / "sub");
-                        return (f / "sub").string();
-                      },
-                      "not a regular file"},
-        RefusedOutput{"CharacterDevice",
-                      [](const test::TempFolder& f) {
-                        // Never aim a write at /dev/null unless it is the device.
-                        if (!fs::is_character_file("/dev/null")) {
-                          ADD_FAILURE() << "/dev/null is not a character device on this machine";
-                          return (f / "instead.bin").string();
-                        }
-                        return std::string("/dev/null");
-                      },
-                      "not a regular file"},
-        RefusedOutput{"DanglingSymlink",
-                      [](const test::TempFolder& f) {
-                        fs::create_symlink("nowhere/out.bin", f / "dangling.bin");
-                        return (f / "dangling.bin").string();
-                      },
-                      "No such file or directory"}),
+    testing::Values(RefusedOutput{"InputItself", [](const test::TempFolder& f) { return (f / "input.hex").string(); },
+                                  "it is the input file"},
+                    RefusedOutput{"InputByAnotherPath",
+                                  [](const test::TempFolder& f) { return (f.path() / "." / "input.hex").string(); },
+                                  "it is the input file"},
+                    RefusedOutput{"HardLinkToInput",
+                                  [](const test::TempFolder& f) {
+                                    fs::create_hard_link(f / "input.hex", f / "link.hex");
+                                    return (f / "link.hex").string();
+                                  },
+                                  "it is the input file"},
+                    RefusedOutput{"SymlinkToInput",
+                                  [](const test::TempFolder& f) {
+                                    fs::create_symlink("input.hex", f / "alias.bin");
+                                    return (f / "alias.bin").string();
+                                  },
+                                  "it is the input file"},
+                    RefusedOutput{"Fifo",
+                                  [](const test::TempFolder& f) {
+                                    const fs::path fifo = f / "pipe.bin";
+                                    if (::mkfifo(fifo.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo";
+                                    return fifo.string();
+                                  },
+                                  "not a regular file"},
+                    RefusedOutput{"Directory",
+                                  [](const test::TempFolder& f) {
+                                    fs::create_directory(f / "sub");
+                                    return (f / "sub").string();
+                                  },
+                                  "not a regular file"},
+                    RefusedOutput{"CharacterDevice",
+                                  [](const test::TempFolder& f) {
+                                    // Never aim a write at /dev/null unless it is the device.
+                                    if (!fs::is_character_file("/dev/null")) {
+                                      ADD_FAILURE() << "/dev/null is not a character device on this machine";
+                                      return (f / "instead.bin").string();
+                                    }
+                                    return std::string("/dev/null");
+                                  },
+                                  "not a regular file"},
+                    RefusedOutput{"DanglingSymlink",
+                                  [](const test::TempFolder& f) {
+                                    fs::create_symlink("nowhere/out.bin", f / "dangling.bin");
+                                    return (f / "dangling.bin").string();
+                                  },
+                                  "No such file or directory"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------

@@ -33,8 +33,7 @@ class ReuseTest : public ::testing::Test {
   // A fresh board each run, so that only the parser can carry anything over.
   Result RunWith(cli::CommandLine* parser, const std::vector<std::string>& args) {
     std::ostringstream out, err;
-    cli::Environment env{out, err, false, [this] { return std::make_unique<FakeBoard>(); }, nullptr,
-                         tree_.roots()};
+    cli::Environment env{out, err, false, [this] { return std::make_unique<FakeBoard>(); }, nullptr, tree_.roots()};
     const int status = parser ? parser->Run(args, env) : cli::Run(args, env);
     return {status, out.str(), err.str()};
   }

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 
 #include <csignal>
 #include <thread>
@@ -23,7 +23,6 @@ namespace vorna::test {
 namespace {
 
 namespace fs = std::filesystem;
-
 
 TEST(Vornactl, ReadPrintsSummaryBlankLineAndDump) {
   BoardSim sim;
@@ -68,8 +67,8 @@ TEST(Vornactl, QuickReplacesOnlyTheValuesGivenAndStoresOnRequest) {
   EXPECT_NE(r.out.find("    87.9 MHz\n"), std::string::npos);
   EXPECT_NE(r.out.find("    200 mVrms\n"), std::string::npos);
   EXPECT_NE(r.out.find("    75 usec"), std::string::npos) << "time constant kept from the board";
-  EXPECT_EQ(Requests(sim), (std::vector<std::string>{"aa 01 02", "aa 03 01 00 a1", "aa 03 01 20 06",
-                                                     "aa 02 00 04", "aa 01 03"}));
+  EXPECT_EQ(Requests(sim),
+            (std::vector<std::string>{"aa 01 02", "aa 03 01 00 a1", "aa 03 01 20 06", "aa 02 00 04", "aa 01 03"}));
   EXPECT_TRUE(sim.stateContents().has_value());
 }
 
@@ -119,40 +118,35 @@ TEST_P(UsageRows, ExitTwoWithAReasonAndNothingSent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, UsageRows,
-    ::testing::Values(UsageRow{{"quick", "--freq", "87.4"}, "--freq 87.4"},
-                      UsageRow{{"quick", "--freq", "108.1"}, "--freq 108.1"},
-                      UsageRow{{"quick", "--freq", "88.15"}, "0.1 MHz steps"},
-                      UsageRow{{"quick", "--freq", "abc"}, "--freq abc"},
-                      UsageRow{{"quick", "--power", "3"}, "--power 3: choose one of 1, 2"},
-                      UsageRow{{"quick", "--level", "150"}, "--level 150"},
-                      UsageRow{{"quick", "--preemphasis", "maybe"}, "--preemphasis maybe"},
-                      UsageRow{{"quick", "--tc", "60"}, "--tc 60"},
-                      UsageRow{{"advanced", "--set", "XX=1"}, "--set XX=1"},
-                      UsageRow{{"advanced", "--set", "AG=3"}, "--set AG=3"},
-                      UsageRow{{"advanced", "--set", "PL=1"}, "--set PL=1"},
-                      UsageRow{{"advanced", "--set", "P=12345678g"}, "P takes"},
-                      UsageRow{{"advanced", "--set", "P"}, "FIELD=VALUE"},
-                      UsageRow{{"advanced", "--defaults", "--set", "PE=0"}, "--defaults"},
-                      UsageRow{{"advanced", "--set", "P=4000"}, "--set P=4000: P takes 0 to 3fff"},
-                      UsageRow{{"advanced", "--set", "P=fffff"}, "--set P=fffff: P takes 0 to 3fff"},
-                      UsageRow{{"advanced", "--set", "P=0x10000"}, "P takes 0 to 3fff"},
-                      UsageRow{{"advanced", "--set", ""}, "--set '': give FIELD=VALUE"},
-                      UsageRow{{"advanced", "--set", "PE="}, "--set PE='': choose one of 0, 1"},
-                      UsageRow{{"quick", "--freq", ""}, "--freq '': give 87.5 to 108.0"},
-                      UsageRow{{"quick", "--power", ""}, "--power '': choose one of 1, 2"},
-                      UsageRow{{"quick", "--level", ""}, "--level '': choose one of 100, 140, 200"},
-                      UsageRow{{"quick", "--preemphasis", ""}, "--preemphasis '': choose one of on, off"},
-                      UsageRow{{"quick", "--tc", ""}, "--tc '': choose one of 50, 75"},
-                      UsageRow{{"quick", "--freq", "88.1", "--tc", ""}, "--tc '': choose"},
-                      UsageRow{{"raed"}, "'raed' is not a command; did you mean 'read'?"},
-                      UsageRow{{"quik", "--freq", "88.1"}, "'quik' is not a command; did you mean 'quick'?"},
-                      UsageRow{{"-v", "advnced"}, "'advnced' is not a command; did you mean 'advanced'?"},
-                      UsageRow{{"Downlaod", "x.hex"}, "'Downlaod' is not a command; did you mean 'download'?"},
-                      UsageRow{{"imgae"}, "did you mean 'image'?"},
-                      UsageRow{{"frobnicate"}, "'frobnicate' is not a command; did you mean"},
-                      UsageRow{{"--bogus", "read"}, "not expected: --bogus"},
-                      UsageRow{{"read", "extra"}, "not expected: extra"},
-                      UsageRow{{}, "A subcommand is required"}));
+    ::testing::Values(
+        UsageRow{{"quick", "--freq", "87.4"}, "--freq 87.4"}, UsageRow{{"quick", "--freq", "108.1"}, "--freq 108.1"},
+        UsageRow{{"quick", "--freq", "88.15"}, "0.1 MHz steps"}, UsageRow{{"quick", "--freq", "abc"}, "--freq abc"},
+        UsageRow{{"quick", "--power", "3"}, "--power 3: choose one of 1, 2"},
+        UsageRow{{"quick", "--level", "150"}, "--level 150"},
+        UsageRow{{"quick", "--preemphasis", "maybe"}, "--preemphasis maybe"},
+        UsageRow{{"quick", "--tc", "60"}, "--tc 60"}, UsageRow{{"advanced", "--set", "XX=1"}, "--set XX=1"},
+        UsageRow{{"advanced", "--set", "AG=3"}, "--set AG=3"}, UsageRow{{"advanced", "--set", "PL=1"}, "--set PL=1"},
+        UsageRow{{"advanced", "--set", "P=12345678g"}, "P takes"}, UsageRow{{"advanced", "--set", "P"}, "FIELD=VALUE"},
+        UsageRow{{"advanced", "--defaults", "--set", "PE=0"}, "--defaults"},
+        UsageRow{{"advanced", "--set", "P=4000"}, "--set P=4000: P takes 0 to 3fff"},
+        UsageRow{{"advanced", "--set", "P=fffff"}, "--set P=fffff: P takes 0 to 3fff"},
+        UsageRow{{"advanced", "--set", "P=0x10000"}, "P takes 0 to 3fff"},
+        UsageRow{{"advanced", "--set", ""}, "--set '': give FIELD=VALUE"},
+        UsageRow{{"advanced", "--set", "PE="}, "--set PE='': choose one of 0, 1"},
+        UsageRow{{"quick", "--freq", ""}, "--freq '': give 87.5 to 108.0"},
+        UsageRow{{"quick", "--power", ""}, "--power '': choose one of 1, 2"},
+        UsageRow{{"quick", "--level", ""}, "--level '': choose one of 100, 140, 200"},
+        UsageRow{{"quick", "--preemphasis", ""}, "--preemphasis '': choose one of on, off"},
+        UsageRow{{"quick", "--tc", ""}, "--tc '': choose one of 50, 75"},
+        UsageRow{{"quick", "--freq", "88.1", "--tc", ""}, "--tc '': choose"},
+        UsageRow{{"raed"}, "'raed' is not a command; did you mean 'read'?"},
+        UsageRow{{"quik", "--freq", "88.1"}, "'quik' is not a command; did you mean 'quick'?"},
+        UsageRow{{"-v", "advnced"}, "'advnced' is not a command; did you mean 'advanced'?"},
+        UsageRow{{"Downlaod", "x.hex"}, "'Downlaod' is not a command; did you mean 'download'?"},
+        UsageRow{{"imgae"}, "did you mean 'image'?"},
+        UsageRow{{"frobnicate"}, "'frobnicate' is not a command; did you mean"},
+        UsageRow{{"--bogus", "read"}, "not expected: --bogus"}, UsageRow{{"read", "extra"}, "not expected: extra"},
+        UsageRow{{}, "A subcommand is required"}));
 
 TEST(Vornactl, EmptyDevicePathIsAUsageError) {
   const auto r = Vornactl({"--device", "", "read"});
@@ -221,10 +215,15 @@ const std::string BLINK = VORNA_TEST_DATA_DIR "/blink.hex";
 INSTANTIATE_TEST_SUITE_P(
     Faults, CliFaultRows,
     ::testing::Values(
-        FaultRow{"corrupt_echo", {"--corrupt-echo", "2"}, {"advanced"},
-                 "ReadData error\nNot every register was written; the board may hold other values.\n", {}},
+        FaultRow{"corrupt_echo",
+                 {"--corrupt-echo", "2"},
+                 {"advanced"},
+                 "ReadData error\nNot every register was written; the board may hold other values.\n",
+                 {}},
         FaultRow{"short_read", {"--short-registers", "9"}, {"quick", "--power", "2"}, "Read error\n", ""},
-        FaultRow{"silent_register_writes", {"--silent", "1"}, {"quick"},
+        FaultRow{"silent_register_writes",
+                 {"--silent", "1"},
+                 {"quick"},
                  "ReadData error\nReadData error\nNot every register was written; the board may hold other values.\n",
                  " Transmission Freq.\n    88.1 MHz\n Output Power\n    1 mW\n Audio Input Level\n    100 mVrms\n"
                  " Pre-emphasis\n    On\n Pre-emphasis Time Constant\n    75 usec\n"},
@@ -333,18 +332,17 @@ TEST_P(StopRows, EndTheCommandWithNothingMoreSentOrPrinted) {
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, StopRows,
-    ::testing::Values(
-        StopCase{"ReadWaitingForItsReply", {"--silent", "2"}, {"read"}, "<- aa 01 02", {"aa 01 02"}},
-        StopCase{"QuickBetweenItsWrites",
-                 {"--silent", "1"},
-                 {"quick", "--freq", "99.0"},
-                 "<- aa 03 01 00",
-                 {"aa 01 02", "aa 03 01 00 21"}},
-        StopCase{"AdvancedBetweenItsWrites",
-                 {"--silent", "1"},
-                 {"advanced", "--set", "PE=0"},
-                 "<- aa 03 01 e0",
-                 {"aa 01 02", "aa 03 01 e0 05"}}),
+    ::testing::Values(StopCase{"ReadWaitingForItsReply", {"--silent", "2"}, {"read"}, "<- aa 01 02", {"aa 01 02"}},
+                      StopCase{"QuickBetweenItsWrites",
+                               {"--silent", "1"},
+                               {"quick", "--freq", "99.0"},
+                               "<- aa 03 01 00",
+                               {"aa 01 02", "aa 03 01 00 21"}},
+                      StopCase{"AdvancedBetweenItsWrites",
+                               {"--silent", "1"},
+                               {"advanced", "--set", "PE=0"},
+                               "<- aa 03 01 e0",
+                               {"aa 01 02", "aa 03 01 e0 05"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Vornactl, ExecutableExitStatusesAndHelp) {

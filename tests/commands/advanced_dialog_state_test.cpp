@@ -25,9 +25,13 @@ TEST(AdvancedState, OpensOnPeWithItsHelpAndValue) {
 }
 
 TEST(AdvancedState, ValueListPerField) {
-  const std::pair<std::size_t, Items> rows[] = {
-      {FIELD_PDX, {"0", "1"}}, {FIELD_AG, {"0", "1", "2"}}, {FIELD_PL, {"2", "3"}}, {FIELD_ULD, {"0", "1"}},
-      {FIELD_CIA, {"0", "1", "2", "3"}}, {FIELD_CEX, {"0", "1", "2", "3"}}, {FIELD_P, {}}};
+  const std::pair<std::size_t, Items> rows[] = {{FIELD_PDX, {"0", "1"}},
+                                                {FIELD_AG, {"0", "1", "2"}},
+                                                {FIELD_PL, {"2", "3"}},
+                                                {FIELD_ULD, {"0", "1"}},
+                                                {FIELD_CIA, {"0", "1", "2", "3"}},
+                                                {FIELD_CEX, {"0", "1", "2", "3"}},
+                                                {FIELD_P, {}}};
   for (const auto& [field, items] : rows) EXPECT_EQ(ValueItems(field), items) << FIELD_NAMES[field];
 }
 

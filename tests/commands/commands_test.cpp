@@ -43,10 +43,13 @@ struct CommandFixture : ::testing::Test {
 
 TEST_F(CommandFixture, QuickOpenFailureShowsOneBoxAndNoDialog) {
   board.refusedDevices = {"/dev/test1"};
-  const auto result = RunQuickSetting(state, link, PortChoice{1, {}}, [&](const QuickSettings& s) {
-    ++dialogShown;
-    return std::optional<QuickSettings>(s);
-  }, Status());
+  const auto result = RunQuickSetting(
+      state, link, PortChoice{1, {}},
+      [&](const QuickSettings& s) {
+        ++dialogShown;
+        return std::optional<QuickSettings>(s);
+      },
+      Status());
   EXPECT_EQ(result, CommandResult::PortNotOpened);
   EXPECT_EQ(sink.Texts(), Strings{"Can not open COM1"});
   EXPECT_EQ(dialogShown, 0);
@@ -55,10 +58,13 @@ TEST_F(CommandFixture, QuickOpenFailureShowsOneBoxAndNoDialog) {
 
 TEST_F(CommandFixture, QuickShortReadClosesThePortAndShowsNoDialog) {
   board.script = {Step{Bytes(9, 0x00)}};
-  const auto result = RunQuickSetting(state, link, PortChoice{}, [&](const QuickSettings& s) {
-    ++dialogShown;
-    return std::optional<QuickSettings>(s);
-  }, Status());
+  const auto result = RunQuickSetting(
+      state, link, PortChoice{},
+      [&](const QuickSettings& s) {
+        ++dialogShown;
+        return std::optional<QuickSettings>(s);
+      },
+      Status());
   EXPECT_EQ(result, CommandResult::ReadFailed);
   EXPECT_EQ(sink.Texts(), Strings{"Read error"});
   EXPECT_EQ(dialogShown, 0);
@@ -67,9 +73,8 @@ TEST_F(CommandFixture, QuickShortReadClosesThePortAndShowsNoDialog) {
 }
 
 TEST_F(CommandFixture, QuickCancelSendsNothingMoreAndKeepsTheStatus) {
-  const auto result =
-      RunQuickSetting(state, link, PortChoice{}, [](const QuickSettings&) { return std::optional<QuickSettings>(); },
-                      Status());
+  const auto result = RunQuickSetting(
+      state, link, PortChoice{}, [](const QuickSettings&) { return std::optional<QuickSettings>(); }, Status());
   EXPECT_EQ(result, CommandResult::Cancelled);
   EXPECT_EQ(board.writes.size(), 1u);  // the register read only
   EXPECT_TRUE(statuses.empty());
@@ -81,14 +86,17 @@ TEST_F(CommandFixture, QuickDialogSeesTheBoardValuesThenSummaryPrecedesTheWrites
   board.registers[2] = 0x07;
   board.channel = 13;
   QuickSettings seen;
-  const auto result = RunQuickSetting(state, link, PortChoice{}, [&](const QuickSettings& s) {
-    seen = s;
-    EXPECT_FALSE(board.IsOpen()) << "the port is closed while the dialog is up";
-    QuickSettings edited = s;
-    edited.frequency = 0.1 * 1 + 88;  // as the dialog forms 88.1
-    edited.storeAsDefault = true;
-    return std::optional<QuickSettings>(edited);
-  }, Status());
+  const auto result = RunQuickSetting(
+      state, link, PortChoice{},
+      [&](const QuickSettings& s) {
+        seen = s;
+        EXPECT_FALSE(board.IsOpen()) << "the port is closed while the dialog is up";
+        QuickSettings edited = s;
+        edited.frequency = 0.1 * 1 + 88;  // as the dialog forms 88.1
+        edited.storeAsDefault = true;
+        return std::optional<QuickSettings>(edited);
+      },
+      Status());
   EXPECT_EQ(result, CommandResult::Applied);
   EXPECT_EQ(seen.powerIndex, 1);
   EXPECT_EQ(seen.audioLevelIndex, 2);
@@ -110,11 +118,14 @@ TEST_F(CommandFixture, QuickFrequencyIsClampedBeforeTheSummaryAndTheChannel) {
   for (double formed : {86.0 + 0.1 * 9, 113.0}) {
     board.writes.clear();
     statuses.clear();
-    RunQuickSetting(state, link, PortChoice{}, [&](const QuickSettings& s) {
-      QuickSettings edited = s;
-      edited.frequency = formed;
-      return std::optional<QuickSettings>(edited);
-    }, Status());
+    RunQuickSetting(
+        state, link, PortChoice{},
+        [&](const QuickSettings& s) {
+          QuickSettings edited = s;
+          edited.frequency = formed;
+          return std::optional<QuickSettings>(edited);
+        },
+        Status());
     const bool low = formed < 87.5;
     EXPECT_NE(statuses.at(0).find(low ? "87.5 MHz" : "108.0 MHz"), std::string::npos);
     EXPECT_EQ(board.writes.back(), Request::SetChannel(low ? 0 : 205));
@@ -123,9 +134,8 @@ TEST_F(CommandFixture, QuickFrequencyIsClampedBeforeTheSummaryAndTheChannel) {
 
 TEST_F(CommandFixture, QuickSecondOpenFailsAfterTheSummaryAndWritesNothing) {
   allowedOpens = 1;
-  const auto result = RunQuickSetting(state, link, PortChoice{2, {}}, [](const QuickSettings& s) {
-    return std::optional<QuickSettings>(s);
-  }, Status());
+  const auto result = RunQuickSetting(
+      state, link, PortChoice{2, {}}, [](const QuickSettings& s) { return std::optional<QuickSettings>(s); }, Status());
   EXPECT_EQ(result, CommandResult::WritePortNotOpened);
   EXPECT_EQ(sink.Texts(), Strings{"Can not open COM2"});
   EXPECT_EQ(statuses.size(), 1u);
@@ -134,12 +144,15 @@ TEST_F(CommandFixture, QuickSecondOpenFailsAfterTheSummaryAndWritesNothing) {
 
 TEST_F(CommandFixture, AdvancedWritesTheFullSetThenShowsTheDump) {
   board.registers[2] = 0x06;
-  const auto result = RunAdvancedSetting(state, link, PortChoice{}, [&](const TransmitterFields& f) {
-    EXPECT_FALSE(board.IsOpen());
-    TransmitterFields edited = f;
-    edited[FIELD_PL] = 1;
-    return std::optional<TransmitterFields>(edited);
-  }, Status());
+  const auto result = RunAdvancedSetting(
+      state, link, PortChoice{},
+      [&](const TransmitterFields& f) {
+        EXPECT_FALSE(board.IsOpen());
+        TransmitterFields edited = f;
+        edited[FIELD_PL] = 1;
+        return std::optional<TransmitterFields>(edited);
+      },
+      Status());
   EXPECT_EQ(result, CommandResult::Applied);
   ASSERT_EQ(board.writes.size(), 9u);
   const std::uint8_t order[] = {0xE0, 0x00, 0x10, 0x20, 0x30, 0x40, 0x60, 0x80};
@@ -154,9 +167,9 @@ TEST_F(CommandFixture, AdvancedWritesTheFullSetThenShowsTheDump) {
 
 TEST_F(CommandFixture, AdvancedDumpAppearsAlsoWhenTheSecondOpenFails) {
   allowedOpens = 1;
-  const auto result = RunAdvancedSetting(state, link, PortChoice{5, {}}, [](const TransmitterFields&) {
-    return std::optional<TransmitterFields>(DefaultFields());
-  }, Status());
+  const auto result = RunAdvancedSetting(
+      state, link, PortChoice{5, {}},
+      [](const TransmitterFields&) { return std::optional<TransmitterFields>(DefaultFields()); }, Status());
   EXPECT_EQ(result, CommandResult::WritePortNotOpened);
   EXPECT_EQ(sink.Texts(), Strings{"Can not open COM5"});
   EXPECT_EQ(board.writes.size(), 1u);
@@ -165,9 +178,8 @@ TEST_F(CommandFixture, AdvancedDumpAppearsAlsoWhenTheSecondOpenFails) {
 }
 
 TEST_F(CommandFixture, AdvancedCancelWritesNothing) {
-  const auto result = RunAdvancedSetting(state, link, PortChoice{}, [](const TransmitterFields&) {
-    return std::optional<TransmitterFields>();
-  }, Status());
+  const auto result = RunAdvancedSetting(
+      state, link, PortChoice{}, [](const TransmitterFields&) { return std::optional<TransmitterFields>(); }, Status());
   EXPECT_EQ(result, CommandResult::Cancelled);
   EXPECT_EQ(board.writes.size(), 1u);
   EXPECT_TRUE(statuses.empty());
@@ -176,17 +188,20 @@ TEST_F(CommandFixture, AdvancedCancelWritesNothing) {
 TEST_F(CommandFixture, AdvancedEchoErrorsAreReportedAndEveryWriteStillGoesOut) {
   // The read, then the eight echoes: the third echo has one byte changed.
   board.script = {Step{PowerOnBytes()}};
-  RunAdvancedSetting(state, link, PortChoice{}, [&](const TransmitterFields& f) {
-    const RegisterBytes r = EncodeFields(f);
-    const std::pair<std::uint8_t, std::uint8_t> writes[] = {{0xE0, 5}, {0, r.a0}, {0x10, r.a1}, {0x20, r.a2},
-                                                            {0x30, r.a3}, {0x40, r.a4}, {0x60, r.a6}, {0x80, r.a8}};
-    for (std::size_t i = 0; i < 8; ++i) {
-      const Bytes echo =
-          Request::WriteRegister(writes[i].first, static_cast<std::uint8_t>(writes[i].second ^ (i == 2 ? 1 : 0)));
-      board.script.push_back(Step{echo});
-    }
-    return std::optional<TransmitterFields>(f);
-  }, Status());
+  RunAdvancedSetting(
+      state, link, PortChoice{},
+      [&](const TransmitterFields& f) {
+        const RegisterBytes r = EncodeFields(f);
+        const std::pair<std::uint8_t, std::uint8_t> writes[] = {{0xE0, 5},    {0, r.a0},    {0x10, r.a1}, {0x20, r.a2},
+                                                                {0x30, r.a3}, {0x40, r.a4}, {0x60, r.a6}, {0x80, r.a8}};
+        for (std::size_t i = 0; i < 8; ++i) {
+          const Bytes echo =
+              Request::WriteRegister(writes[i].first, static_cast<std::uint8_t>(writes[i].second ^ (i == 2 ? 1 : 0)));
+          board.script.push_back(Step{echo});
+        }
+        return std::optional<TransmitterFields>(f);
+      },
+      Status());
   EXPECT_EQ(sink.Texts(), Strings{"ReadData error"});
   EXPECT_EQ(board.writes.size(), 9u);
 }
@@ -195,9 +210,9 @@ TEST_F(CommandFixture, AdvancedEchoErrorIsTheStatusFirstLine) {
   // The read, then no echo at all.
   board.script = {Step{PowerOnBytes()}};
   board.script.insert(board.script.end(), 8, Step{});
-  const auto result = RunAdvancedSetting(state, link, PortChoice{}, [](const TransmitterFields& f) {
-    return std::optional<TransmitterFields>(f);
-  }, Status());
+  const auto result = RunAdvancedSetting(
+      state, link, PortChoice{}, [](const TransmitterFields& f) { return std::optional<TransmitterFields>(f); },
+      Status());
   EXPECT_EQ(result, CommandResult::WriteFailed);
   EXPECT_EQ(sink.Texts(), Strings(8, "ReadData error"));
   ASSERT_EQ(statuses.size(), 1u);
@@ -210,9 +225,9 @@ class AdvancedFailingWrite : public CommandFixture, public ::testing::WithParamI
 
 TEST_P(AdvancedFailingWrite, AnyFailedWriteLeadsTheDumpWithTheWarning) {
   board.failingWrites = {GetParam()};
-  const auto result = RunAdvancedSetting(state, link, PortChoice{}, [](const TransmitterFields& f) {
-    return std::optional<TransmitterFields>(f);
-  }, Status());
+  const auto result = RunAdvancedSetting(
+      state, link, PortChoice{}, [](const TransmitterFields& f) { return std::optional<TransmitterFields>(f); },
+      Status());
   EXPECT_EQ(result, CommandResult::WriteFailed);
   EXPECT_EQ(sink.Texts(), (Strings{"Write error", "ReadData error"}));
   EXPECT_EQ(board.writes.size(), 9u);
@@ -226,11 +241,14 @@ class QuickFailingWrite : public CommandFixture, public ::testing::WithParamInte
 
 TEST_P(QuickFailingWrite, SummaryIsShownAgainUnderTheWarning) {
   board.failingWrites = {GetParam()};
-  const auto result = RunQuickSetting(state, link, PortChoice{}, [](const QuickSettings& s) {
-    QuickSettings edited = s;
-    edited.storeAsDefault = true;
-    return std::optional<QuickSettings>(edited);
-  }, Status());
+  const auto result = RunQuickSetting(
+      state, link, PortChoice{},
+      [](const QuickSettings& s) {
+        QuickSettings edited = s;
+        edited.storeAsDefault = true;
+        return std::optional<QuickSettings>(edited);
+      },
+      Status());
   EXPECT_EQ(result, CommandResult::WriteFailed);
   EXPECT_EQ(board.writes.size(), 5u);
   const std::string summary = FormatQuickSummary(state.quick);
@@ -241,12 +259,14 @@ TEST_P(QuickFailingWrite, SummaryIsShownAgainUnderTheWarning) {
 INSTANTIATE_TEST_SUITE_P(EachWrite, QuickFailingWrite, ::testing::Range(2, 6));
 
 TEST_F(CommandFixture, WritesThatAllSucceedCarryNoWarning) {
-  EXPECT_EQ(RunQuickSetting(state, link, PortChoice{}, [](const QuickSettings& s) {
-    return std::optional<QuickSettings>(s);
-  }, Status()), CommandResult::Applied);
-  EXPECT_EQ(RunAdvancedSetting(state, link, PortChoice{}, [](const TransmitterFields& f) {
-    return std::optional<TransmitterFields>(f);
-  }, Status()), CommandResult::Applied);
+  EXPECT_EQ(
+      RunQuickSetting(
+          state, link, PortChoice{}, [](const QuickSettings& s) { return std::optional<QuickSettings>(s); }, Status()),
+      CommandResult::Applied);
+  EXPECT_EQ(RunAdvancedSetting(
+                state, link, PortChoice{},
+                [](const TransmitterFields& f) { return std::optional<TransmitterFields>(f); }, Status()),
+            CommandResult::Applied);
   ASSERT_EQ(statuses.size(), 2u);
   for (const auto& status : statuses) EXPECT_EQ(status.find(TEXT_NOT_EVERY_REGISTER_WRITTEN), std::string::npos);
 }
@@ -261,11 +281,14 @@ class AdvancedDumpOfP : public CommandFixture, public ::testing::WithParamInterf
 
 TEST_P(AdvancedDumpOfP, ShowsTheBitsSentNotTheValueTyped) {
   const auto& row = GetParam();
-  RunAdvancedSetting(state, link, PortChoice{}, [&](const TransmitterFields& f) {
-    TransmitterFields edited = f;
-    edited[FIELD_P] = row.typed;
-    return std::optional<TransmitterFields>(edited);
-  }, Status());
+  RunAdvancedSetting(
+      state, link, PortChoice{},
+      [&](const TransmitterFields& f) {
+        TransmitterFields edited = f;
+        edited[FIELD_P] = row.typed;
+        return std::optional<TransmitterFields>(edited);
+      },
+      Status());
   ASSERT_EQ(board.writes.size(), 9u);
   EXPECT_EQ(board.writes[5], (Bytes{0xAA, 3, 1, 0x30, row.a3}));
   EXPECT_EQ(board.writes[6], (Bytes{0xAA, 3, 1, 0x40, row.a4}));
@@ -292,15 +315,15 @@ TEST_P(ComPortRows, ReadsTheTextAsPercentD) {
   EXPECT_EQ(port, GetParam().after) << '"' << GetParam().text << '"';
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ComPortRows,
-    ::testing::Values(ComPortRow{3, "3", 3}, ComPortRow{1, "7abc", 7}, ComPortRow{1, "  12", 12},
-                      ComPortRow{4, "abc", 4}, ComPortRow{1, "-2", -2}, ComPortRow{5, "0", 1},
-                      ComPortRow{0, "", 0}, ComPortRow{6, "", 6}, ComPortRow{0, "x", 1}, ComPortRow{1, "+25", 25},
-                      ComPortRow{9, "- 5", 9}, ComPortRow{9, "2147483647", 2147483647},
-                      ComPortRow{9, "-2147483648", -2147483647 - 1}, ComPortRow{9, "2147483648", 9},
-                      ComPortRow{9, "99999999999999999999999", 9}, ComPortRow{0, "-99999999999", 1},
-                      ComPortRow{9, "\t\n 8", 8}));
+INSTANTIATE_TEST_SUITE_P(Rows, ComPortRows,
+                         ::testing::Values(ComPortRow{3, "3", 3}, ComPortRow{1, "7abc", 7}, ComPortRow{1, "  12", 12},
+                                           ComPortRow{4, "abc", 4}, ComPortRow{1, "-2", -2}, ComPortRow{5, "0", 1},
+                                           ComPortRow{0, "", 0}, ComPortRow{6, "", 6}, ComPortRow{0, "x", 1},
+                                           ComPortRow{1, "+25", 25}, ComPortRow{9, "- 5", 9},
+                                           ComPortRow{9, "2147483647", 2147483647},
+                                           ComPortRow{9, "-2147483648", -2147483647 - 1},
+                                           ComPortRow{9, "2147483648", 9}, ComPortRow{9, "99999999999999999999999", 9},
+                                           ComPortRow{0, "-99999999999", 1}, ComPortRow{9, "\t\n 8", 8}));
 
 TEST(ComPortText, SignedDecimal) {
   EXPECT_EQ(ComPortText(3), "3");

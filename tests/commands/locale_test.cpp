@@ -12,8 +12,8 @@
 #include "model/number_text.h"
 #include "model/quick_settings.h"
 #include "model/transmitter_fields.h"
-#include "support/temp_folder.h"
 #include "support/comma_locale.h"
+#include "support/temp_folder.h"
 
 namespace vorna::test {
 namespace {

@@ -52,17 +52,26 @@ TEST_P(DescribePortNumberTest, SaysWhatTheNumberOpens) {
 INSTANTIATE_TEST_SUITE_P(
     Devices, DescribePortNumberTest,
     ::testing::Values(
-        DescriptionCase{"UsbWithEverything", 3,
+        DescriptionCase{"UsbWithEverything",
+                        3,
                         {UsbPort("/dev/ttyACM2", {3}, "Vorna Labs", "FM Eval Board", "VB000123")},
                         "COM3 \u2192 /dev/ttyACM2, FM Eval Board (2fe3:0100, serial VB000123)"},
-        DescriptionCase{"UsbWithoutSerial", 3, {UsbPort("/dev/ttyUSB2", {3}, "Maker", "Cable", "")},
+        DescriptionCase{"UsbWithoutSerial",
+                        3,
+                        {UsbPort("/dev/ttyUSB2", {3}, "Maker", "Cable", "")},
                         "COM3 \u2192 /dev/ttyUSB2, Cable (2fe3:0100)"},
-        DescriptionCase{"UsbWithOnlyTheMaker", 3, {UsbPort("/dev/ttyUSB2", {3}, "Maker", "", "")},
+        DescriptionCase{"UsbWithOnlyTheMaker",
+                        3,
+                        {UsbPort("/dev/ttyUSB2", {3}, "Maker", "", "")},
                         "COM3 \u2192 /dev/ttyUSB2, Maker (2fe3:0100)"},
-        DescriptionCase{"UsbWithoutStrings", 3, {UsbPort("/dev/ttyUSB2", {3}, "", "", "S1")},
+        DescriptionCase{"UsbWithoutStrings",
+                        3,
+                        {UsbPort("/dev/ttyUSB2", {3}, "", "", "S1")},
                         "COM3 \u2192 /dev/ttyUSB2 (2fe3:0100, serial S1)"},
         DescriptionCase{"BuiltInPort", 1, {Port("/dev/ttyS0", {1})}, "COM1 \u2192 /dev/ttyS0"},
-        DescriptionCase{"SecondNumberOfAPort", 42, {Port("/dev/ttyS0", {1}), Port("/dev/ttyACM0", {7, 42})},
+        DescriptionCase{"SecondNumberOfAPort",
+                        42,
+                        {Port("/dev/ttyS0", {1}), Port("/dev/ttyACM0", {7, 42})},
                         "COM42 \u2192 /dev/ttyACM0"},
         DescriptionCase{"NothingThere", 5, {Port("/dev/ttyS0", {1})}, "COM5: nothing at this number"},
         DescriptionCase{"NoDevices", 1, {}, "COM1: nothing at this number"},
@@ -86,15 +95,13 @@ TEST_P(PortNumberOfTextTest, ReadsAsOkWould) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, PortNumberOfTextTest,
-                         ::testing::Values(TextCase{"", std::nullopt}, TextCase{"x", std::nullopt},
-                                           TextCase{"3", 3}, TextCase{" 12abc", 12}, TextCase{"0", 1},
-                                           TextCase{"-4", -4}, TextCase{"2147483647", 2147483647},
-                                           TextCase{"2147483648", std::nullopt}));
+                         ::testing::Values(TextCase{"", std::nullopt}, TextCase{"x", std::nullopt}, TextCase{"3", 3},
+                                           TextCase{" 12abc", 12}, TextCase{"0", 1}, TextCase{"-4", -4},
+                                           TextCase{"2147483647", 2147483647}, TextCase{"2147483648", std::nullopt}));
 
 TEST(NumbersReachingDevices, AscendingAndOnce) {
-  const PortDiscovery discovery{{Port("/dev/ttyACM0", {7, 42}), Port("/dev/ttyS0", {1}), Port("/dev/x", {7}),
-                                 Port("/dev/ttyUSB9", {})},
-                                {}};
+  const PortDiscovery discovery{
+      {Port("/dev/ttyACM0", {7, 42}), Port("/dev/ttyS0", {1}), Port("/dev/x", {7}), Port("/dev/ttyUSB9", {})}, {}};
   EXPECT_EQ(NumbersReachingDevices(discovery), (std::vector<std::int32_t>{1, 7, 42}));
   EXPECT_TRUE(NumbersReachingDevices({}).empty());
 }

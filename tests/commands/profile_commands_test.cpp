@@ -12,8 +12,8 @@
 #include <fstream>
 
 #include "support/fake_board.h"
-#include "support/temp_folder.h"
 #include "support/recording_sink.h"
+#include "support/temp_folder.h"
 
 namespace vorna::test {
 namespace {

@@ -161,8 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadRow{"no_name", Body("= 3"), 17, "unknown field \"\""},
         BadRow{"fraction", Body("PE = 1.0", "PE"), 2, "PE: \"1.0\" is not a decimal number"},
         BadRow{"plus_sign", Body("PE = +1", "PE"), 2, "PE: \"+1\" is not a decimal number"},
-        BadRow{"hex_where_decimal", Body("CHANNEL = 0x6", "CHANNEL"), 16,
-               "CHANNEL: \"0x6\" is not a decimal number"},
+        BadRow{"hex_where_decimal", Body("CHANNEL = 0x6", "CHANNEL"), 16, "CHANNEL: \"0x6\" is not a decimal number"},
         BadRow{"inline_comment", Body("AG = 0 # quiet", "AG"), 7, "AG: \"0 # quiet\" is not a decimal number"},
         BadRow{"p_bad_digit", Body("P = 0x2g58", "P"), 12,
                "P: \"0x2g58\" is not a number (0x and hexadecimal digits, or decimal digits)"},
@@ -188,11 +187,11 @@ TEST(ProfileRejected, EveryProblemIsReportedInLineOrderWithTheMissingNamesLast) 
   EXPECT_FALSE(parse.profile);
   std::vector<std::string> seen;
   for (const auto& p : parse.problems) seen.push_back(std::to_string(p.line) + ": " + p.what);
-  EXPECT_EQ(seen, (std::vector<std::string>{
-                      "2: PE = 3 is out of range (0 to 1)", "3: unknown field \"FOO\"",
-                      "4: PE given again (first on line 2)", "6: P = 0x4000 is out of range (0x0 to 0x3fff)",
-                      "7: expected FIELD = VALUE, found \"CEX\"",
-                      "7: missing PDX, MUTE, EM, EMS, AG, PLT, SUBC, PL, ULD, CIA, CIB, CEX, CHANNEL"}));
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{
+                "2: PE = 3 is out of range (0 to 1)", "3: unknown field \"FOO\"", "4: PE given again (first on line 2)",
+                "6: P = 0x4000 is out of range (0x0 to 0x3fff)", "7: expected FIELD = VALUE, found \"CEX\"",
+                "7: missing PDX, MUTE, EM, EMS, AG, PLT, SUBC, PL, ULD, CIA, CIB, CEX, CHANNEL"}));
 }
 
 TEST(ProfileRejected, ProblemsNameTheFileAndLine) {
@@ -213,8 +212,7 @@ TEST(ProfileFile, WrittenFileReadsBack) {
 TEST(ProfileFile, ReplacesAnExistingFileAndLeavesNoTemporaryFile) {
   TempFolder folder;
   const std::string path = folder.File("board.vprof");
-  std::ofstream(path) << "old contents that are longer than the new profile will ever be"
-                      << std::string(1000, '.');
+  std::ofstream(path) << "old contents that are longer than the new profile will ever be" << std::string(1000, '.');
   ASSERT_TRUE(WriteProfileFile(path, DEFAULTS));
   std::ifstream in(path, std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), DEFAULT_TEXT);
@@ -270,8 +268,8 @@ TEST(ProfileDump, ChannelFrequencies) {
     const char* text;
     double mhz;
   };
-  for (const Row& row : {Row{0, "87.5", 87.5}, Row{6, "88.1", 88.1}, Row{108, "98.3", 98.3},
-                         Row{205, "108.0", 108.0}, Row{255, "113.0", 113.0}}) {
+  for (const Row& row : {Row{0, "87.5", 87.5}, Row{6, "88.1", 88.1}, Row{108, "98.3", 98.3}, Row{205, "108.0", 108.0},
+                         Row{255, "113.0", 113.0}}) {
     EXPECT_EQ(ChannelFrequencyText(row.channel), row.text);
     EXPECT_EQ(ChannelFrequencyMhz(row.channel), row.mhz) << row.text;
   }

@@ -32,12 +32,11 @@ TEST_P(OpeningRows, ListsShowTheBoardFrequency) {
   EXPECT_EQ(lists.digitSelection, row.digitSelection);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, OpeningRows,
-    ::testing::Values(OpeningRow{0, 0, FIVE_TO_NINE, 0}, OpeningRow{1, 0, FIVE_TO_NINE, 1},
-                      OpeningRow{205, 21, Items{"0"}, 0}, OpeningRow{13, 1, ZERO_TO_NINE, 8},
-                      OpeningRow{206, 21, Items{"0"}, -1}, OpeningRow{214, 21, Items{"0"}, -1},
-                      OpeningRow{215, -1, ZERO_TO_NINE, 0}, OpeningRow{255, -1, ZERO_TO_NINE, 0}));
+INSTANTIATE_TEST_SUITE_P(Rows, OpeningRows,
+                         ::testing::Values(OpeningRow{0, 0, FIVE_TO_NINE, 0}, OpeningRow{1, 0, FIVE_TO_NINE, 1},
+                                           OpeningRow{205, 21, Items{"0"}, 0}, OpeningRow{13, 1, ZERO_TO_NINE, 8},
+                                           OpeningRow{206, 21, Items{"0"}, -1}, OpeningRow{214, 21, Items{"0"}, -1},
+                                           OpeningRow{215, -1, ZERO_TO_NINE, 0}, OpeningRow{255, -1, ZERO_TO_NINE, 0}));
 
 TEST(FrequencyLists, EveryChannelOfTheBandOpensOnItsMhzAndTenth) {
   for (int channel = 0; channel <= MAX_CHANNEL; ++channel) {
@@ -77,8 +76,7 @@ TEST_P(ChangeRows, DigitListFollowsTheMhz) {
 INSTANTIATE_TEST_SUITE_P(Rows, ChangeRows,
                          ::testing::Values(ChangeRow{95, 7, 87, FIVE_TO_NINE, 2},  // "7" stays
                                            ChangeRow{95, 2, 87, FIVE_TO_NINE, 0},  // below 5: "5"
-                                           ChangeRow{87, 8, 100, ZERO_TO_NINE, 8},
-                                           ChangeRow{95, 3, 108, Items{"0"}, 0},
+                                           ChangeRow{87, 8, 100, ZERO_TO_NINE, 8}, ChangeRow{95, 3, 108, Items{"0"}, 0},
                                            ChangeRow{108, 0, 95, ZERO_TO_NINE, 0},
                                            ChangeRow{88, 4, 107, ZERO_TO_NINE, 4},
                                            ChangeRow{87, 5, 87, FIVE_TO_NINE, 0},
@@ -112,7 +110,8 @@ TEST(FrequencyLists, OkFormsTheFrequencyAndTheCommandClampsIt) {
       {InitialFrequencyLists(ChannelToFrequency(206)), 205},  // nothing selected: 108.0
       {InitialFrequencyLists(ChannelToFrequency(255)), 0},    // no MHz: 86.0, clamped to 87.5
   };
-  for (const auto& row : rows) EXPECT_EQ(FrequencyToChannel(ClampFrequency(FrequencyFromLists(row.lists))), row.channel);
+  for (const auto& row : rows)
+    EXPECT_EQ(FrequencyToChannel(ClampFrequency(FrequencyFromLists(row.lists))), row.channel);
 }
 
 TEST(FrequencyLists, MhzItemsRunFrom87To108) {
@@ -166,8 +165,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UntouchedRow{215, 0x21, 0x06, 0, 0, 0, 0, 1}, UntouchedRow{255, 0x21, 0x06, 0, 0, 0, 0, 1},
                       // Power test modes and audio level 3: no selection, index -1.
                       UntouchedRow{6, 0x21, 0x04, 6, -1, 0, 0, 1}, UntouchedRow{6, 0x21, 0x05, 6, -1, 0, 0, 1},
-                      UntouchedRow{6, 0xE1, 0x06, 6, 0, -1, 0, 1},
-                      UntouchedRow{255, 0xF1, 0x04, 0, -1, -1, 1, 1}));
+                      UntouchedRow{6, 0xE1, 0x06, 6, 0, -1, 0, 1}, UntouchedRow{255, 0xF1, 0x04, 0, -1, -1, 1, 1}));
 
 struct ChooseRow {
   int boardChannel;
@@ -190,8 +188,8 @@ TEST_P(ChooseRows, PickingMhzThenTenthGivesThatChannel) {
 INSTANTIATE_TEST_SUITE_P(Frequencies, ChooseRows,
                          ::testing::Values(ChooseRow{6, 881, 6}, ChooseRow{255, 881, 6}, ChooseRow{206, 1080, 205},
                                            ChooseRow{0, 1000, 125}, ChooseRow{205, 875, 0}, ChooseRow{13, 879, 4},
-                                           ChooseRow{255, 875, 0}, ChooseRow{215, 1080, 205},
-                                           ChooseRow{0, 875, 0}, ChooseRow{205, 1080, 205}));
+                                           ChooseRow{255, 875, 0}, ChooseRow{215, 1080, 205}, ChooseRow{0, 875, 0},
+                                           ChooseRow{205, 1080, 205}));
 
 }  // namespace
 }  // namespace vorna

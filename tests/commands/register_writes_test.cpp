@@ -36,7 +36,6 @@ TEST(ApplyFields, PrefixThenSevenRegistersEvenAfterFailures) {
   EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"Write error", "ReadData error"}));
 }
 
-
 struct ApplyFixture : ::testing::Test {
   test::FakeBoard board;
   RecordingSink sink;

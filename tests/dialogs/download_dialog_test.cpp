@@ -168,8 +168,8 @@ TEST(HexFileDialogTest, OffersTheEntriesWithTheFirstSelected) {
   // What the user reads in the type list.
   auto* types = chooser.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
   ASSERT_NE(types, nullptr);
-  EXPECT_EQ(Items(*types), (Strings{"Hex File (*.hxf;*.hex)", "All Files",
-                                    "S-Record File (*.s19 *.s28 *.s37 *.srec *.mot)"}));
+  EXPECT_EQ(Items(*types),
+            (Strings{"Hex File (*.hxf;*.hex)", "All Files", "S-Record File (*.s19 *.s28 *.s37 *.srec *.mot)"}));
   EXPECT_EQ(types->currentIndex(), 0);
 }
 
@@ -185,11 +185,11 @@ TEST(HexFileDialogTest, OpensInTheFolderOfTheCurrentPath) {
     QString path;
     QString opensIn;
   } cases[] = {
-      {inFolder, folderPath},                                        // a file that does not exist yet
-      {folderPath + QStringLiteral("/"), folderPath},                // the folder itself
+      {inFolder, folderPath},                                             // a file that does not exist yet
+      {folderPath + QStringLiteral("/"), folderPath},                     // the folder itself
       {QString::fromStdString(folder.File("gone/prog.hex")), unchanged},  // a folder that does not exist
-      {QStringLiteral("prog.hex"), QDir::currentPath()},             // relative: the working folder
-      {QString(), unchanged},                                        // nothing typed
+      {QStringLiteral("prog.hex"), QDir::currentPath()},                  // relative: the working folder
+      {QString(), unchanged},                                             // nothing typed
   };
   for (const auto& c : cases) {
     QString before;

@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "support/fake_board.h"
-#include "support/recording_sink.h"
 #include "support/hex_records.h"
+#include "support/recording_sink.h"
 
 namespace vorna::test {
 namespace {
@@ -96,10 +96,10 @@ TEST_F(DownloadFixture, GapBytesGoOutAsFFAndDataBelowTheWindowIsLeftOut) {
 
 TEST_F(DownloadFixture, ImagesOutsideTheWindowAreInvalidAndThePortStaysClosed) {
   const std::vector<std::string> files = {
-      DataRecord(0x1FF0, Pattern(16, 1)),                                        // top 0x1FFF
-      ":00000001FF\n",                                                           // no data: top 0xF
-      DataRecord(0x2000, Pattern(16, 1)) + DataRecord(0x4000, {0x01}),           // top 0x400F
-      ":020000040001F9\n" + DataRecord(0x0000, {0x01}),                          // 0x10000
+      DataRecord(0x1FF0, Pattern(16, 1)),                               // top 0x1FFF
+      ":00000001FF\n",                                                  // no data: top 0xF
+      DataRecord(0x2000, Pattern(16, 1)) + DataRecord(0x4000, {0x01}),  // top 0x400F
+      ":020000040001F9\n" + DataRecord(0x0000, {0x01}),                 // 0x10000
   };
   for (const auto& text : files) {
     statuses.clear();
@@ -182,10 +182,9 @@ TEST_F(DownloadFixture, CrOnlyFileWarnsBeforeTheStatus) {
   for (char& c : text) c = c == '\n' ? '\r' : c;
   WriteFile(text);
   Strings events;
-  const auto result =
-      RunDownload(file.string(), link, PortChoice{1, {}}, sink,
-                  [&](const std::string& s) { events.push_back("status: " + s); }, {},
-                  [&](const std::string& w) { events.push_back("warning: " + w); });
+  const auto result = RunDownload(
+      file.string(), link, PortChoice{1, {}}, sink, [&](const std::string& s) { events.push_back("status: " + s); }, {},
+      [&](const std::string& w) { events.push_back("warning: " + w); });
   EXPECT_EQ(result, DownloadResult::Success);
   EXPECT_EQ(events, (Strings{"warning: the hex file has no LF line ends (its lines end in CR alone); 1 record was read",
                              "status: Download success"}));
@@ -193,9 +192,9 @@ TEST_F(DownloadFixture, CrOnlyFileWarnsBeforeTheStatus) {
 
   events.clear();
   WriteFile(DataRecord(0x2000, Pattern(16, 1)) + ":00000001FF\r\n");
-  RunDownload(file.string(), link, PortChoice{1, {}}, sink,
-              [&](const std::string& s) { events.push_back("status: " + s); }, {},
-              [&](const std::string& w) { events.push_back("warning: " + w); });
+  RunDownload(
+      file.string(), link, PortChoice{1, {}}, sink, [&](const std::string& s) { events.push_back("status: " + s); }, {},
+      [&](const std::string& w) { events.push_back("warning: " + w); });
   EXPECT_EQ(events, Strings{"status: Download success"});
 }
 
@@ -225,26 +224,37 @@ TEST_P(FailureReasonRows, ComeOnlyWithAFailureBeforeTheStatus) {
   board.faults.refuseStart = row.refuseStart;
   if (row.portRefused) board.refusedDevices = {"/dev/test1"};
   Strings events;
-  RunDownload(file.string(), link, PortChoice{1, {}}, sink,
-              [&](const std::string& s) { events.push_back("status: " + s); }, {}, {},
-              [&](const std::string& r) { events.push_back("reason: " + r); });
+  RunDownload(
+      file.string(), link, PortChoice{1, {}}, sink, [&](const std::string& s) { events.push_back("status: " + s); }, {},
+      {}, [&](const std::string& r) { events.push_back("reason: " + r); });
   EXPECT_EQ(events, row.events);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FailureReasonRows,
-    ::testing::Values(
-        ReasonRow{"second_chunk_refused", 2, false, false, false,
-                  {"reason: chunk 2 of 4: acknowledgement: the board answered 01 00 (hex), not 00",
-                   "status: Download failure"}},
-        ReasonRow{"last_chunk_refused", 4, false, false, false,
-                  {"reason: chunk 4 of 4: acknowledgement: the board answered 01 00 (hex), not 00",
-                   "status: Download failure"}},
-        ReasonRow{"start_refused", std::nullopt, true, false, false,
-                  {"reason: start: the board answered 01 00 (hex), not 00", "status: Download failure"}},
-        ReasonRow{"success", std::nullopt, false, false, false, {"status: Download success"}},
-        ReasonRow{"port_not_opened", std::nullopt, false, true, false, {"status: "}},
-        ReasonRow{"below_window", std::nullopt, false, false, true, {"status: Hex file is invalid"}}),
+    ::testing::Values(ReasonRow{"second_chunk_refused",
+                                2,
+                                false,
+                                false,
+                                false,
+                                {"reason: chunk 2 of 4: acknowledgement: the board answered 01 00 (hex), not 00",
+                                 "status: Download failure"}},
+                      ReasonRow{"last_chunk_refused",
+                                4,
+                                false,
+                                false,
+                                false,
+                                {"reason: chunk 4 of 4: acknowledgement: the board answered 01 00 (hex), not 00",
+                                 "status: Download failure"}},
+                      ReasonRow{"start_refused",
+                                std::nullopt,
+                                true,
+                                false,
+                                false,
+                                {"reason: start: the board answered 01 00 (hex), not 00", "status: Download failure"}},
+                      ReasonRow{"success", std::nullopt, false, false, false, {"status: Download success"}},
+                      ReasonRow{"port_not_opened", std::nullopt, false, true, false, {"status: "}},
+                      ReasonRow{"below_window", std::nullopt, false, false, true, {"status: Hex file is invalid"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DownloadLength, ValidFromOneWindowLineToTheWholeWindow) {

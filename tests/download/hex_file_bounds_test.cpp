@@ -95,16 +95,16 @@ TEST_P(ImageLimit, RefusesAboveTheLimitGiven) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ImageLimit,
-    ::testing::Values(
-        ImageLimitRow{"LastLineFillsTheLimit", 0x100, 0xFF, 0, ""},
-        ImageLimitRow{"OneLineAboveTheLimit", 0x100, 0x100, -1,
-                      "image of 272 bytes is above the limit of 256 bytes"},
-        ImageLimitRow{"UserWindowUnderASmallLimit", 0x4000, 0x3FFF, 0, ""},
-        ImageLimitRow{"DefaultSizedImageUnderASmallLimit", 0x4000, 0x4000, -1,
-                      "image of 16400 bytes is above the limit of 16384 bytes"}),
-    [](const ::testing::TestParamInfo<ImageLimitRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, ImageLimit,
+                         ::testing::Values(ImageLimitRow{"LastLineFillsTheLimit", 0x100, 0xFF, 0, ""},
+                                           ImageLimitRow{"OneLineAboveTheLimit", 0x100, 0x100, -1,
+                                                         "image of 272 bytes is above the limit of 256 bytes"},
+                                           ImageLimitRow{"UserWindowUnderASmallLimit", 0x4000, 0x3FFF, 0, ""},
+                                           ImageLimitRow{"DefaultSizedImageUnderASmallLimit", 0x4000, 0x4000, -1,
+                                                         "image of 16400 bytes is above the limit of 16384 bytes"}),
+                         [](const ::testing::TestParamInfo<ImageLimitRow>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // ---------------------------------------------------------------------------
 // The bound on the file length
@@ -221,11 +221,9 @@ INSTANTIATE_TEST_SUITE_P(
                     0x202F, 3, "the hex file has no LF line ends (its lines end in CR alone); 3 records were read"},
         LineEndCase{"CrOnlyWithoutRecords", ";comment\r;comment\r", 0xF, 0,
                     "the hex file has no LF line ends (its lines end in CR alone); 0 records were read"},
-        LineEndCase{"Lf", FourRecords("\n"), 0x203F, 5, ""},
-        LineEndCase{"CrLf", FourRecords("\r\n"), 0x203F, 5, ""},
+        LineEndCase{"Lf", FourRecords("\n"), 0x203F, 5, ""}, LineEndCase{"CrLf", FourRecords("\r\n"), 0x203F, 5, ""},
         LineEndCase{"CrOnlyButOneLf", FourRecords("\r") + "\n", 0x200F, 1, ""},
-        LineEndCase{"NoLineEndAtAll", IntelData(0x2000, {1}), 0x200F, 1, ""},
-        LineEndCase{"Empty", "", 0xF, 0, ""},
+        LineEndCase{"NoLineEndAtAll", IntelData(0x2000, {1}), 0x200F, 1, ""}, LineEndCase{"Empty", "", 0xF, 0, ""},
         LineEndCase{"CrAfterEndRecordNotSeen", Lines({IntelData(0x2000, {1}), IntelEnd()}) + "\r", 0x200F, 2, ""}),
     [](const testing::TestParamInfo<LineEndCase>& info) { return info.param.name; });
 
@@ -273,8 +271,7 @@ bool RefuseFileMappings() {
       BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
   };
   const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
-  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-         ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 
 TEST(HexFileMapping, FileThatCannotBeMappedIsRead) {

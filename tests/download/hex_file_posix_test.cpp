@@ -60,8 +60,7 @@ void ExpectOneFailure(const FailureCase& c, const TempFolder& folder, const std:
   EXPECT_EQ(LoadHexFile(path, image, sink), -1);
   ASSERT_EQ(sink.entries.size(), 1u);
   EXPECT_EQ(sink.entries[0].text, c.message);
-  EXPECT_NE(sink.entries[0].reason.find(c.reasonPart), std::string::npos)
-      << "reason: " << sink.entries[0].reason;
+  EXPECT_NE(sink.entries[0].reason.find(c.reasonPart), std::string::npos) << "reason: " << sink.entries[0].reason;
   EXPECT_EQ(image.baseAddress, 3u);
   EXPECT_EQ(image.topAddress, 0x77u);
   EXPECT_EQ(image.bytes.get(), given);
@@ -90,15 +89,12 @@ TEST_P(HexFailureTest, ReportsOneMessageAndLeavesImage) {
 INSTANTIATE_TEST_SUITE_P(
     Failures, HexFailureTest,
     testing::Values(
-        FailureCase{"EmptyPath", [](const TempFolder&) { return std::string(); },
-                    "select hex file.", ""},
-        FailureCase{"MissingFile",
-                    [](const TempFolder& f) { return (f.path() / "missing.hex").string(); },
+        FailureCase{"EmptyPath", [](const TempFolder&) { return std::string(); }, "select hex file.", ""},
+        FailureCase{"MissingFile", [](const TempFolder& f) { return (f.path() / "missing.hex").string(); },
                     "file open error.", "No such file or directory"},
-        FailureCase{"Directory", [](const TempFolder& f) { return f.path().string(); },
-                    "file open error.", "Is a directory"},
-        FailureCase{"FileUsedAsFolder",
-                    [](const TempFolder& f) { return f.Write("plain.hex", "") + "/inner.hex"; },
+        FailureCase{"Directory", [](const TempFolder& f) { return f.path().string(); }, "file open error.",
+                    "Is a directory"},
+        FailureCase{"FileUsedAsFolder", [](const TempFolder& f) { return f.Write("plain.hex", "") + "/inner.hex"; },
                     "file open error.", "Not a directory"},
         FailureCase{"Unreadable",
                     [](const TempFolder& f) {
@@ -107,8 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
                       return path;
                     },
                     "file open error.", "Permission denied", true},
-        FailureCase{"CharacterDevice", [](const TempFolder&) { return std::string("/dev/null"); },
-                    "_filelength error.", "not a regular file"},
+        FailureCase{"CharacterDevice", [](const TempFolder&) { return std::string("/dev/null"); }, "_filelength error.",
+                    "not a regular file"},
         FailureCase{"Fifo",
                     [](const TempFolder& f) {
                       const std::string path = (f.path() / "pipe.hex").string();
@@ -116,9 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "_filelength error.", "not a regular file"},
         FailureCase{"ImageTooLarge",
-                    [](const TempFolder& f) {
-                      return f.Write("huge.hex", Lines({SRecordLine(3, 0xFFFFFFF0, {1})}));
-                    },
+                    [](const TempFolder& f) { return f.Write("huge.hex", Lines({SRecordLine(3, 0xFFFFFFF0, {1})})); },
                     "Memory allocation error.", "bytes"}),
     [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
@@ -130,9 +124,7 @@ struct StreamCloser {
 };
 using Stream = std::unique_ptr<std::FILE, StreamCloser>;
 
-Stream MemoryStream(std::string& text) {
-  return Stream(::fmemopen(text.data(), text.size(), "rb"));
-}
+Stream MemoryStream(std::string& text) { return Stream(::fmemopen(text.data(), text.size(), "rb")); }
 
 TEST(LoadHexStream, ReadsNoMoreThanTheFileLength) {
   const std::string first = IntelData(0x10, {1}) + "\n";
@@ -197,8 +189,7 @@ TEST(LoadHexStream, ReadErrorEndsTheFirstPassLikeEndOfFile) {
   ASSERT_NE(stream, nullptr);
   RecordingSink sink;
   HexImage image;
-  ASSERT_EQ(LoadHexStream(stream.get(), static_cast<std::int64_t>(source.text.size()), image, sink),
-            0);
+  ASSERT_EQ(LoadHexStream(stream.get(), static_cast<std::int64_t>(source.text.size()), image, sink), 0);
   EXPECT_TRUE(sink.entries.empty());
   // The line the error cut short is dropped, as fgets drops it.
   EXPECT_EQ(ImageBytes(image), ExpectedImage(0x2F, {{0x10, {1}}, {0x20, {2}}}));

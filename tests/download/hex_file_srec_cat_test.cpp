@@ -58,8 +58,7 @@ class SpawnFileActions {
 // Returns its exit status, or -1 when it could not run or was killed.
 int RunTool(const std::vector<std::string>& args, const std::string& logPath) {
   SpawnFileActions actions;
-  ::posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, logPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ::posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ::posix_spawn_file_actions_adddup2(actions.get(), STDOUT_FILENO, STDERR_FILENO);
   std::vector<char*> argv;
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -142,10 +141,17 @@ GeneratedFile SRecordFile(Random& random, Format format, const std::string& line
   for (unsigned i = 0; i < records; ++i) {
     unsigned type = 1;
     switch (format) {
-      case Format::kS2: type = 2; break;
-      case Format::kS3: type = 3; break;
-      case Format::kSMixed: type = 1 + random.Below(3); break;
-      default: break;
+      case Format::kS2:
+        type = 2;
+        break;
+      case Format::kS3:
+        type = 3;
+        break;
+      case Format::kSMixed:
+        type = 1 + random.Below(3);
+        break;
+      default:
+        break;
     }
     highestType = std::max(highestType, type);
     const std::vector<std::uint8_t> data = random.Data(32);
@@ -168,18 +174,17 @@ TEST(HexFileAgainstSrecCat, SameImageAndTop) {
   const std::string filled = (folder.path() / "filled.bin").string();
   Random random(0x766F726E61ull);
   constexpr int kFiles = 30;
-  constexpr Format kFormats[] = {Format::kIntelHex, Format::kS1, Format::kS2, Format::kS3,
-                                 Format::kSMixed};
+  constexpr Format kFormats[] = {Format::kIntelHex, Format::kS1, Format::kS2, Format::kS3, Format::kSMixed};
   for (int n = 0; n < kFiles; ++n) {
     const Format format = kFormats[n % std::size(kFormats)];
     const std::string lineEnd = (n / std::size(kFormats)) % 2 == 0 ? "\n" : "\r\n";
-    const GeneratedFile file = format == Format::kIntelHex ? IntelFile(random, lineEnd)
-                                                           : SRecordFile(random, format, lineEnd);
+    const GeneratedFile file =
+        format == Format::kIntelHex ? IntelFile(random, lineEnd) : SRecordFile(random, format, lineEnd);
     SCOPED_TRACE("file " + std::to_string(n));
     const std::string input = folder.Write("input.txt", file.text);
     const std::string inputFormat = file.intel ? "-Intel" : "-Motorola";
-    const std::vector<std::string> common = {kSrecCat, "-contradictory-bytes=ignore",
-                                             "-redundant-bytes=ignore", input, inputFormat};
+    const std::vector<std::string> common = {kSrecCat, "-contradictory-bytes=ignore", "-redundant-bytes=ignore", input,
+                                             inputFormat};
 
     // Unfilled binary output runs from address 0 to the highest address written.
     std::vector<std::string> args = common;
@@ -189,8 +194,8 @@ TEST(HexFileAgainstSrecCat, SameImageAndTop) {
     const std::uint32_t expectedTop = static_cast<std::uint32_t>(highest) | 0xF;
 
     args = common;
-    args.insert(args.end(), {"-fill", "0xFF", "0", std::to_string(std::uint64_t{expectedTop} + 1),
-                             "-o", filled, "-Binary"});
+    args.insert(args.end(),
+                {"-fill", "0xFF", "0", std::to_string(std::uint64_t{expectedTop} + 1), "-o", filled, "-Binary"});
     ASSERT_EQ(RunTool(args, log), 0) << ReadAll(log);
     const std::string reference = ReadAll(filled);
 
@@ -200,9 +205,9 @@ TEST(HexFileAgainstSrecCat, SameImageAndTop) {
     EXPECT_TRUE(sink.entries.empty());
     ASSERT_EQ(image.topAddress, expectedTop);
     ASSERT_EQ(reference.size(), image.size());
-    EXPECT_TRUE(std::equal(reference.begin(), reference.end(), image.bytes.get(),
-                           [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }))
-        << "image differs from srec_cat's";
+    EXPECT_TRUE(std::equal(reference.begin(), reference.end(), image.bytes.get(), [](char a, std::uint8_t b) {
+      return static_cast<std::uint8_t>(a) == b;
+    })) << "image differs from srec_cat's";
   }
 }
 

@@ -47,19 +47,21 @@ TEST_P(HexFieldValueTest, ReadsDigitsMostSignificantFirst) {
   EXPECT_EQ(HexFieldValue(c.text, c.n), c.value) << "text \"" << c.text << "\", n " << c.n;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fields, HexFieldValueTest,
-    testing::Values(FieldCase{"", 0, 0}, FieldCase{"FF", 0, 0}, FieldCase{"AB", 2, 0xAB},
-                    FieldCase{"ab", 2, 0xAB}, FieldCase{"fE", 2, 0xFE},
-                    FieldCase{"1G", 2, 0x10}, FieldCase{"G1", 2, 0x01},
-                    FieldCase{"\x80" "1", 2, 0x01}, FieldCase{"\xC3\xA9", 2, 0x00},
-                    FieldCase{" 9", 2, 0x09}, FieldCase{"2000", 4, 0x2000},
-                    FieldCase{"20001234", 4, 0x2000}, FieldCase{"12345678", 8, 0x12345678},
-                    // Beyond 8 digits the value keeps its low 32 bits.
-                    FieldCase{"FFFFFFFFF", 9, 0xFFFFFFFF}, FieldCase{"123456789", 9, 0x23456789},
-                    // Characters the text does not hold count as the digit 0.
-                    FieldCase{"1", 2, 0x10}, FieldCase{"", 2, 0x00}, FieldCase{"12", 4, 0x1200},
-                    FieldCase{"12", 9, 0x20000000}, FieldCase{"1", 9, 0}));
+INSTANTIATE_TEST_SUITE_P(Fields, HexFieldValueTest,
+                         testing::Values(FieldCase{"", 0, 0}, FieldCase{"FF", 0, 0}, FieldCase{"AB", 2, 0xAB},
+                                         FieldCase{"ab", 2, 0xAB}, FieldCase{"fE", 2, 0xFE}, FieldCase{"1G", 2, 0x10},
+                                         FieldCase{"G1", 2, 0x01},
+                                         FieldCase{"\x80"
+                                                   "1",
+                                                   2, 0x01},
+                                         FieldCase{"\xC3\xA9", 2, 0x00}, FieldCase{" 9", 2, 0x09},
+                                         FieldCase{"2000", 4, 0x2000}, FieldCase{"20001234", 4, 0x2000},
+                                         FieldCase{"12345678", 8, 0x12345678},
+                                         // Beyond 8 digits the value keeps its low 32 bits.
+                                         FieldCase{"FFFFFFFFF", 9, 0xFFFFFFFF}, FieldCase{"123456789", 9, 0x23456789},
+                                         // Characters the text does not hold count as the digit 0.
+                                         FieldCase{"1", 2, 0x10}, FieldCase{"", 2, 0x00}, FieldCase{"12", 4, 0x1200},
+                                         FieldCase{"12", 9, 0x20000000}, FieldCase{"1", 9, 0}));
 
 TEST(ParseIntelHexRecord, ReadsFieldsAtTheirPositions) {
   IntelHexRecord record;
@@ -78,7 +80,9 @@ TEST(ParseIntelHexRecord, ReadsFieldsAtTheirPositions) {
 TEST(ParseIntelHexRecord, NeverReadsPastTheGivenText) {
   // The characters after the view are valid digits; a read past the view
   // would pick them up instead of the zero digits that stand for them.
-  const std::string buffer = "02200000AB" "CDEF";
+  const std::string buffer =
+      "02200000AB"
+      "CDEF";
   IntelHexRecord record;
   ParseIntelHexRecord(std::string_view(buffer).substr(0, 10), record);
   EXPECT_EQ(record.byteCount, 2);
@@ -167,47 +171,56 @@ TEST_P(HexLoadTest, BuildsTheImage) {
 INSTANTIATE_TEST_SUITE_P(
     IntelHex, HexLoadTest,
     testing::Values(
-        LoadCase{"OnlyEndRecord", Lines({IntelEnd()}), 0xF, {}},
-        LoadCase{"EmptyFile", "", 0xF, {}},
+        LoadCase{"OnlyEndRecord", Lines({IntelEnd()}), 0xF, {}}, LoadCase{"EmptyFile", "", 0xF, {}},
         LoadCase{"OnlyEmptyLines", "\n\n\r\n\n", 0xF, {}},
         LoadCase{"SixteenBytesAt2000",
                  Lines({IntelData(0x2000, CountingBytes(0x10, 16)), IntelEnd()}),
                  0x200F,
                  {{0x2000, CountingBytes(0x10, 16)}}},
-        LoadCase{"LastByteAt2010", Lines({IntelData(0x2001, CountingBytes(1, 16))}), 0x201F,
+        LoadCase{"LastByteAt2010",
+                 Lines({IntelData(0x2001, CountingBytes(1, 16))}),
+                 0x201F,
                  {{0x2001, CountingBytes(1, 16)}}},
-        LoadCase{"ExtendedLinearAddress", Lines({IntelLinear(0x0001), IntelData(0x0010, {0xAB})}),
-                 0x1001F, {{0x10010, {0xAB}}}},
+        LoadCase{"ExtendedLinearAddress",
+                 Lines({IntelLinear(0x0001), IntelData(0x0010, {0xAB})}),
+                 0x1001F,
+                 {{0x10010, {0xAB}}}},
         LoadCase{"ExtendedSegmentAddress",
-                 Lines({IntelSegment(0x1000), IntelData(0x0010, {0xAB})}), 0x1001F,
+                 Lines({IntelSegment(0x1000), IntelData(0x0010, {0xAB})}),
+                 0x1001F,
                  {{0x10010, {0xAB}}}},
         LoadCase{"SegmentDataDoesNotWrapAt64KiB",
-                 Lines({IntelSegment(0x1000), IntelData(0xFFFF, {1, 2})}), 0x2000F,
+                 Lines({IntelSegment(0x1000), IntelData(0xFFFF, {1, 2})}),
+                 0x2000F,
                  {{0x1FFFF, {1, 2}}}},
         LoadCase{"LaterBaseReplacesEarlier",
-                 Lines({IntelLinear(1), IntelSegment(0x10), IntelData(0, {5})}), 0x10F,
+                 Lines({IntelLinear(1), IntelSegment(0x10), IntelData(0, {5})}),
+                 0x10F,
                  {{0x100, {5}}}},
         LoadCase{"DataAfterEndRecordIgnored",
-                 Lines({IntelData(0, {1}), IntelEnd(), IntelData(0x2000, {2})}), 0xF,
+                 Lines({IntelData(0, {1}), IntelEnd(), IntelData(0x2000, {2})}),
+                 0xF,
                  {{0, {1}}}},
-        LoadCase{"WrongChecksumPlaced", Lines({WithChecksum(IntelData(0x20, {0x55}), "00")}),
-                 0x2F, {{0x20, {0x55}}}},
-        LoadCase{"LowercaseDigits", Lines({":02abcd00a1b2ff"}), 0xABCF,
-                 {{0xABCD, {0xA1, 0xB2}}}},
-        LoadCase{"LetterGReadsAsZero", Lines({":1G200000" + std::string(32, '7') + "00"}),
-                 0x200F, {{0x2000, ByteList(16, 0x77)}}},
+        LoadCase{"WrongChecksumPlaced", Lines({WithChecksum(IntelData(0x20, {0x55}), "00")}), 0x2F, {{0x20, {0x55}}}},
+        LoadCase{"LowercaseDigits", Lines({":02abcd00a1b2ff"}), 0xABCF, {{0xABCD, {0xA1, 0xB2}}}},
+        LoadCase{"LetterGReadsAsZero",
+                 Lines({":1G200000" + std::string(32, '7') + "00"}),
+                 0x200F,
+                 {{0x2000, ByteList(16, 0x77)}}},
         LoadCase{"ZeroByteCountCountsForNothing", Lines({":00300000D0"}), 0xF, {}},
         LoadCase{"LaterLineWins",
-                 Lines({IntelData(0x100, {1, 2, 3, 4}), IntelData(0x102, {9})}), 0x10F,
+                 Lines({IntelData(0x100, {1, 2, 3, 4}), IntelData(0x102, {9})}),
+                 0x10F,
                  {{0x100, {1, 2, 9, 4}}}},
         LoadCase{"UnusedTypesSkipped",
                  Lines({IntelHexLine(3, 0, {0, 0, 0x20, 0}), IntelHexLine(5, 0, {0, 0, 0x20, 0}),
                         IntelHexLine(0x7F, 0x4000, {1}), IntelData(0x20, {7})}),
-                 0x2F, {{0x20, {7}}}},
-        LoadCase{"NoEndRecord", Lines({IntelData(0x10, {1}), IntelData(0x20, {2})}), 0x2F,
-                 {{0x10, {1}}, {0x20, {2}}}},
+                 0x2F,
+                 {{0x20, {7}}}},
+        LoadCase{"NoEndRecord", Lines({IntelData(0x10, {1}), IntelData(0x20, {2})}), 0x2F, {{0x10, {1}}, {0x20, {2}}}},
         LoadCase{"CharactersAfterChecksumIgnored",
-                 Lines({IntelData(0, {1}) + " 0203 " + IntelData(0x4000, {9})}), 0xF,
+                 Lines({IntelData(0, {1}) + " 0203 " + IntelData(0x4000, {9})}),
+                 0xF,
                  {{0, {1}}}}),
     CaseName);
 
@@ -219,166 +232,189 @@ INSTANTIATE_TEST_SUITE_P(
                         SRecordLine(5, 1, {}), SRecordLine(9, 0, {})}),
                  0x200F,
                  {{0x2000, CountingBytes(0x40, 16)}}},
-        LoadCase{"S1CountIs13", Lines({"S1132000" + std::string(32, 'A') + "00"}), 0x200F,
-                 {{0x2000, ByteList(16, 0xAA)}}},
+        LoadCase{
+            "S1CountIs13", Lines({"S1132000" + std::string(32, 'A') + "00"}), 0x200F, {{0x2000, ByteList(16, 0xAA)}}},
         LoadCase{"S9EndsReading",
                  Lines({SRecordLine(1, 0, {1}), SRecordLine(9, 0, {}), SRecordLine(1, 0x2000, {2})}),
-                 0xF, {{0, {1}}}},
+                 0xF,
+                 {{0, {1}}}},
         LoadCase{"S8EndsReading",
                  Lines({SRecordLine(2, 0, {1}), SRecordLine(8, 0, {}), SRecordLine(2, 0x2000, {2})}),
-                 0xF, {{0, {1}}}},
+                 0xF,
+                 {{0, {1}}}},
         LoadCase{"S7EndsReading",
                  Lines({SRecordLine(3, 0, {1}), SRecordLine(7, 0, {}), SRecordLine(3, 0x2000, {2})}),
-                 0xF, {{0, {1}}}},
-        LoadCase{"S2Address", Lines({SRecordLine(2, 0x12345, {1, 2})}), 0x1234F,
-                 {{0x12345, {1, 2}}}},
-        LoadCase{"S3Address", Lines({SRecordLine(3, 0x00023456, {3, 4, 5})}), 0x2345F,
-                 {{0x23456, {3, 4, 5}}}},
+                 0xF,
+                 {{0, {1}}}},
+        LoadCase{"S2Address", Lines({SRecordLine(2, 0x12345, {1, 2})}), 0x1234F, {{0x12345, {1, 2}}}},
+        LoadCase{"S3Address", Lines({SRecordLine(3, 0x00023456, {3, 4, 5})}), 0x2345F, {{0x23456, {3, 4, 5}}}},
         LoadCase{"HeaderAndCountTypesPassedOver",
-                 Lines({SRecordLine(0, 0x6000, {'h'}), SRecordLine(4, 0x7000, {1}),
-                        SRecordLine(5, 0x5000, {}), SRecordLine(6, 0x8000, {}),
-                        SRecordLine(1, 0x30, {6})}),
-                 0x3F, {{0x30, {6}}}},
-        LoadCase{"OtherCharacterAfterS", Lines({"S", "Sx0520000102D7", "SA0520000102D7"}), 0xF,
-                 {}},
-        LoadCase{"S1WithoutDataRaisesTopToAddressBefore", Lines({SRecordLine(1, 0x2010, {})}),
-                 0x200F, {}},
+                 Lines({SRecordLine(0, 0x6000, {'h'}), SRecordLine(4, 0x7000, {1}), SRecordLine(5, 0x5000, {}),
+                        SRecordLine(6, 0x8000, {}), SRecordLine(1, 0x30, {6})}),
+                 0x3F,
+                 {{0x30, {6}}}},
+        LoadCase{"OtherCharacterAfterS", Lines({"S", "Sx0520000102D7", "SA0520000102D7"}), 0xF, {}},
+        LoadCase{"S1WithoutDataRaisesTopToAddressBefore", Lines({SRecordLine(1, 0x2010, {})}), 0x200F, {}},
         LoadCase{"S1WithoutDataOneAboveLine", Lines({SRecordLine(1, 0x2011, {})}), 0x201F, {}},
         LoadCase{"S2WithoutData", Lines({SRecordLine(2, 0x12345, {})}), 0x1234F, {}},
         // Its end would be the address before 0: below the image, so nothing.
         LoadCase{"S1WithoutDataAtZero", Lines({SRecordLine(1, 0, {})}), 0xF, {}},
         LoadCase{"LaterLineWins",
-                 Lines({SRecordLine(3, 0x40, {1, 2, 3}), SRecordLine(1, 0x41, {8})}), 0x4F,
+                 Lines({SRecordLine(3, 0x40, {1, 2, 3}), SRecordLine(1, 0x41, {8})}),
+                 0x4F,
                  {{0x40, {1, 8, 3}}}}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Mixed, HexLoadTest,
-    testing::Values(
-        LoadCase{"IntelBaseDoesNotMoveSRecords",
-                 Lines({IntelLinear(1), SRecordLine(1, 0x20, {1}), IntelData(0x10, {2})}), 0x1001F,
-                 {{0x20, {1}}, {0x10010, {2}}}},
-        LoadCase{"SEndRecordEndsIntelToo",
-                 Lines({IntelData(0, {1}), SRecordLine(9, 0, {}), IntelData(0x40, {2})}), 0xF,
-                 {{0, {1}}}},
-        LoadCase{"OtherFirstCharactersSkipped",
-                 Lines({"; comment " + IntelData(0x4000, {9}), " " + IntelData(0x3000, {9}),
-                        "s113" + std::string(32, '0'), "#", "\t" + SRecordLine(1, 0x5000, {1}),
-                        IntelData(0x10, {2}), SRecordLine(1, 0x20, {3})}),
-                 0x2F, {{0x10, {2}}, {0x20, {3}}}}),
+    testing::Values(LoadCase{"IntelBaseDoesNotMoveSRecords",
+                             Lines({IntelLinear(1), SRecordLine(1, 0x20, {1}), IntelData(0x10, {2})}),
+                             0x1001F,
+                             {{0x20, {1}}, {0x10010, {2}}}},
+                    LoadCase{"SEndRecordEndsIntelToo",
+                             Lines({IntelData(0, {1}), SRecordLine(9, 0, {}), IntelData(0x40, {2})}),
+                             0xF,
+                             {{0, {1}}}},
+                    LoadCase{"OtherFirstCharactersSkipped",
+                             Lines({"; comment " + IntelData(0x4000, {9}), " " + IntelData(0x3000, {9}),
+                                    "s113" + std::string(32, '0'), "#", "\t" + SRecordLine(1, 0x5000, {1}),
+                                    IntelData(0x10, {2}), SRecordLine(1, 0x20, {3})}),
+                             0x2F,
+                             {{0x10, {2}}, {0x20, {3}}}}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, HexLoadTest,
     testing::Values(
         LoadCase{"CrLfLikeLf",
-                 Lines({IntelLinear(1), IntelData(0x10, {1}), SRecordLine(1, 0x20, {2}), IntelEnd()},
-                       "\r\n"),
-                 0x1001F, {{0x10010, {1}}, {0x20, {2}}}},
-        LoadCase{"LastLineWithoutLineEnd", IntelData(0x10, {1}) + "\n" + IntelData(0x20, {2}),
-                 0x2F, {{0x10, {1}}, {0x20, {2}}}},
+                 Lines({IntelLinear(1), IntelData(0x10, {1}), SRecordLine(1, 0x20, {2}), IntelEnd()}, "\r\n"),
+                 0x1001F,
+                 {{0x10010, {1}}, {0x20, {2}}}},
+        LoadCase{"LastLineWithoutLineEnd",
+                 IntelData(0x10, {1}) + "\n" + IntelData(0x20, {2}),
+                 0x2F,
+                 {{0x10, {1}}, {0x20, {2}}}},
         LoadCase{"LastLineWithoutLineEndAfterCrLf",
-                 IntelData(0x10, {1}) + "\r\n" + IntelData(0x20, {2}), 0x2F,
+                 IntelData(0x10, {1}) + "\r\n" + IntelData(0x20, {2}),
+                 0x2F,
                  {{0x10, {1}}, {0x20, {2}}}},
         // A CR that no LF follows is an ordinary character: it does not end
         // the line, and a line that starts with it is skipped.
-        LoadCase{"LoneCrDoesNotEndLine",
-                 IntelData(0x10, {1}) + "\r" + IntelData(0x20, {2}) + "\n", 0x1F, {{0x10, {1}}}},
+        LoadCase{
+            "LoneCrDoesNotEndLine", IntelData(0x10, {1}) + "\r" + IntelData(0x20, {2}) + "\n", 0x1F, {{0x10, {1}}}},
         LoadCase{"LineStartingWithCrSkipped",
-                 IntelData(0x10, {1}) + "\n\r" + IntelData(0x20, {2}) + "\n", 0x1F,
+                 IntelData(0x10, {1}) + "\n\r" + IntelData(0x20, {2}) + "\n",
+                 0x1F,
                  {{0x10, {1}}}},
-        LoadCase{"CrCrLf", IntelData(0x10, {1}) + "\r\r\n" + IntelData(0x20, {2}) + "\r\r\n", 0x2F,
+        LoadCase{"CrCrLf",
+                 IntelData(0x10, {1}) + "\r\r\n" + IntelData(0x20, {2}) + "\r\r\n",
+                 0x2F,
                  {{0x10, {1}}, {0x20, {2}}}},
         LoadCase{"CrAtEndOfFileStays", IntelData(0x10, {1}) + "\n\r", 0x1F, {{0x10, {1}}}},
-        LoadCase{"CtrlZEndsFile",
-                 IntelData(0x10, {1}) + "\n\x1A" + IntelData(0x20, {2}) + "\n", 0x1F,
-                 {{0x10, {1}}}},
-        LoadCase{"CtrlZEndsLastLine", ":02001000AB\x1A" "CD00\n" + IntelData(0x20, {2}) + "\n",
-                 0x1F, {{0x10, {0xAB, 0x00}}}},
-        LoadCase{"CrBeforeCtrlZStays", IntelData(0x10, {1}) + "\r\x1A\n" + IntelData(0x20, {2}),
-                 0x1F, {{0x10, {1}}}},
+        LoadCase{"CtrlZEndsFile", IntelData(0x10, {1}) + "\n\x1A" + IntelData(0x20, {2}) + "\n", 0x1F, {{0x10, {1}}}},
+        LoadCase{"CtrlZEndsLastLine",
+                 ":02001000AB\x1A"
+                 "CD00\n" +
+                     IntelData(0x20, {2}) + "\n",
+                 0x1F,
+                 {{0x10, {0xAB, 0x00}}}},
+        LoadCase{"CrBeforeCtrlZStays", IntelData(0x10, {1}) + "\r\x1A\n" + IntelData(0x20, {2}), 0x1F, {{0x10, {1}}}},
         // The line ends at a zero byte; the rest of that read is lost, the
         // next line is read as usual.
-        LoadCase{"ZeroByteEndsLine",
-                 IntelData(0x10, {1}) + std::string(1, '\0') + IntelData(0x20, {2}) + "\n" +
-                     IntelData(0x30, {3}) + "\n",
-                 0x3F, {{0x10, {1}}, {0x30, {3}}}},
+        LoadCase{
+            "ZeroByteEndsLine",
+            IntelData(0x10, {1}) + std::string(1, '\0') + IntelData(0x20, {2}) + "\n" + IntelData(0x30, {3}) + "\n",
+            0x3F,
+            {{0x10, {1}}, {0x30, {3}}}},
         LoadCase{"LineStartingWithZeroByteSkipped",
-                 std::string(1, '\0') + IntelData(0x20, {2}) + "\n" + IntelData(0x30, {3}), 0x3F,
+                 std::string(1, '\0') + IntelData(0x20, {2}) + "\n" + IntelData(0x30, {3}),
+                 0x3F,
                  {{0x30, {3}}}},
         // A line is read in pieces of 539 characters; each piece is a line.
-        LoadCase{"PieceCutBeforeRecord", std::string(539, 'x') + IntelData(0x20, {5}) + "\n", 0x2F,
-                 {{0x20, {5}}}},
-        LoadCase{"PieceCutAfterColon", std::string(538, 'x') + IntelData(0x20, {5}) + "\n", 0xF,
-                 {}},
-        LoadCase{"PieceCutInsideComment", std::string(540, 'x') + IntelData(0x20, {5}) + "\n",
-                 0xF, {}},
+        LoadCase{"PieceCutBeforeRecord", std::string(539, 'x') + IntelData(0x20, {5}) + "\n", 0x2F, {{0x20, {5}}}},
+        LoadCase{"PieceCutAfterColon", std::string(538, 'x') + IntelData(0x20, {5}) + "\n", 0xF, {}},
+        LoadCase{"PieceCutInsideComment", std::string(540, 'x') + IntelData(0x20, {5}) + "\n", 0xF, {}},
         LoadCase{"EveryPieceOfLongLineRead",
-                 std::string(539, 'x') + IntelData(0x20, {5}) + std::string(539 - 13, 'y') +
-                     SRecordLine(1, 0x40, {6}) + "\n" + IntelData(0x50, {7}),
-                 0x5F, {{0x20, {5}}, {0x40, {6}}, {0x50, {7}}}},
+                 std::string(539, 'x') + IntelData(0x20, {5}) + std::string(539 - 13, 'y') + SRecordLine(1, 0x40, {6}) +
+                     "\n" + IntelData(0x50, {7}),
+                 0x5F,
+                 {{0x20, {5}}, {0x40, {6}}, {0x50, {7}}}},
         LoadCase{"PieceEndingInLfIsWholeLine",
-                 std::string(538, 'x') + "\n" + IntelData(0x20, {5}) + "\n", 0x2F, {{0x20, {5}}}},
+                 std::string(538, 'x') + "\n" + IntelData(0x20, {5}) + "\n",
+                 0x2F,
+                 {{0x20, {5}}}},
         // CR LF reads as LF before the line is cut: 538 characters and the LF
         // make one piece, so the record on the next line is read.
-        LoadCase{"CrLfAtPieceEnd", std::string(538, 'x') + "\r\n" + IntelData(0x20, {5}) + "\r\n",
-                 0x2F, {{0x20, {5}}}},
-        LoadCase{"LoneCrAfterCutStartsNextPiece",
-                 std::string(539, 'x') + "\r" + IntelData(0x20, {5}) + "\n", 0xF, {}},
+        LoadCase{"CrLfAtPieceEnd", std::string(538, 'x') + "\r\n" + IntelData(0x20, {5}) + "\r\n", 0x2F, {{0x20, {5}}}},
+        LoadCase{"LoneCrAfterCutStartsNextPiece", std::string(539, 'x') + "\r" + IntelData(0x20, {5}) + "\n", 0xF, {}},
         // Longest well-formed records: 521 and 514 characters.
-        LoadCase{"Intel255DataBytes", Lines({IntelData(0x1000, CountingBytes(0, 255))}), 0x10FF,
+        LoadCase{"Intel255DataBytes",
+                 Lines({IntelData(0x1000, CountingBytes(0, 255))}),
+                 0x10FF,
                  {{0x1000, CountingBytes(0, 255)}}},
-        LoadCase{"S3CountOf255", Lines({SRecordLine(3, 0x1000, CountingBytes(7, 250))}), 0x10FF,
+        LoadCase{"S3CountOf255",
+                 Lines({SRecordLine(3, 0x1000, CountingBytes(7, 250))}),
+                 0x10FF,
                  {{0x1000, CountingBytes(7, 250)}}}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Leniency, HexLoadTest,
     testing::Values(
-        LoadCase{"NonHexCharactersCountAsZero", Lines({":02002000G1\xC3" "100"}), 0x2F,
+        LoadCase{"NonHexCharactersCountAsZero",
+                 Lines({":02002000G1\xC3"
+                        "100"}),
+                 0x2F,
                  {{0x20, {0x01, 0x01}}}},
         LoadCase{"NonHexInAddress", Lines({":0120Z000AB00"}), 0x200F, {{0x2000, {0xAB}}}},
-        LoadCase{"WrongSRecordChecksum", Lines({WithChecksum(SRecordLine(1, 0x20, {3}), "77")}),
-                 0x2F, {{0x20, {3}}}}),
+        LoadCase{"WrongSRecordChecksum", Lines({WithChecksum(SRecordLine(1, 0x20, {3}), "77")}), 0x2F, {{0x20, {3}}}}),
     CaseName);
 
 // Records that end before their fields do: the missing characters read as
 // '0' digits, so a data record still places its byteCount bytes.
-INSTANTIATE_TEST_SUITE_P(
-    ShortRecords, HexLoadTest,
-    testing::Values(
-        LoadCase{"IntelDataCutShort", Lines({":10200000AABB"}), 0x200F,
-                 {{0x2000, {0xAA, 0xBB, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}}},
-        LoadCase{"IntelCountOnly", Lines({":1"}), 0xF, {{0, ByteList(16, 0)}}},
-        LoadCase{"IntelColonOnly", Lines({":"}), 0xF, {}},
-        LoadCase{"IntelTypeHalfPresent", Lines({":0220000"}), 0x200F, {{0x2000, {0, 0}}}},
-        LoadCase{"IntelLinearWithoutData", Lines({IntelLinear(1), ":02000004", IntelData(0x10, {1})}),
-                 0x1F, {{0x10, {1}}}},
-        LoadCase{"S1DataCutShort", Lines({"S1132000AA"}), 0x200F,
-                 {{0x2000, {0xAA, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}}},
-        LoadCase{"S1AddressCutShort", Lines({"S10520"}), 0x200F, {{0x2000, {0, 0}}}}),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(ShortRecords, HexLoadTest,
+                         testing::Values(LoadCase{"IntelDataCutShort",
+                                                  Lines({":10200000AABB"}),
+                                                  0x200F,
+                                                  {{0x2000, {0xAA, 0xBB, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}}},
+                                         LoadCase{"IntelCountOnly", Lines({":1"}), 0xF, {{0, ByteList(16, 0)}}},
+                                         LoadCase{"IntelColonOnly", Lines({":"}), 0xF, {}},
+                                         LoadCase{
+                                             "IntelTypeHalfPresent", Lines({":0220000"}), 0x200F, {{0x2000, {0, 0}}}},
+                                         LoadCase{"IntelLinearWithoutData",
+                                                  Lines({IntelLinear(1), ":02000004", IntelData(0x10, {1})}),
+                                                  0x1F,
+                                                  {{0x10, {1}}}},
+                                         LoadCase{"S1DataCutShort",
+                                                  Lines({"S1132000AA"}),
+                                                  0x200F,
+                                                  {{0x2000, {0xAA, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}}},
+                                         LoadCase{"S1AddressCutShort", Lines({"S10520"}), 0x200F, {{0x2000, {0, 0}}}}),
+                         CaseName);
 
 // S1/S2/S3 counts below address length + 1 and Intel base records with
 // fewer than two data bytes are passed over in both passes.
 INSTANTIATE_TEST_SUITE_P(
     CountsTooSmall, HexLoadTest,
-    testing::Values(
-        LoadCase{"S1CountsBelow3",
-                 Lines({"S1004000FF", "S1014000FF", "S1024000FF", SRecordLine(1, 0x10, {1})}), 0x1F,
-                 {{0x10, {1}}}},
-        LoadCase{"S2CountBelow4", Lines({"S203400000FF", SRecordLine(2, 0x10, {1})}), 0x1F,
-                 {{0x10, {1}}}},
-        LoadCase{"S3CountBelow5", Lines({"S30440000000FF", SRecordLine(3, 0x10, {1})}), 0x1F,
-                 {{0x10, {1}}}},
-        LoadCase{"LinearWithOneByteKeepsBase",
-                 Lines({IntelLinear(1), IntelHexLine(4, 0, {2}), IntelData(0x10, {1})}), 0x1001F,
-                 {{0x10010, {1}}}},
-        LoadCase{"SegmentWithNoByteKeepsBase",
-                 Lines({IntelSegment(0x1000), IntelHexLine(2, 0, {}), IntelData(0x10, {1})}),
-                 0x1001F, {{0x10010, {1}}}},
-        LoadCase{"LinearWithOneByteAtStart",
-                 Lines({IntelHexLine(4, 0, {0x7F}), IntelData(0x10, {1})}), 0x1F, {{0x10, {1}}}}),
+    testing::Values(LoadCase{"S1CountsBelow3",
+                             Lines({"S1004000FF", "S1014000FF", "S1024000FF", SRecordLine(1, 0x10, {1})}),
+                             0x1F,
+                             {{0x10, {1}}}},
+                    LoadCase{"S2CountBelow4", Lines({"S203400000FF", SRecordLine(2, 0x10, {1})}), 0x1F, {{0x10, {1}}}},
+                    LoadCase{
+                        "S3CountBelow5", Lines({"S30440000000FF", SRecordLine(3, 0x10, {1})}), 0x1F, {{0x10, {1}}}},
+                    LoadCase{"LinearWithOneByteKeepsBase",
+                             Lines({IntelLinear(1), IntelHexLine(4, 0, {2}), IntelData(0x10, {1})}),
+                             0x1001F,
+                             {{0x10010, {1}}}},
+                    LoadCase{"SegmentWithNoByteKeepsBase",
+                             Lines({IntelSegment(0x1000), IntelHexLine(2, 0, {}), IntelData(0x10, {1})}),
+                             0x1001F,
+                             {{0x10010, {1}}}},
+                    LoadCase{"LinearWithOneByteAtStart",
+                             Lines({IntelHexLine(4, 0, {0x7F}), IntelData(0x10, {1})}),
+                             0x1F,
+                             {{0x10, {1}}}}),
     CaseName);
 
 // Lone CRs and CR LF pairs at every offset modulo the block length, so that
@@ -458,16 +494,15 @@ TEST_P(HexRefusedImageTest, ReportsMemoryAllocationError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Refused, HexRefusedImageTest,
-    testing::Values(
-        RefusedCase{"IntelTopAtFFFFFFFF", Lines({IntelLinear(0xFFFF), IntelData(0xFFF0, {1})})},
-        RefusedCase{"IntelRecordWrapsPastFFFFFFFF",
-                    Lines({IntelLinear(0xFFFF), IntelData(0xFFFF, {1, 2})})},
-        RefusedCase{"S3TopAtFFFFFFFF", Lines({SRecordLine(3, 0xFFFFFFF0, {1})})},
-        RefusedCase{"S3RecordWrapsPastFFFFFFFF", Lines({SRecordLine(3, 0xFFFFFFFF, {1, 2})})},
-        RefusedCase{"S3WithoutDataAtFFFFFFFF", Lines({SRecordLine(3, 0xFFFFFFFF, {})})},
-        RefusedCase{"OneLineAboveLimit", Lines({SRecordLine(3, HEX_IMAGE_SIZE_LIMIT, {1})})},
-        RefusedCase{"HugeRecordAmongSmallOnes",
-                    Lines({IntelData(0, {1}), SRecordLine(3, 0x80000000, {1}), IntelEnd()})}),
+    testing::Values(RefusedCase{"IntelTopAtFFFFFFFF", Lines({IntelLinear(0xFFFF), IntelData(0xFFF0, {1})})},
+                    RefusedCase{"IntelRecordWrapsPastFFFFFFFF",
+                                Lines({IntelLinear(0xFFFF), IntelData(0xFFFF, {1, 2})})},
+                    RefusedCase{"S3TopAtFFFFFFFF", Lines({SRecordLine(3, 0xFFFFFFF0, {1})})},
+                    RefusedCase{"S3RecordWrapsPastFFFFFFFF", Lines({SRecordLine(3, 0xFFFFFFFF, {1, 2})})},
+                    RefusedCase{"S3WithoutDataAtFFFFFFFF", Lines({SRecordLine(3, 0xFFFFFFFF, {})})},
+                    RefusedCase{"OneLineAboveLimit", Lines({SRecordLine(3, HEX_IMAGE_SIZE_LIMIT, {1})})},
+                    RefusedCase{"HugeRecordAmongSmallOnes",
+                                Lines({IntelData(0, {1}), SRecordLine(3, 0x80000000, {1}), IntelEnd()})}),
     [](const testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
 
 TEST(HexLoad, ImageOfExactlyTheLimitLoads) {
@@ -475,8 +510,7 @@ TEST(HexLoad, ImageOfExactlyTheLimitLoads) {
   TempFolder folder;
   RecordingSink sink;
   HexImage image;
-  const std::string path =
-      folder.Write("limit.hex", Lines({SRecordLine(3, HEX_IMAGE_SIZE_LIMIT - 1, {0x5A})}));
+  const std::string path = folder.Write("limit.hex", Lines({SRecordLine(3, HEX_IMAGE_SIZE_LIMIT - 1, {0x5A})}));
   ASSERT_EQ(LoadHexFile(path, image, sink), 0);
   EXPECT_TRUE(sink.entries.empty());
   EXPECT_EQ(image.topAddress, HEX_IMAGE_SIZE_LIMIT - 1);
@@ -490,8 +524,8 @@ TEST(HexLoad, HugeRecordAfterEndRecordDoesNotCount) {
   TempFolder folder;
   RecordingSink sink;
   HexImage image;
-  const std::string path = folder.Write(
-      "after.hex", Lines({IntelData(0, {1}), IntelEnd(), SRecordLine(3, 0xFFFFFFF0, {1})}));
+  const std::string path =
+      folder.Write("after.hex", Lines({IntelData(0, {1}), IntelEnd(), SRecordLine(3, 0xFFFFFFF0, {1})}));
   ASSERT_EQ(LoadHexFile(path, image, sink), 0);
   EXPECT_TRUE(sink.entries.empty());
   EXPECT_EQ(image.topAddress, 0xFu);

@@ -14,8 +14,7 @@ struct Placement {
   std::vector<std::uint8_t> bytes;
 };
 
-inline std::vector<std::uint8_t> ExpectedImage(std::uint32_t topAddress,
-                                               const std::vector<Placement>& placements) {
+inline std::vector<std::uint8_t> ExpectedImage(std::uint32_t topAddress, const std::vector<Placement>& placements) {
   std::vector<std::uint8_t> image(std::size_t{topAddress} + 1, HEX_FILL_BYTE);
   for (const Placement& p : placements) {
     for (std::size_t i = 0; i < p.bytes.size(); ++i) image.at(p.address + i) = p.bytes[i];

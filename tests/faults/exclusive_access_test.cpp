@@ -18,9 +18,7 @@ constexpr int PORT = 9;
 
 class ExclusiveAccess : public ::testing::Test {
  protected:
-  void SetUp() override {
-    RecordProperty("run_as_root", ::geteuid() == 0 ? "yes" : "no");
-  }
+  void SetUp() override { RecordProperty("run_as_root", ::geteuid() == 0 ? "yes" : "no"); }
   PortAliases ports_;
   TempFolder folder_;
   const std::string port_ = std::to_string(PORT);

@@ -18,12 +18,12 @@
 
 #include "commands/commands.h"
 #include "download/download_procedure.h"
-#include "support/hex_records.h"
 #include "faults/fault_support.h"
 #include "link/device_link.h"
 #include "link/protocol.h"
 #include "link/serial_posix.h"
 #include "support/board_sim.h"
+#include "support/hex_records.h"
 #include "support/recording_sink.h"
 
 namespace vorna::test {
@@ -131,13 +131,13 @@ std::string HexPath(HexFile file, const TempFolder& folder) {
     case HexFile::kFifo:
       return folder.MakeFifo("pipe.hex");
     case HexFile::kTopOfAddressRange:
-      return folder.Write("top.hex", IntelLinear(0xFFFF) + "\n" + IntelData(0xFFF0, CountingBytes(1, 16)) + "\n" +
-                                         IntelEnd() + "\n");
+      return folder.Write(
+          "top.hex", IntelLinear(0xFFFF) + "\n" + IntelData(0xFFF0, CountingBytes(1, 16)) + "\n" + IntelEnd() + "\n");
     case HexFile::kBelowWindow:
       return folder.Write("low.hex", IntelData(0x1000, CountingBytes(1, 16)) + "\n" + IntelEnd() + "\n");
     case HexFile::kAboveWindow:
-      return folder.Write("high.hex", IntelData(0x2000, CountingBytes(1, 16)) + "\n" + IntelData(0x4000, CountingBytes(1, 1)) +
-                                          "\n" + IntelEnd() + "\n");
+      return folder.Write("high.hex", IntelData(0x2000, CountingBytes(1, 16)) + "\n" +
+                                          IntelData(0x4000, CountingBytes(1, 1)) + "\n" + IntelEnd() + "\n");
   }
   return {};
 }
@@ -175,22 +175,24 @@ class FaultMatrix : public ::testing::TestWithParam<Row> {
     const auto start = Clock::now();
     switch (row.command) {
       case Command::kQuick:
-        RunQuickSetting(state, link, port,
-                        [&](const QuickSettings& fromBoard) {
-                          takePort();
-                          QuickSettings edited = fromBoard;
-                          edited.storeAsDefault = true;  // every step of the command runs
-                          return std::optional<QuickSettings>(edited);
-                        },
-                        status);
+        RunQuickSetting(
+            state, link, port,
+            [&](const QuickSettings& fromBoard) {
+              takePort();
+              QuickSettings edited = fromBoard;
+              edited.storeAsDefault = true;  // every step of the command runs
+              return std::optional<QuickSettings>(edited);
+            },
+            status);
         break;
       case Command::kAdvanced:
-        RunAdvancedSetting(state, link, port,
-                           [&](const TransmitterFields& fromBoard) {
-                             takePort();
-                             return std::optional<TransmitterFields>(fromBoard);
-                           },
-                           status);
+        RunAdvancedSetting(
+            state, link, port,
+            [&](const TransmitterFields& fromBoard) {
+              takePort();
+              return std::optional<TransmitterFields>(fromBoard);
+            },
+            status);
         break;
       case Command::kDownload:
         RunDownload(path, link, port, sink, status);
@@ -235,13 +237,18 @@ TEST_P(FaultMatrix, ReportsWithinTheTimeOutsAndLeavesThePortUsable) {
   // time the user spends in the dialog.
   std::vector<std::size_t> reads;
   switch (row.command) {
-    case Command::kQuick: reads = QuickReads(); break;
-    case Command::kAdvanced: reads = AdvancedReads(); break;
-    case Command::kDownload: reads = DownloadReads(BLINK_PROGRAM_LENGTH); break;
+    case Command::kQuick:
+      reads = QuickReads();
+      break;
+    case Command::kAdvanced:
+      reads = AdvancedReads();
+      break;
+    case Command::kDownload:
+      reads = DownloadReads(BLINK_PROGRAM_LENGTH);
+      break;
   }
-  EXPECT_LE(outcome.took, Bound(reads) + row.dialogTime) << "took "
-                                        << std::chrono::duration_cast<std::chrono::milliseconds>(outcome.took).count()
-                                        << " ms";
+  EXPECT_LE(outcome.took, Bound(reads) + row.dialogTime)
+      << "took " << std::chrono::duration_cast<std::chrono::milliseconds>(outcome.took).count() << " ms";
 
   // Nothing held: no descriptor left behind, and the device (when the board
   // is still there) opens exclusively at once.
@@ -275,103 +282,233 @@ const std::string CAN_NOT_OPEN_ABSENT = "Can not open COM" + std::to_string(ABSE
 INSTANTIATE_TEST_SUITE_P(
     Quick, FaultMatrix,
     ::testing::Values(
-        Row{.name = "sound_board", .command = Command::kQuick, .messages = {}, .status = POWER_ON_SUMMARY,
-            .requests = 5, .dialogShown = true},
-        Row{.name = "absent_port", .command = Command::kQuick, .messages = {CAN_NOT_OPEN_ABSENT},
-            .port = ABSENT_PORT},
-        Row{.name = "busy_port", .command = Command::kQuick, .messages = {CAN_NOT_OPEN},
-            .holder = Holder::kFromStart},
-        Row{.name = "register_read_unanswered", .command = Command::kQuick, .simArgs = {"--silent", "2"},
-            .messages = {"Read error"}, .requests = 1},
-        Row{.name = "register_read_short", .command = Command::kQuick, .simArgs = {"--short-registers", "9"},
-            .messages = {"Read error"}, .requests = 1},
-        Row{.name = "port_taken_for_the_writes", .command = Command::kQuick, .messages = {CAN_NOT_OPEN},
-            .status = POWER_ON_SUMMARY, .requests = 1, .dialogShown = true, .holder = Holder::kDuringDialog},
-        Row{.name = "echo_changed", .command = Command::kQuick, .simArgs = {"--corrupt-echo", "1"},
-            .messages = {"ReadData error"}, .status = POWER_ON_SUMMARY, .writeFailed = true, .requests = 5,
+        Row{.name = "sound_board",
+            .command = Command::kQuick,
+            .messages = {},
+            .status = POWER_ON_SUMMARY,
+            .requests = 5,
             .dialogShown = true},
-        Row{.name = "echoes_unanswered", .command = Command::kQuick, .simArgs = {"--silent", "1"},
-            .messages = {"ReadData error", "ReadData error"}, .status = POWER_ON_SUMMARY, .writeFailed = true,
-            .requests = 5, .dialogShown = true},
-        Row{.name = "channel_unanswered", .command = Command::kQuick, .simArgs = {"--silent", "0"},
-            .messages = {}, .status = POWER_ON_SUMMARY, .requests = 5, .dialogShown = true},
-        Row{.name = "store_unanswered", .command = Command::kQuick, .simArgs = {"--silent", "3"},
-            .messages = {}, .status = POWER_ON_SUMMARY, .requests = 5, .dialogShown = true},
-        Row{.name = "board_answers_nothing", .command = Command::kQuick, .simArgs = {"--mute"},
-            .messages = {"Read error"}, .requests = 1},
-        Row{.name = "one_byte_every_400_ms", .command = Command::kQuick, .simArgs = {"--drip", "400"},
-            .messages = {"Read error"}, .requests = 1},
+        Row{.name = "absent_port", .command = Command::kQuick, .messages = {CAN_NOT_OPEN_ABSENT}, .port = ABSENT_PORT},
+        Row{.name = "busy_port", .command = Command::kQuick, .messages = {CAN_NOT_OPEN}, .holder = Holder::kFromStart},
+        Row{.name = "register_read_unanswered",
+            .command = Command::kQuick,
+            .simArgs = {"--silent", "2"},
+            .messages = {"Read error"},
+            .requests = 1},
+        Row{.name = "register_read_short",
+            .command = Command::kQuick,
+            .simArgs = {"--short-registers", "9"},
+            .messages = {"Read error"},
+            .requests = 1},
+        Row{.name = "port_taken_for_the_writes",
+            .command = Command::kQuick,
+            .messages = {CAN_NOT_OPEN},
+            .status = POWER_ON_SUMMARY,
+            .requests = 1,
+            .dialogShown = true,
+            .holder = Holder::kDuringDialog},
+        Row{.name = "echo_changed",
+            .command = Command::kQuick,
+            .simArgs = {"--corrupt-echo", "1"},
+            .messages = {"ReadData error"},
+            .status = POWER_ON_SUMMARY,
+            .writeFailed = true,
+            .requests = 5,
+            .dialogShown = true},
+        Row{.name = "echoes_unanswered",
+            .command = Command::kQuick,
+            .simArgs = {"--silent", "1"},
+            .messages = {"ReadData error", "ReadData error"},
+            .status = POWER_ON_SUMMARY,
+            .writeFailed = true,
+            .requests = 5,
+            .dialogShown = true},
+        Row{.name = "channel_unanswered",
+            .command = Command::kQuick,
+            .simArgs = {"--silent", "0"},
+            .messages = {},
+            .status = POWER_ON_SUMMARY,
+            .requests = 5,
+            .dialogShown = true},
+        Row{.name = "store_unanswered",
+            .command = Command::kQuick,
+            .simArgs = {"--silent", "3"},
+            .messages = {},
+            .status = POWER_ON_SUMMARY,
+            .requests = 5,
+            .dialogShown = true},
+        Row{.name = "board_answers_nothing",
+            .command = Command::kQuick,
+            .simArgs = {"--mute"},
+            .messages = {"Read error"},
+            .requests = 1},
+        Row{.name = "one_byte_every_400_ms",
+            .command = Command::kQuick,
+            .simArgs = {"--drip", "400"},
+            .messages = {"Read error"},
+            .requests = 1},
         // Bytes sent while the port is closed (the dialog is open for
         // 300 ms) are dropped when it opens again; only bytes that land
         // inside an exchange garble its reply.
-        Row{.name = "board_babbles", .command = Command::kQuick, .simArgs = {"--babble"},
-            .messages = {"ReadData error"}, .dialogShown = true, .straysAllowed = true,
+        Row{.name = "board_babbles",
+            .command = Command::kQuick,
+            .simArgs = {"--babble"},
+            .messages = {"ReadData error"},
+            .dialogShown = true,
+            .straysAllowed = true,
             .dialogTime = std::chrono::milliseconds(300)}),
     [](const auto& info) { return std::string(info.param.name); });
 
-INSTANTIATE_TEST_SUITE_P(
-    Advanced, FaultMatrix,
-    ::testing::Values(
-        Row{.name = "sound_board", .command = Command::kAdvanced, .messages = {}, .status = POWER_ON_DUMP,
-            .requests = 9, .dialogShown = true},
-        Row{.name = "absent_port", .command = Command::kAdvanced, .messages = {CAN_NOT_OPEN_ABSENT},
-            .port = ABSENT_PORT},
-        Row{.name = "busy_port", .command = Command::kAdvanced, .messages = {CAN_NOT_OPEN},
-            .holder = Holder::kFromStart},
-        Row{.name = "register_read_short", .command = Command::kAdvanced, .simArgs = {"--short-registers", "9"},
-            .messages = {"Read error"}, .requests = 1},
-        Row{.name = "port_taken_for_the_writes", .command = Command::kAdvanced, .messages = {CAN_NOT_OPEN},
-            .status = POWER_ON_DUMP, .requests = 1, .dialogShown = true, .holder = Holder::kDuringDialog},
-        Row{.name = "echo_changed", .command = Command::kAdvanced, .simArgs = {"--corrupt-echo", "3"},
-            .messages = {"ReadData error"}, .status = POWER_ON_DUMP, .writeFailed = true, .requests = 9,
-            .dialogShown = true},
-        Row{.name = "echoes_unanswered", .command = Command::kAdvanced, .simArgs = {"--silent", "1"},
-            .messages = Strings(8, "ReadData error"), .status = POWER_ON_DUMP, .writeFailed = true, .requests = 9,
-            .dialogShown = true},
-        Row{.name = "board_answers_nothing", .command = Command::kAdvanced, .simArgs = {"--mute"},
-            .messages = {"Read error"}, .requests = 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Advanced, FaultMatrix,
+                         ::testing::Values(Row{.name = "sound_board",
+                                               .command = Command::kAdvanced,
+                                               .messages = {},
+                                               .status = POWER_ON_DUMP,
+                                               .requests = 9,
+                                               .dialogShown = true},
+                                           Row{.name = "absent_port",
+                                               .command = Command::kAdvanced,
+                                               .messages = {CAN_NOT_OPEN_ABSENT},
+                                               .port = ABSENT_PORT},
+                                           Row{.name = "busy_port",
+                                               .command = Command::kAdvanced,
+                                               .messages = {CAN_NOT_OPEN},
+                                               .holder = Holder::kFromStart},
+                                           Row{.name = "register_read_short",
+                                               .command = Command::kAdvanced,
+                                               .simArgs = {"--short-registers", "9"},
+                                               .messages = {"Read error"},
+                                               .requests = 1},
+                                           Row{.name = "port_taken_for_the_writes",
+                                               .command = Command::kAdvanced,
+                                               .messages = {CAN_NOT_OPEN},
+                                               .status = POWER_ON_DUMP,
+                                               .requests = 1,
+                                               .dialogShown = true,
+                                               .holder = Holder::kDuringDialog},
+                                           Row{.name = "echo_changed",
+                                               .command = Command::kAdvanced,
+                                               .simArgs = {"--corrupt-echo", "3"},
+                                               .messages = {"ReadData error"},
+                                               .status = POWER_ON_DUMP,
+                                               .writeFailed = true,
+                                               .requests = 9,
+                                               .dialogShown = true},
+                                           Row{.name = "echoes_unanswered",
+                                               .command = Command::kAdvanced,
+                                               .simArgs = {"--silent", "1"},
+                                               .messages = Strings(8, "ReadData error"),
+                                               .status = POWER_ON_DUMP,
+                                               .writeFailed = true,
+                                               .requests = 9,
+                                               .dialogShown = true},
+                                           Row{.name = "board_answers_nothing",
+                                               .command = Command::kAdvanced,
+                                               .simArgs = {"--mute"},
+                                               .messages = {"Read error"},
+                                               .requests = 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-INSTANTIATE_TEST_SUITE_P(
-    Download, FaultMatrix,
-    ::testing::Values(
-        Row{.name = "sound_board", .command = Command::kDownload, .messages = {},
-            .status = STATUS_DOWNLOAD_SUCCESS, .requests = BLINK_REQUESTS},
-        Row{.name = "empty_path", .command = Command::kDownload, .messages = {"select hex file."},
-            .status = STATUS_HEX_INVALID, .file = HexFile::kEmptyPath},
-        Row{.name = "missing_file", .command = Command::kDownload, .messages = {"file open error."},
-            .status = STATUS_HEX_INVALID, .file = HexFile::kMissing},
-        Row{.name = "folder_for_a_file", .command = Command::kDownload, .messages = {"file open error."},
-            .status = STATUS_HEX_INVALID, .file = HexFile::kFolder},
-        Row{.name = "pipe_without_a_length", .command = Command::kDownload, .messages = {"_filelength error."},
-            .status = STATUS_HEX_INVALID, .file = HexFile::kFifo},
-        Row{.name = "image_too_large", .command = Command::kDownload, .messages = {"Memory allocation error."},
-            .status = STATUS_HEX_INVALID, .file = HexFile::kTopOfAddressRange},
-        Row{.name = "data_below_the_window", .command = Command::kDownload, .messages = {},
-            .status = STATUS_HEX_INVALID, .file = HexFile::kBelowWindow},
-        Row{.name = "data_above_the_window", .command = Command::kDownload, .messages = {},
-            .status = STATUS_HEX_INVALID, .file = HexFile::kAboveWindow},
-        Row{.name = "absent_port", .command = Command::kDownload, .messages = {CAN_NOT_OPEN_ABSENT}, .status = "",
-            .port = ABSENT_PORT},
-        Row{.name = "busy_port", .command = Command::kDownload, .messages = {CAN_NOT_OPEN}, .status = "",
-            .holder = Holder::kFromStart},
-        Row{.name = "start_refused", .command = Command::kDownload, .simArgs = {"--refuse-start"}, .messages = {},
-            .status = STATUS_DOWNLOAD_FAILURE, .requests = 1},
-        Row{.name = "start_unanswered", .command = Command::kDownload, .simArgs = {"--silent", "4"},
-            .messages = {}, .status = STATUS_DOWNLOAD_FAILURE, .requests = 1},
-        Row{.name = "chunk_refused", .command = Command::kDownload, .simArgs = {"--refuse-chunk", "2"},
-            .messages = {}, .status = STATUS_DOWNLOAD_FAILURE, .requests = 3},
-        Row{.name = "chunks_unanswered", .command = Command::kDownload, .simArgs = {"--silent", "chunk"},
-            .messages = {}, .status = STATUS_DOWNLOAD_FAILURE, .requests = 2},
-        Row{.name = "completion_wrong", .command = Command::kDownload, .simArgs = {"--bad-final-ack"},
-            .messages = {}, .status = STATUS_DOWNLOAD_FAILURE, .requests = BLINK_REQUESTS},
-        Row{.name = "hang_up_mid_download", .command = Command::kDownload, .simArgs = {"--hangup-after-chunks", "2"},
-            .messages = {}, .status = STATUS_DOWNLOAD_FAILURE, .requests = 3},
-        Row{.name = "board_answers_nothing", .command = Command::kDownload, .simArgs = {"--mute"}, .messages = {},
-            .status = STATUS_DOWNLOAD_FAILURE, .requests = 1},
-        Row{.name = "one_byte_every_400_ms", .command = Command::kDownload, .simArgs = {"--drip", "400"},
-            .messages = {}, .status = STATUS_DOWNLOAD_FAILURE, .requests = 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Download, FaultMatrix,
+                         ::testing::Values(Row{.name = "sound_board",
+                                               .command = Command::kDownload,
+                                               .messages = {},
+                                               .status = STATUS_DOWNLOAD_SUCCESS,
+                                               .requests = BLINK_REQUESTS},
+                                           Row{.name = "empty_path",
+                                               .command = Command::kDownload,
+                                               .messages = {"select hex file."},
+                                               .status = STATUS_HEX_INVALID,
+                                               .file = HexFile::kEmptyPath},
+                                           Row{.name = "missing_file",
+                                               .command = Command::kDownload,
+                                               .messages = {"file open error."},
+                                               .status = STATUS_HEX_INVALID,
+                                               .file = HexFile::kMissing},
+                                           Row{.name = "folder_for_a_file",
+                                               .command = Command::kDownload,
+                                               .messages = {"file open error."},
+                                               .status = STATUS_HEX_INVALID,
+                                               .file = HexFile::kFolder},
+                                           Row{.name = "pipe_without_a_length",
+                                               .command = Command::kDownload,
+                                               .messages = {"_filelength error."},
+                                               .status = STATUS_HEX_INVALID,
+                                               .file = HexFile::kFifo},
+                                           Row{.name = "image_too_large",
+                                               .command = Command::kDownload,
+                                               .messages = {"Memory allocation error."},
+                                               .status = STATUS_HEX_INVALID,
+                                               .file = HexFile::kTopOfAddressRange},
+                                           Row{.name = "data_below_the_window",
+                                               .command = Command::kDownload,
+                                               .messages = {},
+                                               .status = STATUS_HEX_INVALID,
+                                               .file = HexFile::kBelowWindow},
+                                           Row{.name = "data_above_the_window",
+                                               .command = Command::kDownload,
+                                               .messages = {},
+                                               .status = STATUS_HEX_INVALID,
+                                               .file = HexFile::kAboveWindow},
+                                           Row{.name = "absent_port",
+                                               .command = Command::kDownload,
+                                               .messages = {CAN_NOT_OPEN_ABSENT},
+                                               .status = "",
+                                               .port = ABSENT_PORT},
+                                           Row{.name = "busy_port",
+                                               .command = Command::kDownload,
+                                               .messages = {CAN_NOT_OPEN},
+                                               .status = "",
+                                               .holder = Holder::kFromStart},
+                                           Row{.name = "start_refused",
+                                               .command = Command::kDownload,
+                                               .simArgs = {"--refuse-start"},
+                                               .messages = {},
+                                               .status = STATUS_DOWNLOAD_FAILURE,
+                                               .requests = 1},
+                                           Row{.name = "start_unanswered",
+                                               .command = Command::kDownload,
+                                               .simArgs = {"--silent", "4"},
+                                               .messages = {},
+                                               .status = STATUS_DOWNLOAD_FAILURE,
+                                               .requests = 1},
+                                           Row{.name = "chunk_refused",
+                                               .command = Command::kDownload,
+                                               .simArgs = {"--refuse-chunk", "2"},
+                                               .messages = {},
+                                               .status = STATUS_DOWNLOAD_FAILURE,
+                                               .requests = 3},
+                                           Row{.name = "chunks_unanswered",
+                                               .command = Command::kDownload,
+                                               .simArgs = {"--silent", "chunk"},
+                                               .messages = {},
+                                               .status = STATUS_DOWNLOAD_FAILURE,
+                                               .requests = 2},
+                                           Row{.name = "completion_wrong",
+                                               .command = Command::kDownload,
+                                               .simArgs = {"--bad-final-ack"},
+                                               .messages = {},
+                                               .status = STATUS_DOWNLOAD_FAILURE,
+                                               .requests = BLINK_REQUESTS},
+                                           Row{.name = "hang_up_mid_download",
+                                               .command = Command::kDownload,
+                                               .simArgs = {"--hangup-after-chunks", "2"},
+                                               .messages = {},
+                                               .status = STATUS_DOWNLOAD_FAILURE,
+                                               .requests = 3},
+                                           Row{.name = "board_answers_nothing",
+                                               .command = Command::kDownload,
+                                               .simArgs = {"--mute"},
+                                               .messages = {},
+                                               .status = STATUS_DOWNLOAD_FAILURE,
+                                               .requests = 1},
+                                           Row{.name = "one_byte_every_400_ms",
+                                               .command = Command::kDownload,
+                                               .simArgs = {"--drip", "400"},
+                                               .messages = {},
+                                               .status = STATUS_DOWNLOAD_FAILURE,
+                                               .requests = 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vorna::test

@@ -98,8 +98,8 @@ inline void OpenToOrdinaryUser(const std::string& path) {
 // output going to files.
 class Vornactl {
  public:
-  Vornactl(const TempFolder& folder, const std::string& name, const PortAliases& ports,
-           std::vector<std::string> args, RunAs runAs = RunAs::kTestUser)
+  Vornactl(const TempFolder& folder, const std::string& name, const PortAliases& ports, std::vector<std::string> args,
+           RunAs runAs = RunAs::kTestUser)
       : out_(folder.File(name + ".out")), err_(folder.File(name + ".err")) {
     args.insert(args.begin(), VORNACTL_PATH);
     const bool dropToNobody = runAs == RunAs::kOrdinaryUser && RunningAsRoot();

@@ -52,9 +52,15 @@ TEST_P(AliasTargets, AreRefusedWithAReasonAndLeftAlone) {
   TempFolder folder;
   std::string target;
   switch (row.target) {
-    case Target::kRegularFile: target = folder.Write("plain", "not a port"); break;
-    case Target::kFolder: target = folder.path().string(); break;
-    case Target::kFifo: target = folder.MakeFifo("pipe"); break;
+    case Target::kRegularFile:
+      target = folder.Write("plain", "not a port");
+      break;
+    case Target::kFolder:
+      target = folder.path().string();
+      break;
+    case Target::kFifo:
+      target = folder.MakeFifo("pipe");
+      break;
   }
   fs::create_directories(ports.AliasFolder());
   fs::create_symlink(target, ports.AliasFolder() + "/COM" + std::to_string(PORT));
@@ -228,12 +234,14 @@ TEST(ControllingTerminal, OwnTerminalIsRefusedByNameAndAsDevTty) {
   ::close(result[1]);
   std::string report;
   char buffer[512];
-  for (ssize_t n; (n = ::read(result[0], buffer, sizeof buffer)) > 0;) report.append(buffer, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::read(result[0], buffer, sizeof buffer)) > 0;)
+    report.append(buffer, static_cast<std::size_t>(n));
   ::close(result[0]);
   ::waitpid(child, nullptr, 0);
   EXPECT_EQ(report,
             "terminal in use: it stands for a controlling terminal or the console\n"
-            "terminal in use: the controlling terminal of process " + std::to_string(child));
+            "terminal in use: the controlling terminal of process " +
+                std::to_string(child));
 }
 
 // The reported case end to end: a stale alias whose pseudo-terminal number

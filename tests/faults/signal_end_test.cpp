@@ -102,8 +102,8 @@ TEST_P(SignalEnd, NextCommandOnThePortSucceedsForAnOrdinaryUser) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, SignalEnd,
                          ::testing::Values(SignalCase{"Interrupt", SIGINT, true},
-                                           SignalCase{"Terminate", SIGTERM, true},
-                                           SignalCase{"HangUp", SIGHUP, true}, SignalCase{"Kill", SIGKILL, false},
+                                           SignalCase{"Terminate", SIGTERM, true}, SignalCase{"HangUp", SIGHUP, true},
+                                           SignalCase{"Kill", SIGKILL, false},
                                            SignalCase{"CrashSegmentationFault", SIGSEGV, false},
                                            SignalCase{"CrashAbort", SIGABRT, false}),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -76,18 +76,22 @@ TEST_P(ReplaceTargetTest, OnlyAWritableRegularFileOrNoneIsReplaced) {
 
 INSTANTIATE_TEST_SUITE_P(
     Targets, ReplaceTargetTest,
-    ::testing::Values(
-        TargetCase{"Missing", [](const TempFolder&, const std::string&) {}, true, {"settings.ini"}},
-        TargetCase{"WritableFile", [](const TempFolder& f, const std::string&) { f.Write("settings.ini", OLD); },
-                   true, {"settings.ini"}},
-        TargetCase{"ReadOnlyFile",
-                   [](const TempFolder& f, const std::string& path) {
-                     f.Write("settings.ini", OLD);
-                     MakeReadOnly(path);
-                   },
-                   false, {"settings.ini"}},
-        TargetCase{"Folder", [](const TempFolder&, const std::string& path) { fs::create_directory(path); }, false,
-                   {"settings.ini"}}),
+    ::testing::Values(TargetCase{"Missing", [](const TempFolder&, const std::string&) {}, true, {"settings.ini"}},
+                      TargetCase{"WritableFile",
+                                 [](const TempFolder& f, const std::string&) { f.Write("settings.ini", OLD); },
+                                 true,
+                                 {"settings.ini"}},
+                      TargetCase{"ReadOnlyFile",
+                                 [](const TempFolder& f, const std::string& path) {
+                                   f.Write("settings.ini", OLD);
+                                   MakeReadOnly(path);
+                                 },
+                                 false,
+                                 {"settings.ini"}},
+                      TargetCase{"Folder",
+                                 [](const TempFolder&, const std::string& path) { fs::create_directory(path); },
+                                 false,
+                                 {"settings.ini"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReplaceFileAtomicallyWin32, MissingFoldersOnTheWayAreCreated) {

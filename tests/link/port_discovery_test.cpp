@@ -28,9 +28,15 @@ std::string Describe(const DiscoveredPort& port) {
           "|" + port.serial + "] " + port.driver;
   for (const auto& name : port.byId) text += " by-id:" + name;
   switch (port.hold) {
-    case PortHold::Free: text += " free"; break;
-    case PortHold::Held: text += " held"; break;
-    case PortHold::Unchecked: text += " unchecked(" + port.holdReason + ")"; break;
+    case PortHold::Free:
+      text += " free";
+      break;
+    case PortHold::Held:
+      text += " held";
+      break;
+    case PortHold::Unchecked:
+      text += " unchecked(" + port.holdReason + ")";
+      break;
   }
   return text;
 }
@@ -58,13 +64,14 @@ TEST_P(DiscoveryRows, ListsEachDeviceWithItsNumbers) {
 INSTANTIATE_TEST_SUITE_P(
     Trees, DiscoveryRows,
     ::testing::Values(
-        DiscoveryRow{"AcmWithAllStrings", [](FakeTree& t) { AcmBoard(t); },
+        DiscoveryRow{"AcmWithAllStrings",
+                     [](FakeTree& t) { AcmBoard(t); },
                      {"COM1 /dev/ttyACM0 2fe3:0100 [Vorna Labs|FM Eval Board|VB000123] cdc_acm free"}},
         DiscoveryRow{"UsbSerialAdapterWithAndWithoutSerial",
                      [](FakeTree& t) {
                        FtdiAdapter(t);
-                       const fs::path usb = t.UsbDevice(
-                           "1-4", {{"idVendor", "1a86"}, {"idProduct", "7523"}, {"product", "USB Serial"}});
+                       const fs::path usb =
+                           t.UsbDevice("1-4", {{"idVendor", "1a86"}, {"idProduct", "7523"}, {"product", "USB Serial"}});
                        t.Tty("ttyUSB1", usb / "1-4:1.0" / "ttyUSB1", "ch341-uart");
                      },
                      {"COM1 /dev/ttyUSB0 0403:6001 [FTDI|FT232R USB UART|A50285BI] ftdi_sio free",

@@ -42,8 +42,8 @@ TEST_P(SerialCommTest, ListsEachPortWithTheNumberThatOpensIt) {
     // The list tells nothing more, and discovery opens no port.
     EXPECT_EQ(port.hold, PortHold::Unchecked);
     EXPECT_FALSE(port.holdReason.empty());
-    EXPECT_TRUE(port.vendorId.empty() && port.productId.empty() && port.manufacturer.empty() &&
-                port.product.empty() && port.serial.empty() && port.driver.empty() && port.byId.empty())
+    EXPECT_TRUE(port.vendorId.empty() && port.productId.empty() && port.manufacturer.empty() && port.product.empty() &&
+                port.serial.empty() && port.driver.empty() && port.byId.empty())
         << port.device;
   }
   EXPECT_EQ(listed, GetParam().ports);
@@ -75,9 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
                         {"\\\\.\\COM1234567", {}},
                         {"\\\\.\\COM5x", {}}}},
         SerialCommCase{"LargestNumber", {{"\\Device\\Serial0", "COM999999"}}, {{"\\\\.\\COM999999", {999999}}}},
-        SerialCommCase{"ListedTwice",
-                       {{"\\Device\\Serial0", "COM6"}, {"\\Device\\Serial1", "com6"}},
-                       {{"\\\\.\\COM6", {6}}}},
+        SerialCommCase{
+            "ListedTwice", {{"\\Device\\Serial0", "COM6"}, {"\\Device\\Serial1", "com6"}}, {{"\\\\.\\COM6", {6}}}},
         SerialCommCase{"EmptyData", {{"\\Device\\Serial0", ""}}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -26,14 +26,15 @@ class PortErrorRows : public ::testing::TestWithParam<ErrorRow> {};
 
 TEST_P(PortErrorRows, GiveTheReasonAUserCanActOn) { EXPECT_EQ(PortErrorReason(GetParam().error), GetParam().reason); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Errors, PortErrorRows,
-    ::testing::Values(ErrorRow{"NoEntry", ENOENT, NO_DEVICE}, ErrorRow{"NoDeviceOrAddress", ENXIO, NO_DEVICE},
-                      ErrorRow{"NoDevice", ENODEV, NO_DEVICE}, ErrorRow{"Access", EACCES, NO_PERMISSION},
-                      ErrorRow{"NotPermitted", EPERM, NO_PERMISSION}, ErrorRow{"Busy", EBUSY, BUSY},
-                      ErrorRow{"LockHeld", EWOULDBLOCK, BUSY}, ErrorRow{"TryAgain", EAGAIN, BUSY},
-                      ErrorRow{"InputOutput", EIO, GONE}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Errors, PortErrorRows,
+                         ::testing::Values(ErrorRow{"NoEntry", ENOENT, NO_DEVICE},
+                                           ErrorRow{"NoDeviceOrAddress", ENXIO, NO_DEVICE},
+                                           ErrorRow{"NoDevice", ENODEV, NO_DEVICE},
+                                           ErrorRow{"Access", EACCES, NO_PERMISSION},
+                                           ErrorRow{"NotPermitted", EPERM, NO_PERMISSION},
+                                           ErrorRow{"Busy", EBUSY, BUSY}, ErrorRow{"LockHeld", EWOULDBLOCK, BUSY},
+                                           ErrorRow{"TryAgain", EAGAIN, BUSY}, ErrorRow{"InputOutput", EIO, GONE}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The others keep the system's own words.
 class OtherErrors : public ::testing::TestWithParam<int> {};

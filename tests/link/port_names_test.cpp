@@ -36,14 +36,12 @@ TEST_P(LookUpRows, TakesTheFirstThatExists) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, LookUpRows,
-    ::testing::Values(LookUpRow{{"/alias/COM3", "/dev/ttyACM2"}, 3, "/alias/COM3"},
-                      LookUpRow{{"/dev/ttyACM2", "/dev/ttyUSB2"}, 3, "/dev/ttyACM2"},
-                      LookUpRow{{"/dev/ttyUSB0", "/dev/ttyS0"}, 1, "/dev/ttyUSB0"},
-                      LookUpRow{{"/dev/ttyS4"}, 5, "/dev/ttyS4"},
-                      LookUpRow{{"/dev/ttyS4"}, 4, ""},
-                      LookUpRow{{"/alias/COM0", "/dev/ttyACM-1"}, 0, ""}));
+INSTANTIATE_TEST_SUITE_P(Rows, LookUpRows,
+                         ::testing::Values(LookUpRow{{"/alias/COM3", "/dev/ttyACM2"}, 3, "/alias/COM3"},
+                                           LookUpRow{{"/dev/ttyACM2", "/dev/ttyUSB2"}, 3, "/dev/ttyACM2"},
+                                           LookUpRow{{"/dev/ttyUSB0", "/dev/ttyS0"}, 1, "/dev/ttyUSB0"},
+                                           LookUpRow{{"/dev/ttyS4"}, 5, "/dev/ttyS4"}, LookUpRow{{"/dev/ttyS4"}, 4, ""},
+                                           LookUpRow{{"/alias/COM0", "/dev/ttyACM-1"}, 0, ""}));
 
 TEST(LookUpPort, ReasonListsEveryPathTried) {
   const auto lookup = LookUpPort(2, "/alias", [](const std::string&) { return false; });
@@ -58,7 +56,10 @@ TEST(PortAliasFolder, FollowsXdgConfigHomeThenHome) {
   ::setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
   ::setenv("HOME", "/home/tester", 1);
   EXPECT_EQ(PortAliasFolder(), "/home/tester/.config/vorna/ports");
-  if (savedXdg) ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1); else ::unsetenv("XDG_CONFIG_HOME");
+  if (savedXdg)
+    ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
+  else
+    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

@@ -2,21 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
-#include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <numeric>
 #include <poll.h>
-#include <regex>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <regex>
+#include <thread>
 
 #include "link/protocol.h"
 #include "support/unprivileged.h"
@@ -362,8 +362,8 @@ TEST(PosixSerialTransport, CloseAfterAHangUpReleasesThePortQuietly) {
   PosixSerialTransport port;
   ASSERT_TRUE(port.Open(pty.device));
   pty.CloseMaster();
-  const std::size_t open = std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                         std::filesystem::directory_iterator());
+  const std::size_t open =
+      std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
   port.Close();
   EXPECT_FALSE(port.IsOpen());
   EXPECT_EQ(static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
@@ -403,27 +403,29 @@ void PrintTo(const StatLine& s, std::ostream* os) { *os << s.name; }
 
 class StatLines : public ::testing::TestWithParam<StatLine> {};
 
-TEST_P(StatLines, NameTheControllingTerminal) { EXPECT_EQ(ControllingTerminalOf(GetParam().line), GetParam().terminal); }
+TEST_P(StatLines, NameTheControllingTerminal) {
+  EXPECT_EQ(ControllingTerminalOf(GetParam().line), GetParam().terminal);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, StatLines,
-    ::testing::Values(
-        StatLine{"PseudoTerminal6", "4242 (bash) S 4200 4242 4242 34822 4300 4194304 1 2", makedev(136, 6)},
-        StatLine{"PseudoTerminal300", "7 (sh) S 1 7 7 1083436 7 0", makedev(136, 300)},
-        StatLine{"SerialPort", "9 (getty) S 1 9 9 1088 9 0", makedev(4, 64)},
-        StatLine{"NoTerminal", "1 (init) S 0 1 1 0 -1 4194560", std::nullopt},
-        StatLine{"NameWithBlanksAndParentheses", "12 (a) b (c)) R 1 12 12 34817 12 0", makedev(136, 1)},
-        StatLine{"NegativeNumber", "3 (x) S 1 3 3 -5 3 0", std::nullopt},
-        StatLine{"CutShort", "3 (x) S 1 3", std::nullopt},
-        StatLine{"NotANumber", "3 (x) S 1 3 3 tty 3 0", std::nullopt},
-        StatLine{"NoName", "3 x S 1 3 3 34816 3 0", std::nullopt}, StatLine{"Empty", "", std::nullopt}),
+    ::testing::Values(StatLine{"PseudoTerminal6", "4242 (bash) S 4200 4242 4242 34822 4300 4194304 1 2",
+                               makedev(136, 6)},
+                      StatLine{"PseudoTerminal300", "7 (sh) S 1 7 7 1083436 7 0", makedev(136, 300)},
+                      StatLine{"SerialPort", "9 (getty) S 1 9 9 1088 9 0", makedev(4, 64)},
+                      StatLine{"NoTerminal", "1 (init) S 0 1 1 0 -1 4194560", std::nullopt},
+                      StatLine{"NameWithBlanksAndParentheses", "12 (a) b (c)) R 1 12 12 34817 12 0", makedev(136, 1)},
+                      StatLine{"NegativeNumber", "3 (x) S 1 3 3 -5 3 0", std::nullopt},
+                      StatLine{"CutShort", "3 (x) S 1 3", std::nullopt},
+                      StatLine{"NotANumber", "3 (x) S 1 3 3 tty 3 0", std::nullopt},
+                      StatLine{"NoName", "3 x S 1 3 3 34816 3 0", std::nullopt}, StatLine{"Empty", "", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A made-up process folder: what the scan finds, and that it skips what is
 // not a process.
 TEST(ProcessControlledBy, FindsTheProcessHoldingTheTerminalAndOnlyThat) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                       ("vorna-proc-" + std::to_string(::getpid()));
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("vorna-proc-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
   const auto process = [&](const std::string& name, const std::string& stat) {
     std::filesystem::create_directories(folder / name);

@@ -63,38 +63,49 @@ TEST_P(TraceRows, WriteOneLineEach) {
 
 INSTANTIATE_TEST_SUITE_P(
     Calls, TraceRows,
-    ::testing::Values(
-        TraceRow{"Open", [](FakeBoard&) {},
-                 [](TracingTransport& t, FakeBoard&) { EXPECT_TRUE(t.Open("/dev/ttyUSB0")); }, "open /dev/ttyUSB0"},
-        TraceRow{"FailedOpen", [](FakeBoard& b) { b.refusedDevices = {"/dev/ttyUSB0"}; },
-                 [](TracingTransport& t, FakeBoard&) {
-                   EXPECT_FALSE(t.Open("/dev/ttyUSB0"));
-                   EXPECT_EQ(t.LastError(), "open: no such device");
-                 },
-                 "open /dev/ttyUSB0 failed: open: no such device"},
-        TraceRow{"Write", [](FakeBoard&) {},
-                 [](TracingTransport& t, FakeBoard& b) {
-                   EXPECT_TRUE(t.Write(REQUEST, sizeof REQUEST));
-                   EXPECT_EQ(b.writes, std::vector<Bytes>{Bytes(std::begin(REQUEST), std::end(REQUEST))});
-                 },
-                 "-> aa 01 02"},
-        TraceRow{"FailedWrite", [](FakeBoard& b) { b.failingWrites = {1}; },
-                 [](TracingTransport& t, FakeBoard&) { EXPECT_FALSE(t.Write(REQUEST, sizeof REQUEST)); },
-                 "-> aa 01 02  (write failed: write: input/output error)"},
-        TraceRow{"WholeRead", [](FakeBoard& b) { b.script = {Step{{0x01, 0x02}}}; },
-                 [](TracingTransport& t, FakeBoard&) { ExpectRead(t, 2, 2); }, "<- 01 02"},
-        TraceRow{"ShortRead", [](FakeBoard& b) { b.script = {Step{{0x01, 0x02}}}; },
-                 [](TracingTransport& t, FakeBoard&) { ExpectRead(t, 10, 2); }, "<- 01 02  (2 of 10 bytes)"},
-        TraceRow{"NothingRead", [](FakeBoard& b) { b.script = {Step{{}}}; },
-                 [](TracingTransport& t, FakeBoard&) { ExpectRead(t, 10, 0); }, "<- (0 of 10 bytes)"},
-        TraceRow{"FailedRead", [](FakeBoard& b) { b.script = {Step{{}, true}}; },
-                 [](TracingTransport& t, FakeBoard&) { ExpectRead(t, 10, std::nullopt); },
-                 "<- (read failed: read: input/output error)"},
-        TraceRow{"Close", [](FakeBoard&) {}, [](TracingTransport& t, FakeBoard& b) {
-                   t.Close();
-                   EXPECT_EQ(b.closeCount, 1);
-                 },
-                 "close"}),
+    ::testing::Values(TraceRow{"Open", [](FakeBoard&) {},
+                               [](TracingTransport& t, FakeBoard&) { EXPECT_TRUE(t.Open("/dev/ttyUSB0")); },
+                               "open /dev/ttyUSB0"},
+                      TraceRow{"FailedOpen", [](FakeBoard& b) { b.refusedDevices = {"/dev/ttyUSB0"}; },
+                               [](TracingTransport& t, FakeBoard&) {
+                                 EXPECT_FALSE(t.Open("/dev/ttyUSB0"));
+                                 EXPECT_EQ(t.LastError(), "open: no such device");
+                               },
+                               "open /dev/ttyUSB0 failed: open: no such device"},
+                      TraceRow{"Write", [](FakeBoard&) {},
+                               [](TracingTransport& t, FakeBoard& b) {
+                                 EXPECT_TRUE(t.Write(REQUEST, sizeof REQUEST));
+                                 EXPECT_EQ(b.writes, std::vector<Bytes>{Bytes(std::begin(REQUEST), std::end(REQUEST))});
+                               },
+                               "-> aa 01 02"},
+                      TraceRow{"FailedWrite", [](FakeBoard& b) { b.failingWrites = {1}; },
+                               [](TracingTransport& t, FakeBoard&) { EXPECT_FALSE(t.Write(REQUEST, sizeof REQUEST)); },
+                               "-> aa 01 02  (write failed: write: input/output error)"},
+                      TraceRow{"WholeRead",
+                               [](FakeBoard& b) {
+                                 b.script = {Step{{0x01, 0x02}}};
+                               },
+                               [](TracingTransport& t, FakeBoard&) { ExpectRead(t, 2, 2); }, "<- 01 02"},
+                      TraceRow{"ShortRead",
+                               [](FakeBoard& b) {
+                                 b.script = {Step{{0x01, 0x02}}};
+                               },
+                               [](TracingTransport& t, FakeBoard&) { ExpectRead(t, 10, 2); },
+                               "<- 01 02  (2 of 10 bytes)"},
+                      TraceRow{"NothingRead", [](FakeBoard& b) { b.script = {Step{{}}}; },
+                               [](TracingTransport& t, FakeBoard&) { ExpectRead(t, 10, 0); }, "<- (0 of 10 bytes)"},
+                      TraceRow{"FailedRead",
+                               [](FakeBoard& b) {
+                                 b.script = {Step{{}, true}};
+                               },
+                               [](TracingTransport& t, FakeBoard&) { ExpectRead(t, 10, std::nullopt); },
+                               "<- (read failed: read: input/output error)"},
+                      TraceRow{"Close", [](FakeBoard&) {},
+                               [](TracingTransport& t, FakeBoard& b) {
+                                 t.Close();
+                                 EXPECT_EQ(b.closeCount, 1);
+                               },
+                               "close"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A session that goes wrong: every call has its line, in order, and what
@@ -113,10 +124,10 @@ TEST(TracingTransport, FailuresAndWhatFollowsThemAreTracedInOrder) {
   ExpectRead(tracer, 3, 1);
   ExpectRead(tracer, 3, std::nullopt);
   tracer.Close();
-  EXPECT_EQ(TraceLines(trace.str()), (Strings{"open /dev/gone failed: open: no such device", "open /dev/ttyACM0",
-                                              "-> aa 01 02  (write failed: write: input/output error)", "-> aa",
-                                              "<- 5a  (1 of 3 bytes)", "<- (read failed: read: input/output error)",
-                                              "close"}));
+  EXPECT_EQ(TraceLines(trace.str()),
+            (Strings{"open /dev/gone failed: open: no such device", "open /dev/ttyACM0",
+                     "-> aa 01 02  (write failed: write: input/output error)", "-> aa", "<- 5a  (1 of 3 bytes)",
+                     "<- (read failed: read: input/output error)", "close"}));
 }
 
 // Under a desktop locale that writes a decimal comma the time stamp keeps

@@ -7,7 +7,6 @@
 
 #include "model/transmitter_fields.h"
 
-
 namespace vorna {
 namespace {
 
@@ -49,9 +48,8 @@ TEST(FrequencyChannel, OutOfRangeValuesWrapToAByteWithoutUndefinedBehaviour) {
 
 TEST(ClampFrequency, Boundaries) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  const std::pair<double, double> rows[] = {{87.4, 87.5}, {87.5, 87.5}, {nan, 87.5},   {-1e9, 87.5},
-                                            {86.9, 87.5}, {95.3, 95.3}, {108.0, 108.0}, {108.1, 108.0},
-                                            {1e300, 108.0}};
+  const std::pair<double, double> rows[] = {{87.4, 87.5}, {87.5, 87.5},   {nan, 87.5},    {-1e9, 87.5},  {86.9, 87.5},
+                                            {95.3, 95.3}, {108.0, 108.0}, {108.1, 108.0}, {1e300, 108.0}};
   for (const auto& [in, out] : rows) EXPECT_EQ(ClampFrequency(in), out) << in;
 }
 

@@ -108,21 +108,20 @@ TEST(FormatRegisterDump, NegativeProgramPrintsItsThirtyTwoBitPattern) {
 }
 
 TEST(HelpText, HeadingsAndBodiesForEveryField) {
-  const char* headings[FIELD_COUNT] = {
-      "A0[0]:Analog circuit Power enable",
-      "A0[1]:Xtal Oscillator enable",
-      "A0[2]:Muting",
-      "A0[4]:Pre-emphasis enable/disable",
-      "A0[5]:Pre-emphasis time constant selection",
-      "A0[6:7]:Audio input level selection to reach full level deviation",
-      "A1[3]:Pilot tone enable",
-      "A1[6]:Subcarrier enable/disable",
-      "A2[0:1]:TX Output power selection",
-      "A2[2]:Synthesizer Unlock Detection activated",
-      "A3[0:7]+A4[0:5]:TX Frequency generation program for the synthesizer",
-      "A6[1:2]:Main synthesizer Charge Pump current selecion",
-      "A6[3:4]:Clock generator Charge Pump current selection",
-      "A8[0:1]:Local oscillation frequency extension"};
+  const char* headings[FIELD_COUNT] = {"A0[0]:Analog circuit Power enable",
+                                       "A0[1]:Xtal Oscillator enable",
+                                       "A0[2]:Muting",
+                                       "A0[4]:Pre-emphasis enable/disable",
+                                       "A0[5]:Pre-emphasis time constant selection",
+                                       "A0[6:7]:Audio input level selection to reach full level deviation",
+                                       "A1[3]:Pilot tone enable",
+                                       "A1[6]:Subcarrier enable/disable",
+                                       "A2[0:1]:TX Output power selection",
+                                       "A2[2]:Synthesizer Unlock Detection activated",
+                                       "A3[0:7]+A4[0:5]:TX Frequency generation program for the synthesizer",
+                                       "A6[1:2]:Main synthesizer Charge Pump current selecion",
+                                       "A6[3:4]:Clock generator Charge Pump current selection",
+                                       "A8[0:1]:Local oscillation frequency extension"};
   for (std::size_t i = 0; i < FIELD_COUNT; ++i) {
     const std::string text(HelpText(i));
     EXPECT_EQ(text.substr(0, text.find('\n')), headings[i]) << i;
@@ -137,10 +136,8 @@ TEST(HelpText, QuotedBodyLines) {
   const std::string lastLines = "MUTE=0;Un-muting\nMUTE=1;Muting";
   EXPECT_EQ(mute.substr(mute.size() - lastLines.size()), lastLines);
   EXPECT_NE(std::string(HelpText(FIELD_EMS)).find("EMS=0;set 50uS\nEMS=1;set 75uS"), std::string::npos);
-  EXPECT_NE(std::string(HelpText(FIELD_PLT)).find("PLT=0;Pilot signal on\nPLT=1;Pilot signal off"),
-            std::string::npos);
-  EXPECT_NE(std::string(HelpText(FIELD_SUBC)).find("SUBC=0(Subcarrier ON)  + PLT=0 ;Stereo mode"),
-            std::string::npos);
+  EXPECT_NE(std::string(HelpText(FIELD_PLT)).find("PLT=0;Pilot signal on\nPLT=1;Pilot signal off"), std::string::npos);
+  EXPECT_NE(std::string(HelpText(FIELD_SUBC)).find("SUBC=0(Subcarrier ON)  + PLT=0 ;Stereo mode"), std::string::npos);
 }
 
 TEST(StoreRegisterBytes, KeepsA5A7AndTheChannel) {
@@ -221,8 +218,8 @@ TEST(FieldCodec, DecodeThenEncodeGivesBackTheCoveredAndFixedBitsOfEveryByteValue
         const RegisterBytes sent = EncodeFields(DecodeFields(snapshot));
         for (const WrittenByte& b : WRITTEN) {
           ASSERT_EQ(sent.*b.sent, (snapshot.bytes[b.position] & b.covered) | b.fixed)
-              << "byte " << b.position << " after varying byte " << varied.position << " to " << value
-              << ", others " << static_cast<int>(others);
+              << "byte " << b.position << " after varying byte " << varied.position << " to " << value << ", others "
+              << static_cast<int>(others);
         }
       }
     }

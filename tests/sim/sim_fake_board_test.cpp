@@ -78,8 +78,8 @@ TEST_F(FakeBoardTest, CommandsChangeWhatTheTestSees) {
   ASSERT_TRUE(Send({PACKET_LEAD, 0x03, CMD_WRITE_REGISTER, 0x40, 0x2B}));
   ASSERT_TRUE(Send({PACKET_LEAD, 0x02, CMD_SET_CHANNEL, 200}));
   ASSERT_TRUE(Send({PACKET_LEAD, 0x01, CMD_STORE_DEFAULTS}));
-  EXPECT_EQ(Received(), (Bytes{PACKET_LEAD, 0x03, CMD_WRITE_REGISTER, 0x40, 0x2B, PACKET_LEAD, 0x02,
-                               CMD_SET_CHANNEL, 200, 0x00}));
+  EXPECT_EQ(Received(),
+            (Bytes{PACKET_LEAD, 0x03, CMD_WRITE_REGISTER, 0x40, 0x2B, PACKET_LEAD, 0x02, CMD_SET_CHANNEL, 200, 0x00}));
   EXPECT_EQ(board.registers[4], 0x2B);
   EXPECT_EQ(board.channel, 200);
   EXPECT_TRUE(board.defaultsStored);

@@ -34,31 +34,43 @@ TEST_P(ValidOptions, AreStored) {
 INSTANTIATE_TEST_SUITE_P(
     Options, ValidOptions,
     testing::Values(
-        ValidCase{"None", {}, [](const SimOptions& o) {
+        ValidCase{"None",
+                  {},
+                  [](const SimOptions& o) {
                     return o.statePath.empty() && !o.comPort && !o.baud && !o.dripMs && !o.babble && !o.faults.mute &&
                            !o.faults.corruptEcho;
                   }},
-        ValidCase{"Files", {"--state", "s", "--program-out", "p", "--log", "l"},
+        ValidCase{"Files",
+                  {"--state", "s", "--program-out", "p", "--log", "l"},
                   [](const SimOptions& o) { return o.statePath == "s" && o.programPath == "p" && o.logPath == "l"; }},
-        ValidCase{"EqualsForm", {"--state=a=b", "--baud=9600"},
+        ValidCase{"EqualsForm",
+                  {"--state=a=b", "--baud=9600"},
                   [](const SimOptions& o) { return o.statePath == "a=b" && o.baud == 9600u; }},
         ValidCase{"Com", {"--com", "7"}, [](const SimOptions& o) { return o.comPort == 7; }},
-        ValidCase{"CorruptEcho", {"--corrupt-echo", "3"}, [](const SimOptions& o) { return o.faults.corruptEcho == 3u; }},
-        ValidCase{"ShortRegistersLowest", {"--short-registers", "0"},
+        ValidCase{
+            "CorruptEcho", {"--corrupt-echo", "3"}, [](const SimOptions& o) { return o.faults.corruptEcho == 3u; }},
+        ValidCase{"ShortRegistersLowest",
+                  {"--short-registers", "0"},
                   [](const SimOptions& o) { return o.faults.shortRegisters == 0u; }},
-        ValidCase{"ShortRegistersHighest", {"--short-registers", "9"},
+        ValidCase{"ShortRegistersHighest",
+                  {"--short-registers", "9"},
                   [](const SimOptions& o) { return o.faults.shortRegisters == 9u; }},
-        ValidCase{"SilentRepeated", {"--silent", "0", "--silent", "4", "--silent", "chunk"},
+        ValidCase{"SilentRepeated",
+                  {"--silent", "0", "--silent", "4", "--silent", "chunk"},
                   [](const SimOptions& o) {
                     return o.faults.silent[0] && !o.faults.silent[1] && !o.faults.silent[2] && !o.faults.silent[3] &&
                            o.faults.silent[4] && o.faults.silentChunk;
                   }},
-        ValidCase{"Flags", {"--refuse-start", "--bad-final-ack", "--babble", "--mute"},
+        ValidCase{"Flags",
+                  {"--refuse-start", "--bad-final-ack", "--babble", "--mute"},
                   [](const SimOptions& o) {
                     return o.faults.refuseStart && o.faults.badFinalAck && o.babble && o.faults.mute;
                   }},
-        ValidCase{"RefuseChunkLast", {"--refuse-chunk", "128"}, [](const SimOptions& o) { return o.faults.refuseChunk == 128u; }},
-        ValidCase{"Hangup", {"--hangup-after-chunks", "2"},
+        ValidCase{"RefuseChunkLast",
+                  {"--refuse-chunk", "128"},
+                  [](const SimOptions& o) { return o.faults.refuseChunk == 128u; }},
+        ValidCase{"Hangup",
+                  {"--hangup-after-chunks", "2"},
                   [](const SimOptions& o) { return o.faults.hangupAfterChunks == 2u; }},
         ValidCase{"Drip", {"--drip", "400"}, [](const SimOptions& o) { return o.dripMs == 400u; }}),
     [](const testing::TestParamInfo<ValidCase>& info) { return std::string(info.param.name); });
@@ -73,9 +85,7 @@ void PrintTo(const InvalidCase& c, std::ostream* out) { *out << c.name; }
 
 class InvalidOptions : public testing::TestWithParam<InvalidCase> {};
 
-TEST_P(InvalidOptions, AreRejectedWithAReason) {
-  EXPECT_EQ(Parse(GetParam().args).error, GetParam().error);
-}
+TEST_P(InvalidOptions, AreRejectedWithAReason) { EXPECT_EQ(Parse(GetParam().args).error, GetParam().error); }
 
 INSTANTIATE_TEST_SUITE_P(
     Options, InvalidOptions,
@@ -88,12 +98,16 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"ComNegative", {"--com", "-3"}, "--com: \"-3\" is not a whole number from 1 to 2147483647"},
         InvalidCase{"BaudText", {"--baud", "fast"}, "--baud: \"fast\" is not a whole number from 1 to 4000000"},
         InvalidCase{"BaudTrailing", {"--baud", "9600x"}, "--baud: \"9600x\" is not a whole number from 1 to 4000000"},
-        InvalidCase{"ShortRegistersTen", {"--short-registers", "10"},
+        InvalidCase{"ShortRegistersTen",
+                    {"--short-registers", "10"},
                     "--short-registers: \"10\" is not a whole number from 0 to 9"},
-        InvalidCase{"SilentFive", {"--silent", "5"}, "--silent: \"5\" is neither a command code from 0 to 4 nor \"chunk\""},
-        InvalidCase{"RefuseChunkPastEnd", {"--refuse-chunk", "129"},
+        InvalidCase{
+            "SilentFive", {"--silent", "5"}, "--silent: \"5\" is neither a command code from 0 to 4 nor \"chunk\""},
+        InvalidCase{"RefuseChunkPastEnd",
+                    {"--refuse-chunk", "129"},
                     "--refuse-chunk: \"129\" is not a whole number from 1 to 128"},
-        InvalidCase{"HangupZero", {"--hangup-after-chunks", "0"},
+        InvalidCase{"HangupZero",
+                    {"--hangup-after-chunks", "0"},
                     "--hangup-after-chunks: \"0\" is not a whole number from 1 to 4294967295"},
         InvalidCase{"DripEmpty", {"--drip="}, "--drip: \"\" is not a whole number from 1 to 60000"}),
     [](const testing::TestParamInfo<InvalidCase>& info) { return std::string(info.param.name); });
@@ -105,10 +119,10 @@ TEST(SimOptions, HelpIsRecognisedAnywhere) {
 
 TEST(SimOptions, UsageDescribesEveryOption) {
   const std::string usage = UsageText("vorna-board-sim");
-  for (const char* option : {"--state FILE", "--program-out FILE", "--log FILE", "--com N", "--baud B",
-                             "--corrupt-echo N", "--short-registers K", "--silent CMD", "--refuse-start",
-                             "--refuse-chunk N", "--bad-final-ack", "--hangup-after-chunks N", "--babble", "--drip MS",
-                             "--mute", "--help"}) {
+  for (const char* option :
+       {"--state FILE", "--program-out FILE", "--log FILE", "--com N", "--baud B", "--corrupt-echo N",
+        "--short-registers K", "--silent CMD", "--refuse-start", "--refuse-chunk N", "--bad-final-ack",
+        "--hangup-after-chunks N", "--babble", "--drip MS", "--mute", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

@@ -115,41 +115,90 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, BoardCommand,
     testing::Values(
         CommandCase{"ReadRegisters", READ_REQUEST, {POWER_ON_SNAPSHOT}, PowerOnState(), "<- aa 01 02"},
-        CommandCase{"SetChannel", ChannelRequest(205), {ChannelRequest(205)}, StateWith(SNAPSHOT_CHANNEL, 205),
+        CommandCase{"SetChannel",
+                    ChannelRequest(205),
+                    {ChannelRequest(205)},
+                    StateWith(SNAPSHOT_CHANNEL, 205),
                     "-> aa 02 00 cd"},
-        CommandCase{"WriteA0", WriteRequest(REG_A0, 0x71), {WriteRequest(REG_A0, 0x71)}, StateWith(SNAPSHOT_A0, 0x71),
+        CommandCase{"WriteA0",
+                    WriteRequest(REG_A0, 0x71),
+                    {WriteRequest(REG_A0, 0x71)},
+                    StateWith(SNAPSHOT_A0, 0x71),
                     "<- aa 03 01 00 71"},
-        CommandCase{"WriteA1", WriteRequest(REG_A1, 0xBC), {WriteRequest(REG_A1, 0xBC)}, StateWith(SNAPSHOT_A1, 0xBC),
+        CommandCase{"WriteA1",
+                    WriteRequest(REG_A1, 0xBC),
+                    {WriteRequest(REG_A1, 0xBC)},
+                    StateWith(SNAPSHOT_A1, 0xBC),
                     "-> aa 03 01 10 bc"},
-        CommandCase{"WriteA2", WriteRequest(REG_A2, 0x07), {WriteRequest(REG_A2, 0x07)}, StateWith(SNAPSHOT_A2, 0x07),
+        CommandCase{"WriteA2",
+                    WriteRequest(REG_A2, 0x07),
+                    {WriteRequest(REG_A2, 0x07)},
+                    StateWith(SNAPSHOT_A2, 0x07),
                     "-> aa 03 01 20 07"},
-        CommandCase{"WriteA3", WriteRequest(REG_A3, 0x45), {WriteRequest(REG_A3, 0x45)}, StateWith(SNAPSHOT_A3, 0x45),
+        CommandCase{"WriteA3",
+                    WriteRequest(REG_A3, 0x45),
+                    {WriteRequest(REG_A3, 0x45)},
+                    StateWith(SNAPSHOT_A3, 0x45),
                     "-> aa 03 01 30 45"},
-        CommandCase{"WriteA4", WriteRequest(REG_A4, 0x23), {WriteRequest(REG_A4, 0x23)}, StateWith(SNAPSHOT_A4, 0x23),
+        CommandCase{"WriteA4",
+                    WriteRequest(REG_A4, 0x23),
+                    {WriteRequest(REG_A4, 0x23)},
+                    StateWith(SNAPSHOT_A4, 0x23),
                     "-> aa 03 01 40 23"},
-        CommandCase{"WriteA5", WriteRequest(0x50, 0x99), {WriteRequest(0x50, 0x99)}, StateWith(SNAPSHOT_A5, 0x99),
+        CommandCase{"WriteA5",
+                    WriteRequest(0x50, 0x99),
+                    {WriteRequest(0x50, 0x99)},
+                    StateWith(SNAPSHOT_A5, 0x99),
                     "-> aa 03 01 50 99"},
-        CommandCase{"WriteA6", WriteRequest(REG_A6, 0x1E), {WriteRequest(REG_A6, 0x1E)}, StateWith(SNAPSHOT_A6, 0x1E),
+        CommandCase{"WriteA6",
+                    WriteRequest(REG_A6, 0x1E),
+                    {WriteRequest(REG_A6, 0x1E)},
+                    StateWith(SNAPSHOT_A6, 0x1E),
                     "-> aa 03 01 60 1e"},
-        CommandCase{"WriteA7", WriteRequest(0x70, 0x42), {WriteRequest(0x70, 0x42)}, StateWith(SNAPSHOT_A7, 0x42),
+        CommandCase{"WriteA7",
+                    WriteRequest(0x70, 0x42),
+                    {WriteRequest(0x70, 0x42)},
+                    StateWith(SNAPSHOT_A7, 0x42),
                     "-> aa 03 01 70 42"},
-        CommandCase{"WriteA8", WriteRequest(REG_A8, 0x18), {WriteRequest(REG_A8, 0x18)}, StateWith(SNAPSHOT_A8, 0x18),
+        CommandCase{"WriteA8",
+                    WriteRequest(REG_A8, 0x18),
+                    {WriteRequest(REG_A8, 0x18)},
+                    StateWith(SNAPSHOT_A8, 0x18),
                     "-> aa 03 01 80 18"},
-        CommandCase{"WritePrefixChangesNothing", WriteRequest(REG_PREFIX, PREFIX_REGISTER_VALUE),
-                    {WriteRequest(REG_PREFIX, PREFIX_REGISTER_VALUE)}, PowerOnState(), "-> aa 03 01 e0 05"},
-        CommandCase{"WriteBetweenRegisters", WriteRequest(0x05, 0x77), {WriteRequest(0x05, 0x77)}, PowerOnState(),
+        CommandCase{"WritePrefixChangesNothing",
+                    WriteRequest(REG_PREFIX, PREFIX_REGISTER_VALUE),
+                    {WriteRequest(REG_PREFIX, PREFIX_REGISTER_VALUE)},
+                    PowerOnState(),
+                    "-> aa 03 01 e0 05"},
+        CommandCase{"WriteBetweenRegisters",
+                    WriteRequest(0x05, 0x77),
+                    {WriteRequest(0x05, 0x77)},
+                    PowerOnState(),
                     "# address 0x05 names no register: nothing written"},
-        CommandCase{"WriteAboveA8", WriteRequest(0x90, 0x77), {WriteRequest(0x90, 0x77)}, PowerOnState(),
+        CommandCase{"WriteAboveA8",
+                    WriteRequest(0x90, 0x77),
+                    {WriteRequest(0x90, 0x77)},
+                    PowerOnState(),
                     "# address 0x90 names no register: nothing written"},
         CommandCase{"StoreDefaults", StoreRequest(), {{STORE_DEFAULTS_REPLY}}, PowerOnState(), "-> 00"},
-        CommandCase{"UnknownCommand", {PACKET_LEAD, 0x01, 0x07}, {}, PowerOnState(), "# unknown command 0x07: no reply"},
-        CommandCase{"ReadWithArgument", {PACKET_LEAD, 0x02, CMD_READ_REGISTERS, 0x00}, {}, PowerOnState(),
+        CommandCase{
+            "UnknownCommand", {PACKET_LEAD, 0x01, 0x07}, {}, PowerOnState(), "# unknown command 0x07: no reply"},
+        CommandCase{"ReadWithArgument",
+                    {PACKET_LEAD, 0x02, CMD_READ_REGISTERS, 0x00},
+                    {},
+                    PowerOnState(),
                     "# command 0x02 needs a frame of 3 bytes, got 4: no reply"},
-        CommandCase{"ChannelWithoutArgument", {PACKET_LEAD, 0x01, CMD_SET_CHANNEL}, {}, PowerOnState(),
+        CommandCase{"ChannelWithoutArgument",
+                    {PACKET_LEAD, 0x01, CMD_SET_CHANNEL},
+                    {},
+                    PowerOnState(),
                     "# command 0x00 needs a frame of 4 bytes, got 3: no reply"},
         CommandCase{"EmptyFrame", {PACKET_LEAD, 0x00}, {}, PowerOnState(), "# empty frame: no command"},
-        CommandCase{"NoiseBeforeFrame", {0x55, 0x66, PACKET_LEAD, 0x01, CMD_READ_REGISTERS}, {POWER_ON_SNAPSHOT},
-                    PowerOnState(), "# ignored 2 bytes outside a frame: 55 66"},
+        CommandCase{"NoiseBeforeFrame",
+                    {0x55, 0x66, PACKET_LEAD, 0x01, CMD_READ_REGISTERS},
+                    {POWER_ON_SNAPSHOT},
+                    PowerOnState(),
+                    "# ignored 2 bytes outside a frame: 55 66"},
         CommandCase{"NoiseAlone", {0x00}, {}, PowerOnState(), "# ignored 1 byte outside a frame: 00"}),
     [](const testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
 
@@ -187,8 +236,8 @@ TEST(BoardProtocol, StartsFromTheGivenState) {
 
 TEST(BoardProtocol, ByteByByteEqualsAllAtOnce) {
   Bytes session;
-  for (const Bytes& part : {WriteRequest(REG_A0, 0x31), ChannelRequest(3), READ_REQUEST, DownloadRequest(70), Program(70),
-                            StoreRequest()}) {
+  for (const Bytes& part : {WriteRequest(REG_A0, 0x31), ChannelRequest(3), READ_REQUEST, DownloadRequest(70),
+                            Program(70), StoreRequest()}) {
     session.insert(session.end(), part.begin(), part.end());
   }
   BoardProtocol whole(PowerOnState(), {});
@@ -209,7 +258,8 @@ TEST(BoardProtocol, ByteByByteEqualsAllAtOnce) {
 
 TEST(BoardProtocol, EventsNameTheByteThatCausedThem) {
   Bytes batch = {0x55};
-  for (const Bytes& part : {WriteRequest(REG_A0, 0x31), READ_REQUEST}) batch.insert(batch.end(), part.begin(), part.end());
+  for (const Bytes& part : {WriteRequest(REG_A0, 0x31), READ_REQUEST})
+    batch.insert(batch.end(), part.begin(), part.end());
   batch.push_back(0x66);
   std::vector<std::size_t> replyCauses;
   std::vector<std::size_t> logCauses;
@@ -238,9 +288,8 @@ TEST_P(DownloadLength, ChunksOf64AcknowledgedThenCompleted) {
   while (sent < length) {
     const std::size_t count = std::min<std::size_t>(DOWNLOAD_CHUNK_SIZE, length - sent);
     ASSERT_TRUE(board.AwaitingMore());
-    const Outcome chunk =
-        Feed(board, Bytes(program.begin() + static_cast<std::ptrdiff_t>(sent),
-                          program.begin() + static_cast<std::ptrdiff_t>(sent + count)));
+    const Outcome chunk = Feed(board, Bytes(program.begin() + static_cast<std::ptrdiff_t>(sent),
+                                            program.begin() + static_cast<std::ptrdiff_t>(sent + count)));
     sent += count;
     if (sent < length) {
       EXPECT_EQ(chunk.replies, std::vector<Bytes>{CHUNK_ACCEPTED}) << "after " << sent << " bytes";

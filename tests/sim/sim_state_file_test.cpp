@@ -46,19 +46,19 @@ TEST_P(BadStateFile, IsRejectedWithAReason) {
   EXPECT_EQ(parse.error, GetParam().error);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, BadStateFile,
-    testing::Values(BadStateCase{"Empty", "", "no line with the register bytes"},
-                    BadStateCase{"OnlyComments", "# x\n", "no line with the register bytes"},
-                    BadStateCase{"TooFew", "21 b4 06\n", "line 1: 3 bytes, expected 10"},
-                    BadStateCase{"TooMany", "# x\n21 b4 06 58 2a 00 1a 00 1b 06 07\n", "line 2: more than 10 bytes"},
-                    BadStateCase{"NotHex", "21 b4 zz 58 2a 00 1a 00 1b 06\n",
-                                 "line 1: \"zz\" is not a two-digit hexadecimal byte"},
-                    BadStateCase{"ThreeDigits", "021 b4 06 58 2a 00 1a 00 1b 06\n",
-                                 "line 1: \"021\" is not a two-digit hexadecimal byte"},
-                    BadStateCase{"Signed", "+1 b4 06 58 2a 00 1a 00 1b 06\n",
-                                 "line 1: \"+1\" is not a two-digit hexadecimal byte"}),
-    [](const testing::TestParamInfo<BadStateCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, BadStateFile,
+                         testing::Values(BadStateCase{"Empty", "", "no line with the register bytes"},
+                                         BadStateCase{"OnlyComments", "# x\n", "no line with the register bytes"},
+                                         BadStateCase{"TooFew", "21 b4 06\n", "line 1: 3 bytes, expected 10"},
+                                         BadStateCase{"TooMany", "# x\n21 b4 06 58 2a 00 1a 00 1b 06 07\n",
+                                                      "line 2: more than 10 bytes"},
+                                         BadStateCase{"NotHex", "21 b4 zz 58 2a 00 1a 00 1b 06\n",
+                                                      "line 1: \"zz\" is not a two-digit hexadecimal byte"},
+                                         BadStateCase{"ThreeDigits", "021 b4 06 58 2a 00 1a 00 1b 06\n",
+                                                      "line 1: \"021\" is not a two-digit hexadecimal byte"},
+                                         BadStateCase{"Signed", "+1 b4 06 58 2a 00 1a 00 1b 06\n",
+                                                      "line 1: \"+1\" is not a two-digit hexadecimal byte"}),
+                         [](const testing::TestParamInfo<BadStateCase>& info) { return std::string(info.param.name); });
 
 class AtomicWrite : public testing::Test {
  protected:
@@ -74,7 +74,8 @@ TEST_F(AtomicWrite, ReplacesTheFileAndLeavesNothingElse) {
   const auto content = ReadWholeFile(path);
   ASSERT_TRUE(content);
   EXPECT_EQ(*content, std::string("\xFF\x00", 2));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.path()), std::filesystem::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.path()), std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST_F(AtomicWrite, FailsInAMissingFolderNamingThePath) {

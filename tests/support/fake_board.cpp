@@ -39,8 +39,8 @@ void FakeBoard::Close() {
 
 bool FakeBoard::Write(const std::uint8_t* data, std::size_t count) {
   writes.emplace_back(data, data + count);
-  if (hungUp || std::find(failingWrites.begin(), failingWrites.end(), static_cast<int>(writes.size())) !=
-                    failingWrites.end()) {
+  if (hungUp ||
+      std::find(failingWrites.begin(), failingWrites.end(), static_cast<int>(writes.size())) != failingWrites.end()) {
     lastError = WRITE_FAILED;
     return false;
   }

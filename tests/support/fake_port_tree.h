@@ -56,8 +56,7 @@ class FakeTree {
 
   // A tty whose device is `device` (a sysfs folder), bound to `driver` when
   // one is given, with a device node in /dev.
-  void Tty(const std::string& name, const fs::path& device, const std::string& driver,
-           const std::string& type = {}) {
+  void Tty(const std::string& name, const fs::path& device, const std::string& driver, const std::string& type = {}) {
     const fs::path classEntry = sysfs() / "class" / "tty" / name;
     fs::create_directories(classEntry);
     fs::create_directories(device);

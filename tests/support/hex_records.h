@@ -19,8 +19,8 @@ inline std::string HexByte(unsigned value) {
 
 inline std::string IntelHexLine(unsigned type, unsigned offset, const std::vector<std::uint8_t>& data) {
   unsigned sum = static_cast<unsigned>(data.size()) + (offset >> 8) + (offset & 0xFFu) + type;
-  std::string line = ":" + HexByte(static_cast<unsigned>(data.size())) + HexByte(offset >> 8) +
-                     HexByte(offset) + HexByte(type);
+  std::string line =
+      ":" + HexByte(static_cast<unsigned>(data.size())) + HexByte(offset >> 8) + HexByte(offset) + HexByte(type);
   for (std::uint8_t byte : data) {
     line += HexByte(byte);
     sum += byte;
