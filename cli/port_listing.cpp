@@ -99,6 +99,8 @@ int RunPorts(Environment& env, bool json, bool verbose) {
     return EXIT_FAILED;
   }
   if (verbose) {
+    for (const auto& alias : discovery.unfollowedAliases)
+      env.err << alias.alias << ": alias not followed: " << alias.reason << '\n';
     for (const auto& port : discovery.ports)
       if (port.hold == PortHold::Unchecked) env.err << port.device << ": hold not tried: " << port.holdReason << '\n';
   }
