@@ -105,9 +105,7 @@ int RunPorts(Environment& env, bool json, bool verbose) {
       if (port.hold == PortHold::Unchecked) env.err << port.device << ": hold not tried: " << port.holdReason << '\n';
   }
   if (json) {
-    // A device's strings need not be valid UTF-8; a bad byte must not lose
-    // the whole list.
-    env.out << PortsJson(discovery.ports).dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+    PrintJson(env.out, PortsJson(discovery.ports));
   } else if (discovery.ports.empty()) {
     env.err << "vornactl: no serial ports found\n";
   } else {

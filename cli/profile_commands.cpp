@@ -16,9 +16,6 @@ constexpr int DIFF_SAME = 0;
 constexpr int DIFF_DIFFERENT = 1;
 constexpr int DIFF_TROUBLE = 2;
 
-// One object on one line, for scripts and line-oriented tools alike.
-void PrintJson(std::ostream& out, const Json& json) { out << json.dump() << '\n'; }
-
 int Finish(const BoardAccess& board, bool succeeded) {
   return succeeded && board.messageCount() == 0 ? EXIT_OK : EXIT_FAILED;
 }
