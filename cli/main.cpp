@@ -5,9 +5,16 @@
 #include "link/system_transport.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  vorna::cli::Environment env{std::cout, std::cerr, vorna::StandardErrorIsTerminal(), {}};
-  env.stopSignal = vorna::StopOnSignals();
-  env.makeTransport = [stop = env.stopSignal] { return vorna::MakeSystemTransport(stop); };
-  return vorna::cli::Run(args, env);
+  // Run reports what its commands throw; this is for what is left (memory
+  // running out before it starts).
+  try {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    vorna::cli::Environment env{std::cout, std::cerr, vorna::StandardErrorIsTerminal(), {}};
+    env.stopSignal = vorna::StopOnSignals();
+    env.makeTransport = [stop = env.stopSignal] { return vorna::MakeSystemTransport(stop); };
+    return vorna::cli::Run(args, env);
+  } catch (const std::exception& e) {
+    std::cerr << "vornactl: " << e.what() << '\n';
+    return vorna::cli::EXIT_FAILED;
+  }
 }

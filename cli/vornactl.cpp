@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <optional>
 #include <ostream>
@@ -534,6 +535,11 @@ int CommandLine::Run(const std::vector<std::string>& args, Environment& env) {
   } catch (const UsageError& e) {
     env.err << "vornactl: " << e.reason << '\n' << USAGE;
     return EXIT_USAGE;
+  } catch (const std::exception& e) {
+    // Nothing a command did not expect ends the program unexplained.
+    if (env.stopSignal != nullptr && *env.stopSignal != 0) return EXIT_SIGNAL_BASE + *env.stopSignal;
+    env.err << "vornactl: " << e.what() << '\n';
+    return EXIT_FAILED;
   }
 }
 

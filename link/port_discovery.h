@@ -50,9 +50,9 @@ struct UnfollowedAlias {
 };
 
 struct PortDiscovery {
-  std::vector<DiscoveredPort> ports;               // by lowest port number, then those no number reaches
-  std::vector<UnfollowedAlias> unfollowedAliases;  // by number; these numbers reach nothing
-  std::string error;                               // set when the device tree could not be read
+  std::vector<DiscoveredPort> ports;                    // by lowest port number, then those no number reaches
+  std::string error;                                    // set when the device tree could not be read
+  std::vector<UnfollowedAlias> unfollowedAliases = {};  // by number; these numbers reach nothing
 };
 
 // Whether discovery opens each device to try its lock. Opening a serial

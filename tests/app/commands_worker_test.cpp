@@ -28,6 +28,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -416,6 +417,22 @@ TEST_F(WorkerDownloadTest, BoardGoneMidDownloadAndNoBoardReportAsWithoutTheWorke
   EXPECT_EQ(watch.progress.size(), progressBefore);
   EXPECT_FALSE(window.progressBar().isVisible());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// An exception from a command (here its port resolver, on the worker
+// thread) ends in a box with its reason, and the window goes on.
+TEST_F(CommandTest, AnExceptionInACommandShowsABoxAndTheWindowGoesOn) {
+  Strings reasons;
+  const MessageBoxHook fixtureHook = SetMessageBoxHook([&](QMessageBox& box) {
+    boxes.push_back(box.text().toStdString());
+    reasons.push_back(box.informativeText().toStdString());
+  });
+  window.UseTransport(board, [](int) -> PortLookup { throw std::runtime_error("resolver broke"); });
+  window.RunCommand(ID_QUICK_SETTING);
+  SetMessageBoxHook(fixtureHook);
+  EXPECT_EQ(boxes, Strings{TEXT_UNEXPECTED_ERROR});
+  EXPECT_EQ(reasons, Strings{"resolver broke"});
+  EXPECT_FALSE(window.commandRunning());
 }
 
 }  // namespace

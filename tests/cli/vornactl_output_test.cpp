@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,16 @@ TEST_P(JsonFileNames, ABadByteIsReplacedAndTheCommandSucceeds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, JsonFileNames, ::testing::Values("save", "load", "diff"));
+
+// Whatever throws, Run returns 1 with the reason, and nothing on stdout.
+TEST(VornactlExceptions, EndInExitOneWithTheReason) {
+  std::ostringstream out, err;
+  cli::Environment env{out, err, false,
+                       []() -> std::unique_ptr<Transport> { throw std::runtime_error("no port today"); }};
+  EXPECT_EQ(cli::Run({"read", "--json"}, env), 1);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str(), "vornactl: no port today\n");
+}
 
 }  // namespace
 }  // namespace vorna::test
