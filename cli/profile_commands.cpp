@@ -11,11 +11,6 @@
 namespace vorna::cli {
 namespace {
 
-// diff's own exit statuses, as diff(1) has them.
-constexpr int DIFF_SAME = 0;
-constexpr int DIFF_DIFFERENT = 1;
-constexpr int DIFF_TROUBLE = 2;
-
 int Finish(const BoardAccess& board, bool succeeded) {
   return succeeded && board.messageCount() == 0 ? EXIT_OK : EXIT_FAILED;
 }

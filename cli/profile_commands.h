@@ -15,6 +15,11 @@ class App;
 
 namespace vorna::cli {
 
+// diff's own exit statuses, as diff(1) has them.
+inline constexpr int DIFF_SAME = 0;
+inline constexpr int DIFF_DIFFERENT = 1;
+inline constexpr int DIFF_TROUBLE = 2;
+
 // What these commands need of vornactl's board: a link to the chosen port
 // whose messages go to stderr, how many were reported, and how a status
 // text is printed.

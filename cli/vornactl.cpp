@@ -16,6 +16,7 @@
 #include "cli/image_output.h"
 #include "cli/port_listing.h"
 #include "cli/profile_commands.h"
+#include "cli/standard_output.h"
 #include "commands/advanced_dialog_state.h"
 #include "commands/commands.h"
 #include "commands/quick_dialog_state.h"
@@ -355,13 +356,10 @@ int RunImage(Environment& env, const Options& options) {
   char top[16];
   std::snprintf(top, sizeof top, "0x%08X", image.topAddress);
   if (toStandardOutput) {
-    // Standard output carries the image alone; the top address goes to stderr.
+    // Standard output carries the image alone; the top address goes to
+    // stderr once the image is out (Run tells why it is not).
     env.out.write(reinterpret_cast<const char*>(image.bytes.get()), static_cast<std::streamsize>(image.size()));
-    env.out.flush();
-    if (!env.out) {
-      env.err << "vornactl: cannot write the image to standard output\n";
-      return EXIT_FAILED;
-    }
+    if (!env.out.flush()) return EXIT_FAILED;
     env.err << top << '\n';
     return EXIT_OK;
   }
@@ -492,6 +490,21 @@ CommandLine::CommandLine() : parser_(std::make_unique<Parser>()) {}
 CommandLine::~CommandLine() = default;
 
 int CommandLine::Run(const std::vector<std::string>& args, Environment& env) {
+  const int status = RunParsed(args, env);
+  if (env.stopSignal != nullptr && *env.stopSignal != 0) return status;
+  env.out.flush();
+  const bool outWritten = static_cast<bool>(env.out);
+  if (!outWritten) {
+    const std::string reason = OutputFailureReason(env.out);
+    env.err << "vornactl: cannot write to standard output" << (reason.empty() ? "" : ": " + reason) << '\n';
+  }
+  env.err.flush();
+  if (outWritten && env.err) return status;
+  // diff's 1 is a result, not a failure: trouble is 2 there.
+  return std::max(status, parser_->profiles.diff->parsed() ? DIFF_TROUBLE : EXIT_FAILED);
+}
+
+int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& env) {
   // CLI11 forgets what it read but keeps a list of every option it ever
   // parsed; a parser built afresh now and then keeps that bounded.
   if (++lines_ % LINES_PER_PARSER == 0) parser_ = std::make_unique<Parser>();

@@ -37,7 +37,9 @@ struct Environment {
   DiscoveryRoots portRoots{};
 };
 
-// `args` excludes the program name. Returns the exit status.
+// `args` excludes the program name. Returns the exit status. Output that
+// could not be written (env.out or env.err failed) makes it a failure; the
+// reason for env.out is told on env.err.
 int Run(const std::vector<std::string>& args, Environment& env);
 
 // The same with a parser built once: each Run reads its arguments as a
@@ -56,6 +58,7 @@ class CommandLine {
  private:
   static constexpr unsigned LINES_PER_PARSER = 4096;
   struct Parser;
+  int RunParsed(const std::vector<std::string>& args, Environment& env);
   std::unique_ptr<Parser> parser_;
   unsigned lines_ = 0;
 };

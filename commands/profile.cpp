@@ -253,8 +253,10 @@ std::string FormatProfileProblem(const std::string& path, const ProfileProblem& 
   return path + ":" + Decimal(static_cast<std::int64_t>(problem.line)) + ": " + problem.what;
 }
 
-bool WriteProfileFile(const std::string& path, const BoardProfile& profile) {
-  return !ReplaceFileAtomically(path, FormatProfile(profile));
+bool WriteProfileFile(const std::string& path, const BoardProfile& profile, std::error_code* error) {
+  const std::error_code failure = ReplaceFileAtomically(path, FormatProfile(profile));
+  if (error != nullptr) *error = failure;
+  return !failure;
 }
 
 RegisterBytes ProfileRegisters(const BoardProfile& profile) { return EncodeFields(profile.fields); }

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "link/console.h"
 #include "link/file_io.h"
 #include "link/port_names.h"
 #include "sim/board_runner.h"
@@ -56,6 +57,10 @@ std::optional<BoardState> LoadState(const std::string& path, EventLog& log) {
 }
 
 int Main(int argc, char** argv) {
+  // A closed stdout's number is not handed to the pseudo-terminal; files
+  // the board writes beyond a file-size limit fail with a reason.
+  KeepStandardStreamsTaken();
+  IgnoreFileSizeSignal();
   const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const OptionsParse parse = ParseSimOptions(args);
   if (!parse.error.empty()) {

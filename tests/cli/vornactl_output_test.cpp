@@ -2,10 +2,13 @@
 // whatever the names in it, nothing on stdout from a command that failed,
 // output that cannot be written, and no exception past Run.
 
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -16,6 +19,7 @@
 #include "cli/vornactl.h"
 #include "commands/profile.h"
 #include "run_vornactl.h"
+#include "support/board_sim.h"
 #include "support/fake_board.h"
 #include "support/temp_folder.h"
 
@@ -60,6 +64,69 @@ TEST(VornactlExceptions, EndInExitOneWithTheReason) {
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(err.str(), "vornactl: no port today\n");
 }
+
+// Output that cannot be written, through the executable: stdout full or
+// closed, stderr closed, a file-size limit; the board never receives what
+// was meant for a closed stream. "{board}", "{folder}" and
+// "{hex}" stand for the virtual board's device, a fresh folder and a hex
+// file; stderr comes back on the pipe, which no file-size limit touches.
+struct OutputFailure {
+  const char* name;
+  std::string script;
+  std::string err;
+};
+
+void PrintTo(const OutputFailure& row, std::ostream* os) { *os << row.name; }
+
+class OutputFailures : public ::testing::TestWithParam<OutputFailure> {};
+
+std::string Substituted(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+TEST_P(OutputFailures, ExitOneWithTheReasonAndNoFileLeft) {
+  BoardSim sim;
+  ASSERT_TRUE(sim.ok());
+  TempFolder folder;
+  std::string script = Substituted(GetParam().script, "vornactl", VORNACTL_PATH);
+  script = Substituted(Substituted(script, "{board}", sim.device()), "{folder}", folder.path().string());
+  script = Substituted(script, "{hex}", VORNA_TEST_DATA_DIR "/blink.hex");
+  FILE* pipe = ::popen(("(" + script + ") 2>&1").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string err;
+  for (int c; (c = std::fgetc(pipe)) != EOF;) err += static_cast<char>(c);
+  const int status = ::pclose(pipe);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  // The -v trace, lines starting with its time, is not what is checked here.
+  for (std::size_t at = 0; (at = err.find("[ ", at)) != std::string::npos;) err.erase(at, err.find('\n', at) + 1 - at);
+  EXPECT_EQ(err, Substituted(GetParam().err, "{folder}", folder.path().string()));
+  EXPECT_EQ(folder.Names(), Strings{}) << "a file was left behind";
+  // A closed stream's number taken by the port would send it text.
+  for (const auto& line : sim.logLines()) EXPECT_EQ(line.find("outside a frame"), std::string::npos) << line;
+}
+
+const std::string NO_SPACE = "vornactl: cannot write to standard output: No space left on device\n";
+const std::string CLOSED = "vornactl: cannot write to standard output: Bad file descriptor\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, OutputFailures,
+    ::testing::Values(OutputFailure{"VersionFull", "vornactl --version >/dev/full", NO_SPACE},
+                      OutputFailure{"HelpClosed", "vornactl --help >&-", CLOSED},
+                      OutputFailure{"ReadJsonClosed", "vornactl --device {board} read --json >&-", CLOSED},
+                      OutputFailure{"ReadFull", "vornactl --device {board} read >/dev/full", NO_SPACE},
+                      OutputFailure{"PortsJsonFull", "vornactl ports --json >/dev/full", NO_SPACE},
+                      OutputFailure{"ImageToFullStdout", "vornactl image {hex} -o - >/dev/full", NO_SPACE},
+                      OutputFailure{"VerboseWithStderrClosed", "vornactl -v --device {board} read >/dev/null 2>&-", ""},
+                      OutputFailure{"ImageOverTheFileSizeLimit",
+                                    "ulimit -f 0; vornactl image {hex} -o {folder}/out.bin",
+                                    "vornactl: cannot write {folder}/out.bin: File too large\n"},
+                      OutputFailure{"SaveOverTheFileSizeLimit",
+                                    "ulimit -f 0; vornactl -v --device {board} save {folder}/b.vprof",
+                                    "Can not write {folder}/b.vprof\n  (File too large)\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vorna::test
