@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <filesystem>
 #include <utility>
 
@@ -93,12 +94,13 @@ std::error_code Replace(const WriteTarget& target, std::string_view content, con
   }
 
   static unsigned counter = 0;
+  const long folderLimit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  const std::size_t nameLimit = folderLimit > 0 ? static_cast<std::size_t>(folderLimit) : NAME_MAX;
   UniqueFd fd;
   std::optional<TemporaryFile> temp;
   for (int attempt = 0; attempt < TEMP_NAME_ATTEMPTS && !temp; ++attempt) {
-    const std::string name = "." + target.path.filename().string() + "." + std::to_string(::getpid()) + "." +
-                             std::to_string(counter++) + ".tmp";
-    const std::string tempPath = (folder / name).string();
+    const std::string tempPath =
+        (folder / TemporaryFileName(target.path.filename().string(), ::getpid(), counter++, nameLimit)).string();
     fd = UniqueFd(CreateNewFile(tempPath, NEW_FILE_MODE));
     if (fd.valid()) {
       temp.emplace(tempPath);
