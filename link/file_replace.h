@@ -39,6 +39,13 @@ struct ReplaceOptions {
   Durability durability = Durability::kSynced;
 };
 
+// Where `path` leads when a symbolic link is followed only when this user
+// made it (the rule of kOwnFilesOnly): `path` itself when it is no link,
+// else the end of a chain of this user's links. None when the chain holds
+// another user's link (EACCES) or does not end (ELOOP), or a link cannot
+// be read; `error` then says why. On Windows every link is followed.
+std::optional<std::string> FollowOwnLinks(const std::string& path, std::error_code& error);
+
 // The file that replacing `path` under kOwnFilesOnly goes to (the end of a
 // link this user made), and whether it exists. None when the rule refuses it.
 struct ReplaceTarget {

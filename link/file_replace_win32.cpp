@@ -25,6 +25,14 @@ std::error_code Errno(int error) { return {error, std::generic_category()}; }
 
 }  // namespace
 
+// Making a link takes a privilege here; who made one is not asked.
+std::optional<std::string> FollowOwnLinks(const std::string& path, std::error_code& error) {
+  if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
+  const fs::path target = fs::canonical(path, error);
+  if (error) return std::nullopt;
+  return target.string();
+}
+
 // Windows keeps owners and permissions in access lists that a new file
 // inherits from its folder, so of the rule only this is left: a regular
 // file without the read-only attribute, or none.
