@@ -15,9 +15,12 @@ int Finish(const BoardAccess& board, bool succeeded) {
   return succeeded && board.messageCount() == 0 ? EXIT_OK : EXIT_FAILED;
 }
 
-// The file's profile, or nullopt after printing every problem in it.
+// The file's profile, or nullopt after printing every problem in it. A read
+// that a stop signal interrupted (a FIFO without a writer) failed because
+// of it, and nothing is printed.
 std::optional<BoardProfile> ReadChecked(const std::string& path, Environment& env) {
   const ProfileParse parse = ReadProfileFile(path);
+  if (env.stopSignal != nullptr && *env.stopSignal != 0) return std::nullopt;
   for (const ProfileProblem& problem : parse.problems) env.err << FormatProfileProblem(path, problem) << '\n';
   return parse.profile;
 }

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -63,6 +64,19 @@ TEST(VornactlExceptions, EndInExitOneWithTheReason) {
   EXPECT_EQ(cli::Run({"read", "--json"}, env), 1);
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(err.str(), "vornactl: no port today\n");
+}
+
+// A stop signal that interrupts the wait for a profile (a FIFO with no
+// writer) leaves the read failed and the flag set: nothing more is printed.
+TEST(VornactlStop, WhileTheProfileIsReadPrintsNothing) {
+  TempFolder files;
+  for (const char* command : {"load", "diff"}) {
+    std::ostringstream out, err;
+    volatile std::sig_atomic_t stop = SIGINT;
+    cli::Environment env{out, err, false, [] { return std::make_unique<FakeBoard>(); }, &stop};
+    EXPECT_EQ(cli::Run({command, files.File("interrupted.vprof")}, env), 128 + SIGINT);
+    EXPECT_EQ(out.str() + err.str(), "") << command;
+  }
 }
 
 // Output that cannot be written, through the executable: stdout full or
