@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -59,6 +60,40 @@ INSTANTIATE_TEST_SUITE_P(Texts, BadStateFile,
                                          BadStateCase{"Signed", "+1 b4 06 58 2a 00 1a 00 1b 06\n",
                                                       "line 1: \"+1\" is not a two-digit hexadecimal byte"}),
                          [](const testing::TestParamInfo<BadStateCase>& info) { return std::string(info.param.name); });
+
+// Only a regular file within the bound is read: a device would never end,
+// a FIFO would hold up the start.
+struct UnreadableStateCase {
+  const char* name;
+  std::function<std::string(const test::TempFolder&)> make;  // the path
+  std::string why;
+};
+void PrintTo(const UnreadableStateCase& c, std::ostream* out) { *out << c.name; }
+
+class UnreadableStateFile : public testing::TestWithParam<UnreadableStateCase> {};
+
+TEST_P(UnreadableStateFile, IsRefusedAtOnceWithTheReason) {
+  test::TempFolder folder;
+  const std::string path = GetParam().make(folder);
+  bool missing = true;
+  const StateParse parse = ReadStateFile(path, missing);
+  EXPECT_FALSE(parse.state);
+  EXPECT_FALSE(missing);
+  EXPECT_EQ(parse.error, "cannot read " + path + ": " + GetParam().why);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnreadableStateFile,
+    testing::Values(UnreadableStateCase{"Device", [](const test::TempFolder&) { return std::string("/dev/zero"); },
+                                        "not a regular file"},
+                    UnreadableStateCase{"Fifo", [](const test::TempFolder& f) { return f.MakeFifo("state"); },
+                                        "not a regular file"},
+                    UnreadableStateCase{"TooLarge",
+                                        [](const test::TempFolder& f) {
+                                          return f.Write("state", std::string(STATE_FILE_SIZE_LIMIT + 1, '#'));
+                                        },
+                                        "larger than 1048576 bytes"}),
+    [](const testing::TestParamInfo<UnreadableStateCase>& info) { return std::string(info.param.name); });
 
 class AtomicWrite : public testing::Test {
  protected:
