@@ -47,7 +47,9 @@ int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& prof
   std::string dump;
   const bool loaded =
       LoadBoardProfile(board.link(), board.port(), profile, c.store, [&](const std::string& text) { dump = text; });
-  if (c.json) {
+  if (loaded && board.messageCount() != 0) {
+    board.ShowWriteFailure(dump);
+  } else if (c.json) {
     Json json = Json::object();
     json["file"] = c.file;
     json["fields"] = ProfileJson(profile);

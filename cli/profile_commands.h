@@ -31,6 +31,9 @@ class BoardAccess {
   virtual MessageSink& sink() = 0;
   virtual int messageCount() const = 0;
   virtual void ShowStatus(const std::string& text) = 0;
+  // What was sent, after writes that reported errors: on stderr, under the
+  // line that says the board may hold other values.
+  virtual void ShowWriteFailure(const std::string& text) = 0;
 };
 using BoardOpener = std::function<std::unique_ptr<BoardAccess>()>;
 

@@ -193,6 +193,16 @@ struct Options {
   std::string output;
 };
 
+// A status text goes to stdout. After a failed write the status starts with
+// the line that says so, and all of it goes to stderr, after the messages
+// of each failure: stdout holds only what a command that succeeded
+// printed. A command stopped by a signal prints nothing more: its failed
+// writes failed because of the stop.
+void PrintStatus(Environment& env, std::string_view text, CommandResult result) {
+  if (text.empty() || (env.stopSignal != nullptr && *env.stopSignal != 0)) return;
+  (result == CommandResult::WriteFailed ? env.err : env.out) << TerminalLines(std::string(text)) << '\n';
+}
+
 struct Board {
   Board(Environment& env, const Options& options)
       : sink(env.err, options.verbose, env.stopSignal),
@@ -216,6 +226,9 @@ class ProfileBoard final : public BoardAccess {
   MessageSink& sink() override { return board_.sink; }
   int messageCount() const override { return board_.sink.count(); }
   void ShowStatus(const std::string& text) override { env_.out << TerminalLines(text) << '\n'; }
+  void ShowWriteFailure(const std::string& text) override {
+    PrintStatus(env_, std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + text, CommandResult::WriteFailed);
+  }
 
  private:
   Environment& env_;
@@ -238,19 +251,6 @@ int RunRead(Environment& env, const Options& options) {
             << TerminalLines(FormatRegisterDump(DecodeFields(snapshot))) << '\n';
   }
   return Finish(board, true);
-}
-
-// A status text goes to stdout. After a failed write the status starts with
-// the line that says so; that line goes to stderr, after the messages of
-// each failure. A command stopped by a signal prints nothing more: its
-// failed writes failed because of the stop.
-void PrintStatus(Environment& env, std::string_view text, CommandResult result) {
-  if (text.empty() || (env.stopSignal != nullptr && *env.stopSignal != 0)) return;
-  if (result == CommandResult::WriteFailed) {
-    env.err << TEXT_NOT_EVERY_REGISTER_WRITTEN << '\n';
-    text.remove_prefix(std::min(text.size(), TEXT_NOT_EVERY_REGISTER_WRITTEN.size() + std::string_view("\r\n").size()));
-  }
-  env.out << TerminalLines(std::string(text)) << '\n';
 }
 
 template <typename T, std::size_t N>
@@ -330,7 +330,8 @@ int RunDownloadCommand(Environment& env, const Options& options) {
         },
         [&](const std::string& reason) { failureReason = reason; });
   }
-  if (!status.empty()) env.out << status << '\n';
+  // "Download failure" and "Hex file is invalid" are failures' messages.
+  if (!status.empty()) (result == DownloadResult::Success ? env.out : env.err) << status << '\n';
   // As after every message under --verbose: the reason, in parentheses.
   if (options.verbose && !failureReason.empty()) {
     env.out.flush();
@@ -539,7 +540,12 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
       status = RunDownloadCommand(command, o);
     }
     if (env.stopSignal != nullptr && *env.stopSignal != 0) return EXIT_SIGNAL_BASE + *env.stopSignal;
-    env.out << result.str() << std::flush;
+    // One rule for every command, text or JSON: stdout holds what a command
+    // printed only when it succeeded (for diff, also when it found a
+    // difference), so that a script never takes a failure's output for a
+    // result. What a failure has to say went to stderr.
+    if (status == EXIT_OK || (p.profiles.diff->parsed() && status == DIFF_DIFFERENT))
+      env.out << result.str() << std::flush;
     return status;
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e, env.out, env.err);

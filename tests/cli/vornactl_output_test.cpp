@@ -56,6 +56,42 @@ TEST_P(JsonFileNames, ABadByteIsReplacedAndTheCommandSucceeds) {
 
 INSTANTIATE_TEST_SUITE_P(Commands, JsonFileNames, ::testing::Values("save", "load", "diff"));
 
+// A command that fails prints nothing on stdout, in text and in JSON alike;
+// what a failed write may have left on the board follows its warning on
+// stderr. (quick, advanced and download: the fault rows of vornactl_test.)
+struct FailedCommand {
+  const char* name;
+  Strings args;  // "{profile}" stands for a valid profile file
+  std::vector<int> failingWrites;
+  std::string err;  // a part of stderr
+};
+
+void PrintTo(const FailedCommand& row, std::ostream* os) { *os << row.name; }
+
+class FailedCommands : public ::testing::TestWithParam<FailedCommand> {};
+
+TEST_P(FailedCommands, PrintNothingOnStdout) {
+  TempFolder files;
+  Strings args = GetParam().args;
+  for (auto& arg : args)
+    if (arg == "{profile}") arg = files.Write("b.vprof", PowerOnProfile());
+  const auto r = RunOnFakeBoard(args, [](FakeBoard& board) { board.failingWrites = GetParam().failingWrites; });
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find(GetParam().err), std::string::npos) << r.err;
+}
+
+const std::string NOT_EVERY = "Not every register was written; the board may hold other values.\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FailedCommands,
+    ::testing::Values(FailedCommand{"Load", {"load", "{profile}"}, {2}, NOT_EVERY + " PE = 1\n"},
+                      FailedCommand{"LoadJson", {"load", "--json", "{profile}"}, {2}, NOT_EVERY + " PE = 1\n"},
+                      FailedCommand{"ReadJson", {"read", "--json"}, {1}, "Write error\n"},
+                      FailedCommand{"SaveJson", {"save", "--json", "{profile}"}, {1}, "Write error\n"},
+                      FailedCommand{"DiffJson", {"diff", "--json", "{profile}"}, {1}, "Write error\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Whatever throws, Run returns 1 with the reason, and nothing on stdout.
 TEST(VornactlExceptions, EndInExitOneWithTheReason) {
   std::ostringstream out, err;
