@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     env.makeTransport = [stop = env.stopSignal] { return vorna::MakeSystemTransport(stop); };
     return vorna::cli::Run(args, env);
   } catch (const std::exception& e) {
-    std::cerr << "vornactl: " << e.what() << '\n';
+    vorna::cli::PrintError(std::cerr, e.what());
     return vorna::cli::EXIT_FAILED;
   }
 }

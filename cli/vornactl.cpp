@@ -24,6 +24,7 @@
 #include "download/download_procedure.h"
 #include "download/hex_file.h"
 #include "link/device_link.h"
+#include "link/quoted_text.h"
 #include "link/system_transport.h"
 #include "link/tracing_transport.h"
 #include "model/number_text.h"
@@ -50,8 +51,8 @@ class StderrSink final : public MessageSink {
   void Report(std::string_view text, std::string_view reason) override {
     ++count_;
     if (stop_ != nullptr && *stop_ != 0) return;
-    err_ << text << '\n';
-    if (verbose_ && !reason.empty()) err_ << "  (" << reason << ")\n";
+    err_ << EscapeControls(text) << '\n';
+    if (verbose_ && !reason.empty()) err_ << "  (" << EscapeControls(reason) << ")\n";
     err_.flush();
   }
   int count() const { return count_; }
@@ -313,7 +314,9 @@ int RunAdvanced(Environment& env, const Options& options) {
 
 constexpr const char* STANDARD_OUTPUT = "-";
 
-void PrintWarning(std::ostream& err, const std::string& warning) { err << "warning: " << warning << '\n'; }
+void PrintWarning(std::ostream& err, const std::string& warning) {
+  err << "warning: " << EscapeControls(warning) << '\n';
+}
 
 int RunDownloadCommand(Environment& env, const Options& options) {
   Board board(env, options);
@@ -335,7 +338,7 @@ int RunDownloadCommand(Environment& env, const Options& options) {
   // As after every message under --verbose: the reason, in parentheses.
   if (options.verbose && !failureReason.empty()) {
     env.out.flush();
-    env.err << "  (" << failureReason << ")\n";
+    env.err << "  (" << EscapeControls(failureReason) << ")\n";
   }
   return Finish(board, result == DownloadResult::Success);
 }
@@ -346,7 +349,7 @@ int RunImage(Environment& env, const Options& options) {
   if (!toStandardOutput) {
     output = CheckImageOutput(options.file, options.output);
     if (!output.reason.empty()) {
-      env.err << "vornactl: cannot write " << options.output << ": " << output.reason << '\n';
+      PrintError(env.err, "cannot write " + options.output + ": " + output.reason);
       return EXIT_FAILED;
     }
   }
@@ -365,7 +368,7 @@ int RunImage(Environment& env, const Options& options) {
     return EXIT_OK;
   }
   if (const std::string reason = WriteImageFile(output.path, image.bytes.get(), image.size()); !reason.empty()) {
-    env.err << "vornactl: cannot write " << options.output << ": " << reason << '\n';
+    PrintError(env.err, "cannot write " + options.output + ": " + reason);
     return EXIT_FAILED;
   }
   env.out << top << '\n';
@@ -497,7 +500,7 @@ int CommandLine::Run(const std::vector<std::string>& args, Environment& env) {
   const bool outWritten = static_cast<bool>(env.out);
   if (!outWritten) {
     const std::string reason = OutputFailureReason(env.out);
-    env.err << "vornactl: cannot write to standard output" << (reason.empty() ? "" : ": " + reason) << '\n';
+    PrintError(env.err, "cannot write to standard output" + (reason.empty() ? "" : ": " + reason));
   }
   env.err.flush();
   if (outWritten && env.err) return status;
@@ -549,19 +552,23 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
     return status;
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e, env.out, env.err);
-    env.err << "vornactl: " << e.what() << '\n' << USAGE;
+    PrintError(env.err, e.what());
+    env.err << USAGE;
     return EXIT_USAGE;
   } catch (const UsageError& e) {
-    env.err << "vornactl: " << e.reason << '\n' << USAGE;
+    PrintError(env.err, e.reason);
+    env.err << USAGE;
     return EXIT_USAGE;
   } catch (const std::exception& e) {
     // Nothing a command did not expect ends the program unexplained.
     if (env.stopSignal != nullptr && *env.stopSignal != 0) return EXIT_SIGNAL_BASE + *env.stopSignal;
-    env.err << "vornactl: " << e.what() << '\n';
+    PrintError(env.err, e.what());
     return EXIT_FAILED;
   }
 }
 
 int Run(const std::vector<std::string>& args, Environment& env) { return CommandLine().Run(args, env); }
+
+void PrintError(std::ostream& err, std::string_view text) { err << "vornactl: " << EscapeControls(text) << '\n'; }
 
 }  // namespace vorna::cli

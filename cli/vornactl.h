@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/port_discovery.h"
@@ -36,6 +37,10 @@ struct Environment {
   // Where `ports` looks for serial devices; by default this machine.
   DiscoveryRoots portRoots{};
 };
+
+// "vornactl: TEXT" on its own line, control characters shown as \xNN: the
+// way every error of vornactl's own is printed.
+void PrintError(std::ostream& err, std::string_view text);
 
 // `args` excludes the program name. Returns the exit status. Output that
 // could not be written (env.out or env.err failed) makes it a failure; the

@@ -8,6 +8,7 @@
 
 #include "link/file_io.h"
 #include "link/file_replace.h"
+#include "link/quoted_text.h"
 
 namespace vorna {
 namespace {
@@ -253,8 +254,9 @@ ProfileParse ReadProfileFile(const std::string& path) {
 }
 
 std::string FormatProfileProblem(const std::string& path, const ProfileProblem& problem) {
-  if (problem.line == 0) return path + ": " + problem.what;
-  return path + ":" + Decimal(static_cast<std::int64_t>(problem.line)) + ": " + problem.what;
+  // The name and what the problem quotes of the file come from outside.
+  if (problem.line == 0) return EscapeControls(path + ": " + problem.what);
+  return EscapeControls(path + ":" + Decimal(static_cast<std::int64_t>(problem.line)) + ": " + problem.what);
 }
 
 bool WriteProfileFile(const std::string& path, const BoardProfile& profile, std::error_code* error) {

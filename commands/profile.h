@@ -79,7 +79,8 @@ ProfileParse ParseProfile(std::string_view text);
 // line 0 holding the system's reason.
 ProfileParse ReadProfileFile(const std::string& path);
 
-// "FILE:LINE: what", or "FILE: what" for line 0.
+// "FILE:LINE: what", or "FILE: what" for line 0; control characters shown
+// as \xNN (EscapeControls).
 std::string FormatProfileProblem(const std::string& path, const ProfileProblem& problem);
 
 // Replaces `path` with the profile: the new text goes to a temporary file

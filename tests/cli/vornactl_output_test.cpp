@@ -40,6 +40,12 @@ Outcome RunOnFakeBoard(const Strings& args, const std::function<void(FakeBoard&)
   return {status, out.str(), err.str()};
 }
 
+std::string Substituted(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+    text.replace(at, from.size(), to);
+  return text;
+}
+
 std::string PowerOnProfile() { return FormatProfile(ProfileFromSnapshot(PowerOnSnapshot())); }
 
 // A file name that is not UTF-8 reaches the JSON with its bad byte replaced,
@@ -92,6 +98,27 @@ INSTANTIATE_TEST_SUITE_P(
                       FailedCommand{"DiffJson", {"diff", "--json", "{profile}"}, {1}, "Write error\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Every message that quotes the user's input shows its control characters
+// escaped. "{folder}" stands for a fresh folder.
+class QuotedInput : public ::testing::TestWithParam<Strings> {};
+
+TEST_P(QuotedInput, ReachesStderrEscaped) {
+  TempFolder folder;
+  Strings args = GetParam();
+  for (auto& arg : args) arg = Substituted(arg, "{folder}", folder.path().string());
+  folder.Write("bad.vprof", "vorna-profile 1\nPE\x1b[2J = 1\n");
+  const auto r = RunOnFakeBoard(args);
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("\\x1b[2J"), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, QuotedInput,
+                         ::testing::Values(Strings{"quick", "--freq", "\x1b[2J"}, Strings{"load", "{folder}/bad.vprof"},
+                                           Strings{"save", "{folder}/bad.vprof/\x1b[2J"},
+                                           Strings{"image", VORNA_TEST_DATA_DIR "/blink.hex", "-o",
+                                                   "{folder}/none/\x1b[2J"}));
+
 // Whatever throws, Run returns 1 with the reason, and nothing on stdout.
 TEST(VornactlExceptions, EndInExitOneWithTheReason) {
   std::ostringstream out, err;
@@ -129,12 +156,6 @@ struct OutputFailure {
 void PrintTo(const OutputFailure& row, std::ostream* os) { *os << row.name; }
 
 class OutputFailures : public ::testing::TestWithParam<OutputFailure> {};
-
-std::string Substituted(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-    text.replace(at, from.size(), to);
-  return text;
-}
 
 TEST_P(OutputFailures, ExitOneWithTheReasonAndNoFileLeft) {
   BoardSim sim;

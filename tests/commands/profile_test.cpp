@@ -200,6 +200,9 @@ TEST(ProfileRejected, EveryProblemIsReportedInLineOrderWithTheMissingNamesLast) 
 TEST(ProfileRejected, ProblemsNameTheFileAndLine) {
   EXPECT_EQ(FormatProfileProblem("a/b.vprof", {12, "P is missing"}), "a/b.vprof:12: P is missing");
   EXPECT_EQ(FormatProfileProblem("b.vprof", {0, "cannot be read"}), "b.vprof: cannot be read");
+  // What they quote of the file, and its name, reach no terminal raw.
+  EXPECT_EQ(FormatProfileProblem("b\a.vprof", {2, "unknown field \"\x1b[2J\""}),
+            "b\\x07.vprof:2: unknown field \"\\x1b[2J\"");
 }
 
 TEST(ProfileFile, WrittenFileReadsBack) {
