@@ -336,10 +336,7 @@ int RunDownloadCommand(Environment& env, const Options& options) {
   // "Download failure" and "Hex file is invalid" are failures' messages.
   if (!status.empty()) (result == DownloadResult::Success ? env.out : env.err) << status << '\n';
   // As after every message under --verbose: the reason, in parentheses.
-  if (options.verbose && !failureReason.empty()) {
-    env.out.flush();
-    env.err << "  (" << EscapeControls(failureReason) << ")\n";
-  }
+  if (options.verbose && !failureReason.empty()) env.err << "  (" << EscapeControls(failureReason) << ")\n";
   return Finish(board, result == DownloadResult::Success);
 }
 
