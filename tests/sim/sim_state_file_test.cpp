@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "link/file_io.h"
 #include "sim/state_file.h"
@@ -61,39 +61,21 @@ INSTANTIATE_TEST_SUITE_P(Texts, BadStateFile,
                                                       "line 1: \"+1\" is not a two-digit hexadecimal byte"}),
                          [](const testing::TestParamInfo<BadStateCase>& info) { return std::string(info.param.name); });
 
-// Only a regular file within the bound is read: a device would never end,
-// a FIFO would hold up the start.
-struct UnreadableStateCase {
-  const char* name;
-  std::function<std::string(const test::TempFolder&)> make;  // the path
-  std::string why;
-};
-void PrintTo(const UnreadableStateCase& c, std::ostream* out) { *out << c.name; }
-
-class UnreadableStateFile : public testing::TestWithParam<UnreadableStateCase> {};
-
-TEST_P(UnreadableStateFile, IsRefusedAtOnceWithTheReason) {
+// Only a regular file within the bound is read, at once: a device would
+// never end, a FIFO would hold up the start.
+TEST(StateFile, OnlyARegularFileWithinTheBoundIsRead) {
   test::TempFolder folder;
-  const std::string path = GetParam().make(folder);
-  bool missing = true;
-  const StateParse parse = ReadStateFile(path, missing);
-  EXPECT_FALSE(parse.state);
-  EXPECT_FALSE(missing);
-  EXPECT_EQ(parse.error, "cannot read " + path + ": " + GetParam().why);
+  const std::pair<std::string, std::string> files[] = {
+      {"/dev/zero", "not a regular file"},
+      {folder.MakeFifo("fifo"), "not a regular file"},
+      {folder.Write("large", std::string(STATE_FILE_SIZE_LIMIT + 1, '#')), "larger than 1048576 bytes"}};
+  for (const auto& [path, why] : files) {
+    bool missing = true;
+    const StateParse parse = ReadStateFile(path, missing);
+    EXPECT_FALSE(parse.state || missing);
+    EXPECT_EQ(parse.error, "cannot read " + path + ": " + why);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, UnreadableStateFile,
-    testing::Values(UnreadableStateCase{"Device", [](const test::TempFolder&) { return std::string("/dev/zero"); },
-                                        "not a regular file"},
-                    UnreadableStateCase{"Fifo", [](const test::TempFolder& f) { return f.MakeFifo("state"); },
-                                        "not a regular file"},
-                    UnreadableStateCase{"TooLarge",
-                                        [](const test::TempFolder& f) {
-                                          return f.Write("state", std::string(STATE_FILE_SIZE_LIMIT + 1, '#'));
-                                        },
-                                        "larger than 1048576 bytes"}),
-    [](const testing::TestParamInfo<UnreadableStateCase>& info) { return std::string(info.param.name); });
 
 class AtomicWrite : public testing::Test {
  protected:
