@@ -95,6 +95,14 @@ INSTANTIATE_TEST_SUITE_P(
         OutputRow{"SavedName", {"save", "{folder}/b.vprof/\x1b[2J"}, {}, 1, "", "b.vprof/\\x1b[2J\n"},
         OutputRow{
             "ImageName", {"image", VORNA_TEST_DATA_DIR "/blink.hex", "-o", "{folder}/no/\x1b"}, {}, 1, "", "/\\x1b:"},
+        // A name as long as the folder takes: the temporary file beside it fits too.
+        OutputRow{"SaveLongName", {"save", "{folder}/" + std::string(255, 'n')}, {}, 0, "", ""},
+        OutputRow{"ImageLongName",
+                  {"image", VORNA_TEST_DATA_DIR "/blink.hex", "-o", "{folder}/" + std::string(255, 'n')},
+                  {},
+                  0,
+                  "0x0000212F\n",
+                  ""},
         // A stop signal while the profile is awaited (a FIFO without a
         // writer) fails the read: nothing more is printed (diff reads alike).
         OutputRow{"StopWhileLoadReads", {"load", "{folder}/none.vprof"}, {}, 130, "", "", true}),
