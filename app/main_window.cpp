@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 #include "app/artwork.h"
@@ -182,6 +183,19 @@ bool MainWindow::commandRunning() const { return worker_->running(); }
 
 void MainWindow::RunCommand(int commandId) {
   if (worker_->running()) return;
+  // An exception must not reach Qt's event loop, which would end the program
+  // and lose the settings: the user sees it in a box and goes on.
+  try {
+    Dispatch(commandId);
+  } catch (const std::exception& error) {
+    ShowMessageBox(*this, applicationName(), QString::fromLatin1(TEXT_UNEXPECTED_ERROR),
+                   QString::fromLocal8Bit(error.what()));
+  } catch (...) {
+    ShowMessageBox(*this, applicationName(), QString::fromLatin1(TEXT_UNEXPECTED_ERROR));
+  }
+}
+
+void MainWindow::Dispatch(int commandId) {
   switch (commandId) {
     case ID_QUICK_SETTING:
       OnQuickSetting();
@@ -249,7 +263,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
-      ShowHelp();
+      RunCommand(ID_HELP);
       return true;
     }
   }

@@ -47,6 +47,9 @@ inline constexpr const char* TEXT_CAN_NOT_OPEN_HELP = "Can not open the help fil
 
 // Between the lines of the status pane's text.
 inline constexpr char STATUS_LINE_END[] = "\r\n";
+// The box for an error no command expected; the error's own text is its
+// secondary text.
+inline constexpr char TEXT_UNEXPECTED_ERROR[] = "The command ended on an unexpected error.";
 
 // What the commands share, owned by the main window.
 using CommandState = SessionState;
@@ -113,6 +116,7 @@ class MainWindow final : public QDialog {
 
  private:
   void BuildMenu();
+  void Dispatch(int commandId);
   void ReadSettings();
   void WriteSettings() const;
 

@@ -28,6 +28,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -416,6 +417,18 @@ TEST_F(WorkerDownloadTest, BoardGoneMidDownloadAndNoBoardReportAsWithoutTheWorke
   EXPECT_EQ(watch.progress.size(), progressBefore);
   EXPECT_FALSE(window.progressBar().isVisible());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// An exception from a command (here its port resolver, on the worker
+// thread) ends in a box with its reason, and the window goes on.
+TEST_F(CommandTest, AnExceptionInACommandShowsABoxAndTheWindowGoesOn) {
+  const MessageBoxHook fixtureHook = SetMessageBoxHook(
+      [this](QMessageBox& box) { boxes.push_back((box.text() + "|" + box.informativeText()).toStdString()); });
+  window.UseTransport(board, [](int) -> PortLookup { throw std::runtime_error("resolver broke"); });
+  window.RunCommand(ID_QUICK_SETTING);
+  SetMessageBoxHook(fixtureHook);
+  EXPECT_EQ(boxes, Strings{std::string(TEXT_UNEXPECTED_ERROR) + "|resolver broke"});
+  EXPECT_FALSE(window.commandRunning());
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ class FakeTree {
   ~FakeTree() {
     for (const int fd : held_) ::close(fd);
     std::error_code ignored;
+    for (const auto& folder : closed_) fs::permissions(folder, fs::perms::owner_all, ignored);
     fs::remove_all(root_, ignored);
   }
   FakeTree(const FakeTree&) = delete;
@@ -80,6 +81,17 @@ class FakeTree {
     Write(dev() / name, "");
   }
 
+  // Lets another user read the tree (the folder is made private).
+  void OpenToEveryone() {
+    fs::permissions(root_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  }
+
+  // Makes `folder` closed to everyone but root until the tree goes.
+  void Close(const fs::path& folder) {
+    fs::permissions(folder, fs::perms::none);
+    closed_.push_back(folder);
+  }
+
   void Link(const fs::path& link, const std::string& target) {
     fs::create_directories(link.parent_path());
     fs::create_symlink(target, link);
@@ -98,6 +110,7 @@ class FakeTree {
  private:
   fs::path root_;
   std::vector<int> held_;
+  std::vector<fs::path> closed_;
 };
 
 inline void AcmBoard(FakeTree& tree, const std::string& tty = "ttyACM0") {
