@@ -423,7 +423,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A made-up process folder: what the scan finds, and that it skips what is
 // not a process.
-TEST(ProcessControlledBy, FindsTheProcessHoldingTheTerminalAndOnlyThat) {
+TEST(FindTerminalHolders, FindsTheProcessHoldingTheTerminalAndOnlyThat) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("vorna-proc-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
@@ -436,9 +436,9 @@ TEST(ProcessControlledBy, FindsTheProcessHoldingTheTerminalAndOnlyThat) {
   process("12a", "12 (odd) S 1 12 12 34822 12 0\n");
   process("300", "300 (bash) S 1 300 300 34822 300 0\n");
   std::filesystem::create_directories(folder / "301");  // ended meanwhile: no stat
-  EXPECT_EQ(ProcessControlledBy(makedev(136, 6), folder.string()), std::optional<pid_t>(300));
-  EXPECT_EQ(ProcessControlledBy(makedev(136, 7), folder.string()), std::nullopt);
-  EXPECT_EQ(ProcessControlledBy(makedev(136, 6), (folder / "none").string()), std::nullopt);
+  EXPECT_EQ(FindTerminalHolders(makedev(136, 6), folder.string()).holder, std::optional<pid_t>(300));
+  EXPECT_EQ(FindTerminalHolders(makedev(136, 7), folder.string()).holder, std::nullopt);
+  EXPECT_EQ(FindTerminalHolders(makedev(136, 6), (folder / "none").string()).holder, std::nullopt);
   std::filesystem::remove_all(folder);
 }
 
