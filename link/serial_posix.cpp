@@ -12,6 +12,7 @@
 
 #include <utility>
 
+#include "link/line_quiet.h"
 #include "link/port_error_posix.h"
 #include "link/protocol.h"
 
@@ -20,6 +21,10 @@ namespace vorna {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+long long MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
 
 int MillisecondsUntil(Clock::time_point deadline) {
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -98,9 +103,19 @@ bool PosixSerialTransport::Open(const std::string& device) {
     ::tcsetattr(fd, TCSANOW, &saved_);
     return Fail("raw mode", error);
   }
-  // Each command starts clean: whatever the board sent before is not a reply.
+  // Each command starts clean: whatever the board sent before is not a
+  // reply, nor is what it is still sending of an answer nobody waits for.
   ::tcflush(fd, TCIFLUSH);
   fd_ = std::move(port);
+  const auto start = Clock::now();
+  const auto drained = DrainUntilQuiet(LINE_QUIET_AT_OPEN_MS, "open");
+  if (!drained || !drained->quiet) {
+    if (drained) {
+      lastError_ = StillSendingAtOpen(drained->bytes, MillisecondsSince(start));
+    }
+    Close();
+    return false;
+  }
   return true;
 }
 
@@ -152,6 +167,8 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
   const auto totalDeadline = start + std::chrono::milliseconds(ReadTotalTimeoutMs(count));
   auto intervalDeadline = totalDeadline;
   std::size_t got = 0;
+  longestGapMs_ = 0;
+  Clock::time_point lastArrival;
   // Wait first, then read: a reply is rarely in yet when the read starts, so
   // this saves a read that would find nothing.
   while (got < count) {
@@ -174,9 +191,12 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
     }
     const ssize_t n = ::read(fd_.get(), data + got, count - got);
     if (n > 0) {
+      const auto now = Clock::now();
+      if (got > 0) longestGapMs_ = std::max(longestGapMs_, static_cast<int>(MillisecondsSince(lastArrival)));
       got += static_cast<std::size_t>(n);
+      lastArrival = now;
       // The gap limit runs from the last byte received, never past the total.
-      intervalDeadline = std::min(totalDeadline, Clock::now() + std::chrono::milliseconds(READ_INTERVAL_TIMEOUT_MS));
+      intervalDeadline = std::min(totalDeadline, now + std::chrono::milliseconds(READ_INTERVAL_TIMEOUT_MS));
       continue;
     }
     if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
@@ -190,6 +210,41 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
                  std::to_string(waited) + " ms";
   }
   return got;
+}
+
+bool PosixSerialTransport::ReplyEnded() {
+  if (!fd_.valid()) return true;
+  const int quietMs = ReplyQuietMs(longestGapMs_);
+  const auto start = Clock::now();
+  const auto drained = DrainUntilQuiet(quietMs, "read");
+  if (!drained) return false;
+  if (drained->bytes == 0) return true;
+  lastError_ = StillSendingAfterReply(drained->bytes, MillisecondsSince(start), !drained->quiet);
+  return false;
+}
+
+std::optional<PosixSerialTransport::Drained> PosixSerialTransport::DrainUntilQuiet(int quietMs, const char* step) {
+  const auto limit = Clock::now() + std::chrono::milliseconds(LINE_DRAIN_LIMIT_MS);
+  Drained drained;
+  std::uint8_t dropped[256];
+  for (;;) {
+    pollfd waiter{fd_.get(), POLLIN, 0};
+    const int ready = ::poll(&waiter, 1, quietMs);
+    if (ready < 0 && errno == EINTR) {
+      if (Stopped(step)) return std::nullopt;
+      continue;
+    }
+    // Quiet, or a device that failed: the next read or write tells the latter.
+    if (ready <= 0 || (waiter.revents & POLLIN) == 0) return drained;
+    const ssize_t n = ::read(fd_.get(), dropped, sizeof dropped);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    if (n <= 0) return drained;
+    drained.bytes += static_cast<std::size_t>(n);
+    if (Clock::now() >= limit) {
+      drained.quiet = false;
+      return drained;
+    }
+  }
 }
 
 }  // namespace vorna

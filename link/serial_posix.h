@@ -3,7 +3,8 @@
 // device's own line settings put back at close, exclusive through an
 // advisory flock (which the kernel drops whenever the process ends, however
 // it ends, and which holds against root too), stale input discarded at
-// open, and the read time-outs of the packet contract done with poll().
+// open (and what comes until the line is quiet), the read time-outs of the
+// packet contract done with poll(), and the line watched after a reply.
 // A console, a virtual terminal, or a terminal that is (or may be) some
 // process's controlling terminal is never opened: it is a person's
 // terminal, not a board (terminal_guard_posix.h). That is decided from the
@@ -40,16 +41,26 @@ class PosixSerialTransport final : public Transport {
   bool IsOpen() const override { return fd_.valid(); }
   bool Write(const std::uint8_t* data, std::size_t count) override;
   std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override;
+  bool ReplyEnded() override;
   std::string LastError() const override { return lastError_; }
 
  private:
   bool Fail(const std::string& what, int error);
   bool Stopped(const char* what);
+  struct Drained {
+    std::size_t bytes = 0;
+    bool quiet = true;  // false: still busy after LINE_DRAIN_LIMIT_MS
+  };
+  // Reads and drops what arrives until the line has been quiet for
+  // `quietMs`; nullopt when a stop signal came (the reason names `step`).
+  std::optional<Drained> DrainUntilQuiet(int quietMs, const char* step);
 
   UniqueFd fd_;
   // The device's line settings before the open, put back at close.
   termios saved_{};
   std::string lastError_;
+  // The longest gap between two arrivals of the last read's bytes.
+  int longestGapMs_ = 0;
   const volatile std::sig_atomic_t* stop_ = nullptr;
   SystemFolders folders_;
 };

@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "faults/fault_support.h"
 #include "support/board_sim.h"
@@ -96,6 +97,28 @@ TEST_P(SignalEnd, NextCommandOnThePortSucceedsForAnOrdinaryUser) {
   EXPECT_EQ(next.Wait(), 0) << next.err();
   EXPECT_EQ(next.err(), "");
   EXPECT_EQ(next.out(), "Download success\n");
+}
+
+// A read stopped while a slow board is still answering leaves the rest of
+// the reply on the line: the next read must refuse it, not print a snapshot
+// rotated by the stale bytes.
+TEST(StaleReply, IsNeverTakenForTheNextReadsReply) {
+  for (const int signal : {SIGINT, SIGKILL}) {
+    PortAliases ports;
+    TempFolder folder;
+    BoardSim board({"--drip", "100"});
+    ASSERT_TRUE(board.ok());
+    Vornactl first(folder, "first", ports, {"--device", board.device(), "read"});
+    ASSERT_TRUE(board.WaitForLogLine("-> 21 b4 06 58 2a 00 1a 00 1b 06", 5s)) << first.err();
+    std::this_thread::sleep_for(350ms);  // four of the ten bytes are out
+    first.Signal(signal);
+    ASSERT_TRUE(first.WaitStatus());
+
+    Vornactl next(folder, "next", ports, {"-v", "--device", board.device(), "read", "--json"});
+    EXPECT_EQ(next.Wait(), 1) << "signal " << signal << ": " << next.out();
+    EXPECT_EQ(next.out(), "");
+    EXPECT_NE(next.err().find("Read error\n  (the board is still sending: "), std::string::npos) << next.err();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, SignalEnd,
