@@ -29,15 +29,14 @@ namespace fs = std::filesystem;
 
 struct GuardRow {
   const char* name = "";
-  unsigned deviceMajor = 0;
-  unsigned deviceMinor = 0;
-  std::string consoles = "";  // /proc/consoles
-  std::string active = "";    // /sys/class/tty/console/active; ttyS0 is 4:64, ttyS1 4:65
-  bool kernelThreadInView = true;
-  bool heldAsControllingTerminal = false;  // by process 300
-  std::optional<unsigned> masterInView = std::nullopt;
-  bool oneProcessUnreadable = false;  // looked at as an ordinary user
-  std::string refusal = "";           // how the refusal starts; empty: opened
+  dev_t device = 0;
+  std::string consoles = "";                      // /proc/consoles
+  std::string active = "";                        // /sys/class/tty/console/active; ttyS0 is 4:64, ttyS1 4:65
+  bool fullView = true;                           // a kernel thread among the processes
+  bool held = false;                              // the controlling terminal of process 300
+  std::optional<unsigned> master = std::nullopt;  // a process in view holds that pty's master
+  bool hidepid = false;                           // one process cannot be looked into, by an ordinary user
+  std::string refusal = "";                       // how the refusal starts; empty: opened
 };
 
 void PrintTo(const GuardRow& row, std::ostream* os) { *os << row.name; }
@@ -54,20 +53,20 @@ SystemFolders MakeTree(const GuardRow& row, const TempFolder& folder) {
   write(fs::path(folders.sysfs) / "class/tty/ttyS0/dev", "4:64\n");
   write(fs::path(folders.sysfs) / "class/tty/ttyS1/dev", "4:65\n");
   write(fs::path(folders.proc) / "1/stat", "1 (init) S 0 1 1 0 -1 4194560 0\n");
-  if (row.kernelThreadInView) write(fs::path(folders.proc) / "2/stat", "2 (kthreadd) S 0 0 0 0 -1 2129984 0\n");
-  if (row.heldAsControllingTerminal) {
-    const unsigned ttyNr = (row.deviceMinor & 0xFF) | (row.deviceMajor << 8) | ((row.deviceMinor & ~0xFFu) << 12);
+  if (row.fullView) write(fs::path(folders.proc) / "2/stat", "2 (kthreadd) S 0 0 0 0 -1 2129984 0\n");
+  if (row.held) {
+    const unsigned ttyNr = (minor(row.device) & 0xFF) | (major(row.device) << 8) | ((minor(row.device) & ~0xFFu) << 12);
     write(fs::path(folders.proc) / "300/stat", "300 (bash) S 1 300 300 " + std::to_string(ttyNr) + " 300 0\n");
   }
-  if (row.masterInView) {
+  if (row.master) {
     write(fs::path(folders.proc) / "400/stat", "400 (vorna-board-sim) S 1 400 400 0 -1 0\n");
     write(fs::path(folders.proc) / "400/fdinfo/5",
-          "pos:\t0\nflags:\t02\ntty-index:\t" + std::to_string(*row.masterInView) + "\n");
+          "pos:\t0\nflags:\t02\ntty-index:\t" + std::to_string(*row.master) + "\n");
     fs::create_directories(fs::path(folders.proc) / "400/fd");
     fs::create_symlink("/dev/ptmx", fs::path(folders.proc) / "400/fd/5");
     fs::create_symlink("/dev/null", fs::path(folders.proc) / "400/fd/0");
   }
-  if (row.oneProcessUnreadable) {
+  if (row.hidepid) {
     write(fs::path(folders.proc) / "500/stat", "500 (sshd) S 1 500 500 0 -1 0\n");
     fs::permissions(fs::path(folders.proc) / "500/stat", fs::perms::none);
     for (const auto& entry : fs::recursive_directory_iterator(folder.path())) GiveToUnprivileged(entry.path());
@@ -83,58 +82,43 @@ TEST_P(TerminalGuard, RefusesConsolesVirtualTerminalsAndTerminalsInUse) {
   TempFolder folder;
   const SystemFolders folders = MakeTree(row, folder);
   const auto check = [&] {
-    const std::string refusal = TerminalRefusal(makedev(row.deviceMajor, row.deviceMinor), folders);
+    const std::string refusal = TerminalRefusal(row.device, folders);
     EXPECT_EQ(refusal.substr(0, row.refusal.size()), row.refusal) << refusal;
     EXPECT_EQ(refusal.empty(), row.refusal.empty()) << refusal;
   };
-  row.oneProcessUnreadable ? RunUnprivileged(check) : check();
+  row.hidepid ? RunUnprivileged(check) : check();
 }
 
 const std::string CONSOLE_LINE = "ttyS0                -W- (EC  p a)    4:64\n";
+const std::string CONSOLE = "terminal in use: the system console";
 const std::string NO_KERNEL_THREAD =
     "terminal may be in use: this process does not see every process: its process list shows no kernel thread";
 
 INSTANTIATE_TEST_SUITE_P(
     Devices, TerminalGuard,
     ::testing::Values(
-        GuardRow{
-            .name = "Tty0", .deviceMajor = 4, .deviceMinor = 0, .refusal = "terminal in use: virtual terminal tty0"},
-        GuardRow{.name = "Tty63", .deviceMajor = 4, .deviceMinor = 63, .refusal = "terminal in use: virtual terminal"},
-        GuardRow{.name = "SerialPort", .deviceMajor = 4, .deviceMinor = 64, .consoles = "tty0 -WU (EC p) 4:1\n"},
-        GuardRow{.name = "ListedConsole",
-                 .deviceMajor = 4,
-                 .deviceMinor = 64,
-                 .consoles = CONSOLE_LINE,
-                 .refusal = "terminal in use: the system console"},
-        GuardRow{.name = "ActiveConsole",
-                 .deviceMajor = 4,
-                 .deviceMinor = 65,
-                 .active = "tty0 ttyS1\n",
-                 .refusal = "terminal in use: the system console"},
-        GuardRow{.name = "DevConsole", .deviceMajor = 5, .deviceMinor = 1, .refusal = "terminal in use: it stands for"},
-        GuardRow{.name = "DevTty", .deviceMajor = 5, .deviceMinor = 0, .refusal = "terminal in use: it stands for"},
-        GuardRow{.name = "UsbSerialOutOfView", .deviceMajor = 188, .deviceMinor = 0, .kernelThreadInView = false},
-        GuardRow{.name = "FreePseudoTerminal", .deviceMajor = 136, .deviceMinor = 5},
+        GuardRow{.name = "Tty0", .device = makedev(4, 0), .refusal = "terminal in use: virtual terminal tty0"},
+        GuardRow{.name = "Tty63", .device = makedev(4, 63), .refusal = "terminal in use: virtual terminal tty63"},
+        GuardRow{.name = "SerialPort", .device = makedev(4, 64), .consoles = "tty0 -WU (EC p) 4:1\n"},
+        GuardRow{.name = "ListedConsole", .device = makedev(4, 64), .consoles = CONSOLE_LINE, .refusal = CONSOLE},
+        GuardRow{.name = "ActiveConsole", .device = makedev(4, 65), .active = "tty0 ttyS1\n", .refusal = CONSOLE},
+        GuardRow{.name = "DevConsole", .device = makedev(5, 1), .refusal = "terminal in use: it stands for"},
+        GuardRow{.name = "DevTty", .device = makedev(5, 0), .refusal = "terminal in use: it stands for"},
+        GuardRow{.name = "UsbSerialOutOfView", .device = makedev(188, 0), .fullView = false},
+        GuardRow{.name = "FreePseudoTerminal", .device = makedev(136, 5)},
         GuardRow{.name = "HeldPseudoTerminal",
-                 .deviceMajor = 136,
-                 .deviceMinor = 300,
-                 .heldAsControllingTerminal = true,
+                 .device = makedev(136, 300),
+                 .held = true,
                  .refusal = "terminal in use: the controlling terminal of process 300"},
-        GuardRow{.name = "OutOfViewMasterInView",
-                 .deviceMajor = 136,
-                 .deviceMinor = 5,
-                 .kernelThreadInView = false,
-                 .masterInView = 5},
+        GuardRow{.name = "OutOfViewMasterInView", .device = makedev(136, 5), .fullView = false, .master = 5},
         GuardRow{.name = "OutOfViewOtherMaster",
-                 .deviceMajor = 136,
-                 .deviceMinor = 5,
-                 .kernelThreadInView = false,
-                 .masterInView = 6,
+                 .device = makedev(136, 5),
+                 .fullView = false,
+                 .master = 6,
                  .refusal = NO_KERNEL_THREAD},
         GuardRow{.name = "ProcessesHidden",
-                 .deviceMajor = 136,
-                 .deviceMinor = 5,
-                 .oneProcessUnreadable = true,
+                 .device = makedev(136, 5),
+                 .hidepid = true,
                  .refusal = "terminal may be in use: this process does not see every process: 1 of its processes "
                             "cannot be looked into (hidepid), and no process in view holds the other side"}),
     [](const auto& info) { return std::string(info.param.name); });
