@@ -14,11 +14,12 @@ namespace vorna {
 
 // Where discovery looks. The defaults are this machine's; tests build a tree
 // of their own. Paths under "/dev/" that links name (an alias, a by-id link)
-// are read under `dev`.
+// are read under `dev`; `proc` is read for the list of consoles.
 struct DiscoveryRoots {
   std::string sysfs = "/sys";
   std::string dev = "/dev";
   std::string aliasFolder = PortAliasFolder();
+  std::string proc = "/proc";
 };
 
 enum class PortHold {

@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "link/port_error_posix.h"
+#include "link/terminal_guard_posix.h"
 
 namespace vorna {
 
@@ -196,6 +197,8 @@ PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck) {
     return discovery;
   }
 
+  const SystemFolders systemFolders{roots.sysfs, roots.proc};
+  const std::set<dev_t> consoles = ConsoleDevices(systemFolders);
   std::map<std::string, std::size_t> byResolvedPath;
   int highest = 0;
   for (const fs::path& entry : entries) {
@@ -209,6 +212,9 @@ PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck) {
     if (!Exists(roots, port.device)) continue;
     port.driver = DriverName(deviceLink);
     if (port.driver.empty() || ReadAttribute(entry / "type") == NO_UART_TYPE) continue;
+    // A serial port that is the kernel's console is a person's terminal; it
+    // is never opened as a board either.
+    if (const auto number = TtyDeviceNumber(name, systemFolders); number && consoles.contains(*number)) continue;
     ReadUsbAttributes(roots.sysfs, deviceLink, port);
     highest = std::max(highest, TrailingNumber(name) + 1);
     byResolvedPath[Follow(roots, port.device).path] = discovery.ports.size();

@@ -205,6 +205,11 @@ INSTANTIATE_TEST_SUITE_P(
                      [](FakeTree& t) {
                        t.VirtualTty("tty0");
                        t.VirtualTty("ptmx");
+                       // The kernel's console on a serial port is a person's terminal.
+                       t.Tty("ttyS0", t.sysfs() / "devices/platform/serial8250/tty/ttyS0", "serial8250", "4");
+                       FakeTree::Write(t.sysfs() / "class/tty/ttyS0/dev", "4:64\n");
+                       fs::create_directories(t.proc());
+                       FakeTree::Write(t.proc() / "consoles", "ttyS0                -W- (EC p a)    4:64\n");
                        AcmBoard(t, "ttyACM1");
                        fs::remove(t.dev() / "ttyACM1");
                      },

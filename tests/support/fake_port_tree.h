@@ -45,7 +45,8 @@ class FakeTree {
   fs::path sysfs() const { return root_ / "sys"; }
   fs::path dev() const { return root_ / "dev"; }
   fs::path aliases() const { return root_ / "ports"; }
-  DiscoveryRoots roots() const { return {sysfs().string(), dev().string(), aliases().string()}; }
+  fs::path proc() const { return root_ / "proc"; }
+  DiscoveryRoots roots() const { return {sysfs().string(), dev().string(), aliases().string(), proc().string()}; }
 
   // A USB device with the given attribute files.
   fs::path UsbDevice(const std::string& at, const std::map<std::string, std::string>& attributes) {
