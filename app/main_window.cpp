@@ -250,8 +250,9 @@ std::string MainWindow::StatusText() const {
 void MainWindow::ShowHelp() {
   // The desktop shows nothing of its own when it cannot open the guide, and
   // a line on standard error is never seen: the box tells where it should be.
-  if (!OpenHelpFile(QFile::decodeName(QByteArray::fromStdString(paths_.helpPath))))
-    messages_.Report(std::string(TEXT_CAN_NOT_OPEN_HELP) + paths_.helpPath, {});
+  if (const std::string reason = OpenHelpFile(QFile::decodeName(QByteArray::fromStdString(paths_.helpPath)));
+      !reason.empty())
+    messages_.Report(std::string(TEXT_CAN_NOT_OPEN_HELP) + paths_.helpPath, reason);
 }
 
 void MainWindow::ShowAbout() {
@@ -283,8 +284,11 @@ void MainWindow::WriteSettings() const {
                        {std::string(SETTINGS_KEY_HEX_FILE), state_.hexFilePath}});
 }
 
-bool OpenHelpFile(const QString& path) {
-  return QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+std::string OpenHelpFile(const QString& path) {
+  if (!QFileInfo::exists(path)) return "no such file";
+  // The desktop answers false only when it found nothing to hand the file to.
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return "no program to open HTML files was found";
+  return {};
 }
 
 }  // namespace vorna

@@ -135,8 +135,9 @@ class MainWindow final : public QDialog {
   BoardWorker* worker_;
 };
 
-// Opens the help file with the desktop's default handler. False when the
-// file is missing or nothing could open it.
-bool OpenHelpFile(const QString& path);
+// Opens the help file with the desktop's default handler. Empty when it
+// did; otherwise why not: the file is missing, or the desktop has no
+// program that opens it.
+std::string OpenHelpFile(const QString& path);
 
 }  // namespace vorna

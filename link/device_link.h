@@ -44,6 +44,10 @@ class DeviceLink {
   bool OpenDevice(const std::string& path);
   // Opens what `choice` names, by path when it has one.
   bool Open(const PortChoice& choice);
+  // How every reason this link reports begins: the port last opened or
+  // tried, "COM1 (/dev/ttyACM0)", "COM5" when no device was found for the
+  // number, or the path of a device opened by path.
+  const std::string& PortName() const { return portName_; }
   // Does nothing when no port is open.
   void ClosePort();
   bool IsOpen() const;
@@ -72,11 +76,14 @@ class DeviceLink {
   bool Fail(const ExchangePolicy& policy, std::string_view step, const std::string& detail);
   bool Refuse(std::string reason);
   bool OpenResolved(const PortLookup& lookup, const std::string& failureText);
+  // `reason` after the port's name.
+  std::string OnPort(std::string_view reason) const;
 
   Transport& transport_;
   MessageSink& sink_;
   PortResolver resolver_;
   std::string refusal_;
+  std::string portName_;
 };
 
 }  // namespace vorna

@@ -168,7 +168,7 @@ TEST(Vornactl, MissingPortReportsTheMessageAloneUnlessVerbose) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Can not open COM57\n");
   r = Vornactl({"-v", "--port", "57", "read"});
-  EXPECT_NE(r.err.find("Can not open COM57\n  (no such device; tried "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Can not open COM57\n  (COM57: no such device; tried "), std::string::npos) << r.err;
   ::unsetenv("XDG_CONFIG_HOME");
 }
 
