@@ -226,10 +226,7 @@ class ProfileBoard final : public BoardAccess {
   const PortChoice& port() const override { return board_.port; }
   MessageSink& sink() override { return board_.sink; }
   int messageCount() const override { return board_.sink.count(); }
-  void ShowStatus(const std::string& text) override { env_.out << TerminalLines(text) << '\n'; }
-  void ShowWriteFailure(const std::string& text) override {
-    PrintStatus(env_, std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + text, CommandResult::WriteFailed);
-  }
+  void ShowStatus(const std::string& text, CommandResult result) override { PrintStatus(env_, text, result); }
 
  private:
   Environment& env_;

@@ -20,17 +20,19 @@ bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::strin
   return false;
 }
 
-bool LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store,
-                      const StatusSink& status) {
-  const bool opened = link.Open(port);
-  if (opened) {
-    ApplyFields(link, ProfileRegisters(profile));
-    link.SetChannel(profile.channel);
-    if (store) link.StoreDefaults();
+CommandResult LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store,
+                               const StatusSink& status) {
+  CommandResult result = CommandResult::PortNotOpened;
+  if (link.Open(port)) {
+    bool written = ApplyFields(link, ProfileRegisters(profile));
+    written = link.SetChannel(profile.channel) && written;
+    if (store) written = link.StoreDefaults() && written;
     link.ClosePort();
+    result = written ? CommandResult::Applied : CommandResult::WriteFailed;
   }
-  status(FormatProfileDump(profile));
-  return opened;
+  const std::string dump = FormatProfileDump(profile);
+  status(result == CommandResult::WriteFailed ? WithWriteFailure(dump) : dump);
+  return result;
 }
 
 }  // namespace vorna
