@@ -97,9 +97,10 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
   setWindowTitle(tr("FM Transmitter Setting"));
   setWindowIcon(ApplicationIcon());
   setFont(TemplateFont(TEMPLATE_FONT_POINTS));
-  // The menu bar keeps the desktop's menu font; only the client area is laid
-  // out from the template.
-  menuBar_->setFont(QApplication::font());
+  // The menu bar keeps the desktop's menu font (its own, which a desktop may
+  // make larger than the general one); only the client area is laid out
+  // from the template.
+  menuBar_->setFont(QApplication::font(menuBar_));
   BuildMenu();
 
   const DialogUnits units(font());
