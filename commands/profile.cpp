@@ -260,7 +260,9 @@ std::string FormatProfileProblem(const std::string& path, const ProfileProblem& 
 }
 
 bool WriteProfileFile(const std::string& path, const BoardProfile& profile, std::error_code* error) {
-  const std::error_code failure = ReplaceFileAtomically(path, FormatProfile(profile));
+  // The user chose the file, and its folder with it: none is made.
+  const std::error_code failure = ReplaceFileAtomically(
+      path, FormatProfile(profile), {ReplaceRule::kOwnFilesOnly, Durability::kSynced, MissingFolders::kFail});
   if (error != nullptr) *error = failure;
   return !failure;
 }

@@ -86,7 +86,7 @@ std::string FormatProfileProblem(const std::string& path, const ProfileProblem& 
 // Replaces `path` with the profile: the new text goes to a temporary file
 // beside it that is renamed over the old one once it is whole. False when
 // that failed, with the system's reason in `error` when given; the old file
-// is then untouched.
+// is then untouched. A folder that does not exist is not made (ENOENT).
 bool WriteProfileFile(const std::string& path, const BoardProfile& profile, std::error_code* error = nullptr);
 
 // The register bytes a profile writes.

@@ -1,5 +1,8 @@
 #include "commands/profile_commands.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "commands/register_writes.h"
 
 namespace vorna {
@@ -11,12 +14,25 @@ bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapsho
   return read;
 }
 
+namespace {
+
+// The system's reason, or which folder is missing: saving makes none.
+std::string WriteFailureReason(const std::string& path, const std::error_code& error) {
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code unused;
+  if (error == std::errc::no_such_file_or_directory && !folder.empty() && !std::filesystem::exists(folder, unused))
+    return "the folder " + folder.string() + " does not exist";
+  return error.message();
+}
+
+}  // namespace
+
 bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::string& path, MessageSink& sink,
                       RegisterSnapshot& snapshot) {
   if (!ReadBoardSnapshot(link, port, snapshot)) return false;
   std::error_code error;
   if (WriteProfileFile(path, ProfileFromSnapshot(snapshot), &error)) return true;
-  sink.Report(std::string(PROFILE_WRITE_ERROR) + path, error.message());
+  sink.Report(std::string(PROFILE_WRITE_ERROR) + path, WriteFailureReason(path, error));
   return false;
 }
 

@@ -22,9 +22,10 @@ inline constexpr std::string_view PROFILE_WRITE_ERROR = "Can not write ";
 bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapshot& snapshot);
 
 // Reads the board, then writes its profile to `path` (replacing the file
-// only once the new one is whole). Nothing is written when the read fails;
-// a failed write is reported to `sink`, with the system's reason. True when
-// the file was written.
+// only once the new one is whole). Nothing is written when the read fails,
+// and no folder is made; a failed write is reported to `sink`, with the
+// system's reason or the folder that does not exist. True when the file was
+// written.
 bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::string& path, MessageSink& sink,
                       RegisterSnapshot& snapshot);
 

@@ -117,6 +117,16 @@ TEST_F(ProfileCommandTest, SaveWithAFailedReadLeavesTheOldFile) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
 }
 
+TEST_F(ProfileCommandTest, SaveIntoAFolderThatDoesNotExistMakesNoneAndNamesIt) {
+  const fs::path missing = folder / "missing" / "deeper";
+  const std::string path = (missing / "board.vprof").string();
+  RegisterSnapshot snapshot;
+  EXPECT_FALSE(SaveBoardProfile(link, PortChoice{}, path, sink, snapshot));
+  ASSERT_EQ(sink.Texts(), Strings{"Can not write " + path});
+  EXPECT_EQ(sink.entries[0].reason, "the folder " + missing.string() + " does not exist");
+  EXPECT_FALSE(fs::exists(folder / "missing"));
+}
+
 TEST_F(ProfileCommandTest, SaveThatCannotWriteSaysWhere) {
   const std::string path = folder.path().string();
   RegisterSnapshot snapshot;
