@@ -251,9 +251,16 @@ std::string MainWindow::StatusText() const {
 void MainWindow::ShowHelp() {
   // The desktop shows nothing of its own when it cannot open the guide, and
   // a line on standard error is never seen: the box tells where it should be.
-  if (const std::string reason = OpenHelpFile(QFile::decodeName(QByteArray::fromStdString(paths_.helpPath)));
-      !reason.empty())
-    messages_.Report(std::string(TEXT_CAN_NOT_OPEN_HELP) + paths_.helpPath, reason);
+  switch (OpenHelpFile(QFile::decodeName(QByteArray::fromStdString(paths_.helpPath)))) {
+    case HelpOpening::Opened:
+      break;
+    case HelpOpening::NoFile:
+      messages_.Report(std::string(TEXT_CAN_NOT_OPEN_HELP) + paths_.helpPath, "no such file");
+      break;
+    case HelpOpening::NoProgram:
+      messages_.Report(std::string(TEXT_NO_PROGRAM_FOR_HELP) + paths_.helpPath + " was found", {});
+      break;
+  }
 }
 
 void MainWindow::ShowAbout() {
@@ -285,11 +292,10 @@ void MainWindow::WriteSettings() const {
                        {std::string(SETTINGS_KEY_HEX_FILE), state_.hexFilePath}});
 }
 
-std::string OpenHelpFile(const QString& path) {
-  if (!QFileInfo::exists(path)) return "no such file";
+HelpOpening OpenHelpFile(const QString& path) {
+  if (!QFileInfo::exists(path)) return HelpOpening::NoFile;
   // The desktop answers false only when it found nothing to hand the file to.
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return "no program to open HTML files was found";
-  return {};
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ? HelpOpening::Opened : HelpOpening::NoProgram;
 }
 
 }  // namespace vorna

@@ -116,10 +116,9 @@ bool DeviceLink::OpenResolved(const PortLookup& lookup, const std::string& failu
 }
 
 bool DeviceLink::OpenPort(int portNumber) {
-  const std::string port = "COM" + std::to_string(portNumber);
   const PortLookup lookup = resolver_(portNumber);
-  portName_ = lookup.device.empty() ? port : port + " (" + lookup.device + ")";
-  return OpenResolved(lookup, TEXT_CAN_NOT_OPEN + port);
+  portName_ = PortLabel(portNumber, lookup);
+  return OpenResolved(lookup, TEXT_CAN_NOT_OPEN + ("COM" + std::to_string(portNumber)));
 }
 
 bool DeviceLink::OpenDevice(const std::string& path) {

@@ -44,10 +44,6 @@ class DeviceLink {
   bool OpenDevice(const std::string& path);
   // Opens what `choice` names, by path when it has one.
   bool Open(const PortChoice& choice);
-  // How every reason this link reports begins: the port last opened or
-  // tried, "COM1 (/dev/ttyACM0)", "COM5" when no device was found for the
-  // number, or the path of a device opened by path.
-  const std::string& PortName() const { return portName_; }
   // Does nothing when no port is open.
   void ClosePort();
   bool IsOpen() const;
@@ -83,6 +79,8 @@ class DeviceLink {
   MessageSink& sink_;
   PortResolver resolver_;
   std::string refusal_;
+  // How every reason this link reports begins: the port last opened or
+  // tried as PortLabel names it, or the path of a device opened by path.
   std::string portName_;
 };
 

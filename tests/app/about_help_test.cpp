@@ -136,7 +136,7 @@ TEST_F(AboutHelpTest, MissingHelpFileShowsItsPathInABox) {
   EXPECT_TRUE(window.isEnabled());
 }
 
-TEST_F(AboutHelpTest, HelpFileWithNothingToOpenItShowsItsPathInABox) {
+TEST_F(AboutHelpTest, HelpFileWithNothingToOpenItSaysSoWithItsPath) {
   CreateHelpFile();
   // No handler for file URLs, and the display-less platform opens nothing.
   std::vector<std::string> boxes;
@@ -148,8 +148,7 @@ TEST_F(AboutHelpTest, HelpFileWithNothingToOpenItShowsItsPathInABox) {
   MainWindow window(Paths());
   window.RunCommand(ID_HELP);
   SetMessageBoxHook(previous);
-  EXPECT_EQ(boxes, std::vector<std::string>{"Can not open the help file " + Paths().helpPath +
-                                            " | no program to open HTML files was found"});
+  EXPECT_EQ(boxes, std::vector<std::string>{"No program to open the help file " + Paths().helpPath + " was found | "});
   EXPECT_EQ(captions, std::vector<std::string>{"other"});
 }
 
