@@ -257,6 +257,78 @@ INSTANTIATE_TEST_SUITE_P(
                       ReasonRow{"below_window", std::nullopt, false, false, true, {"status: Hex file is invalid"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A stop asked for once the board has seen `stopAtWrites` writes: the
+// transfer ends at the next check, never inside a chunk, the port is
+// closed, and the status says how far it came. A write that fails while
+// the stop is up (a transport giving up on a signal) ends it the same way.
+struct StopRow {
+  const char* name;
+  std::size_t stopAtWrites;
+  std::vector<int> failingWrites;
+  DownloadResult result;
+  const char* status;
+  std::size_t writes;
+  int opens;
+};
+
+void PrintTo(const StopRow& row, std::ostream* os) { *os << row.name; }
+
+struct StopRows : DownloadFixture, ::testing::WithParamInterface<StopRow> {};
+
+TEST_P(StopRows, EndBetweenChunksWithHowFarItCame) {
+  const StopRow& row = GetParam();
+  std::string text;
+  for (std::uint16_t a = 0x2000; a < 0x2100; a += 16) text += DataRecord(a, Pattern(16, 3));  // four chunks
+  WriteFile(text);
+  board.failingWrites = row.failingWrites;
+  Strings events;
+  const auto result = RunDownload(
+      file.string(), link, PortChoice{1, {}}, sink, [&](const std::string& s) { events.push_back(s); }, {}, {},
+      [&](const std::string& r) { events.push_back("reason: " + r); },
+      [&] { return board.writes.size() >= row.stopAtWrites; });
+  EXPECT_EQ(result, row.result);
+  EXPECT_EQ(events, Strings{row.status});
+  EXPECT_EQ(board.writes.size(), row.writes);
+  EXPECT_EQ(static_cast<int>(board.opened.size()), row.opens);
+  EXPECT_EQ(board.closeCount, row.opens);
+  EXPECT_TRUE(sink.entries.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, StopRows,
+    ::testing::Values(
+        StopRow{"before_the_port_opens", 0, {}, DownloadResult::Stopped, STATUS_DOWNLOAD_STOPPED_BEFORE_START, 0, 0},
+        StopRow{"before_the_first_chunk",
+                1,
+                {},
+                DownloadResult::Stopped,
+                "Download stopped after 0 of 256 bytes; the board holds an incomplete program",
+                1,
+                1},
+        StopRow{"after_two_chunks",
+                3,
+                {},
+                DownloadResult::Stopped,
+                "Download stopped after 128 of 256 bytes; the board holds an incomplete program",
+                3,
+                1},
+        StopRow{"start_cut_short",
+                1,
+                {1},
+                DownloadResult::Stopped,
+                "Download stopped after 0 of 256 bytes; the board holds an incomplete program",
+                1,
+                1},
+        StopRow{"second_chunk_cut_short",
+                3,
+                {3},
+                DownloadResult::Stopped,
+                "Download stopped after 64 of 256 bytes; the board holds an incomplete program",
+                3,
+                1},
+        StopRow{"after_the_last_chunk", 5, {}, DownloadResult::Success, "Download success", 5, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(DownloadLength, ValidFromOneWindowLineToTheWholeWindow) {
   EXPECT_EQ(DownloadLength(0x200F), 16);
   EXPECT_EQ(DownloadLength(0x3FFF), 8192);
