@@ -235,8 +235,6 @@ TEST_F(MainWindowTest, ResizesWithTheStatusPaneGrowing) {
   window.resize(start + QSize(200, 100));
   EXPECT_EQ(window.statusPane().geometry(), pane.adjusted(0, 0, 200, 100));
   EXPECT_EQ(window.closeButton().geometry(), close.translated(100, 100));
-  window.resize(start - QSize(50, 50));
-  EXPECT_EQ(window.size(), start);
 }
 
 // Every line the pane holds can be read in it, small or large: a line wider
