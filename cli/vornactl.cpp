@@ -328,7 +328,10 @@ int RunDownloadCommand(Environment& env, const Options& options) {
         [&](const std::string& warning) {
           if (options.verbose) PrintWarning(env.err, warning);
         },
-        [&](const std::string& reason) { failureReason = reason; });
+        [&](const std::string& reason) { failureReason = reason; },
+        // A stop signal ends the download where it is; how far it came is
+        // then the one line printed.
+        [&env] { return env.stopSignal != nullptr && *env.stopSignal != 0; });
   }
   // "Download failure" and "Hex file is invalid" are failures' messages.
   if (!status.empty()) (result == DownloadResult::Success ? env.out : env.err) << status << '\n';
