@@ -16,7 +16,7 @@ namespace {
 
 // Room for any entry of the user or group database; the _r calls are used
 // because a board command runs on a worker thread.
-constexpr std::size_t ENTRY_BUFFER_SIZE = 16 * 1024;
+constexpr std::size_t ENTRY_BUFFER_SIZE = std::size_t{16} * 1024;
 
 std::string UserName(uid_t uid) {
   passwd entry{};
