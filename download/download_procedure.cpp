@@ -42,10 +42,23 @@ DownloadResult SendWindow(const HexImage& image, std::int32_t length, DeviceLink
   return DownloadResult::Success;
 }
 
+// Why an image that loaded cannot be sent: where its data lie against the
+// window.
+std::string WindowReason(const HexContentReport& content) {
+  const std::uint32_t windowEnd = USER_PROGRAM_START + USER_PROGRAM_MAX_LENGTH - 1;
+  if (content.dataLow > content.dataHigh)
+    return "no data at " + AddressRange(USER_PROGRAM_START, windowEnd) + "; the file holds no data";
+  const std::string lies = "; the file's data lies at " + AddressRange(content.dataLow, content.dataHigh);
+  if (content.dataHigh < USER_PROGRAM_START) return "no data at " + AddressRange(USER_PROGRAM_START, windowEnd) + lies;
+  return "data beyond " + AddressRange(windowEnd, windowEnd) + lies;
+}
+
 const char* StatusText(DownloadResult result) {
   switch (result) {
     case DownloadResult::HexInvalid:
       return STATUS_HEX_INVALID;
+    case DownloadResult::Cancelled:
+      return STATUS_DOWNLOAD_CANCELLED;
     case DownloadResult::PortNotOpened:
       return "";
     case DownloadResult::Failure:
@@ -60,7 +73,7 @@ const char* StatusText(DownloadResult result) {
 
 DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
                            const StatusSink& status, const DownloadProgress& progress, const WarningSink& warning,
-                           const FailureReasonSink& failureReason) {
+                           const FailureReasonSink& failureReason, const ProblemApproval& approve) {
   DownloadResult result = DownloadResult::HexInvalid;
   std::string reason;
   {
@@ -68,12 +81,16 @@ DownloadResult RunDownload(const std::string& path, DeviceLink& link, const Port
     if (LoadHexFile(path, image, sink) == 0) {
       if (const std::string text = HexLineEndWarning(image.lines); !text.empty() && warning) warning(text);
       const std::int32_t length = DownloadLength(image.topAddress);
-      if (length >= 1 && length <= static_cast<std::int32_t>(USER_PROGRAM_MAX_LENGTH)) {
+      if (length < 1 || length > static_cast<std::int32_t>(USER_PROGRAM_MAX_LENGTH)) {
+        reason = WindowReason(image.content);
+      } else if (image.content.count > 0 && !(approve && approve(HexProblemLines(image.content)))) {
+        result = DownloadResult::Cancelled;
+      } else {
         result = SendWindow(image, length, link, port, progress, reason);
       }
     }
   }
-  if (result == DownloadResult::Failure && failureReason) failureReason(reason);
+  if ((result == DownloadResult::Failure || !reason.empty()) && failureReason) failureReason(reason);
   if (status) status(StatusText(result));
   return result;
 }
