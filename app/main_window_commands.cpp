@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/board_worker.h"
 #include "app/main_window.h"
@@ -226,7 +227,13 @@ void MainWindow::OnDownload() {
           worker_->OnGui([this, &text] { SetStatusText(text); });
         },
         std::ref(progress), [&addedLines](const std::string& warning) { addedLines += STATUS_LINE_END + warning; },
-        [&addedLines](const std::string& reason) { addedLines.insert(0, STATUS_LINE_END + reason); });
+        [&addedLines](const std::string& reason) { addedLines.insert(0, STATUS_LINE_END + reason); },
+        [this, &session](const std::vector<std::string>& problems) {
+          return worker_->OnGui([this, &session, &problems] {
+            const BusyCursor::Pause pause(session.busy);
+            return AskDownloadAnyway(*this, applicationName(), problems);
+          });
+        });
   });
   progressBar_->hide();
 }

@@ -6,7 +6,9 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/message_sink.h"
 
@@ -30,6 +32,11 @@ void ShowMessageBox(QWidget& owner, const QString& caption, const QString& text,
 // The same box with OK and Cancel, for a question; true for OK. The hook
 // sees it like any other box.
 bool AskOkCancel(QWidget& owner, const QString& caption, const QString& text);
+
+// The box for a hex file whose content check found problems: "The hex file
+// has problems:", the problem lines, "Download anyway?", with Yes and No, No
+// the default and the answer to Escape. True for Yes.
+bool AskDownloadAnyway(QWidget& owner, const QString& caption, const std::vector<std::string>& problems);
 
 // Reports of the core as message boxes: the fixed text, and under it the
 // system's own explanation, the same the command-line tool prints in its
