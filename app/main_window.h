@@ -23,6 +23,7 @@ class QMenuBar;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QResizeEvent;
 
 namespace vorna {
 
@@ -95,9 +96,13 @@ class MainWindow final : public QDialog {
   QPlainTextEdit& statusPane() const { return *statusPane_; }
   QPushButton& closeButton() const { return *closeButton_; }
   QPushButton& cancelButton() const { return *cancelButton_; }
-  // Over the bottom of the status pane while a download runs: bytes sent of
-  // the total. Hidden otherwise.
+  // Under the status pane while a download runs: the bytes sent of the
+  // total, and the button that stops it. Hidden otherwise.
   QProgressBar& progressBar() const { return *progressBar_; }
+  QPushButton& stopButton() const { return *stopButton_; }
+  // Shows or hides both; the status pane gives them its bottom, so that
+  // they never cover its text.
+  void SetDownloadControlsVisible(bool visible);
   // True while a board command runs on the worker.
   bool commandRunning() const;
 
@@ -113,9 +118,12 @@ class MainWindow final : public QDialog {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildMenu();
+  // Places the controls for the window's size (see main_window.cpp).
+  void LayOut();
   void Dispatch(int commandId);
   void ReadSettings();
   void WriteSettings() const;
@@ -128,10 +136,12 @@ class MainWindow final : public QDialog {
   PortResolver resolver_;
   DiscoveryRoots portRoots_;
   QMenuBar* menuBar_;
+  QWidget* client_;
   QPushButton* closeButton_;
   QPushButton* cancelButton_;
   QPlainTextEdit* statusPane_;
   QProgressBar* progressBar_;
+  QPushButton* stopButton_;
   BoardWorker* worker_;
 };
 

@@ -47,14 +47,17 @@ bool AskOkCancel(QWidget& owner, const QString& caption, const QString& text) {
   return ExecBox(box) == QMessageBox::Ok;
 }
 
-bool AskDownloadAnyway(QWidget& owner, const QString& caption, const std::vector<std::string>& problems) {
-  QString text = QStringLiteral("The hex file has problems:");
-  for (const std::string& line : problems) text += QLatin1Char('\n') + QString::fromStdString(line);
-  text += QStringLiteral("\nDownload anyway?");
+bool AskYesNo(QWidget& owner, const QString& caption, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No, &owner);
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
   return ExecBox(box) == QMessageBox::Yes;
+}
+
+QString HexProblemsQuestion(const std::vector<std::string>& problems) {
+  QString text = QStringLiteral("The hex file has problems:");
+  for (const std::string& line : problems) text += QLatin1Char('\n') + QString::fromStdString(line);
+  return text + QStringLiteral("\nDownload anyway?");
 }
 
 MessageBoxSink::MessageBoxSink(QWidget& owner, QString caption) : owner_(owner), caption_(std::move(caption)) {}

@@ -33,10 +33,14 @@ void ShowMessageBox(QWidget& owner, const QString& caption, const QString& text,
 // sees it like any other box.
 bool AskOkCancel(QWidget& owner, const QString& caption, const QString& text);
 
-// The box for a hex file whose content check found problems: "The hex file
-// has problems:", the problem lines, "Download anyway?", with Yes and No, No
-// the default and the answer to Escape. True for Yes.
-bool AskDownloadAnyway(QWidget& owner, const QString& caption, const std::vector<std::string>& problems);
+// The same box with Yes and No, No being the default and Escape's: for a
+// question whose Yes cannot be taken back. True for Yes.
+bool AskYesNo(QWidget& owner, const QString& caption, const QString& text);
+
+// The question for a hex file whose content check found problems, to ask
+// with AskYesNo: "The hex file has problems:", the problem lines, then
+// "Download anyway?".
+QString HexProblemsQuestion(const std::vector<std::string>& problems);
 
 // Reports of the core as message boxes: the fixed text, and under it the
 // system's own explanation, the same the command-line tool prints in its

@@ -23,6 +23,7 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/settings/app_paths.h"
+#include "commands/commands.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/advanced_setting_dialog.h"
 #include "dialogs/com_port_dialog.h"
@@ -114,18 +115,30 @@ const Shot SHOTS[] = {
      }},
     {"main-window-download-progress.png",
      [](vorna::MainWindow& window, const auto& render) {
+       window.SetStatusText("Downloading blink.hex to COM3 (/dev/ttyACM2)\u2026");
        QProgressBar& progress = window.progressBar();
        progress.setRange(0, 8192);
        progress.setValue(5120);
-       progress.setVisible(true);
+       window.SetDownloadControlsVisible(true);
        render(window);
-       progress.setVisible(false);
+       window.SetDownloadControlsVisible(false);
+       window.SetStatusText({});
+     }},
+    {"main-window-resized.png",
+     [](vorna::MainWindow& window, const auto& render) {
+       const QSize start = window.size();
+       window.resize(start.width() * 3 / 2, start.height() * 5 / 4);
+       window.SetStatusText(std::string(vorna::TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" +
+                            vorna::FormatRegisterDump(vorna::DefaultFields()));
+       render(window);
+       window.SetStatusText({});
+       window.resize(start);
      }},
     {"hex-problems.png",
      [](vorna::MainWindow& window, const auto& render) {
        const std::vector<std::string> problems = DamagedFileProblems(window);
        const vorna::MessageBoxHook previous = vorna::SetMessageBoxHook([&render](QMessageBox& box) { render(box); });
-       vorna::AskDownloadAnyway(window, window.applicationName(), problems);
+       vorna::AskYesNo(window, window.applicationName(), vorna::HexProblemsQuestion(problems));
        vorna::SetMessageBoxHook(previous);
      }},
     {"about.png",

@@ -334,6 +334,9 @@ int RunDownloadCommand(Environment& env, const Options& options) {
           if (options.verbose) PrintWarning(env.err, warning);
         },
         [&](const std::string& reason) { failureReason = reason; },
+        // A stop signal ends the download where it is; how far it came is
+        // then the one line printed.
+        [&env] { return env.stopSignal != nullptr && *env.stopSignal != 0; },
         [&](const std::vector<std::string>& problems) {
           if (options.force) {
             for (const std::string& line : problems) PrintWarning(env.err, line);

@@ -25,7 +25,7 @@ inline constexpr std::size_t HEX_LINE_BUFFER_SIZE = 540;
 // record at 0xFFFFFFF0 from allocating 4 GiB. Must stay at or below 256 MiB.
 inline constexpr std::uint32_t HEX_IMAGE_SIZE_LIMIT = 64u * 1024u * 1024u;
 // How much of a file the reader holds in memory at a time.
-inline constexpr std::size_t HEX_READ_WINDOW_SIZE = 256u * 1024u;
+inline constexpr std::size_t HEX_READ_WINDOW_SIZE = std::size_t{256} * 1024u;
 // Longest file the reader takes. A program for the board covers at most
 // 16 KiB of addresses and takes well under 100 KiB of text; even an image at
 // HEX_IMAGE_SIZE_LIMIT written in records of 8 data bytes with CR LF line

@@ -286,8 +286,8 @@ TEST(Vornactl, VerboseTracesRequestsAndReplies) {
 }
 
 // A stop signal in the middle of a command: the command ends with
-// 128 + the signal, prints and reports nothing, and sends no request after
-// the one under way. The flag is set as the handler would set it, once the
+// 128 + the signal, prints and reports nothing (a download only how far it
+// came), and sends no request after the one under way. The flag is set as the handler would set it, once the
 // board has logged the request named by `stopAt`.
 struct StopCase {
   const char* name;
@@ -295,6 +295,7 @@ struct StopCase {
   std::vector<std::string> args;
   std::string stopAt;  // start of the board's log line
   std::vector<std::string> requests;
+  std::string err;
 };
 
 void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
@@ -325,23 +326,31 @@ TEST_P(StopRows, EndTheCommandWithNothingMoreSentOrPrinted) {
   watcher.join();
   EXPECT_EQ(status, 128 + SIGINT);
   EXPECT_EQ(out.str(), "");
-  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(err.str(), GetParam().err);
   EXPECT_EQ(Requests(sim), GetParam().requests);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, StopRows,
-    ::testing::Values(StopCase{"ReadWaitingForItsReply", {"--silent", "2"}, {"read"}, "<- aa 01 02", {"aa 01 02"}},
+    ::testing::Values(StopCase{"ReadWaitingForItsReply", {"--silent", "2"}, {"read"}, "<- aa 01 02", {"aa 01 02"}, {}},
                       StopCase{"QuickBetweenItsWrites",
                                {"--silent", "1"},
                                {"quick", "--freq", "99.0"},
                                "<- aa 03 01 00",
-                               {"aa 01 02", "aa 03 01 00 21"}},
+                               {"aa 01 02", "aa 03 01 00 21"},
+                               {}},
                       StopCase{"AdvancedBetweenItsWrites",
                                {"--silent", "1"},
                                {"advanced", "--set", "PE=0"},
                                "<- aa 03 01 e0",
-                               {"aa 01 02", "aa 03 01 e0 05"}}),
+                               {"aa 01 02", "aa 03 01 e0 05"},
+                               {}},
+                      StopCase{"DownloadWaitingForItsStart",
+                               {"--silent", "4"},
+                               {"download", VORNA_TEST_DATA_DIR "/blink.hex"},
+                               "<- aa 03 04",
+                               {"aa 03 04 30 01"},
+                               "Download stopped after 0 of 304 bytes; the board holds an incomplete program\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Vornactl, ExecutableExitStatusesAndHelp) {
