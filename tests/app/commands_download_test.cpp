@@ -249,8 +249,6 @@ TEST_F(DownloadCommandTest, ProblemsAreAskedAboutInOneBox) {
     EXPECT_EQ(window.StatusText(), yes ? "Download success" : "Download cancelled");
     EXPECT_EQ(statusAtOpen.size(), yes ? 1u : 0u);
   }
-  EXPECT_EQ(board.program,
-            (Bytes{1, 2, 3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
 TEST_F(DownloadCommandTest, FileChosenWithTheBrowseButtonIsDownloaded) {

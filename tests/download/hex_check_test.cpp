@@ -20,12 +20,6 @@ using Strings = std::vector<std::string>;
 const std::string DATA = IntelData(0x2000, {1, 2, 3, 4}) + "\n";  // :0420000001020304D2
 const std::string END = IntelEnd() + "\n";
 
-std::string Repeated(const std::string& text, int times) {
-  std::string all;
-  for (int i = 0; i < times; ++i) all += text;
-  return all;
-}
-
 struct DamagedFile {
   const char* name;
   std::string text;
@@ -85,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "line 5: data at 0x4000 lies outside 0x2000\u20130x3FFF and will not be sent",
                      "line 6: data at 0x0100 lies outside 0x2000\u20130x3FFF and will not be sent"}},
         DamagedFile{"more_than_ten",
-                    Repeated("x\n", 12) + END,
+                    "x\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx\n" + END,
                     {"line 1: not a record: \"x\"", "line 2: not a record: \"x\"", "line 3: not a record: \"x\"",
                      "line 4: not a record: \"x\"", "line 5: not a record: \"x\"", "line 6: not a record: \"x\"",
                      "line 7: not a record: \"x\"", "line 8: not a record: \"x\"", "line 9: not a record: \"x\"",
