@@ -105,9 +105,10 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
   setWindowTitle(tr("FM Transmitter Setting"));
   setWindowIcon(ApplicationIcon());
   setFont(TemplateFont(TEMPLATE_FONT_POINTS));
-  // The menu bar keeps the desktop's menu font; only the client area is laid
-  // out from the template.
-  menuBar_->setFont(QApplication::font());
+  // The menu bar keeps the desktop's menu font (its own, which a desktop may
+  // make larger than the general one); only the client area is laid out
+  // from the template.
+  menuBar_->setFont(QApplication::font(menuBar_));
   BuildMenu();
 
   client_ = new QWidget(this);
@@ -293,8 +294,16 @@ std::string MainWindow::StatusText() const {
 void MainWindow::ShowHelp() {
   // The desktop shows nothing of its own when it cannot open the guide, and
   // a line on standard error is never seen: the box tells where it should be.
-  if (!OpenHelpFile(QFile::decodeName(QByteArray::fromStdString(paths_.helpPath))))
-    messages_.Report(std::string(TEXT_CAN_NOT_OPEN_HELP) + paths_.helpPath, {});
+  switch (OpenHelpFile(QFile::decodeName(QByteArray::fromStdString(paths_.helpPath)))) {
+    case HelpOpening::Opened:
+      break;
+    case HelpOpening::NoFile:
+      messages_.Report(std::string(TEXT_CAN_NOT_OPEN_HELP) + paths_.helpPath, "no such file");
+      break;
+    case HelpOpening::NoProgram:
+      messages_.Report(std::string(TEXT_NO_PROGRAM_FOR_HELP) + paths_.helpPath + " was found", {});
+      break;
+  }
 }
 
 void MainWindow::ShowAbout() {
@@ -326,8 +335,10 @@ void MainWindow::WriteSettings() const {
                        {std::string(SETTINGS_KEY_HEX_FILE), state_.hexFilePath}});
 }
 
-bool OpenHelpFile(const QString& path) {
-  return QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+HelpOpening OpenHelpFile(const QString& path) {
+  if (!QFileInfo::exists(path)) return HelpOpening::NoFile;
+  // The desktop answers false only when it found nothing to hand the file to.
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ? HelpOpening::Opened : HelpOpening::NoProgram;
 }
 
 }  // namespace vorna

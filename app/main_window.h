@@ -43,8 +43,10 @@ inline constexpr int ID_LOAD_PROFILE = 32778;
 inline constexpr char PROFILE_FILE_FILTER[] = "Board Settings (*.vprof) (*.vprof *.VPROF)";
 inline constexpr char PROFILE_FILE_SUFFIX[] = "vprof";
 
-// Help's box when the guide cannot be opened, followed by its path.
+// Help's boxes, followed by the guide's path: when it is missing, and when
+// the desktop has nothing to open it with (then also " was found").
 inline constexpr const char* TEXT_CAN_NOT_OPEN_HELP = "Can not open the help file ";
+inline constexpr const char* TEXT_NO_PROGRAM_FOR_HELP = "No program to open the help file ";
 
 // Between the lines of the status pane's text.
 inline constexpr char STATUS_LINE_END[] = "\r\n";
@@ -145,8 +147,10 @@ class MainWindow final : public QDialog {
   BoardWorker* worker_;
 };
 
-// Opens the help file with the desktop's default handler. False when the
-// file is missing or nothing could open it.
-bool OpenHelpFile(const QString& path);
+enum class HelpOpening { Opened, NoFile, NoProgram };
+
+// Opens the help file with the desktop's default handler, or says why it
+// could not: the file is missing, or the desktop has no program for it.
+HelpOpening OpenHelpFile(const QString& path);
 
 }  // namespace vorna

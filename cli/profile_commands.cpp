@@ -45,21 +45,19 @@ int RunSave(const ProfileCommands& c, Environment& env, BoardAccess& board) {
 
 int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& profile, BoardAccess& board) {
   std::string dump;
-  const bool loaded =
+  const CommandResult result =
       LoadBoardProfile(board.link(), board.port(), profile, c.store, [&](const std::string& text) { dump = text; });
-  if (loaded && board.messageCount() != 0) {
-    board.ShowWriteFailure(dump);
-  } else if (c.json) {
+  if (c.json && result == CommandResult::Applied) {
     Json json = Json::object();
     json["file"] = c.file;
     json["fields"] = ProfileJson(profile);
     json["channel"] = profile.channel;
-    json["stored"] = loaded && c.store;
+    json["stored"] = c.store;
     PrintJson(env.out, json);
   } else {
-    board.ShowStatus(dump);
+    board.ShowStatus(dump, result);
   }
-  return Finish(board, loaded);
+  return Finish(board, result == CommandResult::Applied);
 }
 
 int RunDiff(const ProfileCommands& c, Environment& env, const BoardProfile& file, BoardAccess& board) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/vornactl.h"
+#include "commands/commands.h"
 #include "link/device_link.h"
 
 namespace CLI {
@@ -21,8 +22,8 @@ inline constexpr int DIFF_DIFFERENT = 1;
 inline constexpr int DIFF_TROUBLE = 2;
 
 // What these commands need of vornactl's board: a link to the chosen port
-// whose messages go to stderr, how many were reported, and how a status
-// text is printed.
+// whose messages go to stderr, how many were reported, and how a command's
+// status text is printed.
 class BoardAccess {
  public:
   virtual ~BoardAccess() = default;
@@ -30,10 +31,8 @@ class BoardAccess {
   virtual const PortChoice& port() const = 0;
   virtual MessageSink& sink() = 0;
   virtual int messageCount() const = 0;
-  virtual void ShowStatus(const std::string& text) = 0;
-  // What was sent, after writes that reported errors: on stderr, under the
-  // line that says the board may hold other values.
-  virtual void ShowWriteFailure(const std::string& text) = 0;
+  // After writes that reported errors the text goes to stderr.
+  virtual void ShowStatus(const std::string& text, CommandResult result) = 0;
 };
 using BoardOpener = std::function<std::unique_ptr<BoardAccess>()>;
 

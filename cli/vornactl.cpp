@@ -228,10 +228,7 @@ class ProfileBoard final : public BoardAccess {
   const PortChoice& port() const override { return board_.port; }
   MessageSink& sink() override { return board_.sink; }
   int messageCount() const override { return board_.sink.count(); }
-  void ShowStatus(const std::string& text) override { env_.out << TerminalLines(text) << '\n'; }
-  void ShowWriteFailure(const std::string& text) override {
-    PrintStatus(env_, std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + text, CommandResult::WriteFailed);
-  }
+  void ShowStatus(const std::string& text, CommandResult result) override { PrintStatus(env_, text, result); }
 
  private:
   Environment& env_;
@@ -448,6 +445,7 @@ struct CommandLine::Parser {
   ProfileCommands profiles;
   bool portsJson = false;
   CLI::App app{"Set up the FM transmitter on the evaluation board and download user programs.", "vornactl"};
+  CLI::Option* port = nullptr;
   CLI::Option* device = nullptr;
   CLI::App* read = nullptr;
   CLI::App* quick = nullptr;
@@ -460,7 +458,7 @@ CommandLine::Parser::Parser() {
   app.set_version_flag("--version", std::string("vornactl ") + VORNA_VERSION);
   // At most one command; a missing or unknown one is told after parsing.
   app.require_subcommand(0, 1);
-  auto* port = app.add_option("--port", o.port, "Port number N (default 1); see the manual for the device it maps to");
+  port = app.add_option("--port", o.port, "Port number N (default 1); see the manual for the device it maps to");
   device = app.add_option("--device", o.device, "Open the serial device PATH instead of a port number");
   port->excludes(device);
   app.add_flag("-v,--verbose", o.verbose, "Explain each message and trace every request and reply");
@@ -542,6 +540,13 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
     app.parse(reversed);
     CheckCommandGiven(app);
     if (p.device->count() > 0 && o.device.empty()) throw UsageError{"--device needs the path of a serial device"};
+    // Read as a number, an empty value would be port 0.
+    if (p.port->count() > 0 && p.port->results().front().empty())
+      throw UsageError{"--port needs a port number, not ''"};
+    for (const CLI::App* command : {p.profiles.save, p.profiles.load, p.profiles.diff}) {
+      if (command->parsed() && p.profiles.file.empty())
+        throw UsageError{command->get_name() + " needs the name of a profile file, not ''"};
+    }
     // A hex file's image may be large and needs no board: it goes out as it
     // is made.
     if (p.image->parsed()) return RunImage(env, o);

@@ -19,11 +19,11 @@ std::optional<CommandResult> ReadBoard(SessionState& state, DeviceLink& link, co
   return std::nullopt;
 }
 
+}  // namespace
+
 std::string WithWriteFailure(const std::string& text) {
   return std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + text;
 }
-
-}  // namespace
 
 CommandResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortChoice& port, const QuickDialog& dialog,
                               const StatusSink& status) {

@@ -43,6 +43,9 @@ enum class CommandResult {
 inline constexpr std::string_view TEXT_NOT_EVERY_REGISTER_WRITTEN =
     "Not every register was written; the board may hold other values.";
 
+// `text` under TEXT_NOT_EVERY_REGISTER_WRITTEN.
+std::string WithWriteFailure(const std::string& text);
+
 // Shown with the values read from the board; the edited values on OK,
 // nullopt otherwise. The frequency comes back as the dialog formed it
 // (not yet clamped), the store-as-default flag as the box was left.

@@ -96,15 +96,27 @@ std::optional<std::size_t> FindName(std::string_view name) {
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-// The value of `text`: decimal, or hexadecimal after 0x for P. The error
+bool IsHexDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+  });
+}
+
+// The value of `text`: decimal, or for P hexadecimal after 0x. The error
 // text on failure.
 std::optional<std::int64_t> ParseValue(std::size_t index, std::string_view text, std::string& error) {
   const std::string name(NameOf(index));
   std::string_view digits = text;
   int base = 10;
-  if (index == FIELD_P && digits.size() > HEX_PREFIX.size() &&
-      EqualsIgnoringCase(digits.substr(0, HEX_PREFIX.size()), HEX_PREFIX)) {
-    digits.remove_prefix(HEX_PREFIX.size());
+  if (index == FIELD_P) {
+    // The register dump and --set write P's digits without 0x: "50" there
+    // is 0x50, so a profile takes no P that could be read either way.
+    const bool prefixed = EqualsIgnoringCase(digits.substr(0, HEX_PREFIX.size()), HEX_PREFIX);
+    if (!prefixed && IsHexDigits(digits)) {
+      error = name + " is hexadecimal: write " + std::string(HEX_PREFIX) + std::string(digits);
+      return std::nullopt;
+    }
+    if (prefixed) digits.remove_prefix(HEX_PREFIX.size());
     base = 16;
   }
   // A sign has no place after 0x; a minus before decimal digits is below
@@ -120,7 +132,7 @@ std::optional<std::int64_t> ParseValue(std::size_t index, std::string_view text,
   }
   if (code != std::errc() || !whole || signedHex) {
     error = name + ": " + Quoted(text) + " is not a " +
-            (index == FIELD_P ? "number (0x and hexadecimal digits, or decimal digits)" : "decimal number");
+            (index == FIELD_P ? "number (0x and hexadecimal digits)" : "decimal number");
     return std::nullopt;
   }
   if (negative || value < RANGES[index].low || value > RANGES[index].high) {
@@ -260,7 +272,9 @@ std::string FormatProfileProblem(const std::string& path, const ProfileProblem& 
 }
 
 bool WriteProfileFile(const std::string& path, const BoardProfile& profile, std::error_code* error) {
-  const std::error_code failure = ReplaceFileAtomically(path, FormatProfile(profile));
+  // The user chose the file, and its folder with it: none is made.
+  const std::error_code failure = ReplaceFileAtomically(
+      path, FormatProfile(profile), {ReplaceRule::kOwnFilesOnly, Durability::kSynced, MissingFolders::kFail});
   if (error != nullptr) *error = failure;
   return !failure;
 }

@@ -14,7 +14,8 @@
 // The first line names the format and its version. Then one FIELD = VALUE a
 // line, each of the fifteen names exactly once, in any order; names are
 // matched without regard to ASCII case, blanks around names and values are
-// ignored, lines may end in CR LF. P is hexadecimal with 0x (decimal without),
+// ignored, lines may end in CR LF. P is hexadecimal and needs its 0x (the
+// dump writes "50" for 0x50: a P without 0x is refused, not read as decimal),
 // every other value decimal. PL is the register value (2 is 1 mW), as the
 // register dump shows it. Each value may take every value its bits in the
 // register can hold, test modes included, so any board's settings can be
@@ -86,7 +87,7 @@ std::string FormatProfileProblem(const std::string& path, const ProfileProblem& 
 // Replaces `path` with the profile: the new text goes to a temporary file
 // beside it that is renamed over the old one once it is whole. False when
 // that failed, with the system's reason in `error` when given; the old file
-// is then untouched.
+// is then untouched. A folder that does not exist is not made (ENOENT).
 bool WriteProfileFile(const std::string& path, const BoardProfile& profile, std::error_code* error = nullptr);
 
 // The register bytes a profile writes.

@@ -1,5 +1,8 @@
 #include "commands/profile_commands.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "commands/register_writes.h"
 
 namespace vorna {
@@ -11,26 +14,41 @@ bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapsho
   return read;
 }
 
+namespace {
+
+// The system's reason, or which folder is missing: saving makes none.
+std::string WriteFailureReason(const std::string& path, const std::error_code& error) {
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code unused;
+  if (error == std::errc::no_such_file_or_directory && !folder.empty() && !std::filesystem::exists(folder, unused))
+    return "the folder " + folder.string() + " does not exist";
+  return error.message();
+}
+
+}  // namespace
+
 bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::string& path, MessageSink& sink,
                       RegisterSnapshot& snapshot) {
   if (!ReadBoardSnapshot(link, port, snapshot)) return false;
   std::error_code error;
   if (WriteProfileFile(path, ProfileFromSnapshot(snapshot), &error)) return true;
-  sink.Report(std::string(PROFILE_WRITE_ERROR) + path, error.message());
+  sink.Report(std::string(PROFILE_WRITE_ERROR) + path, WriteFailureReason(path, error));
   return false;
 }
 
-bool LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store,
-                      const StatusSink& status) {
-  const bool opened = link.Open(port);
-  if (opened) {
-    ApplyFields(link, ProfileRegisters(profile));
-    link.SetChannel(profile.channel);
-    if (store) link.StoreDefaults();
+CommandResult LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store,
+                               const StatusSink& status) {
+  CommandResult result = CommandResult::PortNotOpened;
+  if (link.Open(port)) {
+    bool written = ApplyFields(link, ProfileRegisters(profile));
+    written = link.SetChannel(profile.channel) && written;
+    if (store) written = link.StoreDefaults() && written;
     link.ClosePort();
+    result = written ? CommandResult::Applied : CommandResult::WriteFailed;
   }
-  status(FormatProfileDump(profile));
-  return opened;
+  const std::string dump = FormatProfileDump(profile);
+  status(result == CommandResult::WriteFailed ? WithWriteFailure(dump) : dump);
+  return result;
 }
 
 }  // namespace vorna

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "commands/commands.h"
 #include "commands/profile.h"
 #include "download/download_procedure.h"
 #include "link/device_link.h"
@@ -21,18 +22,20 @@ inline constexpr std::string_view PROFILE_WRITE_ERROR = "Can not write ";
 bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapshot& snapshot);
 
 // Reads the board, then writes its profile to `path` (replacing the file
-// only once the new one is whole). Nothing is written when the read fails;
-// a failed write is reported to `sink`, with the system's reason. True when
-// the file was written.
+// only once the new one is whole). Nothing is written when the read fails,
+// and no folder is made; a failed write is reported to `sink`, with the
+// system's reason or the folder that does not exist. True when the file was
+// written.
 bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::string& path, MessageSink& sink,
                       RegisterSnapshot& snapshot);
 
 // Writes the fields exactly as the Advanced Setting does (0xE0, then A0 to
 // A8), then the channel, then the store command only when `store`; each
 // step runs whatever the previous one reported. Then, also when the port
-// could not be opened, shows FormatProfileDump through `status`. False when
-// the port did not open.
-bool LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store,
-                      const StatusSink& status);
+// could not be opened, shows FormatProfileDump through `status`, under
+// TEXT_NOT_EVERY_REGISTER_WRITTEN when a step reported an error. The result
+// is PortNotOpened, WriteFailed or Applied.
+CommandResult LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store,
+                               const StatusSink& status);
 
 }  // namespace vorna

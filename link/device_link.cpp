@@ -98,25 +98,32 @@ DeviceLink::DeviceLink(Transport& transport, MessageSink& sink, PortResolver res
 
 DeviceLink::~DeviceLink() { ClosePort(); }
 
+std::string DeviceLink::OnPort(std::string_view reason) const {
+  return portName_.empty() ? std::string(reason) : portName_ + ": " + std::string(reason);
+}
+
 bool DeviceLink::OpenResolved(const PortLookup& lookup, const std::string& failureText) {
   ClosePort();
   if (lookup.device.empty()) {
-    sink_.Report(failureText, lookup.reason);
+    sink_.Report(failureText, OnPort(lookup.reason));
     return false;
   }
   if (!transport_.Open(lookup.device)) {
-    sink_.Report(failureText, lookup.device + ": " + transport_.LastError());
+    sink_.Report(failureText, OnPort(transport_.LastError()));
     return false;
   }
   return true;
 }
 
 bool DeviceLink::OpenPort(int portNumber) {
-  return OpenResolved(resolver_(portNumber), TEXT_CAN_NOT_OPEN + ("COM" + std::to_string(portNumber)));
+  const PortLookup lookup = resolver_(portNumber);
+  portName_ = PortLabel(portNumber, lookup);
+  return OpenResolved(lookup, TEXT_CAN_NOT_OPEN + ("COM" + std::to_string(portNumber)));
 }
 
 bool DeviceLink::OpenDevice(const std::string& path) {
   PortLookup lookup{path, path.empty() ? "no device path given" : ""};
+  portName_ = path;
   return OpenResolved(lookup, TEXT_CAN_NOT_OPEN + path);
 }
 
@@ -135,7 +142,7 @@ bool DeviceLink::Fail(const ExchangePolicy& policy, std::string_view step, const
     Refuse(step.empty() ? detail : std::string(step) + ": " + detail);
     return false;
   }
-  sink_.Report(step, detail);
+  sink_.Report(step, OnPort(detail));
   return policy.onFailure == OnFailure::ReportAndGoOn;
 }
 

@@ -72,11 +72,16 @@ class DeviceLink {
   bool Fail(const ExchangePolicy& policy, std::string_view step, const std::string& detail);
   bool Refuse(std::string reason);
   bool OpenResolved(const PortLookup& lookup, const std::string& failureText);
+  // `reason` after the port's name.
+  std::string OnPort(std::string_view reason) const;
 
   Transport& transport_;
   MessageSink& sink_;
   PortResolver resolver_;
   std::string refusal_;
+  // How every reason this link reports begins: the port last opened or
+  // tried as PortLabel names it, or the path of a device opened by path.
+  std::string portName_;
 };
 
 }  // namespace vorna

@@ -19,7 +19,8 @@ enum class ReplaceRule {
   // new file keeps its mode and group. A symbolic link is followed only
   // when this user made it (one planted in a shared folder leads nowhere),
   // and only to such a file; the link stays. A missing file is created,
-  // with the folders on the way, but never at the end of a link.
+  // with the folders on the way unless MissingFolders says otherwise, but
+  // never at the end of a link.
   kOwnFilesOnly,
   // The caller has chosen the file: any regular file or none. The new file
   // keeps the old one's permission bits and, where the system lets this
@@ -34,9 +35,18 @@ enum class Durability {
   kSynced,   // the file is synced before the rename, its folder after
 };
 
+// Whether kOwnFilesOnly makes the missing folders on the way to a new file
+// (a settings file in a folder of its own) or fails with ENOENT (a file the
+// user named, whose folder should exist).
+enum class MissingFolders {
+  kCreate,
+  kFail,
+};
+
 struct ReplaceOptions {
   ReplaceRule rule = ReplaceRule::kOwnFilesOnly;
   Durability durability = Durability::kSynced;
+  MissingFolders folders = MissingFolders::kCreate;
 };
 
 // Where `path` leads when a symbolic link is followed only when this user

@@ -78,7 +78,7 @@ bool TakeOver(int fd, const struct stat& old, ReplaceRule rule) {
 
 std::error_code Replace(const WriteTarget& target, std::string_view content, const ReplaceOptions& options) {
   const fs::path folder = target.path.has_parent_path() ? target.path.parent_path() : fs::path(".");
-  if (!target.existing && options.rule == ReplaceRule::kOwnFilesOnly) {
+  if (!target.existing && options.rule == ReplaceRule::kOwnFilesOnly && options.folders == MissingFolders::kCreate) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) return error;

@@ -53,7 +53,7 @@ std::error_code ReplaceFileAtomically(const std::string& path, std::string_view 
   if (options.rule == ReplaceRule::kOwnFilesOnly) {
     const std::optional<ReplaceTarget> own = FindOwnReplaceTarget(path);
     if (!own) return Errno(EACCES);
-    if (!own->exists) {
+    if (!own->exists && options.folders == MissingFolders::kCreate) {
       fs::create_directories(folder, error);
       if (error) return error;
     }

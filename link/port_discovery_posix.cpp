@@ -161,10 +161,15 @@ int AliasNumber(const std::string& name) {
 void CheckHold(const DiscoveryRoots& roots, DiscoveredPort& port) {
   // Read-only and without a controlling terminal: the open sends nothing and
   // takes nothing over; the trial lock ends with the close.
-  const int fd = ::open(RealPath(roots, port.device).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const std::string path = RealPath(roots, port.device);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
+    const int error = errno;
+    struct stat device {};
     port.hold = PortHold::Unchecked;
-    port.holdReason = PortErrorReason(errno);
+    port.holdReason = (error == EACCES || error == EPERM) && ::stat(path.c_str(), &device) == 0
+                          ? PermissionDeniedReason(device)
+                          : PortErrorReason(error);
     return;
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {

@@ -1,6 +1,8 @@
 #include "link/port_names.h"
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "link/config_folder.h"
 
@@ -25,6 +27,19 @@ PortLookup LookUpPort(int portNumber, const std::string& aliasFolder,
   std::string reason = "no such device; tried";
   for (std::size_t i = 0; i < candidates.size(); ++i) reason += (i == 0 ? " " : ", ") + candidates[i];
   return {{}, reason};
+}
+
+std::string PortLabel(int portNumber, const PortLookup& lookup) {
+  const std::string port = "COM" + std::to_string(portNumber);
+  if (lookup.device.empty()) return port;
+  std::error_code error;
+  std::string device = lookup.device;
+  // A link that leads nowhere is named as it is.
+  if (std::filesystem::is_symlink(device, error)) {
+    const std::filesystem::path target = std::filesystem::canonical(device, error);
+    if (!error) device = target.string();
+  }
+  return port + " (" + device + ")";
 }
 
 }  // namespace vorna

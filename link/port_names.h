@@ -31,6 +31,11 @@ PortLookup LookUpPort(int portNumber, const std::string& aliasFolder,
 // The platform's own mapping, looking at the file system.
 PortLookup LookUpSystemPort(int portNumber);
 
+// How a user knows the port: "COM1 (/dev/ttyACM0)", with the device an
+// alias (a symbolic link) leads to rather than the alias; "COM5" when
+// nothing was found for the number.
+std::string PortLabel(int portNumber, const PortLookup& lookup);
+
 // How DeviceLink turns a port number into a device.
 using PortResolver = std::function<PortLookup(int portNumber)>;
 

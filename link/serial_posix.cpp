@@ -60,8 +60,14 @@ bool PosixSerialTransport::Open(const std::string& device) {
     lastError_ = "open: not a character device";
     return false;
   }
+  // A refused permission says who may open the device.
+  const auto failOpen = [&](int error) {
+    if (error != EACCES && error != EPERM) return Fail("open", error);
+    lastError_ = "open: " + PermissionDeniedReason(named);
+    return false;
+  };
   // A device this user may not open says so first: that is the reason to act on.
-  if (::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) != 0) return Fail("open", errno);
+  if (::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) != 0) return failOpen(errno);
   if (std::string refusal = TerminalRefusal(named.st_rdev, folders_); !refusal.empty()) {
     lastError_ = std::move(refusal);
     return false;
@@ -69,7 +75,7 @@ bool PosixSerialTransport::Open(const std::string& device) {
   // Non-blocking so that the open does not wait for carrier detect, and so
   // that reads and writes can be bounded with poll().
   UniqueFd port(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!port.valid()) return Fail("open", errno);
+  if (!port.valid()) return failOpen(errno);
   const int fd = port.get();
   // The name may have been pointed elsewhere between the look and the open.
   struct stat opened {};

@@ -121,33 +121,34 @@ TEST_F(AboutHelpTest, HelpOpensTheFileBesideTheExecutable) {
 }
 
 // Help that cannot be shown says where the guide should be, once, in the
-// one kind of box; the window stays usable.
+// one kind of box, and why under it; the window stays usable.
 TEST_F(AboutHelpTest, MissingHelpFileShowsItsPathInABox) {
   UrlRecorder recorder;
   std::vector<std::string> boxes;
-  const MessageBoxHook previous =
-      SetMessageBoxHook([&boxes](QMessageBox& box) { boxes.push_back(box.text().toStdString()); });
+  const MessageBoxHook previous = SetMessageBoxHook([&boxes](QMessageBox& box) {
+    boxes.push_back(box.text().toStdString() + " | " + box.informativeText().toStdString());
+  });
   MainWindow window(Paths());
   window.RunCommand(ID_HELP);
   SetMessageBoxHook(previous);
   EXPECT_TRUE(recorder.opened.empty());
-  EXPECT_EQ(boxes, std::vector<std::string>{"Can not open the help file " + Paths().helpPath});
+  EXPECT_EQ(boxes, std::vector<std::string>{"Can not open the help file " + Paths().helpPath + " | no such file"});
   EXPECT_TRUE(window.isEnabled());
 }
 
-TEST_F(AboutHelpTest, HelpFileWithNothingToOpenItShowsItsPathInABox) {
+TEST_F(AboutHelpTest, HelpFileWithNothingToOpenItSaysSoWithItsPath) {
   CreateHelpFile();
   // No handler for file URLs, and the display-less platform opens nothing.
   std::vector<std::string> boxes;
   std::vector<std::string> captions;
   const MessageBoxHook previous = SetMessageBoxHook([&](QMessageBox& box) {
-    boxes.push_back(box.text().toStdString());
+    boxes.push_back(box.text().toStdString() + " | " + box.informativeText().toStdString());
     captions.push_back(box.windowTitle().toStdString());
   });
   MainWindow window(Paths());
   window.RunCommand(ID_HELP);
   SetMessageBoxHook(previous);
-  EXPECT_EQ(boxes, std::vector<std::string>{"Can not open the help file " + Paths().helpPath});
+  EXPECT_EQ(boxes, std::vector<std::string>{"No program to open the help file " + Paths().helpPath + " was found | "});
   EXPECT_EQ(captions, std::vector<std::string>{"other"});
 }
 

@@ -181,6 +181,7 @@ TEST_P(MenuFontTest, MenuBarNeverCutsATitle) {
   MainWindow window(Paths());
   QApplication::setFont(QApplication::font(), "QMenuBar");
   window.show();
+  EXPECT_EQ(window.menuBar().font().pointSize(), GetParam());
   const DialogUnits units(TemplateFont(TEMPLATE_FONT_POINTS));
   EXPECT_GE(window.width(), units.ToPixelsX(147));
   EXPECT_GE(window.menuBar().width(), window.menuBar().sizeHint().width());

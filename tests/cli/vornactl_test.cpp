@@ -146,14 +146,23 @@ INSTANTIATE_TEST_SUITE_P(
         UsageRow{{"imgae"}, "did you mean 'image'?"},
         UsageRow{{"frobnicate"}, "'frobnicate' is not a command; did you mean"},
         UsageRow{{"--bogus", "read"}, "not expected: --bogus"}, UsageRow{{"read", "extra"}, "not expected: extra"},
+        UsageRow{{"save", ""}, "save needs the name of a profile file, not ''"},
+        UsageRow{{"diff", ""}, "diff needs the name of a profile file, not ''"},
         UsageRow{{}, "A subcommand is required"}));
 
-TEST(Vornactl, EmptyDevicePathIsAUsageError) {
-  const auto r = Vornactl({"--device", "", "read"});
+// An empty port names nothing: no COM0, no device "".
+class EmptyPortRows : public ::testing::TestWithParam<UsageRow> {};
+
+TEST_P(EmptyPortRows, AreUsageErrors) {
+  const auto r = Vornactl(GetParam().args);
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("--device"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(GetParam().reason), std::string::npos) << r.err;
   EXPECT_EQ(r.out, "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, EmptyPortRows,
+                         ::testing::Values(UsageRow{{"--device", "", "read"}, "--device"},
+                                           UsageRow{{"--port", "", "read"}, "--port needs a port number, not ''"}));
 
 TEST(Vornactl, DeviceAndPortExcludeEachOther) {
   const auto r = Vornactl({"--port", "2", "--device", "/dev/null", "read"});
@@ -168,7 +177,7 @@ TEST(Vornactl, MissingPortReportsTheMessageAloneUnlessVerbose) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Can not open COM57\n");
   r = Vornactl({"-v", "--port", "57", "read"});
-  EXPECT_NE(r.err.find("Can not open COM57\n  (no such device; tried "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Can not open COM57\n  (COM57: no such device; tried "), std::string::npos) << r.err;
   ::unsetenv("XDG_CONFIG_HOME");
 }
 

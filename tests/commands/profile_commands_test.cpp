@@ -56,7 +56,7 @@ const std::vector<Bytes> CHANGED_WRITES = {
     {0xAA, 0x03, 0x01, 0x60, 0x04}, {0xAA, 0x03, 0x01, 0x80, 0x19}, {0xAA, 0x02, 0x00, 0xCD}};
 
 TEST_F(ProfileCommandTest, LoadWritesTheFieldsAsTheAdvancedSettingThenTheChannel) {
-  EXPECT_TRUE(LoadBoardProfile(link, PortChoice{3, {}}, Changed(), false, Status()));
+  EXPECT_EQ(LoadBoardProfile(link, PortChoice{3, {}}, Changed(), false, Status()), CommandResult::Applied);
   EXPECT_EQ(board.writes, CHANGED_WRITES);
   EXPECT_FALSE(board.defaultsStored);
   EXPECT_EQ(board.opened, Strings{"/dev/test3"});
@@ -67,7 +67,7 @@ TEST_F(ProfileCommandTest, LoadWritesTheFieldsAsTheAdvancedSettingThenTheChannel
 }
 
 TEST_F(ProfileCommandTest, LoadStoresOnlyWhenAskedAndLast) {
-  EXPECT_TRUE(LoadBoardProfile(link, PortChoice{}, Changed(), true, Status()));
+  EXPECT_EQ(LoadBoardProfile(link, PortChoice{}, Changed(), true, Status()), CommandResult::Applied);
   ASSERT_EQ(board.writes.size(), CHANGED_WRITES.size() + 1);
   EXPECT_EQ(board.writes.back(), (Bytes{0xAA, 0x01, 0x03}));
   EXPECT_TRUE(board.defaultsStored);
@@ -75,7 +75,7 @@ TEST_F(ProfileCommandTest, LoadStoresOnlyWhenAskedAndLast) {
 
 TEST_F(ProfileCommandTest, LoadThatCannotOpenWritesNothingButShowsTheDump) {
   board.refusedDevices = {"/dev/test1"};
-  EXPECT_FALSE(LoadBoardProfile(link, PortChoice{}, Changed(), true, Status()));
+  EXPECT_EQ(LoadBoardProfile(link, PortChoice{}, Changed(), true, Status()), CommandResult::PortNotOpened);
   EXPECT_TRUE(board.writes.empty());
   EXPECT_EQ(sink.Texts(), Strings{"Can not open COM1"});
   EXPECT_EQ(statuses, Strings{FormatProfileDump(Changed())});
@@ -83,11 +83,12 @@ TEST_F(ProfileCommandTest, LoadThatCannotOpenWritesNothingButShowsTheDump) {
 
 TEST_F(ProfileCommandTest, LoadGoesOnAfterAFailedWriteAndReportsEach) {
   board.failingWrites = {2, 9};
-  EXPECT_TRUE(LoadBoardProfile(link, PortChoice{}, Changed(), false, Status()));
+  EXPECT_EQ(LoadBoardProfile(link, PortChoice{}, Changed(), false, Status()), CommandResult::WriteFailed);
   EXPECT_EQ(board.writes.size(), CHANGED_WRITES.size());
   // The A0 write and its missing echo, then the channel's write.
   EXPECT_EQ(sink.Texts(), (Strings{"Write error", "ReadData error", "WriteFile error"}));
   EXPECT_FALSE(board.IsOpen());
+  EXPECT_EQ(statuses, Strings{std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + FormatProfileDump(Changed())});
 }
 
 TEST_F(ProfileCommandTest, SaveWritesTheBoardsProfile) {
@@ -114,6 +115,16 @@ TEST_F(ProfileCommandTest, SaveWithAFailedReadLeavesTheOldFile) {
   EXPECT_EQ(sink.Texts(), Strings{"Read error"});
   std::ifstream in(path);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+}
+
+TEST_F(ProfileCommandTest, SaveIntoAFolderThatDoesNotExistMakesNoneAndNamesIt) {
+  const fs::path missing = folder / "missing" / "deeper";
+  const std::string path = (missing / "board.vprof").string();
+  RegisterSnapshot snapshot;
+  EXPECT_FALSE(SaveBoardProfile(link, PortChoice{}, path, sink, snapshot));
+  ASSERT_EQ(sink.Texts(), Strings{"Can not write " + path});
+  EXPECT_EQ(sink.entries[0].reason, "the folder " + missing.string() + " does not exist");
+  EXPECT_FALSE(fs::exists(folder / "missing"));
 }
 
 TEST_F(ProfileCommandTest, SaveThatCannotWriteSaysWhere) {

@@ -194,9 +194,9 @@ TEST(ControllingTerminal, SomeonesTerminalIsRefusedThroughAnAliasUntilNobodyHold
   EXPECT_FALSE(link.OpenPort(PORT));
   ASSERT_EQ(sink.entries.size(), 1u);
   EXPECT_EQ(sink.entries[0].text, "Can not open COM" + std::to_string(PORT));
-  const std::string alias = ports.AliasFolder() + "/COM" + std::to_string(PORT);
-  EXPECT_EQ(sink.entries[0].reason,
-            alias + ": terminal in use: the controlling terminal of process " + std::to_string(session.leader()));
+  EXPECT_EQ(sink.entries[0].reason, "COM" + std::to_string(PORT) + " (" + session.device() +
+                                        "): terminal in use: the controlling terminal of process " +
+                                        std::to_string(session.leader()));
   EXPECT_FALSE(link.OpenDevice(session.device()));
   EXPECT_EQ(session.Screen(), "") << "bytes reached the terminal";
   EXPECT_EQ(session.LineSettings(), settings) << "the terminal's settings changed";
@@ -259,9 +259,8 @@ TEST(ControllingTerminal, VornactlRefusesAStaleAliasToSomeonesTerminal) {
   EXPECT_EQ(quiet.err(), "Can not open COM" + std::to_string(PORT) + "\n");
   Vornactl verbose(folder, "verbose", ports, {"--port", std::to_string(PORT), "-v", "read", "--raw"});
   EXPECT_EQ(verbose.Wait(), 1);
-  const std::string alias = ports.AliasFolder() + "/COM" + std::to_string(PORT);
-  EXPECT_NE(verbose.err().find("Can not open COM" + std::to_string(PORT) + "\n  (" + alias +
-                               ": terminal in use: the controlling terminal of process " +
+  EXPECT_NE(verbose.err().find("Can not open COM" + std::to_string(PORT) + "\n  (COM" + std::to_string(PORT) + " (" +
+                               session.device() + "): terminal in use: the controlling terminal of process " +
                                std::to_string(session.leader()) + ")\n"),
             std::string::npos)
       << verbose.err();

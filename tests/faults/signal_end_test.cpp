@@ -117,7 +117,8 @@ TEST(StaleReply, IsNeverTakenForTheNextReadsReply) {
     Vornactl next(folder, "next", ports, {"-v", "--device", board.device(), "read", "--json"});
     EXPECT_EQ(next.Wait(), 1) << "signal " << signal << ": " << next.out();
     EXPECT_EQ(next.out(), "");
-    EXPECT_NE(next.err().find("Read error\n  (the board is still sending: "), std::string::npos) << next.err();
+    EXPECT_NE(next.err().find("Read error\n  (" + board.device() + ": the board is still sending: "), std::string::npos)
+        << next.err();
   }
 }
 

@@ -56,6 +56,44 @@ TEST_F(LinkFixture, OpenDeviceNamesThePathAndGivesTheReason) {
   EXPECT_NE(sink.entries[0].reason.find("no such device"), std::string::npos);
 }
 
+// Every reason names the port: its number and the device it reached, or
+// the path a device was opened by.
+struct PortNameRow {
+  const char* name;
+  PortChoice port;
+  Step reply;  // to the register read, once open
+  std::string text;
+  std::string reason;
+};
+
+void PrintTo(const PortNameRow& row, std::ostream* os) { *os << row.name; }
+
+struct PortNameRows : LinkFixture, ::testing::WithParamInterface<PortNameRow> {};
+
+TEST_P(PortNameRows, ReasonsNameThePortAndTheDevice) {
+  board.refusedDevices = {"/dev/test3"};
+  board.script = {GetParam().reply};
+  RegisterSnapshot snapshot;
+  if (link.Open(GetParam().port)) link.ReadRegisters(snapshot);
+  ASSERT_EQ(sink.entries.size(), 1u);
+  EXPECT_EQ(sink.entries[0].text, GetParam().text);
+  EXPECT_EQ(sink.entries[0].reason, GetParam().reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PortNameRows,
+    ::testing::Values(
+        PortNameRow{"NumberRefused", {3, {}}, {}, "Can not open COM3", "COM3 (/dev/test3): open: no such device"},
+        PortNameRow{"NumberWithoutDevice", {0, {}}, {}, "Can not open COM0", "COM0: port numbers start at 1"},
+        PortNameRow{"NumberTimesOut",
+                    {1, {}},
+                    {{}},
+                    "Read error",
+                    "COM1 (/dev/test1): 0 of 10 reply bytes arrived within the time-out (1100 ms at most)"},
+        PortNameRow{
+            "PathReadFails", {1, "/dev/pts/7"}, {{}, true}, "Read error", "/dev/pts/7: read: input/output error"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(LinkFixture, RequestsHaveTheirExactBytes) {
   Open();
   RegisterSnapshot snapshot;

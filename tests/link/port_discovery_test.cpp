@@ -3,6 +3,10 @@
 
 #include "link/port_discovery.h"
 
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -40,6 +44,14 @@ std::string Describe(const DiscoveredPort& port) {
       break;
   }
   return text;
+}
+
+// A refused open's reason for a file this process made with `mode`.
+std::string DeniedOnOwnFile(const char* mode) {
+  const passwd* user = ::getpwuid(::geteuid());
+  const group* own = ::getgrgid(::getegid());
+  return std::string("permission denied (owner ") + (user ? user->pw_name : "?") + ", group " +
+         (own ? own->gr_name : "?") + ", mode " + mode + ")";
 }
 
 struct DiscoveryRow {
@@ -200,6 +212,15 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      {"COM1 /dev/ttyACM0 2fe3:0100 [Vorna Labs|FM Eval Board|VB000123] cdc_acm "
                       "unchecked(no such device)"}},
+        DiscoveryRow{"DeviceNodeTheUserMayNotOpen",
+                     [](FakeTree& t) {
+                       AcmBoard(t);
+                       fs::permissions(t.dev() / "ttyACM0", fs::perms::none);
+                     },
+                     {"COM1 /dev/ttyACM0 2fe3:0100 [Vorna Labs|FM Eval Board|VB000123] cdc_acm unchecked(" +
+                      DeniedOnOwnFile("0000") + ")"},
+                     {},
+                     true},
         DiscoveryRow{"EmptyTree", [](FakeTree&) {}, {}},
         DiscoveryRow{"ConsolesAndDevicesWithoutANodeLeftOut",
                      [](FakeTree& t) {

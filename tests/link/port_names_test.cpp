@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
+
+#include "support/temp_folder.h"
 
 namespace vorna {
 namespace {
@@ -60,6 +64,20 @@ TEST(PortAliasFolder, FollowsXdgConfigHomeThenHome) {
     ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
   else
     ::unsetenv("XDG_CONFIG_HOME");
+}
+
+// A port is known by the device an alias leads to; a link that leads
+// nowhere, by its own name.
+TEST(PortLabel, NamesTheDeviceBehindAnAlias) {
+  test::TempFolder folder;
+  const std::string device = folder.File("ttyACM4");
+  const std::string alias = folder.File("COM5");
+  std::ofstream(device).put('\n');
+  std::filesystem::create_symlink(device, alias);
+  const std::string real = std::filesystem::canonical(device).string();
+  EXPECT_EQ(PortLabel(5, {alias, {}}), "COM5 (" + real + ")");
+  std::filesystem::remove(device);
+  EXPECT_EQ(PortLabel(5, {alias, {}}), "COM5 (" + alias + ")");
 }
 
 }  // namespace
