@@ -40,6 +40,20 @@ vorna::QuickSettings SampleQuickSettings() {
   return settings;
 }
 
+#ifdef _WIN32
+// A board as COM3 beside a built-in COM1, as Windows lists them.
+vorna::PortDiscovery SamplePorts() {
+  vorna::DiscoveredPort board;
+  board.device = "\\\\.\\COM3";
+  board.portNumbers = {3};
+  vorna::DiscoveredPort builtIn;
+  builtIn.device = "\\\\.\\COM1";
+  builtIn.portNumbers = {1};
+  return {{builtIn, board}, {}};
+}
+
+constexpr const char* SAMPLE_HEX_FILE = "C:\\Users\\user\\projects\\blink\\blink.hex";
+#else
 // A board on /dev/ttyACM2 that COM3 reaches, beside a built-in port.
 vorna::PortDiscovery SamplePorts() {
   vorna::DiscoveredPort board;
@@ -55,6 +69,9 @@ vorna::PortDiscovery SamplePorts() {
   builtIn.portNumbers = {1};
   return {{builtIn, board}, {}};
 }
+
+constexpr const char* SAMPLE_HEX_FILE = "/home/user/projects/blink/blink.hex";
+#endif
 
 struct Shot {
   const char* fileName;
@@ -118,7 +135,7 @@ const Shot SHOTS[] = {
      }},
     {"download.png",
      [](vorna::MainWindow& window, const auto& render) {
-       vorna::DownloadDialog download(window, QStringLiteral("/home/user/projects/blink/blink.hex"));
+       vorna::DownloadDialog download(window, QString::fromLatin1(SAMPLE_HEX_FILE));
        render(download);
      }},
 };
