@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QThread>
 #include <QWidget>
 
@@ -65,6 +66,11 @@ class RunningScope {
 
 BoardWorker::BoardWorker(QWidget& window) : QObject(&window), window_(window) {}
 
+void BoardWorker::KeepInput(QWidget& control, std::function<void()> onClose) {
+  control_ = &control;
+  onClose_ = std::move(onClose);
+}
+
 void BoardWorker::Run(const std::function<void()>& command) {
   const RunningScope scope(running_, *this);
   std::atomic<bool> ended = false;
@@ -85,6 +91,9 @@ void BoardWorker::Run(const std::function<void()>& command) {
   // waits for it.
   while (!ended) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   worker.join();
+  // What KeepInput allowed ends with the command.
+  control_ = nullptr;
+  onClose_ = nullptr;
   if (failure) std::rethrow_exception(failure);
 }
 
@@ -103,9 +112,20 @@ bool BoardWorker::eventFilter(QObject* watched, QEvent* event) {
   if (widget == nullptr || widget->window() != &window_) return false;
   if (event->type() == QEvent::Close) {
     event->ignore();
+    if (onClose_) onClose_();
     return true;
   }
   if (!IsUserInput(event->type())) return false;
+  if (control_ != nullptr) {
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<const QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+        control_->setFocus(Qt::TabFocusReason);
+        return true;
+      }
+    }
+    if (widget == control_) return false;
+  }
   event->accept();
   return true;
 }

@@ -10,9 +10,12 @@
 //
 // While a command runs, input to the window that owns the worker is dropped,
 // not held back for later, and closing it is refused; the windows the
-// command opens take input as usual.
+// command opens take input as usual, and so does one control of the window
+// that the command may name (a download's Stop button).
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 
 #include <functional>
 #include <optional>
@@ -20,7 +23,6 @@
 #include <utility>
 
 class QEvent;
-class QWidget;
 
 namespace vorna {
 
@@ -34,6 +36,12 @@ class BoardWorker final : public QObject {
   void Run(const std::function<void()>& command);
   // True while Run has not returned.
   bool running() const { return running_; }
+
+  // For the next command, until its Run returns: `control`, a widget of the
+  // window, keeps its mouse and keys, and Tab or Shift+Tab anywhere in the
+  // window gives it the focus; a close of the window calls `onClose`, and is
+  // refused all the same.
+  void KeepInput(QWidget& control, std::function<void()> onClose);
 
   // Runs `call` on the GUI thread and returns its result once it has
   // returned there; on the GUI thread itself it is called directly.
@@ -57,6 +65,8 @@ class BoardWorker final : public QObject {
 
   QWidget& window_;
   bool running_ = false;
+  QPointer<QWidget> control_;
+  std::function<void()> onClose_;
 };
 
 }  // namespace vorna

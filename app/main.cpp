@@ -28,6 +28,7 @@
 #include "app/main_window.h"
 #include "app/settings/app_paths.h"
 #include "dialogs/splash_dialog.h"
+#include "link/console.h"
 #include "vorna_version.h"
 
 namespace {
@@ -94,6 +95,8 @@ bool ExitWhenShown() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  vorna::KeepStandardStreamsTaken();
+  vorna::IgnoreFileSizeSignal();
   if (argc == 2 && argv[1] == VERSION_OPTION) {
     std::printf("%s %s\n", PROGRAM_NAME.data(), VORNA_VERSION);
     return 0;

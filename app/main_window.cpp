@@ -13,10 +13,13 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QTextOption>
 #include <QUrl>
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 #include "app/artwork.h"
@@ -34,8 +37,11 @@ constexpr int CLIENT_HEIGHT_DLU = 174;
 constexpr DluRect CLOSE_RECT{54, 145, 40, 14};
 constexpr DluRect CANCEL_RECT{99, 145, 40, 14};
 constexpr DluRect STATUS_PANE_RECT{7, 7, 132, 129};
-// Inside the bottom edge of the status pane, over its last lines.
-constexpr DluRect PROGRESS_RECT{9, 122, 128, 12};
+// While a download runs, the bottom of the status pane's place holds the
+// progress bar and, at its right, the Stop button; the pane ends above them.
+constexpr DluRect PANE_DURING_DOWNLOAD_RECT{7, 7, 132, 111};
+constexpr DluRect PROGRESS_RECT{7, 123, 88, 12};
+constexpr DluRect STOP_RECT{99, 122, 40, 14};
 
 // Texts carry their mnemonic: '&' before the letter that Alt (in the menu
 // bar) or the letter alone (in an open menu) picks; no two alike on a level.
@@ -65,9 +71,12 @@ class StatusPane final : public QPlainTextEdit {
   explicit StatusPane(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Every line can be read in the pane: a line wider than the pane wraps,
+    // at a space where it has one, and more lines than fit scroll.
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTabChangesFocus(true);
     setFocusPolicy(Qt::StrongFocus);
   }
@@ -101,31 +110,20 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
   menuBar_->setFont(QApplication::font());
   BuildMenu();
 
-  const DialogUnits units(font());
-  auto* client = new QWidget(this);
-  const int menuHeight = menuBar_->sizeHint().height();
-  client->setGeometry(QRect(QPoint(0, menuHeight), units.ToPixels(CLIENT_WIDTH_DLU, CLIENT_HEIGHT_DLU)));
-  // Wider than the template when the desktop's menu font needs it, so that
-  // no menu title is pushed out of the bar.
-  const int width = std::max(client->width(), menuBar_->sizeHint().width());
-  menuBar_->setGeometry(0, 0, width, menuHeight);
-
-  // Created in tab order.
-  closeButton_ = new QPushButton(tr("Close"), client);
+  client_ = new QWidget(this);
+  // Created in tab order; placed by LayOut.
+  closeButton_ = new QPushButton(tr("Close"), client_);
   closeButton_->setDefault(true);
-  Place(*closeButton_, units, CLOSE_RECT);
   connect(closeButton_, &QPushButton::clicked, this, &QDialog::accept);
 
-  cancelButton_ = new QPushButton(tr("Cancel"), client);
-  Place(*cancelButton_, units, CANCEL_RECT);
+  cancelButton_ = new QPushButton(tr("Cancel"), client_);
   cancelButton_->setVisible(false);
   connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
 
-  statusPane_ = new StatusPane(client);
+  statusPane_ = new StatusPane(client_);
   statusPane_->setObjectName(QStringLiteral("statusPane"));
-  Place(*statusPane_, units, STATUS_PANE_RECT);
 
-  progressBar_ = new QProgressBar(client);
+  progressBar_ = new QProgressBar(client_);
   progressBar_->setObjectName(QStringLiteral("downloadProgress"));
   progressBar_->setFormat(tr("%v of %m bytes"));
   // The numbers as the status pane writes them, whatever the desktop's
@@ -133,10 +131,23 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
   progressBar_->setLocale(QLocale::c());
   progressBar_->setAlignment(Qt::AlignCenter);
   progressBar_->setFocusPolicy(Qt::NoFocus);
-  Place(*progressBar_, units, PROGRESS_RECT);
   progressBar_->setVisible(false);
 
-  setFixedSize(width, menuHeight + client->height());
+  stopButton_ = new QPushButton(tr("Stop"), client_);
+  stopButton_->setObjectName(QStringLiteral("stopDownload"));
+  // Enter in the window is the Close button's, never a stop.
+  stopButton_->setAutoDefault(false);
+  stopButton_->setVisible(false);
+
+  // The template's size is the smallest and the first; wider when the
+  // desktop's menu font needs it, so that no menu title is pushed out of
+  // the bar.
+  const QSize client = DialogUnits(font()).ToPixels(CLIENT_WIDTH_DLU, CLIENT_HEIGHT_DLU);
+  const QSize size(std::max(client.width(), menuBar_->sizeHint().width()),
+                   menuBar_->sizeHint().height() + client.height());
+  setMinimumSize(size);
+  resize(size);
+  LayOut();
   // Not centred: the main window opens in the top-left corner of the desktop.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) move(screen->availableGeometry().topLeft());
 
@@ -149,6 +160,39 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
 MainWindow::~MainWindow() {
   qApp->removeEventFilter(this);
   WriteSettings();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  LayOut();
+}
+
+// At the template's size every control sits where the template puts it. A
+// larger window gives the status pane all it grows by; the buttons keep
+// their distance from the bottom edge and stay centred under the pane, and
+// the download's controls stay under it at its right.
+void MainWindow::LayOut() {
+  const DialogUnits units(font());
+  const int menuHeight = menuBar_->sizeHint().height();
+  menuBar_->setGeometry(0, 0, width(), menuHeight);
+  client_->setGeometry(0, menuHeight, width(), height() - menuHeight);
+  const QSize templateSize = units.ToPixels(CLIENT_WIDTH_DLU, CLIENT_HEIGHT_DLU);
+  const int dx = std::max(0, client_->width() - templateSize.width());
+  const int dy = std::max(0, client_->height() - templateSize.height());
+  closeButton_->setGeometry(units.ToPixels(CLOSE_RECT).translated(dx / 2, dy));
+  cancelButton_->setGeometry(units.ToPixels(CANCEL_RECT).translated(dx / 2, dy));
+  const bool downloading = !stopButton_->isHidden();
+  statusPane_->setGeometry(
+      units.ToPixels(downloading ? PANE_DURING_DOWNLOAD_RECT : STATUS_PANE_RECT).adjusted(0, 0, dx, dy));
+  progressBar_->setGeometry(units.ToPixels(PROGRESS_RECT).translated(0, dy).adjusted(0, 0, dx, 0));
+  stopButton_->setGeometry(units.ToPixels(STOP_RECT).translated(dx, dy));
+}
+
+void MainWindow::SetDownloadControlsVisible(bool visible) {
+  progressBar_->setVisible(visible);
+  stopButton_->setVisible(visible);
+  stopButton_->setEnabled(true);
+  LayOut();
 }
 
 void MainWindow::UseTransport(Transport& transport, PortResolver resolver) {
@@ -182,6 +226,19 @@ bool MainWindow::commandRunning() const { return worker_->running(); }
 
 void MainWindow::RunCommand(int commandId) {
   if (worker_->running()) return;
+  // An exception must not reach Qt's event loop, which would end the program
+  // and lose the settings: the user sees it in a box and goes on.
+  try {
+    Dispatch(commandId);
+  } catch (const std::exception& error) {
+    ShowMessageBox(*this, applicationName(), QString::fromLatin1(TEXT_UNEXPECTED_ERROR),
+                   QString::fromLocal8Bit(error.what()));
+  } catch (...) {
+    ShowMessageBox(*this, applicationName(), QString::fromLatin1(TEXT_UNEXPECTED_ERROR));
+  }
+}
+
+void MainWindow::Dispatch(int commandId) {
   switch (commandId) {
     case ID_QUICK_SETTING:
       OnQuickSetting();
@@ -249,7 +306,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
-      ShowHelp();
+      RunCommand(ID_HELP);
       return true;
     }
   }

@@ -23,6 +23,7 @@ class QMenuBar;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QResizeEvent;
 
 namespace vorna {
 
@@ -47,6 +48,9 @@ inline constexpr const char* TEXT_CAN_NOT_OPEN_HELP = "Can not open the help fil
 
 // Between the lines of the status pane's text.
 inline constexpr char STATUS_LINE_END[] = "\r\n";
+// The box for an error no command expected; the error's own text is its
+// secondary text.
+inline constexpr char TEXT_UNEXPECTED_ERROR[] = "The command ended on an unexpected error.";
 
 // What the commands share, owned by the main window.
 using CommandState = SessionState;
@@ -92,9 +96,13 @@ class MainWindow final : public QDialog {
   QPlainTextEdit& statusPane() const { return *statusPane_; }
   QPushButton& closeButton() const { return *closeButton_; }
   QPushButton& cancelButton() const { return *cancelButton_; }
-  // Over the bottom of the status pane while a download runs: bytes sent of
-  // the total. Hidden otherwise.
+  // Under the status pane while a download runs: the bytes sent of the
+  // total, and the button that stops it. Hidden otherwise.
   QProgressBar& progressBar() const { return *progressBar_; }
+  QPushButton& stopButton() const { return *stopButton_; }
+  // Shows or hides both; the status pane gives them its bottom, so that
+  // they never cover its text.
+  void SetDownloadControlsVisible(bool visible);
   // True while a board command runs on the worker.
   bool commandRunning() const;
 
@@ -110,9 +118,13 @@ class MainWindow final : public QDialog {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildMenu();
+  // Places the controls for the window's size (see main_window.cpp).
+  void LayOut();
+  void Dispatch(int commandId);
   void ReadSettings();
   void WriteSettings() const;
 
@@ -124,10 +136,12 @@ class MainWindow final : public QDialog {
   PortResolver resolver_;
   DiscoveryRoots portRoots_;
   QMenuBar* menuBar_;
+  QWidget* client_;
   QPushButton* closeButton_;
   QPushButton* cancelButton_;
   QPlainTextEdit* statusPane_;
   QProgressBar* progressBar_;
+  QPushButton* stopButton_;
   BoardWorker* worker_;
 };
 

@@ -13,8 +13,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -25,6 +27,7 @@
 
 #include "app/board_worker.h"
 #include "app/main_window.h"
+#include "app/running_status.h"
 #include "commands/commands.h"
 #include "commands/profile.h"
 #include "commands/profile_commands.h"
@@ -135,6 +138,57 @@ class ProgressThrottle {
   Clock::time_point last_;
 };
 
+// What the pane says while the registers are read or written.
+constexpr char TEXT_READING[] = "Reading the registers from";
+constexpr char TEXT_WRITING[] = "Writing the registers to";
+// The question when the window is closed during a download.
+constexpr char TEXT_STOP_AND_CLOSE[] = "A download is running. Stop it and close?";
+
+// The Stop button of a running download, and its progress bar, hidden
+// when it ends. A stop is asked for with the button, or by closing the
+// window and confirming; the window then closes once the download has
+// ended. The worker reads the request between chunks.
+class DownloadControls {
+ public:
+  DownloadControls(MainWindow& window, BoardWorker& worker, BusyCursor& busy) : window_(window) {
+    QPushButton& stop = window.stopButton();
+    clicked_ = QObject::connect(&stop, &QPushButton::clicked, &stop, [this] { RequestStop(); });
+    worker.KeepInput(stop, [this, &busy] { AskToClose(busy); });
+  }
+  ~DownloadControls() {
+    QObject::disconnect(clicked_);
+    window_.SetDownloadControlsVisible(false);
+  }
+  DownloadControls(const DownloadControls&) = delete;
+  DownloadControls& operator=(const DownloadControls&) = delete;
+
+  bool stopRequested() const { return stopRequested_; }
+  bool closeWhenEnded() const { return closeWhenEnded_; }
+
+ private:
+  void RequestStop() {
+    stopRequested_ = true;
+    window_.stopButton().setEnabled(false);
+  }
+  void AskToClose(BusyCursor& busy) {
+    // A second close while the question is up is the same question.
+    if (asking_ || closeWhenEnded_) return;
+    asking_ = true;
+    const BusyCursor::Pause pause(busy);
+    if (AskYesNo(window_, window_.applicationName(), QString::fromLatin1(TEXT_STOP_AND_CLOSE))) {
+      RequestStop();
+      closeWhenEnded_ = true;
+    }
+    asking_ = false;
+  }
+
+  MainWindow& window_;
+  QMetaObject::Connection clicked_;
+  std::atomic<bool> stopRequested_ = false;
+  bool closeWhenEnded_ = false;
+  bool asking_ = false;
+};
+
 QString FromLocalPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -162,36 +216,47 @@ std::optional<std::string> ChooseProfileFile(QWidget& owner, QFileDialog::Accept
 }  // namespace
 
 void MainWindow::OnQuickSetting() {
-  BoardSession session(*worker_, messages_, *transport_, resolver_);
-  worker_->Run([this, &session] {
+  RunningStatus running(*this, *worker_);
+  running.Doing(TEXT_READING);
+  BoardSession session(*worker_, messages_, *transport_, running.Announcing(resolver_));
+  worker_->Run([this, &session, &running] {
     vorna::RunQuickSetting(
         state_, session.link, PortChoice{state_.portNumber, {}},
-        [this, &session](const QuickSettings& fromBoard) {
-          return worker_->OnGui([this, &session, &fromBoard]() -> std::optional<QuickSettings> {
+        [this, &session, &running](const QuickSettings& fromBoard) {
+          return worker_->OnGui([this, &session, &running, &fromBoard]() -> std::optional<QuickSettings> {
             const BusyCursor::Pause pause(session.busy);
+            running.Settle();
             QuickSettingDialog dialog(*this, fromBoard);
             if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+            // The summary, shown before the writes, says what they write.
+            running.Doing({});
             return dialog.settings();
           });
         },
-        [this](const std::string& summary) { worker_->OnGui([this, &summary] { SetStatusText(summary); }); });
+        [this, &running](const std::string& summary) {
+          worker_->OnGui([&running, &summary] { running.Show(summary); });
+        });
   });
 }
 
 void MainWindow::OnAdvancedSetting() {
-  BoardSession session(*worker_, messages_, *transport_, resolver_);
-  worker_->Run([this, &session] {
+  RunningStatus running(*this, *worker_);
+  running.Doing(TEXT_READING);
+  BoardSession session(*worker_, messages_, *transport_, running.Announcing(resolver_));
+  worker_->Run([this, &session, &running] {
     vorna::RunAdvancedSetting(
         state_, session.link, PortChoice{state_.portNumber, {}},
-        [this, &session](const TransmitterFields& fromBoard) {
-          return worker_->OnGui([this, &session, &fromBoard]() -> std::optional<TransmitterFields> {
+        [this, &session, &running](const TransmitterFields& fromBoard) {
+          return worker_->OnGui([this, &session, &running, &fromBoard]() -> std::optional<TransmitterFields> {
             const BusyCursor::Pause pause(session.busy);
+            running.Settle();
             AdvancedSettingDialog dialog(*this, fromBoard);
             if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+            running.Doing(TEXT_WRITING);
             return dialog.fields();
           });
         },
-        [this](const std::string& dump) { worker_->OnGui([this, &dump] { SetStatusText(dump); }); });
+        [this, &running](const std::string& dump) { worker_->OnGui([&running, &dump] { running.Show(dump); }); });
   });
 }
 
@@ -209,39 +274,45 @@ void MainWindow::OnDownload() {
   if (dialog.exec() != QDialog::Accepted) return;
   // Kept even when the download fails, and even when empty.
   state_.hexFilePath = ToLocalPath(dialog.pathText());
-  BoardSession session(*worker_, messages_, *transport_, resolver_);
+  RunningStatus running(*this, *worker_);
+  running.Doing("Downloading " + QFileInfo(dialog.pathText()).fileName().toStdString() + " to");
+  BoardSession session(*worker_, messages_, *transport_,
+                       running.Announcing(resolver_, [this] { SetDownloadControlsVisible(true); }));
+  DownloadControls controls(*this, *worker_, session.busy);
   ProgressThrottle progress(*worker_, [this](std::size_t sent, std::size_t total) {
     progressBar_->setRange(0, static_cast<int>(total));
     progressBar_->setValue(static_cast<int>(sent));
-    progressBar_->show();
   });
   progressBar_->reset();
-  worker_->Run([this, &session, &progress] {
+  worker_->Run([this, &session, &progress, &running, &controls] {
     // The status pane's text stays the procedure's; why a download failed
     // and the reader's warning follow it, one line each.
     std::string addedLines;
     vorna::RunDownload(
         state_.hexFilePath, session.link, PortChoice{state_.portNumber, {}}, session.sink,
-        [this, &addedLines](const std::string& status) {
+        [this, &addedLines, &running](const std::string& status) {
           const std::string text = status.empty() ? status : status + addedLines;
-          worker_->OnGui([this, &text] { SetStatusText(text); });
+          worker_->OnGui([&running, &text] { running.Show(text); });
         },
         std::ref(progress), [&addedLines](const std::string& warning) { addedLines += STATUS_LINE_END + warning; },
-        [&addedLines](const std::string& reason) { addedLines.insert(0, STATUS_LINE_END + reason); });
+        [&addedLines](const std::string& reason) { addedLines.insert(0, STATUS_LINE_END + reason); },
+        [&controls] { return controls.stopRequested(); });
   });
-  progressBar_->hide();
+  if (controls.closeWhenEnded()) close();
 }
 
 void MainWindow::OnSaveProfile() {
   const auto path = ChooseProfileFile(*this, QFileDialog::AcceptSave);
   if (!path) return;
-  BoardSession session(*worker_, messages_, *transport_, resolver_);
+  RunningStatus running(*this, *worker_);
+  running.Doing(TEXT_READING);
+  BoardSession session(*worker_, messages_, *transport_, running.Announcing(resolver_));
   RegisterSnapshot snapshot;
   bool saved = false;
   worker_->Run([this, &session, &path, &snapshot, &saved] {
     saved = SaveBoardProfile(session.link, PortChoice{state_.portNumber, {}}, *path, session.sink, snapshot);
   });
-  if (saved) SetStatusText(FormatProfileDump(ProfileFromSnapshot(snapshot)));
+  if (saved) running.Show(FormatProfileDump(ProfileFromSnapshot(snapshot)));
 }
 
 void MainWindow::OnLoadProfile() {
@@ -258,10 +329,13 @@ void MainWindow::OnLoadProfile() {
   const QString question =
       QStringLiteral("Write these settings to the board?\n\n") + BoxLines(FormatProfileDump(*parse.profile));
   if (!AskOkCancel(*this, applicationName(), question)) return;
-  BoardSession session(*worker_, messages_, *transport_, resolver_);
-  worker_->Run([this, &session, &parse] {
-    LoadBoardProfile(session.link, PortChoice{state_.portNumber, {}}, *parse.profile, false,
-                     [this](const std::string& dump) { worker_->OnGui([this, &dump] { SetStatusText(dump); }); });
+  RunningStatus running(*this, *worker_);
+  running.Doing(TEXT_WRITING);
+  BoardSession session(*worker_, messages_, *transport_, running.Announcing(resolver_));
+  worker_->Run([this, &session, &parse, &running] {
+    LoadBoardProfile(
+        session.link, PortChoice{state_.portNumber, {}}, *parse.profile, false,
+        [this, &running](const std::string& dump) { worker_->OnGui([&running, &dump] { running.Show(dump); }); });
   });
 }
 

@@ -47,6 +47,13 @@ bool AskOkCancel(QWidget& owner, const QString& caption, const QString& text) {
   return ExecBox(box) == QMessageBox::Ok;
 }
 
+bool AskYesNo(QWidget& owner, const QString& caption, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No, &owner);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return ExecBox(box) == QMessageBox::Yes;
+}
+
 MessageBoxSink::MessageBoxSink(QWidget& owner, QString caption) : owner_(owner), caption_(std::move(caption)) {}
 
 void MessageBoxSink::Report(std::string_view text, std::string_view reason) {

@@ -31,6 +31,10 @@ void ShowMessageBox(QWidget& owner, const QString& caption, const QString& text,
 // sees it like any other box.
 bool AskOkCancel(QWidget& owner, const QString& caption, const QString& text);
 
+// The same box with Yes and No, No being the default and Escape's: for a
+// question whose Yes cannot be taken back. True for Yes.
+bool AskYesNo(QWidget& owner, const QString& caption, const QString& text);
+
 // Reports of the core as message boxes: the fixed text, and under it the
 // system's own explanation, the same the command-line tool prints in its
 // verbose mode.

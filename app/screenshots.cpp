@@ -18,6 +18,7 @@
 #include "app/artwork.h"
 #include "app/main_window.h"
 #include "app/settings/app_paths.h"
+#include "commands/commands.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/advanced_setting_dialog.h"
 #include "dialogs/com_port_dialog.h"
@@ -100,12 +101,24 @@ const Shot SHOTS[] = {
      }},
     {"main-window-download-progress.png",
      [](vorna::MainWindow& window, const auto& render) {
+       window.SetStatusText("Downloading blink.hex to COM3 (/dev/ttyACM2)\u2026");
        QProgressBar& progress = window.progressBar();
        progress.setRange(0, 8192);
        progress.setValue(5120);
-       progress.setVisible(true);
+       window.SetDownloadControlsVisible(true);
        render(window);
-       progress.setVisible(false);
+       window.SetDownloadControlsVisible(false);
+       window.SetStatusText({});
+     }},
+    {"main-window-resized.png",
+     [](vorna::MainWindow& window, const auto& render) {
+       const QSize start = window.size();
+       window.resize(start.width() * 3 / 2, start.height() * 5 / 4);
+       window.SetStatusText(std::string(vorna::TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" +
+                            vorna::FormatRegisterDump(vorna::DefaultFields()));
+       render(window);
+       window.SetStatusText({});
+       window.resize(start);
      }},
     {"about.png",
      [](vorna::MainWindow& window, const auto& render) {

@@ -9,7 +9,14 @@
 //    at 10 bits a byte. Target: measured / wire <= 1.05.
 // 3. Opening and closing the port (no target): the cost of the checks made
 //    at every open, the look through /proc for a process that holds the
-//    device as its controlling terminal foremost, with the process count.
+//    device as its controlling terminal foremost, and the wait for a quiet
+//    line, with the process count.
+// 4. A Quick Setting's traffic against the quiet board (open, register
+//    read, close; open, two register writes, the channel, close) through
+//    DeviceLink, next to the same bytes on a plainly opened device. The
+//    difference is what opening, locking, the terminal checks, draining the
+//    line at each open and watching it after the register read cost.
+//    Target: difference <= 50 ms.
 //
 //   bench_link [rounds]        (default 7; the median round is reported)
 
@@ -19,6 +26,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -47,6 +55,7 @@ constexpr unsigned PACED_BAUD = 115200;
 constexpr double BITS_PER_BYTE = 10.0;
 constexpr double EXCHANGE_TARGET = 1.5;
 constexpr double WIRE_TARGET = 1.05;
+constexpr double QUICK_ADDED_TARGET_MS = 50.0;
 constexpr double MICROSECONDS = 1e6;
 
 // Closes the descriptor when the scope ends.
@@ -170,6 +179,59 @@ LinkTimes LinkRound(const std::string& device, const std::vector<std::uint8_t>& 
   return {Seconds(end - chunksStart).count(), Seconds(end - start).count()};
 }
 
+// One exchange on a plainly opened device: the request, then the whole reply.
+template <std::size_t N>
+void PlainExchange(int fd, const std::array<std::uint8_t, N>& request, std::size_t replySize) {
+  std::uint8_t reply[16];
+  if (::write(fd, request.data(), N) != static_cast<ssize_t>(N) || !ReadAll(fd, reply, replySize))
+    Fail("plain exchange failed");
+}
+
+// Seconds for a Quick Setting's traffic on the device opened as plainly as
+// it gets: no lock, no checks, no drain, the settings put back at close.
+double PlainQuickRound(const std::string& device) {
+  const auto start = Clock::now();
+  for (int session = 0; session < 2; ++session) {
+    Fd port(::open(device.c_str(), O_RDWR | O_NOCTTY));
+    if (port.fd < 0) Fail("plain: cannot open " + device);
+    termios saved{};
+    ::tcgetattr(port.fd, &saved);
+    termios mode = saved;
+    ::cfmakeraw(&mode);
+    ::tcsetattr(port.fd, TCSANOW, &mode);
+    if (session == 0) {
+      PlainExchange(port.fd, vorna::BuildFrame<vorna::READ_REGISTERS_COMMAND>(), vorna::READ_REGISTERS_REPLY_SIZE);
+    } else {
+      PlainExchange(port.fd, vorna::BuildFrame<vorna::WRITE_REGISTER_COMMAND>(std::uint8_t{0x00}, std::uint8_t{0x21}),
+                    vorna::WRITE_REGISTER_REPLY_SIZE);
+      PlainExchange(port.fd, vorna::BuildFrame<vorna::WRITE_REGISTER_COMMAND>(std::uint8_t{0x20}, std::uint8_t{0xA2}),
+                    vorna::WRITE_REGISTER_REPLY_SIZE);
+      PlainExchange(port.fd, vorna::BuildFrame<vorna::SET_CHANNEL_COMMAND>(std::uint8_t{6}),
+                    vorna::SET_CHANNEL_REPLY_SIZE);
+    }
+    ::tcsetattr(port.fd, TCSANOW, &saved);
+  }
+  return Seconds(Clock::now() - start).count();
+}
+
+// The same traffic through DeviceLink and the serial transport.
+double LinkQuickRound(const std::string& device) {
+  vorna::PosixSerialTransport transport;
+  vorna::RecordingSink sink;
+  vorna::DeviceLink link(transport, sink);
+  const auto start = Clock::now();
+  vorna::RegisterSnapshot snapshot;
+  if (!link.OpenDevice(device) || !link.ReadRegisters(snapshot)) Fail("quick: the register read failed");
+  link.ClosePort();
+  if (!link.OpenDevice(device) || !link.WriteRegister(0x00, 0x21) || !link.WriteRegister(0x20, 0xA2) ||
+      !link.SetChannel(6))
+    Fail("quick: the writes failed");
+  link.ClosePort();
+  const double seconds = Seconds(Clock::now() - start).count();
+  if (!sink.entries.empty()) Fail("quick: the link reported " + sink.entries.front().text);
+  return seconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -231,5 +293,21 @@ int main(int argc, char** argv) {
   }
   std::printf("open + close: median of %d, %zu processes running\n", OPEN_ROUNDS, processes);
   std::printf("  per open and close      : %8.1f us\n", Median(openTimes) * MICROSECONDS);
+
+  // 4. A Quick Setting against the quiet board, plain and through the link,
+  // interleaved.
+  std::vector<double> plainTimes;
+  std::vector<double> quickTimes;
+  for (int round = 0; round < 3 * rounds; ++round) {
+    plainTimes.push_back(PlainQuickRound(board.device()));
+    quickTimes.push_back(LinkQuickRound(board.device()));
+  }
+  const double plainMs = Median(plainTimes) * 1e3;
+  const double quickMs = Median(quickTimes) * 1e3;
+  std::printf("quick setting against a quiet board: median of %d\n", 3 * rounds);
+  std::printf("  plain open, exchanges   : %8.2f ms\n", plainMs);
+  std::printf("  DeviceLink + transport  : %8.2f ms (drain %d ms at each open, watch %d ms after the read)\n", quickMs,
+              vorna::LINE_QUIET_AT_OPEN_MS, vorna::REPLY_QUIET_MIN_MS);
+  std::printf("  added                   : %8.2f ms   (target <= %.0f)\n", quickMs - plainMs, QUICK_ADDED_TARGET_MS);
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <iterator>
+#include <ostream>
 
 #include "model/quick_settings.h"
 
@@ -15,6 +16,10 @@ Json Lookup(const T (&table)[N], std::int32_t index) {
 }
 
 }  // namespace
+
+void PrintJson(std::ostream& out, const Json& json) {
+  out << json.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+}
 
 Json ProfileJson(const BoardProfile& profile) {
   Json fields = Json::object();

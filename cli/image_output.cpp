@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "link/file_replace.h"
@@ -19,13 +20,16 @@ std::string ErrnoText(int error) { return std::generic_category().message(error)
 
 ImageOutput CheckImageOutput(const std::string& input, const std::string& output) {
   std::error_code error;
-  fs::path target = output;
-  if (fs::is_symlink(fs::symlink_status(target, error))) {
-    target = fs::canonical(target, error);
-    if (error) return {output, error.message()};
-  }
+  // As save: a link another user made (one planted in /tmp) leads nowhere.
+  const std::optional<std::string> followed = FollowOwnLinks(output, error);
+  if (!followed) return {output, error.message()};
+  const fs::path target = *followed;
   const fs::file_status status = fs::status(target, error);
-  if (status.type() == fs::file_type::not_found) return {target.string(), ""};
+  if (status.type() == fs::file_type::not_found) {
+    // Never created at the end of a link.
+    if (target != output) return {output, ErrnoText(ENOENT)};
+    return {target.string(), ""};
+  }
   if (error) return {output, error.message()};
   if (status.type() != fs::file_type::regular) return {output, "not a regular file"};
   if (fs::equivalent(input, target, error)) return {output, "it is the input file"};

@@ -16,8 +16,9 @@ struct ImageOutput {
 };
 
 // Checks `output` before anything is read: an existing output must be a
-// regular file (a link is followed to one) that the user may write, and must
-// not be `input` itself under any name. A missing output is fine.
+// regular file (a link this user made is followed to one; another user's
+// link is refused) that the user may write, and must not be `input` itself
+// under any name. A missing output is fine, but not at the end of a link.
 ImageOutput CheckImageOutput(const std::string& input, const std::string& output);
 
 // Writes `size` bytes to a new file beside `path` and renames it over `path`.

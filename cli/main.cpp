@@ -1,13 +1,27 @@
 #include <iostream>
+#include <ostream>
 
+#include "cli/standard_output.h"
 #include "cli/vornactl.h"
 #include "link/console.h"
 #include "link/system_transport.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  vorna::cli::Environment env{std::cout, std::cerr, vorna::StandardErrorIsTerminal(), {}};
-  env.stopSignal = vorna::StopOnSignals();
-  env.makeTransport = [stop = env.stopSignal] { return vorna::MakeSystemTransport(stop); };
-  return vorna::cli::Run(args, env);
+  vorna::KeepStandardStreamsTaken();
+  vorna::IgnoreFileSizeSignal();
+  // Run reports what its commands throw; this is for what is left (memory
+  // running out before it starts).
+  try {
+    vorna::cli::DescriptorOutput outBuffer(1), errBuffer(2);
+    std::ostream out(&outBuffer), err(&errBuffer);
+    err.setf(std::ios::unitbuf);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    vorna::cli::Environment env{out, err, vorna::StandardErrorIsTerminal(), {}};
+    env.stopSignal = vorna::StopOnSignals();
+    env.makeTransport = [stop = env.stopSignal] { return vorna::MakeSystemTransport(stop); };
+    return vorna::cli::Run(args, env);
+  } catch (const std::exception& e) {
+    vorna::cli::PrintError(std::cerr, e.what());
+    return vorna::cli::EXIT_FAILED;
+  }
 }

@@ -8,6 +8,7 @@
 
 #include "cli/board_json.h"
 #include "link/port_discovery.h"
+#include "link/quoted_text.h"
 
 namespace vorna::cli {
 namespace {
@@ -54,9 +55,10 @@ std::size_t Width(const std::string& text) {
 
 void PrintTable(std::ostream& out, const std::vector<DiscoveredPort>& ports) {
   std::vector<Row> rows{{"COM", "DEVICE", "USB ID", "MANUFACTURER/PRODUCT", "SERIAL", "HELD"}};
+  // A device's strings and a link's target come from outside.
   for (const auto& port : ports)
-    rows.push_back(
-        {PortNames(port), port.device, UsbId(port), MakerAndProduct(port), OrNone(port.serial), HoldText(port.hold)});
+    rows.push_back({PortNames(port), EscapeControls(port.device), EscapeControls(UsbId(port)),
+                    EscapeControls(MakerAndProduct(port)), EscapeControls(OrNone(port.serial)), HoldText(port.hold)});
   std::array<std::size_t, COLUMNS> widths{};
   for (const auto& row : rows)
     for (std::size_t i = 0; i < COLUMNS; ++i) widths[i] = std::max(widths[i], Width(row[i]));
@@ -95,19 +97,20 @@ Json PortsJson(const std::vector<DiscoveredPort>& ports) {
 int RunPorts(Environment& env, bool json, bool verbose) {
   const PortDiscovery discovery = DiscoverPorts(env.portRoots);
   if (!discovery.error.empty()) {
-    env.err << "vornactl: " << discovery.error << '\n';
+    PrintError(env.err, discovery.error);
     return EXIT_FAILED;
   }
   if (verbose) {
+    for (const auto& alias : discovery.unfollowedAliases)
+      env.err << EscapeControls(alias.alias + ": alias not followed: " + alias.reason) << '\n';
     for (const auto& port : discovery.ports)
-      if (port.hold == PortHold::Unchecked) env.err << port.device << ": hold not tried: " << port.holdReason << '\n';
+      if (port.hold == PortHold::Unchecked)
+        env.err << EscapeControls(port.device + ": hold not tried: " + port.holdReason) << '\n';
   }
   if (json) {
-    // A device's strings need not be valid UTF-8; a bad byte must not lose
-    // the whole list.
-    env.out << PortsJson(discovery.ports).dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+    PrintJson(env.out, PortsJson(discovery.ports));
   } else if (discovery.ports.empty()) {
-    env.err << "vornactl: no serial ports found\n";
+    PrintError(env.err, "no serial ports found");
   } else {
     PrintTable(env.out, discovery.ports);
   }

@@ -11,21 +11,16 @@
 namespace vorna::cli {
 namespace {
 
-// diff's own exit statuses, as diff(1) has them.
-constexpr int DIFF_SAME = 0;
-constexpr int DIFF_DIFFERENT = 1;
-constexpr int DIFF_TROUBLE = 2;
-
-// One object on one line, for scripts and line-oriented tools alike.
-void PrintJson(std::ostream& out, const Json& json) { out << json.dump() << '\n'; }
-
 int Finish(const BoardAccess& board, bool succeeded) {
   return succeeded && board.messageCount() == 0 ? EXIT_OK : EXIT_FAILED;
 }
 
-// The file's profile, or nullopt after printing every problem in it.
+// The file's profile, or nullopt after printing every problem in it. A read
+// that a stop signal interrupted (a FIFO without a writer) failed because
+// of it, and nothing is printed.
 std::optional<BoardProfile> ReadChecked(const std::string& path, Environment& env) {
   const ProfileParse parse = ReadProfileFile(path);
+  if (env.stopSignal != nullptr && *env.stopSignal != 0) return std::nullopt;
   for (const ProfileProblem& problem : parse.problems) env.err << FormatProfileProblem(path, problem) << '\n';
   return parse.profile;
 }
@@ -52,7 +47,9 @@ int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& prof
   std::string dump;
   const bool loaded =
       LoadBoardProfile(board.link(), board.port(), profile, c.store, [&](const std::string& text) { dump = text; });
-  if (c.json) {
+  if (loaded && board.messageCount() != 0) {
+    board.ShowWriteFailure(dump);
+  } else if (c.json) {
     Json json = Json::object();
     json["file"] = c.file;
     json["fields"] = ProfileJson(profile);

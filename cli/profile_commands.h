@@ -15,6 +15,11 @@ class App;
 
 namespace vorna::cli {
 
+// diff's own exit statuses, as diff(1) has them.
+inline constexpr int DIFF_SAME = 0;
+inline constexpr int DIFF_DIFFERENT = 1;
+inline constexpr int DIFF_TROUBLE = 2;
+
 // What these commands need of vornactl's board: a link to the chosen port
 // whose messages go to stderr, how many were reported, and how a status
 // text is printed.
@@ -26,6 +31,9 @@ class BoardAccess {
   virtual MessageSink& sink() = 0;
   virtual int messageCount() const = 0;
   virtual void ShowStatus(const std::string& text) = 0;
+  // What was sent, after writes that reported errors: on stderr, under the
+  // line that says the board may hold other values.
+  virtual void ShowWriteFailure(const std::string& text) = 0;
 };
 using BoardOpener = std::function<std::unique_ptr<BoardAccess>()>;
 

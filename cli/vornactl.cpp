@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <optional>
 #include <ostream>
@@ -15,6 +16,7 @@
 #include "cli/image_output.h"
 #include "cli/port_listing.h"
 #include "cli/profile_commands.h"
+#include "cli/standard_output.h"
 #include "commands/advanced_dialog_state.h"
 #include "commands/commands.h"
 #include "commands/quick_dialog_state.h"
@@ -22,6 +24,7 @@
 #include "download/download_procedure.h"
 #include "download/hex_file.h"
 #include "link/device_link.h"
+#include "link/quoted_text.h"
 #include "link/system_transport.h"
 #include "link/tracing_transport.h"
 #include "model/number_text.h"
@@ -48,8 +51,8 @@ class StderrSink final : public MessageSink {
   void Report(std::string_view text, std::string_view reason) override {
     ++count_;
     if (stop_ != nullptr && *stop_ != 0) return;
-    err_ << text << '\n';
-    if (verbose_ && !reason.empty()) err_ << "  (" << reason << ")\n";
+    err_ << EscapeControls(text) << '\n';
+    if (verbose_ && !reason.empty()) err_ << "  (" << EscapeControls(reason) << ")\n";
     err_.flush();
   }
   int count() const { return count_; }
@@ -191,6 +194,16 @@ struct Options {
   std::string output;
 };
 
+// A status text goes to stdout. After a failed write the status starts with
+// the line that says so, and all of it goes to stderr, after the messages
+// of each failure: stdout holds only what a command that succeeded
+// printed. A command stopped by a signal prints nothing more: its failed
+// writes failed because of the stop.
+void PrintStatus(Environment& env, std::string_view text, CommandResult result) {
+  if (text.empty() || (env.stopSignal != nullptr && *env.stopSignal != 0)) return;
+  (result == CommandResult::WriteFailed ? env.err : env.out) << TerminalLines(std::string(text)) << '\n';
+}
+
 struct Board {
   Board(Environment& env, const Options& options)
       : sink(env.err, options.verbose, env.stopSignal),
@@ -214,6 +227,9 @@ class ProfileBoard final : public BoardAccess {
   MessageSink& sink() override { return board_.sink; }
   int messageCount() const override { return board_.sink.count(); }
   void ShowStatus(const std::string& text) override { env_.out << TerminalLines(text) << '\n'; }
+  void ShowWriteFailure(const std::string& text) override {
+    PrintStatus(env_, std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + text, CommandResult::WriteFailed);
+  }
 
  private:
   Environment& env_;
@@ -236,19 +252,6 @@ int RunRead(Environment& env, const Options& options) {
             << TerminalLines(FormatRegisterDump(DecodeFields(snapshot))) << '\n';
   }
   return Finish(board, true);
-}
-
-// A status text goes to stdout. After a failed write the status starts with
-// the line that says so; that line goes to stderr, after the messages of
-// each failure. A command stopped by a signal prints nothing more: its
-// failed writes failed because of the stop.
-void PrintStatus(Environment& env, std::string_view text, CommandResult result) {
-  if (text.empty() || (env.stopSignal != nullptr && *env.stopSignal != 0)) return;
-  if (result == CommandResult::WriteFailed) {
-    env.err << TEXT_NOT_EVERY_REGISTER_WRITTEN << '\n';
-    text.remove_prefix(std::min(text.size(), TEXT_NOT_EVERY_REGISTER_WRITTEN.size() + std::string_view("\r\n").size()));
-  }
-  env.out << TerminalLines(std::string(text)) << '\n';
 }
 
 template <typename T, std::size_t N>
@@ -311,7 +314,9 @@ int RunAdvanced(Environment& env, const Options& options) {
 
 constexpr const char* STANDARD_OUTPUT = "-";
 
-void PrintWarning(std::ostream& err, const std::string& warning) { err << "warning: " << warning << '\n'; }
+void PrintWarning(std::ostream& err, const std::string& warning) {
+  err << "warning: " << EscapeControls(warning) << '\n';
+}
 
 int RunDownloadCommand(Environment& env, const Options& options) {
   Board board(env, options);
@@ -326,14 +331,15 @@ int RunDownloadCommand(Environment& env, const Options& options) {
         [&](const std::string& warning) {
           if (options.verbose) PrintWarning(env.err, warning);
         },
-        [&](const std::string& reason) { failureReason = reason; });
+        [&](const std::string& reason) { failureReason = reason; },
+        // A stop signal ends the download where it is; how far it came is
+        // then the one line printed.
+        [&env] { return env.stopSignal != nullptr && *env.stopSignal != 0; });
   }
-  if (!status.empty()) env.out << status << '\n';
+  // "Download failure" and "Hex file is invalid" are failures' messages.
+  if (!status.empty()) (result == DownloadResult::Success ? env.out : env.err) << status << '\n';
   // As after every message under --verbose: the reason, in parentheses.
-  if (options.verbose && !failureReason.empty()) {
-    env.out.flush();
-    env.err << "  (" << failureReason << ")\n";
-  }
+  if (options.verbose && !failureReason.empty()) env.err << "  (" << EscapeControls(failureReason) << ")\n";
   return Finish(board, result == DownloadResult::Success);
 }
 
@@ -343,7 +349,7 @@ int RunImage(Environment& env, const Options& options) {
   if (!toStandardOutput) {
     output = CheckImageOutput(options.file, options.output);
     if (!output.reason.empty()) {
-      env.err << "vornactl: cannot write " << options.output << ": " << output.reason << '\n';
+      PrintError(env.err, "cannot write " + options.output + ": " + output.reason);
       return EXIT_FAILED;
     }
   }
@@ -354,18 +360,15 @@ int RunImage(Environment& env, const Options& options) {
   char top[16];
   std::snprintf(top, sizeof top, "0x%08X", image.topAddress);
   if (toStandardOutput) {
-    // Standard output carries the image alone; the top address goes to stderr.
+    // Standard output carries the image alone; the top address goes to
+    // stderr once the image is out (Run tells why it is not).
     env.out.write(reinterpret_cast<const char*>(image.bytes.get()), static_cast<std::streamsize>(image.size()));
-    env.out.flush();
-    if (!env.out) {
-      env.err << "vornactl: cannot write the image to standard output\n";
-      return EXIT_FAILED;
-    }
+    if (!env.out.flush()) return EXIT_FAILED;
     env.err << top << '\n';
     return EXIT_OK;
   }
   if (const std::string reason = WriteImageFile(output.path, image.bytes.get(), image.size()); !reason.empty()) {
-    env.err << "vornactl: cannot write " << options.output << ": " << reason << '\n';
+    PrintError(env.err, "cannot write " + options.output + ": " + reason);
     return EXIT_FAILED;
   }
   env.out << top << '\n';
@@ -491,6 +494,21 @@ CommandLine::CommandLine() : parser_(std::make_unique<Parser>()) {}
 CommandLine::~CommandLine() = default;
 
 int CommandLine::Run(const std::vector<std::string>& args, Environment& env) {
+  const int status = RunParsed(args, env);
+  if (env.stopSignal != nullptr && *env.stopSignal != 0) return status;
+  env.out.flush();
+  const bool outWritten = static_cast<bool>(env.out);
+  if (!outWritten) {
+    const std::string reason = OutputFailureReason(env.out);
+    PrintError(env.err, "cannot write to standard output" + (reason.empty() ? "" : ": " + reason));
+  }
+  env.err.flush();
+  if (outWritten && env.err) return status;
+  // diff's 1 is a result, not a failure: trouble is 2 there.
+  return std::max(status, parser_->profiles.diff->parsed() ? DIFF_TROUBLE : EXIT_FAILED);
+}
+
+int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& env) {
   // CLI11 forgets what it read but keeps a list of every option it ever
   // parsed; a parser built afresh now and then keeps that bounded.
   if (++lines_ % LINES_PER_PARSER == 0) parser_ = std::make_unique<Parser>();
@@ -525,18 +543,32 @@ int CommandLine::Run(const std::vector<std::string>& args, Environment& env) {
       status = RunDownloadCommand(command, o);
     }
     if (env.stopSignal != nullptr && *env.stopSignal != 0) return EXIT_SIGNAL_BASE + *env.stopSignal;
-    env.out << result.str() << std::flush;
+    // One rule for every command, text or JSON: stdout holds what a command
+    // printed only when it succeeded (for diff, also when it found a
+    // difference), so that a script never takes a failure's output for a
+    // result. What a failure has to say went to stderr.
+    if (status == EXIT_OK || (p.profiles.diff->parsed() && status == DIFF_DIFFERENT))
+      env.out << result.str() << std::flush;
     return status;
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e, env.out, env.err);
-    env.err << "vornactl: " << e.what() << '\n' << USAGE;
+    PrintError(env.err, e.what());
+    env.err << USAGE;
     return EXIT_USAGE;
   } catch (const UsageError& e) {
-    env.err << "vornactl: " << e.reason << '\n' << USAGE;
+    PrintError(env.err, e.reason);
+    env.err << USAGE;
     return EXIT_USAGE;
+  } catch (const std::exception& e) {
+    // Nothing a command did not expect ends the program unexplained.
+    if (env.stopSignal != nullptr && *env.stopSignal != 0) return EXIT_SIGNAL_BASE + *env.stopSignal;
+    PrintError(env.err, e.what());
+    return EXIT_FAILED;
   }
 }
 
 int Run(const std::vector<std::string>& args, Environment& env) { return CommandLine().Run(args, env); }
+
+void PrintError(std::ostream& err, std::string_view text) { err << "vornactl: " << EscapeControls(text) << '\n'; }
 
 }  // namespace vorna::cli

@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/port_discovery.h"
@@ -37,7 +38,13 @@ struct Environment {
   DiscoveryRoots portRoots{};
 };
 
-// `args` excludes the program name. Returns the exit status.
+// "vornactl: TEXT" on its own line, control characters shown as \xNN: the
+// way every error of vornactl's own is printed.
+void PrintError(std::ostream& err, std::string_view text);
+
+// `args` excludes the program name. Returns the exit status. Output that
+// could not be written (env.out or env.err failed) makes it a failure; the
+// reason for env.out is told on env.err.
 int Run(const std::vector<std::string>& args, Environment& env);
 
 // The same with a parser built once: each Run reads its arguments as a
@@ -56,6 +63,7 @@ class CommandLine {
  private:
   static constexpr unsigned LINES_PER_PARSER = 4096;
   struct Parser;
+  int RunParsed(const std::vector<std::string>& args, Environment& env);
   std::unique_ptr<Parser> parser_;
   unsigned lines_ = 0;
 };

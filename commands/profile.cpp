@@ -8,6 +8,7 @@
 
 #include "link/file_io.h"
 #include "link/file_replace.h"
+#include "link/quoted_text.h"
 
 namespace vorna {
 namespace {
@@ -106,19 +107,23 @@ std::optional<std::int64_t> ParseValue(std::size_t index, std::string_view text,
     digits.remove_prefix(HEX_PREFIX.size());
     base = 16;
   }
+  // A sign has no place after 0x; a minus before decimal digits is below
+  // every range, on -0 too.
+  const bool negative = !digits.empty() && digits.front() == '-';
   std::int64_t value = 0;
   const auto [end, code] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
   const bool whole = end == digits.data() + digits.size();
-  if (code == std::errc::result_out_of_range && whole) {
+  const bool signedHex = negative && base == 16;
+  if (code == std::errc::result_out_of_range && whole && !signedHex) {
     error = name + " = " + std::string(text) + " is out of range (" + RangeText(index) + ")";
     return std::nullopt;
   }
-  if (code != std::errc() || !whole) {
+  if (code != std::errc() || !whole || signedHex) {
     error = name + ": " + Quoted(text) + " is not a " +
             (index == FIELD_P ? "number (0x and hexadecimal digits, or decimal digits)" : "decimal number");
     return std::nullopt;
   }
-  if (value < RANGES[index].low || value > RANGES[index].high) {
+  if (negative || value < RANGES[index].low || value > RANGES[index].high) {
     error = name + " = " + std::string(text) + " is out of range (" + RangeText(index) + ")";
     return std::nullopt;
   }
@@ -249,12 +254,15 @@ ProfileParse ReadProfileFile(const std::string& path) {
 }
 
 std::string FormatProfileProblem(const std::string& path, const ProfileProblem& problem) {
-  if (problem.line == 0) return path + ": " + problem.what;
-  return path + ":" + Decimal(static_cast<std::int64_t>(problem.line)) + ": " + problem.what;
+  // The name and what the problem quotes of the file come from outside.
+  if (problem.line == 0) return EscapeControls(path + ": " + problem.what);
+  return EscapeControls(path + ":" + Decimal(static_cast<std::int64_t>(problem.line)) + ": " + problem.what);
 }
 
-bool WriteProfileFile(const std::string& path, const BoardProfile& profile) {
-  return !ReplaceFileAtomically(path, FormatProfile(profile));
+bool WriteProfileFile(const std::string& path, const BoardProfile& profile, std::error_code* error) {
+  const std::error_code failure = ReplaceFileAtomically(path, FormatProfile(profile));
+  if (error != nullptr) *error = failure;
+  return !failure;
 }
 
 RegisterBytes ProfileRegisters(const BoardProfile& profile) { return EncodeFields(profile.fields); }

@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "link/register_snapshot.h"
@@ -78,13 +79,15 @@ ProfileParse ParseProfile(std::string_view text);
 // line 0 holding the system's reason.
 ProfileParse ReadProfileFile(const std::string& path);
 
-// "FILE:LINE: what", or "FILE: what" for line 0.
+// "FILE:LINE: what", or "FILE: what" for line 0; control characters shown
+// as \xNN (EscapeControls).
 std::string FormatProfileProblem(const std::string& path, const ProfileProblem& problem);
 
 // Replaces `path` with the profile: the new text goes to a temporary file
 // beside it that is renamed over the old one once it is whole. False when
-// that failed; the old file is then untouched.
-bool WriteProfileFile(const std::string& path, const BoardProfile& profile);
+// that failed, with the system's reason in `error` when given; the old file
+// is then untouched.
+bool WriteProfileFile(const std::string& path, const BoardProfile& profile, std::error_code* error = nullptr);
 
 // The register bytes a profile writes.
 RegisterBytes ProfileRegisters(const BoardProfile& profile);

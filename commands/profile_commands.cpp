@@ -14,8 +14,9 @@ bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapsho
 bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::string& path, MessageSink& sink,
                       RegisterSnapshot& snapshot) {
   if (!ReadBoardSnapshot(link, port, snapshot)) return false;
-  if (WriteProfileFile(path, ProfileFromSnapshot(snapshot))) return true;
-  sink.Report(std::string(PROFILE_WRITE_ERROR) + path, {});
+  std::error_code error;
+  if (WriteProfileFile(path, ProfileFromSnapshot(snapshot), &error)) return true;
+  sink.Report(std::string(PROFILE_WRITE_ERROR) + path, error.message());
   return false;
 }
 

@@ -22,7 +22,8 @@ bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapsho
 
 // Reads the board, then writes its profile to `path` (replacing the file
 // only once the new one is whole). Nothing is written when the read fails;
-// a failed write is reported to `sink`. True when the file was written.
+// a failed write is reported to `sink`, with the system's reason. True when
+// the file was written.
 bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::string& path, MessageSink& sink,
                       RegisterSnapshot& snapshot);
 

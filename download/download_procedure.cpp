@@ -14,35 +14,49 @@ std::int32_t DownloadLength(std::uint32_t topAddress) {
 
 namespace {
 
-DownloadResult SendWindow(const HexImage& image, std::int32_t length, DeviceLink& link, const PortChoice& port,
-                          const DownloadProgress& progress, std::string& failureReason) {
-  if (!link.Open(port)) return DownloadResult::PortNotOpened;
-  if (!link.StartDownload(static_cast<std::uint16_t>(length))) {
-    failureReason = link.RefusalReason();
-    link.ClosePort();
-    return DownloadResult::Failure;
-  }
-  const auto total = static_cast<std::size_t>(length);
-  const std::size_t chunks = (total + DOWNLOAD_CHUNK_SIZE - 1) / DOWNLOAD_CHUNK_SIZE;
+// How far a transfer came, for its status text.
+struct Transfer {
   std::size_t sent = 0;
-  while (sent < total) {
-    const std::size_t remaining = total - sent;
+  std::size_t total = 0;
+  bool started = false;  // the start packet may have reached the board
+  std::string failureReason;
+};
+
+DownloadResult SendWindow(const HexImage& image, DeviceLink& link, const PortChoice& port,
+                          const DownloadProgress& progress, const StopRequested& stopRequested, Transfer& transfer) {
+  const auto stopping = [&stopRequested] { return stopRequested && stopRequested(); };
+  // Ends the transfer: closes the port, and a failure while a stop is asked
+  // for is the stop's doing.
+  const auto end = [&](DownloadResult result) {
+    link.ClosePort();
+    return result == DownloadResult::Failure && stopping() ? DownloadResult::Stopped : result;
+  };
+  if (stopping()) return DownloadResult::Stopped;
+  if (!link.Open(port)) return DownloadResult::PortNotOpened;
+  if (stopping()) return end(DownloadResult::Stopped);
+  transfer.started = true;
+  if (!link.StartDownload(static_cast<std::uint16_t>(transfer.total))) {
+    transfer.failureReason = link.RefusalReason();
+    return end(DownloadResult::Failure);
+  }
+  const std::size_t chunks = (transfer.total + DOWNLOAD_CHUNK_SIZE - 1) / DOWNLOAD_CHUNK_SIZE;
+  while (transfer.sent < transfer.total) {
+    if (stopping()) return end(DownloadResult::Stopped);
+    const std::size_t remaining = transfer.total - transfer.sent;
     const std::size_t count = std::min(remaining, DOWNLOAD_CHUNK_SIZE);
     const bool isLast = remaining <= DOWNLOAD_CHUNK_SIZE;
-    if (!link.SendChunk(image.bytes.get() + USER_PROGRAM_START + sent, count, isLast)) {
-      failureReason = "chunk " + std::to_string(sent / DOWNLOAD_CHUNK_SIZE + 1) + " of " + std::to_string(chunks) +
-                      ": " + link.RefusalReason();
-      link.ClosePort();
-      return DownloadResult::Failure;
+    if (!link.SendChunk(image.bytes.get() + USER_PROGRAM_START + transfer.sent, count, isLast)) {
+      transfer.failureReason = "chunk " + std::to_string(transfer.sent / DOWNLOAD_CHUNK_SIZE + 1) + " of " +
+                               std::to_string(chunks) + ": " + link.RefusalReason();
+      return end(DownloadResult::Failure);
     }
-    sent += count;
-    if (progress) progress(sent, total);
+    transfer.sent += count;
+    if (progress) progress(transfer.sent, transfer.total);
   }
-  link.ClosePort();
-  return DownloadResult::Success;
+  return end(DownloadResult::Success);
 }
 
-const char* StatusText(DownloadResult result) {
+std::string StatusText(DownloadResult result, const Transfer& transfer) {
   switch (result) {
     case DownloadResult::HexInvalid:
       return STATUS_HEX_INVALID;
@@ -52,29 +66,38 @@ const char* StatusText(DownloadResult result) {
       return STATUS_DOWNLOAD_FAILURE;
     case DownloadResult::Success:
       return STATUS_DOWNLOAD_SUCCESS;
+    case DownloadResult::Stopped:
+      return transfer.started ? DownloadStoppedText(transfer.sent, transfer.total)
+                              : STATUS_DOWNLOAD_STOPPED_BEFORE_START;
   }
   return "";
 }
 
 }  // namespace
 
+std::string DownloadStoppedText(std::size_t sent, std::size_t total) {
+  return "Download stopped after " + std::to_string(sent) + " of " + std::to_string(total) +
+         " bytes; the board holds an incomplete program";
+}
+
 DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
                            const StatusSink& status, const DownloadProgress& progress, const WarningSink& warning,
-                           const FailureReasonSink& failureReason) {
+                           const FailureReasonSink& failureReason, const StopRequested& stopRequested) {
   DownloadResult result = DownloadResult::HexInvalid;
-  std::string reason;
+  Transfer transfer;
   {
     HexImage image;  // released at the end of this block, before the status is shown
     if (LoadHexFile(path, image, sink) == 0) {
       if (const std::string text = HexLineEndWarning(image.lines); !text.empty() && warning) warning(text);
       const std::int32_t length = DownloadLength(image.topAddress);
       if (length >= 1 && length <= static_cast<std::int32_t>(USER_PROGRAM_MAX_LENGTH)) {
-        result = SendWindow(image, length, link, port, progress, reason);
+        transfer.total = static_cast<std::size_t>(length);
+        result = SendWindow(image, link, port, progress, stopRequested, transfer);
       }
     }
   }
-  if (result == DownloadResult::Failure && failureReason) failureReason(reason);
-  if (status) status(StatusText(result));
+  if (result == DownloadResult::Failure && failureReason) failureReason(transfer.failureReason);
+  if (status) status(StatusText(result, transfer));
   return result;
 }
 

@@ -18,13 +18,22 @@ namespace vorna {
 inline constexpr const char* STATUS_HEX_INVALID = "Hex file is invalid";
 inline constexpr const char* STATUS_DOWNLOAD_SUCCESS = "Download success";
 inline constexpr const char* STATUS_DOWNLOAD_FAILURE = "Download failure";
+// A stop asked for before the start packet went out.
+inline constexpr const char* STATUS_DOWNLOAD_STOPPED_BEFORE_START =
+    "Download stopped before it began; nothing was sent to the board";
 
 enum class DownloadResult {
   HexInvalid,     // the reader failed or the image does not end in the window
   PortNotOpened,  // "Can not open ..." was reported; the status text is empty
   Failure,        // the board refused the start or a chunk, or did not answer
   Success,
+  Stopped,  // a stop was asked for before the last chunk was accepted
 };
+
+// "Download stopped after 2048 of 8192 bytes; the board holds an incomplete
+// program": the status of a download stopped after its start, `sent` being
+// the bytes the board accepted.
+std::string DownloadStoppedText(std::size_t sent, std::size_t total);
 
 // Bytes sent so far of the total, after each accepted chunk. Must not use the
 // link.
@@ -38,6 +47,13 @@ using WarningSink = std::function<void(const std::string& warning)>;
 // ("chunk 3 of 5: acknowledgement: the board answered 15 (hex), not 00").
 using FailureReasonSink = std::function<void(const std::string& reason)>;
 
+// Asked before the port is opened, before the start and between chunks,
+// on the thread that runs the download: true ends the download there, so a
+// chunk on the wire is always finished. A start or chunk that fails while a
+// stop is asked for (a transport that gives up on a stop signal) ends it as
+// stopped too, not as a failure.
+using StopRequested = std::function<bool()>;
+
 // Number of window bytes to send for an image whose top address is
 // `topAddress`, as a signed value; valid from 1 to USER_PROGRAM_MAX_LENGTH.
 std::int32_t DownloadLength(std::uint32_t topAddress);
@@ -48,6 +64,7 @@ std::int32_t DownloadLength(std::uint32_t topAddress);
 // image is released before returning.
 DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
                            const StatusSink& status, const DownloadProgress& progress = {},
-                           const WarningSink& warning = {}, const FailureReasonSink& failureReason = {});
+                           const WarningSink& warning = {}, const FailureReasonSink& failureReason = {},
+                           const StopRequested& stopRequested = {});
 
 }  // namespace vorna

@@ -1,17 +1,17 @@
 #include "download/hex_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <span>
 #include <system_error>
 #include <utility>
 
 #include "link/file_open.h"
-#include "link/mapped_file.h"
 #include "link/unique_fd.h"
 
 namespace vorna {
@@ -214,13 +214,32 @@ LineEffect InterpretLine(std::string_view line, std::uint32_t addressBase, Recor
   }
 }
 
+// Where a file's text comes from when it is not in memory: read from the
+// start, `length` bytes at most. The file is read, never mapped: a mapped
+// file that another program cuts short kills its reader with SIGBUS.
+struct FileText {
+  int fd = -1;
+  std::uint64_t length = 0;
+  // First pass: a read error ends the text there, as the end of the file
+  // would. Second pass: the text must be the one the first pass read, so a
+  // read error fails it.
+  bool firstPass = true;
+  // Second pass: the first pass's text ended in a read error after `length`.
+  bool endsInReadError = false;
+};
+
+// How a file's text failed to be read.
+enum class TextFault { kNone, kChanged, kReadError };
+
 // Hands out a text the way the platform's text mode presents a file, in the
 // pieces that fgets returns into the line buffer, each reduced to its line:
 // the characters before the LF that ends it, cut at its first zero byte.
 // Text mode: a CR directly before an LF is dropped (before pieces are cut,
 // so CR LF counts as one character), any other CR stays, and a byte 0x1A
 // ends the text. Lines are views into the text where they can be, copies in
-// the line buffer where a dropped CR leaves a gap.
+// the line buffer where a dropped CR leaves a gap. The text is either in
+// memory whole, or a file read into a window of bounded size, refilled
+// whenever less than a piece and its look-ahead is left in it.
 class TextPieces {
  public:
   // `cutByReadError`: the text stops where a read failed, so a last piece
@@ -229,10 +248,23 @@ class TextPieces {
       : position_(text.data()),
         end_(text.data() + text.size()),
         checked_(text.data()),
+        complete_(true),
         cutByReadError_(cutByReadError) {}
 
-  // The next piece's line, possibly empty; false once the text has ended.
+  TextPieces(const FileText& file, std::span<char> window)
+      : position_(window.data()),
+        end_(window.data()),
+        checked_(window.data()),
+        window_(window),
+        file_(file),
+        complete_(file.length == 0),
+        cutByReadError_(complete_ && file.endsInReadError) {}
+
+  // The next piece's line, possibly empty; false once the text has ended or
+  // a read failed (see fault()).
   bool Next(std::string_view& line) {
+    if (!complete_ && static_cast<std::size_t>(end_ - position_) < kPieceWithLookAhead) Refill();
+    if (fault_ != TextFault::kNone) return End();
     LookAhead();
     if (position_ == end_) return false;
     const std::size_t window = std::min(static_cast<std::size_t>(end_ - position_), kMaxPieceLength);
@@ -259,11 +291,19 @@ class TextPieces {
 
   bool lineFeedSeen() const { return lineFeedSeen_; }
   bool carriageReturnSeen() const { return carriageReturnSeen_; }
+  TextFault fault() const { return fault_; }
+  int readError() const { return readError_; }
+  // What the second pass reads again: the bytes of the file read so far,
+  // and whether a read error ended them.
+  FileText SecondPass() const { return {file_.fd, read_, false, endedInReadError_}; }
 
  private:
   // How far past the current position the text is searched for a 0x1A at a
   // time: far enough that most pieces cost no search of their own.
   static constexpr std::size_t kLookAheadStep = std::size_t{64} * 1024;
+  // A piece and the character after it: the LF of a CR LF that ends it, or
+  // a 0x1A that ends the text.
+  static constexpr std::size_t kPieceWithLookAhead = kMaxPieceLength + 1;
 
   // Makes sure that a piece, and the character after it, lie before any 0x1A.
   void LookAhead() {
@@ -273,10 +313,48 @@ class TextPieces {
       if (const void* stop = std::memchr(checked_, kEndOfText, step)) {
         end_ = static_cast<const char*>(stop);
         checked_ = end_;
+        // The text ends at the 0x1A, however the file goes on.
+        complete_ = true;
+        cutByReadError_ = false;
       } else {
         checked_ += step;
       }
     }
+  }
+
+  // Moves what is left to the window's start and reads until the window is
+  // full or the text has ended.
+  void Refill() {
+    const std::size_t left = static_cast<std::size_t>(end_ - position_);
+    const std::size_t searched = static_cast<std::size_t>(checked_ - position_);
+    std::memmove(window_.data(), position_, left);
+    position_ = window_.data();
+    checked_ = position_ + searched;
+    char* filled = window_.data() + left;
+    while (!complete_ && filled < window_.data() + window_.size()) {
+      const std::uint64_t unread = file_.length - read_;
+      const auto wanted = static_cast<unsigned>(
+          std::min<std::uint64_t>(unread, static_cast<std::size_t>(window_.data() + window_.size() - filled)));
+      const auto n = ::read(file_.fd, filled, wanted);
+      if (n > 0) {
+        filled += n;
+        read_ += static_cast<std::uint64_t>(n);
+        complete_ = read_ == file_.length;
+        cutByReadError_ = complete_ && file_.endsInReadError;
+      } else if (n < 0 && errno == EINTR) {
+        continue;
+      } else if (n < 0 && file_.firstPass) {
+        complete_ = true;
+        cutByReadError_ = true;
+        endedInReadError_ = true;
+      } else {
+        // Shorter than it was measured, or a read that failed the first time round.
+        fault_ = n == 0 ? TextFault::kChanged : TextFault::kReadError;
+        readError_ = n == 0 ? 0 : errno;
+        complete_ = true;
+      }
+    }
+    end_ = filled;
   }
 
   // The piece character by character, for a CR that is dropped in its middle
@@ -314,9 +392,16 @@ class TextPieces {
   }
 
   const char* position_;
-  const char* end_;      // the end of the text, or its first 0x1A once found
+  const char* end_;      // the end of the text read so far, or its first 0x1A once found
   const char* checked_;  // [position_, checked_) holds no 0x1A
-  bool cutByReadError_;
+  std::span<char> window_;
+  FileText file_;
+  std::uint64_t read_ = 0;  // bytes of the file read so far
+  bool complete_;           // nothing more to read: the text ends at end_
+  bool cutByReadError_ = false;
+  bool endedInReadError_ = false;
+  TextFault fault_ = TextFault::kNone;
+  int readError_ = 0;
   bool lineFeedSeen_ = false;
   bool carriageReturnSeen_ = false;
   std::array<char, kMaxPieceLength> lineBuffer_{};
@@ -331,7 +416,7 @@ struct FirstPassResult {
 
 bool IsRecord(std::string_view line) { return line.front() == kIntelHexStart || line.front() == kSRecordStart; }
 
-FirstPassResult MeasureLines(TextPieces pieces, RecordScratch& scratch) {
+FirstPassResult MeasureLines(TextPieces& pieces, RecordScratch& scratch) {
   FirstPassResult result;
   std::uint32_t addressBase = 0;
   for (std::string_view line; pieces.Next(line);) {
@@ -351,29 +436,31 @@ FirstPassResult MeasureLines(TextPieces pieces, RecordScratch& scratch) {
   return result;
 }
 
-void PlaceLines(TextPieces pieces, std::uint8_t* image, [[maybe_unused]] std::uint32_t topAddress,
+// False when the lines are not those the first pass measured (a file that
+// changed in between): a record outside the image, or another count of
+// records. A text in memory always passes.
+bool PlaceLines(TextPieces& pieces, std::uint8_t* image, std::uint32_t topAddress, std::size_t records,
                 RecordScratch& scratch) {
   std::uint32_t addressBase = 0;
+  std::size_t placed = 0;
   for (std::string_view line; pieces.Next(line);) {
     if (line.empty()) continue;
+    if (IsRecord(line)) ++placed;
     const LineEffect effect = InterpretLine(line, addressBase, scratch, Pass::kPlace);
     if (effect.kind == LineEffect::Kind::kEnd) break;
     if (effect.kind == LineEffect::Kind::kAddressBase) addressBase = effect.addressBase;
     if (effect.kind == LineEffect::Kind::kData && effect.count > 0) {
-      assert(effect.start + effect.count - 1 <= topAddress);
+      if (effect.start + effect.count - 1 > topAddress) return false;
       std::memcpy(image + effect.start, effect.data, effect.count);
     }
   }
+  return placed == records && pieces.fault() == TextFault::kNone;
 }
 
-// Both passes over the whole text: the first measures, the second places
-// the same pieces into the image allocated in between.
-int LoadHexText(std::string_view text, bool cutByReadError, std::uint32_t imageSizeLimit, HexImage& image,
-                MessageSink& sink) {
-  RecordScratch scratch;
-  const TextPieces pieces(text, cutByReadError);
-  const FirstPassResult firstPass = MeasureLines(pieces, scratch);
-
+// The image the first pass measured, allocated and filled; empty after one
+// message when it is too large or cannot be had.
+std::unique_ptr<std::uint8_t[]> AllocateImage(const FirstPassResult& firstPass, std::uint32_t imageSizeLimit,
+                                              std::uint32_t& topAddress, MessageSink& sink) {
   // The image covers address 0 to the top; refuse it before allocating when
   // it would pass the limit. This also refuses a top of 0xFFFFFFFF, whose size
   // does not fit 32 bits, and records that end past 0xFFFFFFFF.
@@ -382,21 +469,39 @@ int LoadHexText(std::string_view text, bool cutByReadError, std::uint32_t imageS
   if (imageSize > imageSizeLimit) {
     sink.Report(kAllocationErrorMessage, "image of " + std::to_string(imageSize) + " bytes is above the limit of " +
                                              std::to_string(imageSizeLimit) + " bytes");
-    return -1;
+    return nullptr;
   }
   std::unique_ptr<std::uint8_t[]> bytes = TryAllocate(static_cast<std::size_t>(imageSize));
   if (!bytes) {
     sink.Report(kAllocationErrorMessage, "cannot allocate " + std::to_string(imageSize) + " bytes for the image");
-    return -1;
+    return nullptr;
   }
   std::memset(bytes.get(), HEX_FILL_BYTE, static_cast<std::size_t>(imageSize));
-  const auto topAddress = static_cast<std::uint32_t>(imageSize - 1);
-  PlaceLines(pieces, bytes.get(), topAddress, scratch);
+  topAddress = static_cast<std::uint32_t>(imageSize - 1);
+  return bytes;
+}
 
+void GiveImage(std::unique_ptr<std::uint8_t[]> bytes, std::uint32_t topAddress, const HexLineReport& lines,
+               HexImage& image) {
   image.baseAddress = 0;
   image.topAddress = topAddress;
   image.bytes = std::move(bytes);
-  image.lines = firstPass.lines;
+  image.lines = lines;
+}
+
+// Both passes over a text in memory: the first measures, the second places
+// the same pieces into the image allocated in between.
+int LoadHexText(std::string_view text, bool cutByReadError, std::uint32_t imageSizeLimit, HexImage& image,
+                MessageSink& sink) {
+  RecordScratch scratch;
+  TextPieces measuring(text, cutByReadError);
+  const FirstPassResult firstPass = MeasureLines(measuring, scratch);
+  std::uint32_t topAddress = 0;
+  std::unique_ptr<std::uint8_t[]> bytes = AllocateImage(firstPass, imageSizeLimit, topAddress, sink);
+  if (!bytes) return -1;
+  TextPieces placing(text, cutByReadError);
+  PlaceLines(placing, bytes.get(), topAddress, firstPass.lines.records, scratch);
+  GiveImage(std::move(bytes), topAddress, firstPass.lines, image);
   return 0;
 }
 
@@ -414,10 +519,6 @@ bool FileLengthAccepted(std::int64_t fileLength, MessageSink& sink) {
   }
   return true;
 }
-
-struct FileCloser {
-  void operator()(std::FILE* stream) const { std::fclose(stream); }
-};
 
 }  // namespace
 
@@ -471,6 +572,40 @@ int LoadHexStream(std::FILE* stream, std::int64_t fileLength, HexImage& image, M
   return LoadHexText({reinterpret_cast<const char*>(text.get()), got}, readError, imageSizeLimit, image, sink);
 }
 
+int LoadHexDescriptor(int fd, std::int64_t fileLength, HexImage& image, MessageSink& sink, std::size_t windowSize) {
+  if (!FileLengthAccepted(fileLength, sink)) return -1;
+  // Read, not mapped, and through a window of its own: the text costs no
+  // more memory than the window whatever the file's length.
+  windowSize = std::max(windowSize, HEX_LINE_BUFFER_SIZE + 1);
+  std::unique_ptr<std::uint8_t[]> window = TryAllocate(windowSize);
+  if (!window) {
+    sink.Report(kAllocationErrorMessage, "cannot allocate " + std::to_string(windowSize) + " bytes to read the file");
+    return -1;
+  }
+  const std::span<char> windowBytes(reinterpret_cast<char*>(window.get()), windowSize);
+  const auto changed = [&sink](TextFault fault, int error) {
+    sink.Report(kFileLengthErrorMessage, fault == TextFault::kReadError
+                                             ? "the file could not be read again: " + ErrnoText(error)
+                                             : std::string("the file changed while it was read"));
+    return -1;
+  };
+
+  RecordScratch scratch;
+  TextPieces measuring(FileText{fd, static_cast<std::uint64_t>(fileLength)}, windowBytes);
+  const FirstPassResult firstPass = MeasureLines(measuring, scratch);
+  if (measuring.fault() != TextFault::kNone) return changed(measuring.fault(), measuring.readError());
+  std::uint32_t topAddress = 0;
+  std::unique_ptr<std::uint8_t[]> bytes = AllocateImage(firstPass, HEX_IMAGE_SIZE_LIMIT, topAddress, sink);
+  if (!bytes) return -1;
+  if (::lseek(fd, 0, SEEK_SET) != 0) return changed(TextFault::kReadError, errno);
+  TextPieces placing(measuring.SecondPass(), windowBytes);
+  if (!PlaceLines(placing, bytes.get(), topAddress, firstPass.lines.records, scratch)) {
+    return changed(placing.fault(), placing.readError());
+  }
+  GiveImage(std::move(bytes), topAddress, firstPass.lines, image);
+  return 0;
+}
+
 int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink) {
   if (path.empty()) {
     sink.Report(kSelectFileMessage, "");
@@ -498,20 +633,7 @@ int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink) {
     sink.Report(kFileLengthErrorMessage, path + ": not a regular file");
     return -1;
   }
-  if (!FileLengthAccepted(status.st_size, sink)) return -1;
-  if (status.st_size == 0) return LoadHexText({}, false, HEX_IMAGE_SIZE_LIMIT, image, sink);
-  // Mapped, the text costs no memory of its own and is read straight from
-  // the page cache by both passes.
-  if (const MappedFile mapped(fd.get(), static_cast<std::size_t>(status.st_size)); mapped.mapped()) {
-    return LoadHexText(mapped.text(), false, HEX_IMAGE_SIZE_LIMIT, image, sink);
-  }
-  std::unique_ptr<std::FILE, FileCloser> stream(::fdopen(fd.get(), "rb"));
-  if (!stream) {
-    sink.Report(kOpenErrorMessage, path + ": " + ErrnoText(errno));
-    return -1;
-  }
-  fd.release();
-  return LoadHexStream(stream.get(), status.st_size, image, sink);
+  return LoadHexDescriptor(fd.get(), status.st_size, image, sink);
 }
 
 }  // namespace vorna

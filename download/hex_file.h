@@ -23,6 +23,8 @@ inline constexpr std::size_t HEX_LINE_BUFFER_SIZE = 540;
 // 0x3FFF, so anything near this size is a wrong file; refusing it keeps a
 // record at 0xFFFFFFF0 from allocating 4 GiB. Must stay at or below 256 MiB.
 inline constexpr std::uint32_t HEX_IMAGE_SIZE_LIMIT = 64u * 1024u * 1024u;
+// How much of a file the reader holds in memory at a time.
+inline constexpr std::size_t HEX_READ_WINDOW_SIZE = std::size_t{256} * 1024u;
 // Longest file the reader takes. A program for the board covers at most
 // 16 KiB of addresses and takes well under 100 KiB of text; even an image at
 // HEX_IMAGE_SIZE_LIMIT written in records of 8 data bytes with CR LF line
@@ -81,20 +83,28 @@ void ParseSRecord(std::string_view text, SRecord& record);
 // Empty when the file gives no cause. One text for every front end.
 std::string HexLineEndWarning(const HexLineReport& lines);
 
-// Loads the file at `path`. The file is mapped read-only; where it cannot be
-// mapped it is read through LoadHexStream. Returns 0 on success (image filled) and -1 on
-// failure after reporting exactly one message to `sink`; on failure `image`
-// is left untouched.
+// Loads the file at `path` through LoadHexDescriptor. Returns 0 on success
+// (image filled) and -1 on failure after reporting exactly one message to
+// `sink`; on failure `image` is left untouched.
 int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink);
+
+// LoadHexFile once the file is open and measured: `fd` is a regular file
+// open for reading at its start, `fileLength` its length when measured. The
+// file is read twice, one pass each, through a window of `windowSize` bytes
+// (at least HEX_LINE_BUFFER_SIZE + 1; tests use small ones); it is never
+// mapped, so a file that another program cuts short cannot kill the reader.
+// A file that holds less than was measured, or that reads differently the
+// second time, fails with "_filelength error.".
+int LoadHexDescriptor(int fd, std::int64_t fileLength, HexImage& image, MessageSink& sink,
+                      std::size_t windowSize = HEX_READ_WINDOW_SIZE);
 
 // The reader on an open stream positioned at its start whose length in bytes
 // is `fileLength` (no more than that many bytes are read from it): the text
-// is read into memory and then read like a mapped file. The text-mode rules
+// is read into memory whole and both passes run over it. The text-mode rules
 // are applied by the reader, not the stream: CR LF reads as LF and a 0x1A
-// byte ends the text. The stream stays open. LoadHexFile falls back to this
-// where a file cannot be mapped; fuzzers drive it on memory streams, with a
-// smaller `imageSizeLimit` (at most HEX_IMAGE_SIZE_LIMIT) so that an input of
-// a few bytes cannot make every run fill 64 MiB.
+// byte ends the text. The stream stays open. Fuzzers drive it on memory
+// streams, with a smaller `imageSizeLimit` (at most HEX_IMAGE_SIZE_LIMIT) so
+// that an input of a few bytes cannot make every run fill 64 MiB.
 int LoadHexStream(std::FILE* stream, std::int64_t fileLength, HexImage& image, MessageSink& sink,
                   std::uint32_t imageSizeLimit = HEX_IMAGE_SIZE_LIMIT);
 

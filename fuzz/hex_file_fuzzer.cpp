@@ -1,6 +1,6 @@
 // The hex file reader on arbitrary file content, through LoadHexStream: it
 // reads the stream into memory and runs the two passes that LoadHexFile runs
-// over a mapped file.
+// over the file read through a window.
 
 #include <cstdint>
 #include <cstdio>

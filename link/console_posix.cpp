@@ -1,8 +1,10 @@
 #include "link/console.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <initializer_list>
 
 namespace vorna {
@@ -35,5 +37,16 @@ const volatile std::sig_atomic_t* StopOnSignals() {
   }
   return &stopSignal;
 }
+
+void KeepStandardStreamsTaken() {
+  for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number is the one just found closed.
+    const int placeholder = ::open("/dev/null", O_RDONLY);
+    if (placeholder >= 0 && placeholder != fd) ::close(placeholder);
+  }
+}
+
+void IgnoreFileSizeSignal() { ::signal(SIGXFSZ, SIG_IGN); }
 
 }  // namespace vorna

@@ -35,6 +35,10 @@ struct ExchangePolicy {
   OnFailure onFailure = OnFailure::ReportAndGoOn;
   // Whether a reply shorter than asked for fails.
   bool wholeReply = false;
+  // Whether the line must stay quiet after the reply (Transport::ReplyEnded):
+  // for the replies whose content is used and that no echo check vouches
+  // for. Watching after every chunk would slow the download.
+  bool replyMustEnd = false;
   Check check = Check::None;
   std::uint8_t verdict = 0;
   // How each step's failure is named: the sink's message, or the refusal's
@@ -60,6 +64,7 @@ constexpr ExchangePolicy WRITE_REGISTER_POLICY{.onFailure = OnFailure::ReportAnd
                                                .replyFailure = "ReadData error"};
 constexpr ExchangePolicy READ_REGISTERS_POLICY{.onFailure = OnFailure::ReportAndStop,
                                                .wholeReply = true,
+                                               .replyMustEnd = true,
                                                .writeFailure = "Write error",
                                                .readFailure = "Read error",
                                                .replyFailure = "Read error"};
@@ -67,6 +72,7 @@ constexpr ExchangePolicy STORE_DEFAULTS_POLICY{
     .onFailure = OnFailure::ReportAndGoOn, .writeFailure = "WriteFile error", .readFailure = "ReadFile error"};
 constexpr ExchangePolicy DOWNLOAD_POLICY{.onFailure = OnFailure::Refuse,
                                          .wholeReply = true,
+                                         .replyMustEnd = true,
                                          .check = Check::Verdict,
                                          .verdict = REPLY_ACCEPTED,
                                          .writeFailure = "start",
@@ -167,6 +173,10 @@ bool DeviceLink::Exchange(std::span<const std::uint8_t> request, std::span<std::
     Fail(policy, policy.replyFailure,
          "the board answered " + FormatHexBytes(arrived.data(), arrived.size()) + " (hex), not " +
              FormatHexBytes(&policy.verdict, 1));
+    return false;
+  }
+  if (policy.replyMustEnd && !transport_.ReplyEnded()) {
+    Fail(policy, policy.replyFailure, transport_.LastError());
     return false;
   }
   return ok;

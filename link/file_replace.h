@@ -4,6 +4,7 @@
 // old one only once it is whole. Readers see the old file or the new one,
 // never a mix; on failure the new file is removed and the old one stays.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,13 @@ struct ReplaceOptions {
   Durability durability = Durability::kSynced;
 };
 
+// Where `path` leads when a symbolic link is followed only when this user
+// made it (the rule of kOwnFilesOnly): `path` itself when it is no link,
+// else the end of a chain of this user's links. None when the chain holds
+// another user's link (EACCES) or does not end (ELOOP), or a link cannot
+// be read; `error` then says why. On Windows every link is followed.
+std::optional<std::string> FollowOwnLinks(const std::string& path, std::error_code& error);
+
 // The file that replacing `path` under kOwnFilesOnly goes to (the end of a
 // link this user made), and whether it exists. None when the rule refuses it.
 struct ReplaceTarget {
@@ -45,6 +53,12 @@ struct ReplaceTarget {
   bool exists = false;
 };
 std::optional<ReplaceTarget> FindOwnReplaceTarget(const std::string& path);
+
+// The name of the new file written beside `fileName` before it replaces
+// it: hidden and unique to the process and the attempt. It keeps within
+// `nameLimit` bytes, the longest name the folder takes: when `fileName` is
+// too long to be part of it, a fixed stem stands in.
+std::string TemporaryFileName(const std::string& fileName, long processId, unsigned attempt, std::size_t nameLimit);
 
 // Replaces the file at `path` with `content`. Empty on success; otherwise the
 // system's reason, EACCES for a file the rule refuses.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <filesystem>
 #include <utility>
 
@@ -31,26 +32,17 @@ struct WriteTarget {
 };
 
 std::optional<WriteTarget> ChooseOwnTarget(const std::string& path) {
-  const uid_t user = ::geteuid();
-  fs::path current = path;
-  for (int hops = 0; hops <= MAX_LINK_HOPS; ++hops) {
-    struct stat info {};
-    if (::lstat(current.c_str(), &info) != 0) {
-      if ((errno == ENOENT || errno == ENOTDIR) && hops == 0) return WriteTarget{current, std::nullopt};
-      return std::nullopt;
-    }
-    if (S_ISLNK(info.st_mode)) {
-      if (info.st_uid != user) return std::nullopt;
-      std::error_code error;
-      const fs::path next = fs::read_symlink(current, error);
-      if (error) return std::nullopt;
-      current = next.is_absolute() ? next : current.parent_path() / next;
-      continue;
-    }
-    if (!S_ISREG(info.st_mode) || info.st_uid != user || (info.st_mode & S_IWUSR) == 0) return std::nullopt;
-    return WriteTarget{current, info};
+  std::error_code error;
+  const std::optional<std::string> followed = FollowOwnLinks(path, error);
+  if (!followed) return std::nullopt;
+  struct stat info {};
+  if (::lstat(followed->c_str(), &info) != 0) {
+    // Created where it is missing, but never at the end of a link.
+    if ((errno == ENOENT || errno == ENOTDIR) && *followed == path) return WriteTarget{path, std::nullopt};
+    return std::nullopt;
   }
-  return std::nullopt;
+  if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid() || (info.st_mode & S_IWUSR) == 0) return std::nullopt;
+  return WriteTarget{*followed, info};
 }
 
 // Removes the temporary file unless it was renamed into place.
@@ -93,12 +85,13 @@ std::error_code Replace(const WriteTarget& target, std::string_view content, con
   }
 
   static unsigned counter = 0;
+  const long folderLimit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  const std::size_t nameLimit = folderLimit > 0 ? static_cast<std::size_t>(folderLimit) : NAME_MAX;
   UniqueFd fd;
   std::optional<TemporaryFile> temp;
   for (int attempt = 0; attempt < TEMP_NAME_ATTEMPTS && !temp; ++attempt) {
-    const std::string name = "." + target.path.filename().string() + "." + std::to_string(::getpid()) + "." +
-                             std::to_string(counter++) + ".tmp";
-    const std::string tempPath = (folder / name).string();
+    const std::string tempPath =
+        (folder / TemporaryFileName(target.path.filename().string(), ::getpid(), counter++, nameLimit)).string();
     fd = UniqueFd(CreateNewFile(tempPath, NEW_FILE_MODE));
     if (fd.valid()) {
       temp.emplace(tempPath);
@@ -122,6 +115,23 @@ std::error_code Replace(const WriteTarget& target, std::string_view content, con
 }
 
 }  // namespace
+
+std::optional<std::string> FollowOwnLinks(const std::string& path, std::error_code& error) {
+  fs::path current = path;
+  for (int hops = 0; hops <= MAX_LINK_HOPS; ++hops) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current.string();
+    if (info.st_uid != ::geteuid()) {
+      error = Errno(EACCES);
+      return std::nullopt;
+    }
+    const fs::path next = fs::read_symlink(current, error);
+    if (error) return std::nullopt;
+    current = next.is_absolute() ? next : current.parent_path() / next;
+  }
+  error = Errno(ELOOP);
+  return std::nullopt;
+}
 
 std::optional<ReplaceTarget> FindOwnReplaceTarget(const std::string& path) {
   const std::optional<WriteTarget> target = ChooseOwnTarget(path);

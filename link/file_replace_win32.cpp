@@ -16,11 +16,22 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int TEMP_NAME_ATTEMPTS = 100;
+// A name's limit on Windows' file systems, in UTF-16 units; a name of this
+// many bytes never has more.
+constexpr std::size_t MAX_NAME_LENGTH = 255;
 constexpr int NEW_FILE_MODE = 0666;
 
 std::error_code Errno(int error) { return {error, std::generic_category()}; }
 
 }  // namespace
+
+// Making a link takes a privilege here; who made one is not asked.
+std::optional<std::string> FollowOwnLinks(const std::string& path, std::error_code& error) {
+  if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
+  const fs::path target = fs::canonical(path, error);
+  if (error) return std::nullopt;
+  return target.string();
+}
 
 // Windows keeps owners and permissions in access lists that a new file
 // inherits from its folder, so of the rule only this is left: a regular
@@ -51,9 +62,8 @@ std::error_code ReplaceFileAtomically(const std::string& path, std::string_view 
   UniqueFd fd;
   std::string temporary;
   for (int attempt = 0; attempt < TEMP_NAME_ATTEMPTS && !fd.valid(); ++attempt) {
-    temporary = (folder / ("." + target.filename().string() + "." + std::to_string(::_getpid()) + "." +
-                           std::to_string(counter++) + ".tmp"))
-                    .string();
+    temporary =
+        (folder / TemporaryFileName(target.filename().string(), ::_getpid(), counter++, MAX_NAME_LENGTH)).string();
     fd = UniqueFd(CreateNewFile(temporary, NEW_FILE_MODE));
     if (!fd.valid() && errno != EEXIST) return Errno(errno);
   }

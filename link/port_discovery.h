@@ -14,11 +14,12 @@ namespace vorna {
 
 // Where discovery looks. The defaults are this machine's; tests build a tree
 // of their own. Paths under "/dev/" that links name (an alias, a by-id link)
-// are read under `dev`.
+// are read under `dev`; `proc` is read for the list of consoles.
 struct DiscoveryRoots {
   std::string sysfs = "/sys";
   std::string dev = "/dev";
   std::string aliasFolder = PortAliasFolder();
+  std::string proc = "/proc";
 };
 
 enum class PortHold {
@@ -41,9 +42,18 @@ struct DiscoveredPort {
   std::string holdReason;
 };
 
+// A port alias that leads to no device: a link that dangles, loops, or
+// passes through a folder this user may not search.
+struct UnfollowedAlias {
+  int number = 0;      // the n of COMn
+  std::string alias;   // the alias's own path
+  std::string reason;  // the system's reason, "Too many levels of symbolic links"
+};
+
 struct PortDiscovery {
-  std::vector<DiscoveredPort> ports;  // by lowest port number, then those no number reaches
-  std::string error;                  // set when the device tree could not be read
+  std::vector<DiscoveredPort> ports;                    // by lowest port number, then those no number reaches
+  std::string error;                                    // set when the device tree could not be read
+  std::vector<UnfollowedAlias> unfollowedAliases = {};  // by number; these numbers reach nothing
 };
 
 // Whether discovery opens each device to try its lock. Opening a serial

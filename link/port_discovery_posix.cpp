@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "link/port_error_posix.h"
+#include "link/terminal_guard_posix.h"
 
 namespace vorna {
 
@@ -48,19 +49,40 @@ bool Exists(const DiscoveryRoots& roots, const std::string& path) {
   return ::lstat(RealPath(roots, path).c_str(), &info) == 0;
 }
 
-// Follows the links of the last path component as the system would, in the
-// names of the system, so that an alias, a by-id link and a device node can
-// be compared.
-std::string Resolve(const DiscoveryRoots& roots, std::string path) {
-  for (int hop = 0; hop < MAX_LINK_HOPS; ++hop) {
+// The entries of `folder`, read without throwing; `error` tells why the
+// list may be short.
+std::vector<fs::path> FolderEntries(const fs::path& folder, std::error_code& error) {
+  std::vector<fs::path> entries;
+  for (fs::directory_iterator at(folder, error), end; !error && at != end; at.increment(error))
+    entries.push_back(at->path());
+  return entries;
+}
+
+// Where a path leads once the links of its last component are followed as
+// the system would, in the names of the system, so that an alias, a by-id
+// link and a device node can be compared; and the system's reason when it
+// leads nowhere (a dangling link, a loop, a folder this user may not search).
+struct FollowedPath {
+  std::string path;
+  std::string failure;  // empty when `path` exists
+};
+
+FollowedPath Follow(const DiscoveryRoots& roots, std::string path) {
+  const auto result = [&path](int error) {
+    return FollowedPath{fs::path(path).lexically_normal().string(),
+                        error == 0 ? std::string() : std::generic_category().message(error)};
+  };
+  for (int hop = 0; hop <= MAX_LINK_HOPS; ++hop) {
+    const std::string real = RealPath(roots, path);
+    struct stat info {};
+    if (::lstat(real.c_str(), &info) != 0) return result(errno);
+    if (!S_ISLNK(info.st_mode)) return result(0);
     std::error_code error;
-    const fs::path real = RealPath(roots, path);
-    if (!fs::is_symlink(fs::symlink_status(real, error))) break;
     const fs::path target = fs::read_symlink(real, error);
-    if (error) break;
+    if (error) return result(error.value());
     path = (target.is_absolute() ? target : fs::path(path).parent_path() / target).lexically_normal().string();
   }
-  return fs::path(path).lexically_normal().string();
+  return result(ELOOP);
 }
 
 // A short text attribute without its line end; empty when absent or unreadable.
@@ -169,17 +191,19 @@ PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck) {
   PortDiscovery discovery;
   const fs::path ttyClass = fs::path(roots.sysfs) / "class" / "tty";
   std::error_code error;
-  fs::directory_iterator entries(ttyClass, error);
+  const std::vector<fs::path> entries = FolderEntries(ttyClass, error);
   if (error) {
     discovery.error = "cannot read " + ttyClass.string() + ": " + error.message();
     return discovery;
   }
 
+  const SystemFolders systemFolders{roots.sysfs, roots.proc};
+  const std::set<dev_t> consoles = ConsoleDevices(systemFolders);
   std::map<std::string, std::size_t> byResolvedPath;
   int highest = 0;
-  for (const auto& entry : entries) {
-    const std::string name = entry.path().filename().string();
-    const fs::path deviceLink = entry.path() / "device";
+  for (const fs::path& entry : entries) {
+    const std::string name = entry.filename().string();
+    const fs::path deviceLink = entry / "device";
     std::error_code ignored;
     // A tty without a device (a console, a pseudo-terminal) is no serial port.
     if (!fs::exists(deviceLink, ignored)) continue;
@@ -187,18 +211,21 @@ PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck) {
     port.device = std::string(DEV_PREFIX) + "/" + name;
     if (!Exists(roots, port.device)) continue;
     port.driver = DriverName(deviceLink);
-    if (port.driver.empty() || ReadAttribute(entry.path() / "type") == NO_UART_TYPE) continue;
+    if (port.driver.empty() || ReadAttribute(entry / "type") == NO_UART_TYPE) continue;
+    // A serial port that is the kernel's console is a person's terminal; it
+    // is never opened as a board either.
+    if (const auto number = TtyDeviceNumber(name, systemFolders); number && consoles.contains(*number)) continue;
     ReadUsbAttributes(roots.sysfs, deviceLink, port);
     highest = std::max(highest, TrailingNumber(name) + 1);
-    byResolvedPath[Resolve(roots, port.device)] = discovery.ports.size();
+    byResolvedPath[Follow(roots, port.device).path] = discovery.ports.size();
     discovery.ports.push_back(std::move(port));
   }
 
   const std::string byIdFolder = std::string(DEV_PREFIX) + "/serial/by-id";
   std::error_code byIdError;
-  for (const auto& entry : fs::directory_iterator(RealPath(roots, byIdFolder), byIdError)) {
-    const std::string name = entry.path().filename().string();
-    const auto found = byResolvedPath.find(Resolve(roots, byIdFolder + "/" + name));
+  for (const fs::path& entry : FolderEntries(RealPath(roots, byIdFolder), byIdError)) {
+    const std::string name = entry.filename().string();
+    const auto found = byResolvedPath.find(Follow(roots, byIdFolder + "/" + name).path);
     if (found != byResolvedPath.end()) discovery.ports[found->second].byId.push_back(name);
   }
 
@@ -206,20 +233,26 @@ PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck) {
   for (int number = 1; number <= std::min(highest, HIGHEST_PORT_NUMBER); ++number) numbers.insert(number);
   if (!roots.aliasFolder.empty()) {
     std::error_code aliasError;
-    for (const auto& entry : fs::directory_iterator(roots.aliasFolder, aliasError))
-      if (const int number = AliasNumber(entry.path().filename().string()); number > 0) numbers.insert(number);
+    for (const fs::path& entry : FolderEntries(roots.aliasFolder, aliasError))
+      if (const int number = AliasNumber(entry.filename().string()); number > 0) numbers.insert(number);
   }
   const auto exists = [&](const std::string& path) { return Exists(roots, path); };
   for (const int number : numbers) {
     const PortLookup lookup = LookUpPort(number, roots.aliasFolder, exists);
     if (lookup.device.empty()) continue;
-    const std::string target = Resolve(roots, lookup.device);
+    const bool alias = !roots.aliasFolder.empty() && lookup.device.rfind(roots.aliasFolder, 0) == 0;
+    const FollowedPath followed = Follow(roots, lookup.device);
+    // An alias that leads nowhere opens nothing: it is left out, and why is
+    // told, as its number then reaches no device at all.
+    if (alias && !followed.failure.empty()) {
+      discovery.unfollowedAliases.push_back({number, lookup.device, followed.failure});
+      continue;
+    }
+    const std::string& target = followed.path;
     auto found = byResolvedPath.find(target);
     // An alias may lead to a device the kernel lists as no serial port, such
-    // as the pseudo-terminal of the virtual board: the number still opens
-    // it. A link that leads nowhere opens nothing and is left out.
-    if (found == byResolvedPath.end() && !roots.aliasFolder.empty() && lookup.device.rfind(roots.aliasFolder, 0) == 0 &&
-        fs::exists(RealPath(roots, target))) {
+    // as the pseudo-terminal of the virtual board: the number still opens it.
+    if (found == byResolvedPath.end() && alias) {
       DiscoveredPort port;
       port.device = target;
       found = byResolvedPath.emplace(target, discovery.ports.size()).first;

@@ -161,6 +161,26 @@ constexpr int ReadTotalTimeoutMs(std::size_t byteCount) {
   return READ_TOTAL_CONSTANT_MS + READ_TOTAL_MULTIPLIER_MS * static_cast<int>(byteCount);
 }
 
+// Bytes left on the line by an earlier exchange (a command stopped while the
+// board was still answering) must never pass as a reply. At every open the
+// line is drained until it has been quiet for LINE_QUIET_AT_OPEN_MS; a line
+// still busy after LINE_DRAIN_LIMIT_MS is refused ("the board is still
+// sending"). A board that trickles its bytes slower than that outlasts the
+// drain, so after a reply whose content is used (the register snapshot, the
+// download's start) the line is watched for ReplyQuietMs(longest gap
+// between the reply's bytes): anything arriving then shows that the reply
+// was not the board's answer to this request. Two opens and one watch, as a
+// Quick Setting makes, cost 2 x 15 + 5 = 35 ms against a quiet board.
+inline constexpr int LINE_QUIET_AT_OPEN_MS = 15;
+inline constexpr int REPLY_QUIET_MIN_MS = 5;
+inline constexpr int LINE_DRAIN_LIMIT_MS = 500;
+
+constexpr int ReplyQuietMs(int longestGapMs) {
+  return longestGapMs >= READ_INTERVAL_TIMEOUT_MS / 2 ? READ_INTERVAL_TIMEOUT_MS
+         : 2 * longestGapMs > REPLY_QUIET_MIN_MS      ? 2 * longestGapMs
+                                                      : REPLY_QUIET_MIN_MS;
+}
+
 // A write that cannot finish within this time fails, so a stuck device cannot
 // hang a command. A 64-byte chunk needs 67 ms even at 9600 baud.
 inline constexpr int WRITE_TIMEOUT_MS = 2000;

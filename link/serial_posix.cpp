@@ -1,21 +1,18 @@
 #include "link/serial_posix.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 
 #include <utility>
 
-#include "link/file_io.h"
+#include "link/line_quiet.h"
 #include "link/port_error_posix.h"
 #include "link/protocol.h"
 
@@ -25,31 +22,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// /dev/tty (the opener's own controlling terminal, whichever it is) and
-// /dev/console: their device numbers never match a process's tty_nr.
-constexpr unsigned TTY_ALIAS_MAJOR = 5;
-constexpr unsigned TTY_ALIAS_MINOR_TTY = 0;
-constexpr unsigned TTY_ALIAS_MINOR_CONSOLE = 1;
-// Fields of /proc/PID/stat after the command name: state, ppid, pgrp,
-// session, tty_nr.
-constexpr int TTY_NR_FIELD_AFTER_NAME = 5;
-// Enough for any /proc/PID/stat line.
-constexpr std::size_t STAT_LINE_CAPACITY = 4096;
-
-// Reads a small file whole; empty when it cannot be read.
-std::string ReadSmallFile(const std::string& path) {
-  return ReadWholeFile(path, STAT_LINE_CAPACITY).value_or(std::string());
-}
-
-// Why `info`'s device must not be opened as a board; empty when it may.
-std::string TerminalInUse(const struct stat& info) {
-  const unsigned deviceMajor = major(info.st_rdev);
-  const unsigned deviceMinor = minor(info.st_rdev);
-  if (deviceMajor == TTY_ALIAS_MAJOR && (deviceMinor == TTY_ALIAS_MINOR_TTY || deviceMinor == TTY_ALIAS_MINOR_CONSOLE))
-    return "terminal in use: it stands for a controlling terminal or the console";
-  if (const auto process = ProcessControlledBy(info.st_rdev))
-    return "terminal in use: the controlling terminal of process " + std::to_string(*process);
-  return {};
+long long MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
 int MillisecondsUntil(Clock::time_point deadline) {
@@ -76,19 +50,31 @@ bool PosixSerialTransport::Open(const std::string& device) {
   Close();
   lastError_.clear();
   if (Stopped("open")) return false;
+  // What the name leads to is looked at before it is opened: opening a
+  // terminal read-write already changes it under its user.
+  struct stat named {};
+  if (::stat(device.c_str(), &named) != 0) return Fail("open", errno);
+  // As the open would have said.
+  if (S_ISDIR(named.st_mode)) return Fail("open", EISDIR);
+  if (!S_ISCHR(named.st_mode)) {
+    lastError_ = "open: not a character device";
+    return false;
+  }
+  // A device this user may not open says so first: that is the reason to act on.
+  if (::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) != 0) return Fail("open", errno);
+  if (std::string refusal = TerminalRefusal(named.st_rdev, folders_); !refusal.empty()) {
+    lastError_ = std::move(refusal);
+    return false;
+  }
   // Non-blocking so that the open does not wait for carrier detect, and so
   // that reads and writes can be bounded with poll().
   UniqueFd port(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!port.valid()) return Fail("open", errno);
   const int fd = port.get();
-
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
-    lastError_ = "open: not a character device";
-    return false;
-  }
-  if (const std::string inUse = TerminalInUse(info); !inUse.empty()) {
-    lastError_ = inUse;
+  // The name may have been pointed elsewhere between the look and the open.
+  struct stat opened {};
+  if (::fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || opened.st_rdev != named.st_rdev) {
+    lastError_ = "open: the device changed while it was opened";
     return false;
   }
   // Not TIOCEXCL: on a pseudo-terminal whose other side stays open the
@@ -117,9 +103,19 @@ bool PosixSerialTransport::Open(const std::string& device) {
     ::tcsetattr(fd, TCSANOW, &saved_);
     return Fail("raw mode", error);
   }
-  // Each command starts clean: whatever the board sent before is not a reply.
+  // Each command starts clean: whatever the board sent before is not a
+  // reply, nor is what it is still sending of an answer nobody waits for.
   ::tcflush(fd, TCIFLUSH);
   fd_ = std::move(port);
+  const auto start = Clock::now();
+  const auto drained = DrainUntilQuiet(LINE_QUIET_AT_OPEN_MS, "open");
+  if (!drained || !drained->quiet) {
+    if (drained) {
+      lastError_ = StillSendingAtOpen(drained->bytes, MillisecondsSince(start));
+    }
+    Close();
+    return false;
+  }
   return true;
 }
 
@@ -171,6 +167,8 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
   const auto totalDeadline = start + std::chrono::milliseconds(ReadTotalTimeoutMs(count));
   auto intervalDeadline = totalDeadline;
   std::size_t got = 0;
+  longestGapMs_ = 0;
+  Clock::time_point lastArrival;
   // Wait first, then read: a reply is rarely in yet when the read starts, so
   // this saves a read that would find nothing.
   while (got < count) {
@@ -193,9 +191,12 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
     }
     const ssize_t n = ::read(fd_.get(), data + got, count - got);
     if (n > 0) {
+      const auto now = Clock::now();
+      if (got > 0) longestGapMs_ = std::max(longestGapMs_, static_cast<int>(MillisecondsSince(lastArrival)));
       got += static_cast<std::size_t>(n);
+      lastArrival = now;
       // The gap limit runs from the last byte received, never past the total.
-      intervalDeadline = std::min(totalDeadline, Clock::now() + std::chrono::milliseconds(READ_INTERVAL_TIMEOUT_MS));
+      intervalDeadline = std::min(totalDeadline, now + std::chrono::milliseconds(READ_INTERVAL_TIMEOUT_MS));
       continue;
     }
     if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
@@ -211,47 +212,39 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
   return got;
 }
 
-std::optional<dev_t> ControllingTerminalOf(std::string_view statLine) {
-  // The command name in parentheses may itself hold blanks and ')'.
-  const std::size_t nameEnd = statLine.rfind(')');
-  if (nameEnd == std::string_view::npos) return std::nullopt;
-  std::string_view rest = statLine.substr(nameEnd + 1);
-  std::string_view field;
-  for (int i = 0; i < TTY_NR_FIELD_AFTER_NAME; ++i) {
-    const std::size_t start = rest.find_first_not_of(' ');
-    if (start == std::string_view::npos) return std::nullopt;
-    rest.remove_prefix(start);
-    const std::size_t end = std::min(rest.find(' '), rest.size());
-    field = rest.substr(0, end);
-    rest.remove_prefix(end);
-  }
-  long long number = 0;
-  const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), number);
-  if (error != std::errc() || end != field.data() + field.size() || number <= 0) return std::nullopt;
-  // The kernel's encoding: minor bits 0-7 and 20-31, major bits 8-19.
-  const auto encoded = static_cast<unsigned long long>(number);
-  const auto deviceMajor = static_cast<unsigned>((encoded >> 8) & 0xFFF);
-  const auto deviceMinor = static_cast<unsigned>((encoded & 0xFF) | ((encoded >> 12) & 0xFFF00));
-  return makedev(deviceMajor, deviceMinor);
+bool PosixSerialTransport::ReplyEnded() {
+  if (!fd_.valid()) return true;
+  const int quietMs = ReplyQuietMs(longestGapMs_);
+  const auto start = Clock::now();
+  const auto drained = DrainUntilQuiet(quietMs, "read");
+  if (!drained) return false;
+  if (drained->bytes == 0) return true;
+  lastError_ = StillSendingAfterReply(drained->bytes, MillisecondsSince(start), !drained->quiet);
+  return false;
 }
 
-std::optional<pid_t> ProcessControlledBy(dev_t terminal, const std::string& processFolder) {
-  DIR* folder = ::opendir(processFolder.c_str());
-  if (folder == nullptr) return std::nullopt;
-  std::optional<pid_t> found;
-  while (const dirent* entry = ::readdir(folder)) {
-    const std::string_view name(entry->d_name);
-    pid_t pid = 0;
-    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
-    if (error != std::errc() || end != name.data() + name.size()) continue;
-    // A process that ended meanwhile has no file left; it holds nothing.
-    if (ControllingTerminalOf(ReadSmallFile(processFolder + "/" + std::string(name) + "/stat")) == terminal) {
-      found = pid;
-      break;
+std::optional<PosixSerialTransport::Drained> PosixSerialTransport::DrainUntilQuiet(int quietMs, const char* step) {
+  const auto limit = Clock::now() + std::chrono::milliseconds(LINE_DRAIN_LIMIT_MS);
+  Drained drained;
+  std::uint8_t dropped[256];
+  for (;;) {
+    pollfd waiter{fd_.get(), POLLIN, 0};
+    const int ready = ::poll(&waiter, 1, quietMs);
+    if (ready < 0 && errno == EINTR) {
+      if (Stopped(step)) return std::nullopt;
+      continue;
+    }
+    // Quiet, or a device that failed: the next read or write tells the latter.
+    if (ready <= 0 || (waiter.revents & POLLIN) == 0) return drained;
+    const ssize_t n = ::read(fd_.get(), dropped, sizeof dropped);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    if (n <= 0) return drained;
+    drained.bytes += static_cast<std::size_t>(n);
+    if (Clock::now() >= limit) {
+      drained.quiet = false;
+      return drained;
     }
   }
-  ::closedir(folder);
-  return found;
 }
 
 }  // namespace vorna

@@ -3,18 +3,21 @@
 // device's own line settings put back at close, exclusive through an
 // advisory flock (which the kernel drops whenever the process ends, however
 // it ends, and which holds against root too), stale input discarded at
-// open, and the read time-outs of the packet contract done with poll().
-// A terminal that is some process's controlling terminal is never opened:
-// it is a person's terminal, not a board.
+// open (and what comes until the line is quiet), the read time-outs of the
+// packet contract done with poll(), and the line watched after a reply.
+// A console, a virtual terminal, or a terminal that is (or may be) some
+// process's controlling terminal is never opened: it is a person's
+// terminal, not a board (terminal_guard_posix.h). That is decided from the
+// device's number before the device is opened.
 
-#include <sys/types.h>
 #include <termios.h>
 
 #include <csignal>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <utility>
 
+#include "link/terminal_guard_posix.h"
 #include "link/transport.h"
 #include "link/unique_fd.h"
 
@@ -26,7 +29,9 @@ class PosixSerialTransport final : public Transport {
   // from then on nothing is opened, no further request goes out, and a read
   // waiting for its reply returns at once. A request already under way is
   // sent whole, so the board never sees half a packet.
-  explicit PosixSerialTransport(const volatile std::sig_atomic_t* stopSignal = nullptr) : stop_(stopSignal) {}
+  // `folders`: where the terminal checks look (tests give trees of their own).
+  explicit PosixSerialTransport(const volatile std::sig_atomic_t* stopSignal = nullptr, SystemFolders folders = {})
+      : stop_(stopSignal), folders_(std::move(folders)) {}
   ~PosixSerialTransport() override;
   PosixSerialTransport(const PosixSerialTransport&) = delete;
   PosixSerialTransport& operator=(const PosixSerialTransport&) = delete;
@@ -36,25 +41,28 @@ class PosixSerialTransport final : public Transport {
   bool IsOpen() const override { return fd_.valid(); }
   bool Write(const std::uint8_t* data, std::size_t count) override;
   std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override;
+  bool ReplyEnded() override;
   std::string LastError() const override { return lastError_; }
 
  private:
   bool Fail(const std::string& what, int error);
   bool Stopped(const char* what);
+  struct Drained {
+    std::size_t bytes = 0;
+    bool quiet = true;  // false: still busy after LINE_DRAIN_LIMIT_MS
+  };
+  // Reads and drops what arrives until the line has been quiet for
+  // `quietMs`; nullopt when a stop signal came (the reason names `step`).
+  std::optional<Drained> DrainUntilQuiet(int quietMs, const char* step);
 
   UniqueFd fd_;
   // The device's line settings before the open, put back at close.
   termios saved_{};
   std::string lastError_;
+  // The longest gap between two arrivals of the last read's bytes.
+  int longestGapMs_ = 0;
   const volatile std::sig_atomic_t* stop_ = nullptr;
+  SystemFolders folders_;
 };
-
-// The controlling terminal named by one /proc/PID/stat line (its field
-// tty_nr); nullopt when the process has none or the line is not one.
-std::optional<dev_t> ControllingTerminalOf(std::string_view statLine);
-
-// A process whose controlling terminal is `terminal`, looked for in the
-// process folder (/proc); nullopt when there is none, or no such folder.
-std::optional<pid_t> ProcessControlledBy(dev_t terminal, const std::string& processFolder = "/proc");
 
 }  // namespace vorna

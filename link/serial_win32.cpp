@@ -4,6 +4,7 @@
 #include <chrono>
 #include <string>
 
+#include "link/line_quiet.h"
 #include "link/system_transport.h"
 
 namespace vorna {
@@ -44,6 +45,10 @@ std::string Explain(DWORD error) {
   }
 }
 
+long long MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
 DWORD ClampToDword(std::size_t count) { return static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD)); }
 
 }  // namespace
@@ -68,23 +73,61 @@ bool Win32SerialTransport::Open(const std::string& device) {
     return false;
   }
   // The driver applies the time-outs to every ReadFile and WriteFile.
-  const SerialTimeouts wanted = PortTimeouts();
+  if (!SetTimeouts(handle, PortTimeouts())) {
+    ::CloseHandle(handle);
+    return false;
+  }
+  // Each command starts clean: whatever the board sent before is not a
+  // reply, nor is what it is still sending of an answer nobody waits for.
+  ::PurgeComm(handle, PURGE_RXCLEAR);
+  handle_ = handle;
+  const auto start = Clock::now();
+  const auto drained = DrainUntilQuiet(LINE_QUIET_AT_OPEN_MS);
+  if (!drained || !drained->quiet) {
+    if (drained) {
+      lastError_ = StillSendingAtOpen(drained->bytes, MillisecondsSince(start));
+    }
+    Close();
+    return false;
+  }
+  return true;
+}
+
+bool Win32SerialTransport::SetTimeouts(HANDLE handle, const SerialTimeouts& wanted) {
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = wanted.readIntervalTimeout;
   timeouts.ReadTotalTimeoutMultiplier = wanted.readTotalTimeoutMultiplier;
   timeouts.ReadTotalTimeoutConstant = wanted.readTotalTimeoutConstant;
   timeouts.WriteTotalTimeoutMultiplier = wanted.writeTotalTimeoutMultiplier;
   timeouts.WriteTotalTimeoutConstant = wanted.writeTotalTimeoutConstant;
-  if (!setTimeouts_(handle, &timeouts)) {
-    // The system's own words: here a refusal is not another program's.
-    lastError_ = "time-outs: " + SystemMessage(::GetLastError());
-    ::CloseHandle(handle);
-    return false;
+  if (setTimeouts_(handle, &timeouts)) return true;
+  // The system's own words: here a refusal is not another program's.
+  lastError_ = "time-outs: " + SystemMessage(::GetLastError());
+  return false;
+}
+
+std::optional<Win32SerialTransport::Drained> Win32SerialTransport::DrainUntilQuiet(DWORD quietMs) {
+  // Both read fields at MAXDWORD and a constant: a read returns at once with
+  // what is buffered, or with the first byte to come, or with none after
+  // the constant.
+  SerialTimeouts waitForAny = PortTimeouts();
+  waitForAny.readIntervalTimeout = MAXDWORD;
+  waitForAny.readTotalTimeoutMultiplier = MAXDWORD;
+  waitForAny.readTotalTimeoutConstant = quietMs;
+  if (!SetTimeouts(handle_, waitForAny)) return std::nullopt;
+  const auto limit = Clock::now() + std::chrono::milliseconds(LINE_DRAIN_LIMIT_MS);
+  Drained drained;
+  std::uint8_t dropped[256];
+  for (DWORD got = 0; ::ReadFile(handle_, dropped, sizeof dropped, &got, nullptr) && got > 0;) {
+    drained.bytes += got;
+    if (Clock::now() >= limit) {
+      drained.quiet = false;
+      break;
+    }
   }
-  // Each command starts clean: whatever the board sent before is not a reply.
-  ::PurgeComm(handle, PURGE_RXCLEAR);
-  handle_ = handle;
-  return true;
+  // A failed read leaves the next read to tell why.
+  if (!SetTimeouts(handle_, PortTimeouts())) return std::nullopt;
+  return drained;
 }
 
 void Win32SerialTransport::Close() {
@@ -120,12 +163,23 @@ std::optional<std::size_t> Win32SerialTransport::Read(std::uint8_t* data, std::s
     Fail("read", ::GetLastError());
     return std::nullopt;
   }
+  const long long waited = MillisecondsSince(start);
+  replySpacingMs_ = got > 1 ? static_cast<int>(waited / got) : 0;
   if (got < count) {
-    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     lastError_ = "read: " + std::to_string(got) + " of " + std::to_string(count) + " bytes after " +
                  std::to_string(waited) + " ms";
   }
   return got;
+}
+
+bool Win32SerialTransport::ReplyEnded() {
+  if (handle_ == INVALID_HANDLE_VALUE) return true;
+  const auto start = Clock::now();
+  const auto drained = DrainUntilQuiet(static_cast<DWORD>(ReplyQuietMs(replySpacingMs_)));
+  if (!drained) return false;
+  if (drained->bytes == 0) return true;
+  lastError_ = StillSendingAfterReply(drained->bytes, MillisecondsSince(start), !drained->quiet);
+  return false;
 }
 
 std::unique_ptr<Transport> MakeSystemTransport(const volatile std::sig_atomic_t*) {

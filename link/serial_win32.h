@@ -2,7 +2,9 @@
 // A COM port on Windows: "\\.\COMn" opened exclusively without overlapped
 // input/output, the read time-outs of the packet contract left to the
 // driver through SetCommTimeouts, a write time-out so that a stuck device
-// cannot hang a command, and stale input discarded at open. A port that
+// cannot hang a command, stale input discarded at open (PurgeComm, then
+// what comes until the line is quiet), and the line watched after a reply,
+// as protocol.h says. A port that
 // refuses the time-outs is not opened: its own may let a read wait forever.
 // The line settings stay as the port has them.
 //
@@ -55,14 +57,27 @@ class Win32SerialTransport final : public Transport {
   bool IsOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
   bool Write(const std::uint8_t* data, std::size_t count) override;
   std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override;
+  bool ReplyEnded() override;
   std::string LastError() const override { return lastError_; }
 
  private:
   bool Fail(const std::string& what, DWORD error);
+  bool SetTimeouts(HANDLE handle, const SerialTimeouts& wanted);
+  struct Drained {
+    std::size_t bytes = 0;
+    bool quiet = true;  // false: still busy after LINE_DRAIN_LIMIT_MS
+  };
+  // Reads and drops what arrives until the line has been quiet for
+  // `quietMs`, the port's time-outs set for it meanwhile; nullopt when the
+  // time-outs could not be set (lastError_ says why).
+  std::optional<Drained> DrainUntilQuiet(DWORD quietMs);
 
   SetTimeoutsCall setTimeouts_;
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   std::string lastError_;
+  // The driver reads a whole reply at once: its bytes' average spacing,
+  // (time taken) / (bytes), stands for the longest gap between them.
+  int replySpacingMs_ = 0;
 };
 
 }  // namespace vorna

@@ -66,4 +66,11 @@ std::optional<std::size_t> TracingTransport::Read(std::uint8_t* data, std::size_
   return got;
 }
 
+bool TracingTransport::ReplyEnded() {
+  // A quiet line is what every exchange expects; only the opposite is told.
+  const bool ended = inner_.ReplyEnded();
+  if (!ended) Line("<- (" + inner_.LastError() + ")");
+  return ended;
+}
+
 }  // namespace vorna

@@ -22,6 +22,7 @@ class TracingTransport final : public Transport {
   bool IsOpen() const override { return inner_.IsOpen(); }
   bool Write(const std::uint8_t* data, std::size_t count) override;
   std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override;
+  bool ReplyEnded() override;
   std::string LastError() const override { return inner_.LastError(); }
 
  private:

@@ -14,8 +14,9 @@ class Transport {
   virtual ~Transport() = default;
 
   // Opens `device` for exclusive reading and writing, sets the read
-  // time-outs, and discards input that was waiting before the open. On
-  // failure returns false and LastError() says why.
+  // time-outs, and discards input that was waiting before the open or
+  // arrives until the line is quiet (protocol.h). On failure returns false
+  // and LastError() says why.
   virtual bool Open(const std::string& device) = 0;
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
@@ -27,6 +28,14 @@ class Transport {
   // Returns the number of bytes that arrived, possibly fewer than asked for
   // or none; nullopt when the read itself failed.
   virtual std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) = 0;
+
+  // After a whole reply whose content is used: watches the line as long as
+  // the gaps between the reply's bytes say more could follow (ReplyQuietMs).
+  // True when nothing more came; otherwise the bytes that did are dropped
+  // until the line is quiet, and LastError() says "the board is still
+  // sending: ...": the reply was not the answer to this request. A
+  // transport whose replies cannot trail (an in-memory one) keeps this.
+  virtual bool ReplyEnded() { return true; }
 
   // The system's explanation of the last failure, for verbose reports.
   virtual std::string LastError() const = 0;

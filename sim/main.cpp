@@ -4,17 +4,14 @@
 
 #include <signal.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <deque>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "link/file_io.h"
+#include "link/console.h"
 #include "link/port_names.h"
 #include "sim/board_runner.h"
 #include "sim/event_log.h"
@@ -36,19 +33,14 @@ void OnStopSignal(int signal) { stopSignal = signal; }
 
 std::optional<BoardState> LoadState(const std::string& path, EventLog& log) {
   if (path.empty()) return PowerOnState();
-  ReadFailure failure;
-  const auto text = ReadWholeFile(path, std::numeric_limits<std::size_t>::max(), FileKinds::kAny, &failure);
-  if (!text) {
-    if (failure.error == ENOENT) {
-      log.Write("# no stored defaults in " + path + ": power-on state");
-      return PowerOnState();
-    }
-    std::fprintf(stderr, "%s: cannot read %s: %s\n", PROGRAM_NAME.data(), path.c_str(), std::strerror(failure.error));
-    return std::nullopt;
+  bool missing = false;
+  const StateParse parsed = ReadStateFile(path, missing);
+  if (missing) {
+    log.Write("# no stored defaults in " + path + ": power-on state");
+    return PowerOnState();
   }
-  const auto parsed = ParseStateFile(*text);
   if (!parsed.state) {
-    std::fprintf(stderr, "%s: %s: %s\n", PROGRAM_NAME.data(), path.c_str(), parsed.error.c_str());
+    std::fprintf(stderr, "%s: %s\n", PROGRAM_NAME.data(), parsed.error.c_str());
     return std::nullopt;
   }
   log.Write("# stored defaults loaded from " + path);
@@ -56,6 +48,10 @@ std::optional<BoardState> LoadState(const std::string& path, EventLog& log) {
 }
 
 int Main(int argc, char** argv) {
+  // A closed stdout's number is not handed to the pseudo-terminal; files
+  // the board writes beyond a file-size limit fail with a reason.
+  KeepStandardStreamsTaken();
+  IgnoreFileSizeSignal();
   const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const OptionsParse parse = ParseSimOptions(args);
   if (!parse.error.empty()) {

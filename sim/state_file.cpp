@@ -61,6 +61,21 @@ StateParse ParseStateFile(const std::string& text) {
   return {std::nullopt, "no line with the register bytes"};
 }
 
+StateParse ReadStateFile(const std::string& path, bool& missing) {
+  ReadFailure failure;
+  // One byte past the bound tells a file that is too large.
+  const auto text = ReadWholeFile(path, STATE_FILE_SIZE_LIMIT + 1, FileKinds::kRegularOnly, &failure);
+  missing = !text && !failure.opened && failure.error == ENOENT;
+  const std::string cannotRead = "cannot read " + path + ": ";
+  if (!text)
+    return {std::nullopt, cannotRead + (failure.error == 0 ? "not a regular file" : std::strerror(failure.error))};
+  if (text->size() > STATE_FILE_SIZE_LIMIT)
+    return {std::nullopt, cannotRead + "larger than " + std::to_string(STATE_FILE_SIZE_LIMIT) + " bytes"};
+  StateParse parse = ParseStateFile(*text);
+  if (!parse.state) parse.error = path + ": " + parse.error;
+  return parse;
+}
+
 std::string WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
   std::string temporary = path + ".XXXXXX";
   std::vector<char> pattern(temporary.begin(), temporary.end());

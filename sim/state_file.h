@@ -24,6 +24,17 @@ struct StateParse {
 };
 StateParse ParseStateFile(const std::string& text);
 
+// A state file is a line and a comment or two; a file this large is
+// something else (the same bound as the desktop application's settings).
+inline constexpr std::size_t STATE_FILE_SIZE_LIMIT = std::size_t{1} << 20;
+
+// Reads and parses the state file at `path`. Only a regular file of at most
+// STATE_FILE_SIZE_LIMIT bytes is read: a FIFO is refused, not waited for,
+// and a device (/dev/zero) is never read. `missing` tells a file that does
+// not exist, which is no error; `error` otherwise says what failed,
+// "cannot read PATH: why" or "PATH: line 2: ...".
+StateParse ReadStateFile(const std::string& path, bool& missing);
+
 // Writes `bytes` to a temporary file beside `path`, then renames it over
 // `path`. Returns an empty string on success, else what failed.
 std::string WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);

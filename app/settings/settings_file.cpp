@@ -77,7 +77,7 @@ std::size_t BomSize(std::string_view content) {
 }
 
 // One line of the file as offsets into it: its text, then its line end
-// ("\r\n", "\n", or nothing on a last line without one).
+// ("\r\n", "\n", "\r" alone, or nothing on a last line without one).
 struct Line {
   std::size_t begin = 0;
   std::size_t textEnd = 0;
@@ -91,11 +91,12 @@ template <typename Visit>
 void ForEachLine(std::string_view content, Visit&& visit) {
   std::size_t at = BomSize(content);
   while (at < content.size()) {
-    const std::size_t feed = content.find('\n', at);
+    const std::size_t lineEnd = content.find_first_of("\r\n", at);
     Line line{at, content.size(), content.size()};
-    if (feed != std::string_view::npos) {
-      line.end = feed + 1;
-      line.textEnd = (feed > at && content[feed - 1] == '\r') ? feed - 1 : feed;
+    if (lineEnd != std::string_view::npos) {
+      line.textEnd = lineEnd;
+      const bool crLf = content.compare(lineEnd, 2, "\r\n") == 0;
+      line.end = lineEnd + (crLf ? 2 : 1);
     }
     if (!visit(line, content.substr(line.begin, line.textEnd - line.begin))) return;
     at = line.end;

@@ -9,7 +9,8 @@
 //   of that name that holds it wins.
 // - Blanks around a value are dropped, then one pair of matching enclosing
 //   quotes (" or ') is removed, as the platform's reader does.
-// - Lines may end in CR LF or LF; a UTF-8 byte-order mark is skipped.
+// - Lines may end in CR LF, LF or CR alone; a UTF-8 byte-order mark is
+//   skipped.
 //   Lines whose first non-blank character is ';' or '#' are comments, and
 //   lines with no '=' hold no key.
 // - Only a regular file of at most SETTINGS_FILE_SIZE_LIMIT bytes is read

@@ -5,6 +5,9 @@
 
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -257,6 +260,62 @@ TEST_F(DownloadCommandTest, AcceptedPathReachesTheSettingsFileWhenTheWindowClose
   MainWindow reopened(paths);
   EXPECT_EQ(reopened.state().hexFilePath, "/nowhere/prog.hex");
 }
+
+// A download stopped from the window, when its first chunk is in: with the
+// Stop button (clicked, or reached with Tab and pressed with Space), or by
+// closing the window and answering Yes, which closes it once the download
+// has ended. Meanwhile the pane says what runs, uncovered by the progress
+// bar and the Stop button.
+struct StopWay {
+  const char* name;
+  std::function<void(MainWindow&)> stop;
+  bool closes;
+};
+
+void PrintTo(const StopWay& way, std::ostream* os) { *os << way.name; }
+
+class DownloadStop : public DownloadCommandTest, public ::testing::WithParamInterface<StopWay> {};
+
+TEST_P(DownloadStop, EndsAfterTheChunkUnderWay) {
+  const MessageBoxHook fixtureHook = SetMessageBoxHook([this](QMessageBox& box) {
+    boxes.push_back(box.text().toStdString());
+    box.done(QMessageBox::Yes);
+  });
+  bool finished = false;
+  QObject::connect(&window, &QDialog::finished, [&finished] { finished = true; });
+  std::string running;
+  bool covered = true;
+  QObject guard;
+  QObject::connect(&window.progressBar(), &QProgressBar::valueChanged, &guard, [&](int) {
+    if (!running.empty()) return;
+    running = window.StatusText();
+    const QRect pane = window.statusPane().geometry();
+    covered = pane.intersects(window.progressBar().geometry()) || pane.intersects(window.stopButton().geometry());
+    GetParam().stop(window);
+  });
+  RunWithPath(WriteHexFile("whole.hex", DataRecord(0x3FF0, {1})));
+  SetMessageBoxHook(fixtureHook);
+  EXPECT_EQ(running, "Downloading whole.hex to COM1 (/dev/fake1)\u2026");
+  EXPECT_FALSE(covered);
+  EXPECT_EQ(window.StatusText(), "Download stopped after 64 of 8192 bytes; the board holds an incomplete program");
+  EXPECT_EQ(board.writes.size(), 2u) << "the start and the first chunk";
+  EXPECT_EQ(boxes, GetParam().closes ? Strings{"A download is running. Stop it and close?"} : Strings{});
+  EXPECT_EQ(finished, GetParam().closes);
+  EXPECT_TRUE(window.stopButton().isHidden());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, DownloadStop,
+    ::testing::Values(StopWay{"StopClicked", [](MainWindow& w) { QTest::mouseClick(&w.stopButton(), Qt::LeftButton); },
+                              false},
+                      StopWay{"TabThenSpace",
+                              [](MainWindow& w) {
+                                QTest::keyClick(w.focusWidget(), Qt::Key_Tab);
+                                QTest::keyClick(w.focusWidget(), Qt::Key_Space);
+                              },
+                              false},
+                      StopWay{"CloseAnsweredYes", [](MainWindow& w) { w.close(); }, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vorna::test

@@ -19,6 +19,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -33,6 +34,8 @@
 
 namespace vorna::test {
 namespace {
+
+using Strings = std::vector<std::string>;
 
 bool OnGuiThreadNow() { return QThread::currentThread() == qApp->thread(); }
 
@@ -150,18 +153,38 @@ TEST_P(WorkerOrder, BoardOnTheWorkerWindowsOnTheGuiThreadInOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Commands, WorkerOrder,
     ::testing::Values(
-        OrderRow{"QuickWritten", ID_QUICK_SETTING, 2, {"open", "close", "dialog", "status", "open", "close"}},
+        // The pane says what runs once the port is found, and gets its text
+        // back while the dialog waits.
+        OrderRow{"QuickWritten",
+                 ID_QUICK_SETTING,
+                 2,
+                 {"status", "open", "close", "status", "dialog", "status", "open", "close"}},
         OrderRow{"QuickBoardGoneAfterTheDialog",
                  ID_QUICK_SETTING,
                  1,
-                 {"open", "close", "dialog", "status", "box: Can not open COM1"}},
+                 {"status", "open", "close", "status", "dialog", "status", "box: Can not open COM1"}},
         OrderRow{"QuickNoBoard", ID_QUICK_SETTING, 0, {"box: Can not open COM1"}},
-        OrderRow{"AdvancedWritten", ID_ADVANCED_SETTING, 2, {"open", "close", "dialog", "open", "close", "status"}},
+        OrderRow{"AdvancedWritten",
+                 ID_ADVANCED_SETTING,
+                 2,
+                 {"status", "open", "close", "status", "dialog", "status", "open", "close", "status"}},
         OrderRow{"AdvancedBoardGoneAfterTheDialog",
                  ID_ADVANCED_SETTING,
                  1,
-                 {"open", "close", "dialog", "box: Can not open COM1", "status"}}),
+                 {"status", "open", "close", "status", "dialog", "box: Can not open COM1", "status"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// An exception from a command (here its port resolver, on the worker
+// thread) ends in a box with its reason, and the window goes on.
+TEST_F(CommandTest, AnExceptionInACommandShowsABoxAndTheWindowGoesOn) {
+  const MessageBoxHook fixtureHook = SetMessageBoxHook(
+      [this](QMessageBox& box) { boxes.push_back((box.text() + "|" + box.informativeText()).toStdString()); });
+  window.UseTransport(board, [](int) -> PortLookup { throw std::runtime_error("resolver broke"); });
+  window.RunCommand(ID_QUICK_SETTING);
+  SetMessageBoxHook(fixtureHook);
+  EXPECT_EQ(boxes, Strings{std::string(TEXT_UNEXPECTED_ERROR) + "|resolver broke"});
+  EXPECT_FALSE(window.commandRunning());
+}
 
 }  // namespace
 }  // namespace vorna::test

@@ -12,7 +12,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include <fstream>
 #include <memory>
@@ -202,9 +205,6 @@ TEST_F(MainWindowTest, StatusPaneShowsLinesAndCannotBeEdited) {
   QPlainTextEdit& pane = window.statusPane();
   EXPECT_TRUE(pane.toPlainText().isEmpty());
   EXPECT_TRUE(pane.isReadOnly());
-  EXPECT_EQ(pane.lineWrapMode(), QPlainTextEdit::NoWrap);
-  EXPECT_EQ(pane.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-  EXPECT_EQ(pane.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 
   window.SetStatusText(" PE = 1\r\n PDX = 0\r\n CEX = 3");
   EXPECT_EQ(pane.toPlainText(), QStringLiteral(" PE = 1\n PDX = 0\n CEX = 3"));
@@ -221,6 +221,45 @@ TEST_F(MainWindowTest, StatusPaneShowsLinesAndCannotBeEdited) {
   EXPECT_EQ(window.StatusText(), "Download success");
   window.SetStatusText("");
   EXPECT_EQ(window.StatusText(), "");
+}
+
+// The template's size is the smallest and the first; what the window grows
+// by goes to the status pane, and the buttons stay under it.
+TEST_F(MainWindowTest, ResizesWithTheStatusPaneGrowing) {
+  MainWindow window(Paths());
+  window.show();
+  const QSize start = window.size();
+  const QRect pane = window.statusPane().geometry();
+  const QRect close = window.closeButton().geometry();
+  EXPECT_EQ(window.minimumSize(), start);
+  window.resize(start + QSize(200, 100));
+  EXPECT_EQ(window.statusPane().geometry(), pane.adjusted(0, 0, 200, 100));
+  EXPECT_EQ(window.closeButton().geometry(), close.translated(100, 100));
+}
+
+// Every line the pane holds can be read in it, small or large: a line wider
+// than the pane wraps, even without a space, and lines beyond its height
+// scroll into view with a scroll bar.
+TEST_F(MainWindowTest, EveryLineOfTheStatusPaneCanBeRead) {
+  MainWindow window(Paths());
+  window.show();
+  std::string text = "Download failure\r\nchunk 45 of 128: acknowledgement: read: 0 of 2 reply bytes arrived";
+  for (int i = 0; i < 40; ++i) text += "\r\n PE = " + std::to_string(i);
+  window.SetStatusText(text + "\r\n/home/user/a/path/far/wider/than/the/status/pane/itself/blink.hex");
+  QPlainTextEdit& pane = window.statusPane();
+  for (const QSize& size : {window.minimumSize(), window.minimumSize() * 2}) {
+    window.resize(size);
+    QApplication::processEvents();
+    for (QTextBlock block = pane.document()->begin(); block.isValid(); block = block.next()) {
+      for (int i = 0; i < block.layout()->lineCount(); ++i)
+        EXPECT_LE(block.layout()->lineAt(i).naturalTextWidth(), pane.viewport()->width()) << block.text().toStdString();
+    }
+    QScrollBar& scroll = *pane.verticalScrollBar();
+    EXPECT_TRUE(scroll.isVisible());
+    scroll.setValue(scroll.maximum());
+    const QPoint bottom(0, pane.viewport()->height() - 1);
+    EXPECT_EQ(pane.cursorForPosition(bottom).blockNumber(), pane.document()->lastBlock().blockNumber());
+  }
 }
 
 TEST_F(MainWindowTest, StatusTextCanBeSelectedAndCopied) {

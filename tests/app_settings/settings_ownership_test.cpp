@@ -219,16 +219,18 @@ TEST_P(LineEnds, AreKeptLineByLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, LineEnds,
-    ::testing::Values(LineEndCase{"Mixed", "; head\r\n[SETTING]\nCOM=1\r\nX = keep \n\nFILE=old.hex\n[Other]\r\nA=1",
-                                  "; head\r\n[SETTING]\nCOM=7\r\nX = keep \n\nFILE=new.hex\n[Other]\r\nA=1"},
-                      LineEndCase{"NewKeyEndsAsTheLineBefore", "[SETTING]\r\nCOM=1\n[Other]\r\n",
-                                  "[SETTING]\r\nCOM=7\nFILE=new.hex\n[Other]\r\n"},
-                      LineEndCase{"LastLineWithoutEnd", "[SETTING]\r\nCOM=1", "[SETTING]\r\nCOM=7\r\nFILE=new.hex"},
-                      LineEndCase{"NewSectionAfterALastLineWithoutEnd", "[Other]\r\nA=1",
-                                  "[Other]\r\nA=1\r\n\r\n[SETTING]\r\nCOM=7\r\nFILE=new.hex\r\n"},
-                      LineEndCase{"CarriageReturnOnlyAtTheEnd", "[SETTING]\nCOM=1\r", "[SETTING]\nCOM=7\nFILE=new.hex"},
-                      LineEndCase{"ByteOrderMarkAndCrLf", "\xEF\xBB\xBF[SETTING]\r\nFILE=a\r\nCOM=2\n",
-                                  "\xEF\xBB\xBF[SETTING]\r\nFILE=new.hex\r\nCOM=7\n"}),
+    ::testing::Values(
+        LineEndCase{"Mixed", "; head\r\n[SETTING]\nCOM=1\r\nX = keep \n\nFILE=old.hex\n[Other]\r\nA=1",
+                    "; head\r\n[SETTING]\nCOM=7\r\nX = keep \n\nFILE=new.hex\n[Other]\r\nA=1"},
+        LineEndCase{"NewKeyEndsAsTheLineBefore", "[SETTING]\r\nCOM=1\n[Other]\r\n",
+                    "[SETTING]\r\nCOM=7\nFILE=new.hex\n[Other]\r\n"},
+        LineEndCase{"LastLineWithoutEnd", "[SETTING]\r\nCOM=1", "[SETTING]\r\nCOM=7\r\nFILE=new.hex"},
+        LineEndCase{"NewSectionAfterALastLineWithoutEnd", "[Other]\r\nA=1",
+                    "[Other]\r\nA=1\r\n\r\n[SETTING]\r\nCOM=7\r\nFILE=new.hex\r\n"},
+        LineEndCase{"CarriageReturnOnlyAtTheEnd", "[SETTING]\nCOM=1\r", "[SETTING]\nCOM=7\rFILE=new.hex\r"},
+        LineEndCase{"CarriageReturnsOnly", "[SETTING]\rCOM=1\rFILE=old.hex\r", "[SETTING]\rCOM=7\rFILE=new.hex\r"},
+        LineEndCase{"ByteOrderMarkAndCrLf", "\xEF\xBB\xBF[SETTING]\r\nFILE=a\r\nCOM=2\n",
+                    "\xEF\xBB\xBF[SETTING]\r\nFILE=new.hex\r\nCOM=7\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineEndsAtScale, AHandKeptFileOfMixedLineEndsChangesOnlyInTheUpdatedLines) {

@@ -29,6 +29,7 @@
 #include "run_vornactl.h"
 #include "support/board_sim.h"
 #include "support/temp_folder.h"
+#include "support/unprivileged.h"
 
 namespace vorna::test {
 namespace {
@@ -196,6 +197,24 @@ TEST(VornactlImage, SymlinkedOutputReplacesItsTarget) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::is_symlink(folder / "link.bin"));
   EXPECT_EQ(Contents(folder / "target.bin").size(), 0x2010u);
+}
+
+// A link another user planted in a shared, sticky folder (/tmp) is not
+// followed, as save follows none: it could lead root's write anywhere.
+TEST(VornactlImage, AnotherUsersSymlinkIsNotFollowed) {
+  if (!test::RunningAsRoot()) GTEST_SKIP() << "another user's link needs root to make";
+  test::TempFolder folder;
+  fs::permissions(folder.path(), fs::perms::all | fs::perms::sticky_bit);
+  Put(folder / "input.hex", SMALL_HEX);
+  Put(folder / "victim.bin", "kept");
+  const fs::path planted = folder / "planted.bin";
+  fs::create_symlink("victim.bin", planted);
+  ASSERT_EQ(::lchown(planted.c_str(), test::UnprivilegedUid(), test::UnprivilegedGid()), 0);
+  const auto r = Vornactl({"image", (folder / "input.hex").string(), "-o", planted.string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vornactl: cannot write " + planted.string() + ": Permission denied\n");
+  EXPECT_TRUE(Contents(folder / "victim.bin") == "kept") << "the link's target was written";
+  EXPECT_TRUE(fs::is_symlink(planted));
 }
 
 // Runs the test in another working folder, and returns to the old one.

@@ -88,17 +88,20 @@ TEST(VornactlPorts, JsonGivesNullForWhatIsMissingAndKeepsBadBytes) {
             "\"driver\":\"cdc_acm\",\"by_id\":[],\"held\":null}]\n");
 }
 
-TEST(VornactlPorts, VerboseSaysWhyAHoldWasNotTried) {
+TEST(VornactlPorts, VerboseSaysWhyAHoldWasNotTriedAndWhyAnAliasLeadsNowhere) {
   FakeTree tree;
   AcmBoard(tree);
   fs::remove(tree.dev() / "ttyACM0");
   tree.Link(tree.dev() / "ttyACM0", "gone");
+  tree.Link(tree.aliases() / "COM2", "COM2");
   auto r = ListPorts(tree, {"ports"});
   EXPECT_EQ(r.err, "");
   EXPECT_NE(r.out.find("VB000123  ?\n"), std::string::npos) << r.out;
   r = ListPorts(tree, {"-v", "ports"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "/dev/ttyACM0: hold not tried: no such device\n");
+  EXPECT_EQ(r.err, (tree.aliases() / "COM2").string() +
+                       ": alias not followed: Too many levels of symbolic links\n"
+                       "/dev/ttyACM0: hold not tried: no such device\n");
 }
 
 TEST(VornactlPorts, NoneFoundIsSaidOnStderrAndIsNoFailure) {

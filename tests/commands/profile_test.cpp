@@ -169,6 +169,9 @@ INSTANTIATE_TEST_SUITE_P(
                "P: \"0x\" is not a number (0x and hexadecimal digits, or decimal digits)"},
         BadRow{"pe_above", Body("PE = 2", "PE"), 2, "PE = 2 is out of range (0 to 1)"},
         BadRow{"pe_below", Body("PE = -1", "PE"), 2, "PE = -1 is out of range (0 to 1)"},
+        BadRow{"pe_minus_zero", Body("PE = -0", "PE"), 2, "PE = -0 is out of range (0 to 1)"},
+        BadRow{"p_hex_minus_zero", Body("P = 0x-0", "P"), 12,
+               "P: \"0x-0\" is not a number (0x and hexadecimal digits, or decimal digits)"},
         BadRow{"ag_above", Body("AG = 4", "AG"), 7, "AG = 4 is out of range (0 to 3)"},
         BadRow{"pl_above", Body("PL = 4", "PL"), 10, "PL = 4 is out of range (0 to 3)"},
         BadRow{"cex_above", Body("CEX = 4", "CEX"), 15, "CEX = 4 is out of range (0 to 3)"},
@@ -197,6 +200,9 @@ TEST(ProfileRejected, EveryProblemIsReportedInLineOrderWithTheMissingNamesLast) 
 TEST(ProfileRejected, ProblemsNameTheFileAndLine) {
   EXPECT_EQ(FormatProfileProblem("a/b.vprof", {12, "P is missing"}), "a/b.vprof:12: P is missing");
   EXPECT_EQ(FormatProfileProblem("b.vprof", {0, "cannot be read"}), "b.vprof: cannot be read");
+  // What they quote of the file, and its name, reach no terminal raw.
+  EXPECT_EQ(FormatProfileProblem("b\a.vprof", {2, "unknown field \"\x1b[2J\""}),
+            "b\\x07.vprof:2: unknown field \"\\x1b[2J\"");
 }
 
 TEST(ProfileFile, WrittenFileReadsBack) {

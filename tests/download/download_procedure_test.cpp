@@ -257,6 +257,52 @@ INSTANTIATE_TEST_SUITE_P(
                       ReasonRow{"below_window", std::nullopt, false, false, true, {"status: Hex file is invalid"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A stop asked for once the board has seen `stopAtWrites` writes: the
+// transfer ends at the next check, never inside a chunk, with nothing more
+// written, the port closed and the status saying how far it came. A write
+// that fails while the stop is up (a transport giving up on a signal) ends
+// it the same way.
+struct StopRow {
+  const char* name;
+  std::size_t stopAtWrites;
+  int failingWrite;  // 0: none
+  std::string status;
+};
+
+std::string StoppedAfter(const std::string& sent) {
+  return "Download stopped after " + sent + " of 256 bytes; the board holds an incomplete program";
+}
+
+void PrintTo(const StopRow& row, std::ostream* os) { *os << row.name; }
+
+struct StopRows : DownloadFixture, ::testing::WithParamInterface<StopRow> {};
+
+TEST_P(StopRows, EndBetweenChunksWithHowFarItCame) {
+  const StopRow& row = GetParam();
+  std::string text;
+  for (std::uint16_t a = 0x2000; a < 0x2100; a += 16) text += DataRecord(a, Pattern(16, 3));  // four chunks
+  WriteFile(text);
+  board.failingWrites = {row.failingWrite};
+  Strings events;
+  RunDownload(
+      file.string(), link, PortChoice{1, {}}, sink, [&](const std::string& s) { events.push_back(s); }, {}, {},
+      [&](const std::string& r) { events.push_back("reason: " + r); },
+      [&] { return board.writes.size() >= row.stopAtWrites; });
+  EXPECT_EQ(events, Strings{row.status});
+  EXPECT_EQ(board.writes.size(), row.stopAtWrites);
+  EXPECT_EQ(board.closeCount, static_cast<int>(board.opened.size()));
+  EXPECT_TRUE(sink.entries.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StopRows,
+                         ::testing::Values(StopRow{"before_the_port_opens", 0, 0, STATUS_DOWNLOAD_STOPPED_BEFORE_START},
+                                           StopRow{"before_the_first_chunk", 1, 0, StoppedAfter("0")},
+                                           StopRow{"after_two_chunks", 3, 0, StoppedAfter("128")},
+                                           StopRow{"start_cut_short", 1, 1, StoppedAfter("0")},
+                                           StopRow{"second_chunk_cut_short", 3, 3, StoppedAfter("64")},
+                                           StopRow{"after_the_last_chunk", 5, 0, "Download success"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(DownloadLength, ValidFromOneWindowLineToTheWholeWindow) {
   EXPECT_EQ(DownloadLength(0x200F), 16);
   EXPECT_EQ(DownloadLength(0x3FFF), 8192);

@@ -1,6 +1,6 @@
 // The hex reader's bound on the file length, its warning for files whose
-// lines end in CR alone, and the file mapping: the text costs no memory of
-// its own, and a file that cannot be mapped is read instead.
+// lines end in CR alone, and how the file is read: the text costs no memory
+// of its own, and a file that cannot be mapped is read all the same.
 
 #include <fcntl.h>
 #include <linux/filter.h>
@@ -239,7 +239,7 @@ std::size_t VmDataBytes() {
 }
 
 // A file far larger than the memory the process may still take loads: the
-// text is mapped from the page cache, not copied into memory of its own.
+// text is read through a small window, not copied into memory of its own.
 TEST(HexFileMapping, TextTakesNoMemoryOfItsOwn) {
   constexpr std::uint64_t kFileLength = std::uint64_t{64} * 1024 * 1024;
   constexpr std::size_t kHeadroom = std::size_t{16} * 1024 * 1024;

@@ -2,6 +2,7 @@
 // (permissions, devices, FIFOs, a file used as a folder), and its stream
 // entry point over streams that only the GNU C library makes.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -115,6 +116,30 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const TempFolder& f) { return f.Write("huge.hex", Lines({SRecordLine(3, 0xFFFFFFF0, {1})})); },
                     "Memory allocation error.", "bytes"}),
     [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------
+// A file that another program cuts short after it was measured: the load
+// fails with one message, whatever the reader had read of it.
+
+TEST(LoadHexDescriptor, FileCutShortAfterItWasMeasuredFails) {
+  std::string content;
+  for (unsigned i = 0; i < 4096; ++i) content += IntelData(0x2000 + 16 * (i % 64), CountingBytes(i, 16)) + "\n";
+  for (const std::size_t keep : {std::size_t{0}, content.size() / 2, content.size() - 1}) {
+    TempFolder folder;
+    const std::string path = folder.Write("cut.hex", content);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(keep)), 0);
+    RecordingSink sink;
+    HexImage image;
+    EXPECT_EQ(LoadHexDescriptor(fd, static_cast<std::int64_t>(content.size()), image, sink), -1) << keep;
+    ::close(fd);
+    ASSERT_EQ(sink.entries.size(), 1u) << keep;
+    EXPECT_EQ(sink.entries[0].text, "_filelength error.");
+    EXPECT_EQ(sink.entries[0].reason, "the file changed while it was read");
+    EXPECT_EQ(image.bytes, nullptr);
+  }
+}
 
 // ---------------------------------------------------------------------------
 // The stream entry point

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "hex_test_support.h"
+#include "link/file_open.h"
+#include "link/unique_fd.h"
 #include "support/hex_records.h"
 #include "support/recording_sink.h"
 
@@ -158,8 +160,8 @@ TEST_P(HexLoadTest, BuildsTheImage) {
   ASSERT_EQ(image.size(), std::size_t{c.topAddress} + 1);
   EXPECT_EQ(ImageBytes(image), ExpectedImage(c.topAddress, c.placements));
 
-  // The file mapped above, and read as a stream where it cannot be mapped:
-  // both paths give the same image.
+  // The file read through its window above, and read into memory as a
+  // stream: both paths give the same image.
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "rb"), &std::fclose);
   ASSERT_NE(stream, nullptr);
   HexImage read;
@@ -443,6 +445,39 @@ TEST(HexLoad, CarriageReturnsAcrossReadBoundaries) {
     EXPECT_TRUE(sink.entries.empty());
     ASSERT_EQ(image.topAddress, top) << "shift " << shift;
     ASSERT_EQ(ImageBytes(image), expected) << "shift " << shift;
+  }
+}
+
+// A file read through a window of any size gives what the same text gives
+// in memory: every refill of the window lands once on each kind of line end,
+// cut piece, zero byte and text end.
+TEST(LoadHexDescriptor, AnyWindowReadsAsTheTextInMemory) {
+  // Pieces that end on their last character, on a CR LF, or one past it.
+  std::string longLines;
+  for (unsigned k = 0; k < 60; ++k) longLines += IntelData(0x600 + k, {3}) + std::string(524 + k % 6, '.') + "\r\n";
+  std::string mixed = std::string(600, ';') + "\n";
+  for (unsigned k = 0; k < 60; ++k) {
+    mixed += "\r" + IntelData(2 * k + 1, {0x00}) + "\n" + IntelData(2 * k, {static_cast<std::uint8_t>(k)}) + "\r\n";
+    mixed += IntelData(0x400 + k, {1}) + std::string(k % 3, '\0') + "\r" + IntelData(0x200 + k, {2}) + "\n";
+  }
+  for (const std::string& content :
+       {longLines, mixed + longLines, mixed + std::string(1, 0x1A) + IntelData(0x9000, {3}) + "\n"}) {
+    TempFolder folder;
+    const std::string path = folder.Write("window.hex", content);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "rb"), &std::fclose);
+    ASSERT_NE(stream, nullptr);
+    RecordingSink sink;
+    HexImage inMemory;
+    ASSERT_EQ(LoadHexStream(stream.get(), static_cast<std::int64_t>(content.size()), inMemory, sink), 0);
+    for (std::size_t window = HEX_LINE_BUFFER_SIZE + 1; window < 1300; ++window) {
+      const UniqueFd fd(OpenForReading(path, FileKinds::kRegularOnly));
+      HexImage read;
+      ASSERT_EQ(LoadHexDescriptor(fd.get(), static_cast<std::int64_t>(content.size()), read, sink, window), 0);
+      ASSERT_EQ(ImageBytes(read), ImageBytes(inMemory)) << "window " << window;
+      ASSERT_EQ(read.lines.records, inMemory.lines.records) << "window " << window;
+      ASSERT_EQ(read.lines.carriageReturnSeen, inMemory.lines.carriageReturnSeen);
+    }
+    EXPECT_TRUE(sink.entries.empty());
   }
 }
 

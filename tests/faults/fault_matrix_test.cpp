@@ -222,16 +222,20 @@ TEST_P(FaultMatrix, ReportsWithinTheTimeOutsAndLeavesThePortUsable) {
   if (row.straysAllowed) {
     for (const auto& message : outcome.messages)
       EXPECT_NE(std::find(row.messages.begin(), row.messages.end(), message), row.messages.end()) << message;
+    // Stray bytes right after the register read: its reply may not be the
+    // board's answer, and the command stops before its dialog.
+    const bool readRefused = !outcome.messages.empty() && outcome.messages.front() == "Read error";
+    EXPECT_EQ(outcome.dialogShown, !readRefused);
     // A garbled echo fails its write; a Quick Setting then shows its summary
     // a second time, under the warning.
     const bool shownAgain = row.command == Command::kQuick && !outcome.messages.empty();
-    EXPECT_EQ(outcome.statuses.size(), shownAgain ? 2u : 1u);
+    EXPECT_EQ(outcome.statuses.size(), readRefused ? 0u : shownAgain ? 2u : 1u);
   } else {
     EXPECT_EQ(outcome.messages, row.messages);
     EXPECT_EQ(outcome.statuses, ExpectedStatuses(row));
     EXPECT_EQ(BoardRequests(*board).size(), row.requests) << Join(BoardRequests(*board));
+    EXPECT_EQ(outcome.dialogShown, row.dialogShown);
   }
-  EXPECT_EQ(outcome.dialogShown, row.dialogShown);
 
   // Within the time-outs of the exchanges the command makes at most, and the
   // time the user spends in the dialog.
@@ -349,11 +353,12 @@ INSTANTIATE_TEST_SUITE_P(
             .requests = 1},
         // Bytes sent while the port is closed (the dialog is open for
         // 300 ms) are dropped when it opens again; only bytes that land
-        // inside an exchange garble its reply.
+        // inside an exchange garble its reply, or refuse the register read
+        // when they follow its reply.
         Row{.name = "board_babbles",
             .command = Command::kQuick,
             .simArgs = {"--babble"},
-            .messages = {"ReadData error"},
+            .messages = {"ReadData error", "Read error"},
             .dialogShown = true,
             .straysAllowed = true,
             .dialogTime = std::chrono::milliseconds(300)}),

@@ -142,7 +142,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureRow{"write_fails_no_read", {1}, {{Bytes(10, 0x11)}}, {"Write error"}, 0, false},
                       FailureRow{"read_fails", {}, {{{}, true}}, {"Read error"}, 1, false},
                       FailureRow{"nine_bytes", {}, {{Bytes(9, 0x11)}}, {"Read error"}, 1, false},
-                      FailureRow{"nothing", {}, {{{}}}, {"Read error"}, 1, false}),
+                      FailureRow{"nothing", {}, {{{}}}, {"Read error"}, 1, false},
+                      // Bytes after the ten: they were not this request's reply.
+                      FailureRow{"more_follows", {}, {{Bytes(10, 0x11), false, true}}, {"Read error"}, 1, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // SetChannel and StoreDefaults: report a failed write, still read, report a
@@ -222,6 +224,14 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, DownloadRows,
     ::testing::Values(
         DownloadRow{"start_accepted", false, true, {}, {{{0x00, 0x99}}}, 1, true, ""},
+        DownloadRow{"start_then_more",
+                    false,
+                    true,
+                    {},
+                    {{{0x00, 0x99}, false, true}},
+                    1,
+                    false,
+                    "start: the board is still sending: more bytes followed the reply"},
         DownloadRow{"start_refused",
                     false,
                     true,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/fake_port_tree.h"
+#include "support/unprivileged.h"
 
 namespace vorna {
 namespace {
@@ -45,6 +46,9 @@ struct DiscoveryRow {
   std::string name;
   std::function<void(FakeTree&)> build;
   std::vector<std::string> expected;
+  // "COMn: why", for each alias that leads to no device.
+  std::vector<std::string> unfollowed = {};
+  bool asUnprivileged = false;
 };
 
 void PrintTo(const DiscoveryRow& row, std::ostream* os) { *os << row.name; }
@@ -54,11 +58,23 @@ class DiscoveryRows : public ::testing::TestWithParam<DiscoveryRow> {};
 TEST_P(DiscoveryRows, ListsEachDeviceWithItsNumbers) {
   FakeTree tree;
   GetParam().build(tree);
-  const PortDiscovery discovery = DiscoverPorts(tree.roots());
-  EXPECT_EQ(discovery.error, "");
-  std::vector<std::string> described;
-  for (const auto& port : discovery.ports) described.push_back(Describe(port));
-  EXPECT_EQ(described, GetParam().expected);
+  const auto check = [&] {
+    const PortDiscovery discovery = DiscoverPorts(tree.roots());
+    EXPECT_EQ(discovery.error, "");
+    std::vector<std::string> described;
+    for (const auto& port : discovery.ports) described.push_back(Describe(port));
+    EXPECT_EQ(described, GetParam().expected);
+    std::vector<std::string> unfollowed;
+    for (const auto& alias : discovery.unfollowedAliases)
+      unfollowed.push_back("COM" + std::to_string(alias.number) + ": " + alias.reason);
+    EXPECT_EQ(unfollowed, GetParam().unfollowed);
+  };
+  if (GetParam().asUnprivileged) {
+    tree.OpenToEveryone();
+    test::RunUnprivileged(check);
+  } else {
+    check();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -139,7 +155,28 @@ INSTANTIATE_TEST_SUITE_P(
                        AcmBoard(t);
                        t.Link(t.aliases() / "COM5", "/dev/pts/3");
                      },
-                     {"COM1 /dev/ttyACM0 2fe3:0100 [Vorna Labs|FM Eval Board|VB000123] cdc_acm free"}},
+                     {"COM1 /dev/ttyACM0 2fe3:0100 [Vorna Labs|FM Eval Board|VB000123] cdc_acm free"},
+                     {"COM5: No such file or directory"}},
+        DiscoveryRow{"AliasLoops",
+                     [](FakeTree& t) {
+                       AcmBoard(t);
+                       t.Link(t.aliases() / "COM2", "COM2");
+                       t.Link(t.aliases() / "COM3", "COM2");
+                     },
+                     {"COM1 /dev/ttyACM0 2fe3:0100 [Vorna Labs|FM Eval Board|VB000123] cdc_acm free"},
+                     {"COM2: Too many levels of symbolic links", "COM3: Too many levels of symbolic links"}},
+        DiscoveryRow{"AliasIntoAFolderTheUserMayNotSearch",
+                     [](FakeTree& t) {
+                       AcmBoard(t);
+                       const fs::path closed = t.aliases().parent_path() / "closed";
+                       fs::create_directories(closed / "inner");
+                       t.Link(closed / "inner" / "tty", "/dev/ttyACM0");
+                       t.Close(closed);
+                       t.Link(t.aliases() / "COM6", (closed / "inner" / "tty").string());
+                     },
+                     {"COM1 /dev/ttyACM0 2fe3:0100 [Vorna Labs|FM Eval Board|VB000123] cdc_acm free"},
+                     {"COM6: Permission denied"},
+                     true},
         DiscoveryRow{"HeldDevice",
                      [](FakeTree& t) {
                        AcmBoard(t);
@@ -168,6 +205,11 @@ INSTANTIATE_TEST_SUITE_P(
                      [](FakeTree& t) {
                        t.VirtualTty("tty0");
                        t.VirtualTty("ptmx");
+                       // The kernel's console on a serial port is a person's terminal.
+                       t.Tty("ttyS0", t.sysfs() / "devices/platform/serial8250/tty/ttyS0", "serial8250", "4");
+                       FakeTree::Write(t.sysfs() / "class/tty/ttyS0/dev", "4:64\n");
+                       fs::create_directories(t.proc());
+                       FakeTree::Write(t.proc() / "consoles", "ttyS0                -W- (EC p a)    4:64\n");
                        AcmBoard(t, "ttyACM1");
                        fs::remove(t.dev() / "ttyACM1");
                      },

@@ -15,8 +15,10 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
+#include <optional>
 #include <regex>
 #include <thread>
+#include <utility>
 
 #include "link/protocol.h"
 #include "support/unprivileged.h"
@@ -101,6 +103,60 @@ TEST(PosixSerialTransport, InputWaitingBeforeTheOpenIsDiscarded) {
   ASSERT_TRUE(n);
   EXPECT_EQ(*n, 1u);
   EXPECT_EQ(byte[0], 0x42);
+}
+
+// The rest of an answer nobody waits for any more, arriving at the board's
+// pace: the open drains what comes until the line is quiet, and refuses a
+// line that never goes quiet.
+TEST(PosixSerialTransport, OpenDrainsATrailingAnswerAndRefusesALineThatNeverQuietens) {
+  for (const auto& [bytes, spacing] : {std::pair{6, 5}, std::pair{400, 4}}) {
+    PseudoTerminal pty;
+    std::thread board([&] {
+      for (int i = 0; i < bytes; ++i) {
+        pty.Send({0x11});
+        std::this_thread::sleep_for(std::chrono::milliseconds(spacing));
+      }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(spacing));
+    PosixSerialTransport port;
+    const bool opened = port.Open(pty.device);
+    board.join();
+    if (bytes * spacing > LINE_DRAIN_LIMIT_MS) {
+      EXPECT_FALSE(opened);
+      EXPECT_TRUE(port.LastError().starts_with("the board is still sending: ")) << port.LastError();
+      continue;
+    }
+    ASSERT_TRUE(opened) << port.LastError();
+    pty.Send({0x42});
+    std::uint8_t byte[2] = {};
+    EXPECT_EQ(port.Read(byte, 2), std::optional<std::size_t>(1));
+    EXPECT_EQ(byte[0], 0x42);
+  }
+}
+
+// After a reply, the line is watched as long as its bytes' gaps suggest;
+// a byte in that time fails the reply and is dropped with the rest.
+TEST(PosixSerialTransport, ReplyEndsOnlyWhenNothingFollowsWithinTwiceItsGaps) {
+  for (const int extra : {0, 1}) {
+    PseudoTerminal pty;
+    PosixSerialTransport port;
+    ASSERT_TRUE(port.Open(pty.device)) << port.LastError();
+    std::thread board([&] {
+      for (int i = 0; i < 3 + extra; ++i) {
+        pty.Send({static_cast<std::uint8_t>(i)});
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+      }
+    });
+    std::uint8_t reply[3] = {};
+    EXPECT_EQ(port.Read(reply, 3), std::optional<std::size_t>(3));
+    const bool ended = port.ReplyEnded();
+    board.join();
+    EXPECT_EQ(ended, extra == 0) << port.LastError();
+    if (extra > 0) {
+      EXPECT_TRUE(port.LastError().starts_with("the board is still sending: 1 more bytes came after"));
+    }
+    EXPECT_TRUE(port.ReplyEnded()) << "the stray byte was dropped";
+  }
 }
 
 TEST(PosixSerialTransport, SecondOpenIsRefusedUntilTheFirstCloses) {
@@ -423,7 +479,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A made-up process folder: what the scan finds, and that it skips what is
 // not a process.
-TEST(ProcessControlledBy, FindsTheProcessHoldingTheTerminalAndOnlyThat) {
+TEST(FindTerminalHolders, FindsTheProcessHoldingTheTerminalAndOnlyThat) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("vorna-proc-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
@@ -436,9 +492,9 @@ TEST(ProcessControlledBy, FindsTheProcessHoldingTheTerminalAndOnlyThat) {
   process("12a", "12 (odd) S 1 12 12 34822 12 0\n");
   process("300", "300 (bash) S 1 300 300 34822 300 0\n");
   std::filesystem::create_directories(folder / "301");  // ended meanwhile: no stat
-  EXPECT_EQ(ProcessControlledBy(makedev(136, 6), folder.string()), std::optional<pid_t>(300));
-  EXPECT_EQ(ProcessControlledBy(makedev(136, 7), folder.string()), std::nullopt);
-  EXPECT_EQ(ProcessControlledBy(makedev(136, 6), (folder / "none").string()), std::nullopt);
+  EXPECT_EQ(FindTerminalHolders(makedev(136, 6), folder.string()).holder, std::optional<pid_t>(300));
+  EXPECT_EQ(FindTerminalHolders(makedev(136, 7), folder.string()).holder, std::nullopt);
+  EXPECT_EQ(FindTerminalHolders(makedev(136, 6), (folder / "none").string()).holder, std::nullopt);
   std::filesystem::remove_all(folder);
 }
 

@@ -110,6 +110,7 @@ TEST_F(BoardPort, ARegisterReadIsAnsweredWithTenBytes) {
   const auto got = port.Read(reply.data(), reply.size());
   ASSERT_TRUE(got.has_value()) << port.LastError();
   EXPECT_EQ(*got, READ_REGISTERS_REPLY_SIZE) << port.LastError();
+  EXPECT_TRUE(port.ReplyEnded()) << port.LastError();
 }
 
 TEST_F(BoardPort, ASilentBoardEndsTheReadAtTheTotalTimeOutWithNoBytes) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "link/file_io.h"
 #include "sim/state_file.h"
@@ -59,6 +60,22 @@ INSTANTIATE_TEST_SUITE_P(Texts, BadStateFile,
                                          BadStateCase{"Signed", "+1 b4 06 58 2a 00 1a 00 1b 06\n",
                                                       "line 1: \"+1\" is not a two-digit hexadecimal byte"}),
                          [](const testing::TestParamInfo<BadStateCase>& info) { return std::string(info.param.name); });
+
+// Only a regular file within the bound is read, at once: a device would
+// never end, a FIFO would hold up the start.
+TEST(StateFile, OnlyARegularFileWithinTheBoundIsRead) {
+  test::TempFolder folder;
+  const std::pair<std::string, std::string> files[] = {
+      {"/dev/zero", "not a regular file"},
+      {folder.MakeFifo("fifo"), "not a regular file"},
+      {folder.Write("large", std::string(STATE_FILE_SIZE_LIMIT + 1, '#')), "larger than 1048576 bytes"}};
+  for (const auto& [path, why] : files) {
+    bool missing = true;
+    const StateParse parse = ReadStateFile(path, missing);
+    EXPECT_FALSE(parse.state || missing);
+    EXPECT_EQ(parse.error, "cannot read " + path + ": " + why);
+  }
+}
 
 class AtomicWrite : public testing::Test {
  protected:

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/unprivileged.h"
+
 extern char** environ;
 
 namespace vorna::test {
@@ -29,6 +31,7 @@ constexpr auto STOP_LIMIT = 5s;
 constexpr auto WAIT_POLL = 5ms;
 constexpr std::size_t READ_BLOCK = 4096;
 constexpr const char* CONFIG_HOME_VARIABLE = "XDG_CONFIG_HOME";
+constexpr const char* SETPRIV = "/usr/bin/setpriv";
 
 std::string MakeFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "vorna-sim-XXXXXX").string();
@@ -64,9 +67,15 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 }
 
 // Starts the board with stdout (and stderr, when `errPipe` is given) going
-// into pipes. Returns the pid, or -1.
-pid_t Spawn(std::vector<std::string> args, const std::string& configHome, int outPipe[2], int errPipe[2]) {
+// into pipes, as the ordinary user when `asOrdinaryUser`. Returns the pid,
+// or -1.
+pid_t Spawn(std::vector<std::string> args, const std::string& configHome, int outPipe[2], int errPipe[2],
+            bool asOrdinaryUser = false) {
   args.insert(args.begin(), VORNA_SIM_PATH);
+  if (asOrdinaryUser) {
+    args.insert(args.begin(), {SETPRIV, std::string("--reuid=") + UNPRIVILEGED_USER,
+                               std::string("--regid=") + UNPRIVILEGED_GROUP, "--clear-groups"});
+  }
   auto environment = ChildEnvironment(configHome);
   auto argv = Pointers(args);
   auto envp = Pointers(environment);
@@ -79,10 +88,10 @@ pid_t Spawn(std::vector<std::string> args, const std::string& configHome, int ou
     posix_spawn_file_actions_addclose(&actions, errPipe[0]);
   }
   pid_t pid = -1;
-  const int error = ::posix_spawn(&pid, VORNA_SIM_PATH, &actions, nullptr, argv.data(), envp.data());
+  const int error = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
-    ADD_FAILURE() << "posix_spawn " << VORNA_SIM_PATH << ": " << std::strerror(error);
+    ADD_FAILURE() << "posix_spawn " << argv[0] << ": " << std::strerror(error);
     return -1;
   }
   return pid;
@@ -132,7 +141,12 @@ void BoardSim::Start(const BoardSimSetup& setup) {
     ADD_FAILURE() << "pipe: " << std::strerror(errno);
     return;
   }
-  pid_ = Spawn(args, setup.configHome, outPipe, nullptr);
+  const bool asOrdinaryUser = setup.asOrdinaryUser && RunningAsRoot();
+  if (asOrdinaryUser) {
+    GiveToUnprivileged(folder_);
+    if (!setup.configHome.empty()) GiveToUnprivileged(setup.configHome);
+  }
+  pid_ = Spawn(args, setup.configHome, outPipe, nullptr, asOrdinaryUser);
   ::close(outPipe[1]);
   stdout_ = outPipe[0];
   if (pid_ < 0) return;

@@ -26,6 +26,10 @@ struct BoardSimSetup {
   std::string statePath;          // empty: a fresh file in the board's own folder
   std::string configHome;         // when set, the board's XDG_CONFIG_HOME (for --com)
   bool log = true;                // false: no traffic log (for timing the board itself)
+  // Under root, run the board as the ordinary user of unprivileged.h, as a
+  // user who starts it does: its folder and `configHome` are given to that
+  // user.
+  bool asOrdinaryUser = false;
 };
 
 class BoardSim {

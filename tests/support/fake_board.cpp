@@ -53,6 +53,7 @@ std::optional<std::size_t> FakeBoard::Read(std::uint8_t* data, std::size_t count
   if (!script.empty()) {
     ReadStep step = script.front();
     script.pop_front();
+    moreFollows_ = step.moreFollows;
     if (step.fail) {
       lastError = READ_FAILED;
       return std::nullopt;
@@ -71,6 +72,13 @@ std::optional<std::size_t> FakeBoard::Read(std::uint8_t* data, std::size_t count
     pending_.pop_front();
   }
   return n;
+}
+
+bool FakeBoard::ReplyEnded() {
+  if (!moreFollows_ && pending_.empty()) return true;
+  lastError = "the board is still sending: more bytes followed the reply";
+  pending_.clear();
+  return false;
 }
 
 // The test's view of the board goes into the model before the bytes and

@@ -26,6 +26,8 @@ class FakeBoard final : public Transport {
   struct ReadStep {
     Bytes bytes;
     bool fail = false;
+    // The board goes on sending after these bytes (ReplyEnded fails).
+    bool moreFollows = false;
   };
 
   FakeBoard();
@@ -38,6 +40,9 @@ class FakeBoard final : public Transport {
   // A write that fails never reaches the board.
   bool Write(const std::uint8_t* data, std::size_t count) override;
   std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override;
+  // Scripted: as the last step says; otherwise false while the board has
+  // more to send than was read.
+  bool ReplyEnded() override;
   std::string LastError() const override { return lastError; }
 
   // Scripted mode: when `script` is not empty, each Read takes the next
@@ -74,6 +79,7 @@ class FakeBoard final : public Transport {
 
   sim::BoardProtocol protocol_;
   bool open_ = false;
+  bool moreFollows_ = false;
   std::deque<std::uint8_t> pending_;
 };
 

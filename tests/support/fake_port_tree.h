@@ -36,6 +36,7 @@ class FakeTree {
   ~FakeTree() {
     for (const int fd : held_) ::close(fd);
     std::error_code ignored;
+    for (const auto& folder : closed_) fs::permissions(folder, fs::perms::owner_all, ignored);
     fs::remove_all(root_, ignored);
   }
   FakeTree(const FakeTree&) = delete;
@@ -44,7 +45,8 @@ class FakeTree {
   fs::path sysfs() const { return root_ / "sys"; }
   fs::path dev() const { return root_ / "dev"; }
   fs::path aliases() const { return root_ / "ports"; }
-  DiscoveryRoots roots() const { return {sysfs().string(), dev().string(), aliases().string()}; }
+  fs::path proc() const { return root_ / "proc"; }
+  DiscoveryRoots roots() const { return {sysfs().string(), dev().string(), aliases().string(), proc().string()}; }
 
   // A USB device with the given attribute files.
   fs::path UsbDevice(const std::string& at, const std::map<std::string, std::string>& attributes) {
@@ -80,6 +82,17 @@ class FakeTree {
     Write(dev() / name, "");
   }
 
+  // Lets another user read the tree (the folder is made private).
+  void OpenToEveryone() {
+    fs::permissions(root_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  }
+
+  // Makes `folder` closed to everyone but root until the tree goes.
+  void Close(const fs::path& folder) {
+    fs::permissions(folder, fs::perms::none);
+    closed_.push_back(folder);
+  }
+
   void Link(const fs::path& link, const std::string& target) {
     fs::create_directories(link.parent_path());
     fs::create_symlink(target, link);
@@ -98,6 +111,7 @@ class FakeTree {
  private:
   fs::path root_;
   std::vector<int> held_;
+  std::vector<fs::path> closed_;
 };
 
 inline void AcmBoard(FakeTree& tree, const std::string& tty = "ttyACM0") {

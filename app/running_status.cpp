@@ -1,0 +1,51 @@
+#include "app/running_status.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <utility>
+
+#include "app/board_worker.h"
+#include "app/main_window.h"
+
+namespace vorna {
+namespace {
+
+// The device itself rather than a link to it (a port alias, a by-id name).
+std::string DeviceName(const std::string& path) {
+  const QString device = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).canonicalFilePath();
+  return device.isEmpty() ? path : QFile::encodeName(device).toStdString();
+}
+
+}  // namespace
+
+RunningStatus::RunningStatus(MainWindow& window, BoardWorker& worker)
+    : window_(window), worker_(worker), kept_(window.StatusText()) {}
+
+RunningStatus::~RunningStatus() { Settle(); }
+
+PortResolver RunningStatus::Announcing(PortResolver resolver, std::function<void()> onFound) {
+  return [this, resolver = std::move(resolver), onFound = std::move(onFound)](int portNumber) {
+    PortLookup found = resolver(portNumber);
+    if (!found.device.empty()) {
+      worker_.OnGui([this, &found, &onFound, portNumber] {
+        if (!doing_.empty())
+          window_.SetStatusText(doing_ + " COM" + std::to_string(portNumber) + " (" + DeviceName(found.device) +
+                                ")\u2026");
+        if (onFound) onFound();
+      });
+    }
+    return found;
+  };
+}
+
+void RunningStatus::Show(const std::string& text) {
+  kept_ = text;
+  window_.SetStatusText(text);
+}
+
+void RunningStatus::Settle() {
+  if (window_.StatusText() != kept_) window_.SetStatusText(kept_);
+}
+
+}  // namespace vorna
