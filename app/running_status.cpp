@@ -11,10 +11,13 @@
 namespace vorna {
 namespace {
 
-// The device itself rather than a link to it (a port alias, a by-id name).
-std::string DeviceName(const std::string& path) {
+// What follows "COMn": the device itself rather than a link to it (a port
+// alias, a by-id name), in parentheses; nothing for Windows' own name of
+// port n, which says no more than the number and is no file to look into.
+std::string DeviceNote(int portNumber, const std::string& path) {
+  if (path == WindowsComDevice(portNumber)) return {};
   const QString device = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).canonicalFilePath();
-  return device.isEmpty() ? path : QFile::encodeName(device).toStdString();
+  return " (" + (device.isEmpty() ? path : QFile::encodeName(device).toStdString()) + ")";
 }
 
 }  // namespace
@@ -30,8 +33,8 @@ PortResolver RunningStatus::Announcing(PortResolver resolver, std::function<void
     if (!found.device.empty()) {
       worker_.OnGui([this, &found, &onFound, portNumber] {
         if (!doing_.empty())
-          window_.SetStatusText(doing_ + " COM" + std::to_string(portNumber) + " (" + DeviceName(found.device) +
-                                ")\u2026");
+          window_.SetStatusText(doing_ + " COM" + std::to_string(portNumber) + DeviceNote(portNumber, found.device) +
+                                "\u2026");
         if (onFound) onFound();
       });
     }

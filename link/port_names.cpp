@@ -15,6 +15,8 @@ std::string PortAliasFolder() {
   return config.empty() ? std::string() : JoinPath(config, PORT_ALIAS_FOLDER);
 }
 
+std::string WindowsComDevice(int portNumber) { return "\\\\.\\COM" + std::to_string(portNumber); }
+
 PortLookup LookUpPort(int portNumber, const std::string& aliasFolder,
                       const std::function<bool(const std::string&)>& exists) {
   if (portNumber <= 0) return {{}, "port numbers start at 1"};

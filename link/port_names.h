@@ -28,6 +28,9 @@ std::string PortAliasFolder();
 PortLookup LookUpPort(int portNumber, const std::string& aliasFolder,
                       const std::function<bool(const std::string&)>& exists);
 
+// "\\.\COMn": Windows' own name of port n.
+std::string WindowsComDevice(int portNumber);
+
 // The platform's own mapping, looking at the file system.
 PortLookup LookUpSystemPort(int portNumber);
 
