@@ -54,6 +54,7 @@ vorna::PortDiscovery SamplePorts() {
 }
 
 constexpr const char* SAMPLE_HEX_FILE = "C:\\Users\\user\\projects\\blink\\blink.hex";
+constexpr const char* SAMPLE_RUNNING_TEXT = "Downloading blink.hex to COM3\u2026";
 #else
 // A board on /dev/ttyACM2 that COM3 reaches, beside a built-in port.
 vorna::PortDiscovery SamplePorts() {
@@ -72,6 +73,7 @@ vorna::PortDiscovery SamplePorts() {
 }
 
 constexpr const char* SAMPLE_HEX_FILE = "/home/user/projects/blink/blink.hex";
+constexpr const char* SAMPLE_RUNNING_TEXT = "Downloading blink.hex to COM3 (/dev/ttyACM2)\u2026";
 #endif
 
 struct Shot {
@@ -101,7 +103,7 @@ const Shot SHOTS[] = {
      }},
     {"main-window-download-progress.png",
      [](vorna::MainWindow& window, const auto& render) {
-       window.SetStatusText("Downloading blink.hex to COM3 (/dev/ttyACM2)\u2026");
+       window.SetStatusText(SAMPLE_RUNNING_TEXT);
        QProgressBar& progress = window.progressBar();
        progress.setRange(0, 8192);
        progress.setValue(5120);
