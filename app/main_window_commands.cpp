@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/board_worker.h"
 #include "app/main_window.h"
@@ -296,7 +297,13 @@ void MainWindow::OnDownload() {
         },
         std::ref(progress), [&addedLines](const std::string& warning) { addedLines += STATUS_LINE_END + warning; },
         [&addedLines](const std::string& reason) { addedLines.insert(0, STATUS_LINE_END + reason); },
-        [&controls] { return controls.stopRequested(); });
+        [&controls] { return controls.stopRequested(); },
+        [this, &session](const std::vector<std::string>& problems) {
+          return worker_->OnGui([this, &session, &problems] {
+            const BusyCursor::Pause pause(session.busy);
+            return AskYesNo(*this, applicationName(), HexProblemsQuestion(problems));
+          });
+        });
   });
   if (controls.closeWhenEnded()) close();
 }

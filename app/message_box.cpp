@@ -54,6 +54,12 @@ bool AskYesNo(QWidget& owner, const QString& caption, const QString& text) {
   return ExecBox(box) == QMessageBox::Yes;
 }
 
+QString HexProblemsQuestion(const std::vector<std::string>& problems) {
+  QString text = QStringLiteral("The hex file has problems:");
+  for (const std::string& line : problems) text += QLatin1Char('\n') + QString::fromStdString(line);
+  return text + QStringLiteral("\nDownload anyway?");
+}
+
 MessageBoxSink::MessageBoxSink(QWidget& owner, QString caption) : owner_(owner), caption_(std::move(caption)) {}
 
 void MessageBoxSink::Report(std::string_view text, std::string_view reason) {

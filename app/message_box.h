@@ -6,7 +6,9 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/message_sink.h"
 
@@ -34,6 +36,11 @@ bool AskOkCancel(QWidget& owner, const QString& caption, const QString& text);
 // The same box with Yes and No, No being the default and Escape's: for a
 // question whose Yes cannot be taken back. True for Yes.
 bool AskYesNo(QWidget& owner, const QString& caption, const QString& text);
+
+// The question for a hex file whose content check found problems, to ask
+// with AskYesNo: "The hex file has problems:", the problem lines, then
+// "Download anyway?".
+QString HexProblemsQuestion(const std::vector<std::string>& problems);
 
 // Reports of the core as message boxes: the fixed text, and under it the
 // system's own explanation, the same the command-line tool prints in its

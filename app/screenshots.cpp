@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -14,9 +16,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "app/artwork.h"
 #include "app/main_window.h"
+#include "app/message_box.h"
 #include "app/settings/app_paths.h"
 #include "commands/commands.h"
 #include "dialogs/about_dialog.h"
@@ -25,6 +30,7 @@
 #include "dialogs/download_dialog.h"
 #include "dialogs/quick_setting_dialog.h"
 #include "dialogs/splash_dialog.h"
+#include "download/hex_file.h"
 #include "model/quick_settings.h"
 #include "model/transmitter_fields.h"
 
@@ -76,6 +82,31 @@ constexpr const char* SAMPLE_HEX_FILE = "/home/user/projects/blink/blink.hex";
 constexpr const char* SAMPLE_RUNNING_TEXT = "Downloading blink.hex to COM3 (/dev/ttyACM2)\u2026";
 #endif
 
+// A program with the faults a damaged file shows: a vector below the
+// window, one data byte changed, a stray line, a record cut short.
+constexpr char DAMAGED_HEX[] =
+    ":04000000022000FFDB\n"
+    ":1020000082B70EEE7F1A5039BEF07EC2347F066E64\n"
+    ":10201000D08F5DC7512047E3404300026B6E545597\n"
+    "hello world\n"
+    ":1020200094A065685D64C4980BB8D4544A8721A90C\n"
+    ":102030009A01AD219EB59CF6A15EF6F15A1D830B67\n"
+    ":10204000B7CE09D6BBC004E7175C6\n"
+    ":00000001FF\n";
+
+// What the content check finds in it, read as every file is.
+std::vector<std::string> DamagedFileProblems(vorna::MainWindow& window) {
+  const QTemporaryDir folder;
+  const QString path = folder.filePath(QStringLiteral("blink.hex"));
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(DAMAGED_HEX) < 0) return {};
+  file.close();
+  vorna::MessageBoxSink sink(window, window.applicationName());
+  vorna::HexImage image;
+  if (vorna::LoadHexFile(QFile::encodeName(path).toStdString(), image, sink) != 0) return {};
+  return vorna::HexProblemLines(image.content);
+}
+
 struct Shot {
   const char* fileName;
   // Makes the window to render; `mainWindow` owns it when it is a dialog.
@@ -121,6 +152,13 @@ const Shot SHOTS[] = {
        render(window);
        window.SetStatusText({});
        window.resize(start);
+     }},
+    {"hex-problems.png",
+     [](vorna::MainWindow& window, const auto& render) {
+       const std::vector<std::string> problems = DamagedFileProblems(window);
+       const vorna::MessageBoxHook previous = vorna::SetMessageBoxHook([&render](QMessageBox& box) { render(box); });
+       vorna::AskYesNo(window, window.applicationName(), vorna::HexProblemsQuestion(problems));
+       vorna::SetMessageBoxHook(previous);
      }},
     {"about.png",
      [](vorna::MainWindow& window, const auto& render) {

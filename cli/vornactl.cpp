@@ -192,6 +192,8 @@ struct Options {
   bool defaults = false;
   std::string file;
   std::string output;
+  bool force = false;   // download: send a file whose content check found problems
+  bool strict = false;  // image: refuse such a file
 };
 
 // A status text goes to stdout. After a failed write the status starts with
@@ -334,12 +336,24 @@ int RunDownloadCommand(Environment& env, const Options& options) {
         [&](const std::string& reason) { failureReason = reason; },
         // A stop signal ends the download where it is; how far it came is
         // then the one line printed.
-        [&env] { return env.stopSignal != nullptr && *env.stopSignal != 0; });
+        [&env] { return env.stopSignal != nullptr && *env.stopSignal != 0; },
+        [&](const std::vector<std::string>& problems) {
+          if (options.force) {
+            for (const std::string& line : problems) PrintWarning(env.err, line);
+            return true;
+          }
+          PrintError(env.err, "the hex file has problems (--force downloads it anyway):");
+          for (const std::string& line : problems) env.err << EscapeControls(line) << '\n';
+          return false;
+        });
   }
-  // "Download failure" and "Hex file is invalid" are failures' messages.
+  // "Download failure", "Download cancelled" and "Hex file is invalid" are
+  // failures' messages.
   if (!status.empty()) (result == DownloadResult::Success ? env.out : env.err) << status << '\n';
-  // As after every message under --verbose: the reason, in parentheses.
-  if (options.verbose && !failureReason.empty()) env.err << "  (" << EscapeControls(failureReason) << ")\n";
+  // As after every message under --verbose: the reason, in parentheses; an
+  // invalid file's always, as nothing else says why.
+  if ((options.verbose || result == DownloadResult::HexInvalid) && !failureReason.empty())
+    env.err << "  (" << EscapeControls(failureReason) << ")\n";
   return Finish(board, result == DownloadResult::Success);
 }
 
@@ -357,6 +371,11 @@ int RunImage(Environment& env, const Options& options) {
   HexImage image;
   if (LoadHexFile(options.file, image, sink) != 0) return EXIT_FAILED;
   if (const std::string warning = HexLineEndWarning(image.lines); !warning.empty()) PrintWarning(env.err, warning);
+  for (const std::string& line : HexProblemLines(image.content)) PrintWarning(env.err, line);
+  if (options.strict && image.content.count > 0) {
+    PrintError(env.err, "the hex file has problems; nothing written (--strict)");
+    return EXIT_FAILED;
+  }
   char top[16];
   std::snprintf(top, sizeof top, "0x%08X", image.topAddress);
   if (toStandardOutput) {
@@ -463,11 +482,13 @@ CommandLine::Parser::Parser() {
 
   auto* download = app.add_subcommand("download", "Send the user program window of a hex file to the board");
   download->add_option("FILE", o.file, "Intel HEX or Motorola S-record file")->required();
+  download->add_flag("--force", o.force, "Download even a file whose content check found problems");
 
   image = app.add_subcommand("image", "Write the memory image of a hex file as raw bytes");
   image->add_option("FILE", o.file, "Intel HEX or Motorola S-record file")->required();
   image->add_option("-o,--output", o.output, "Output file, replaced only once whole; - for standard output")
       ->required();
+  image->add_flag("--strict", o.strict, "Write nothing when the content check finds problems");
 
   AddProfileCommands(app, *read, profiles);
 

@@ -56,10 +56,23 @@ DownloadResult SendWindow(const HexImage& image, DeviceLink& link, const PortCho
   return end(DownloadResult::Success);
 }
 
+// Why an image that loaded cannot be sent: where its data lie against the
+// window.
+std::string WindowReason(const HexContentReport& content) {
+  const std::uint32_t windowEnd = USER_PROGRAM_START + USER_PROGRAM_MAX_LENGTH - 1;
+  if (content.dataLow > content.dataHigh)
+    return "no data at " + AddressRange(USER_PROGRAM_START, windowEnd) + "; the file holds no data";
+  const std::string lies = "; the file's data lies at " + AddressRange(content.dataLow, content.dataHigh);
+  if (content.dataHigh < USER_PROGRAM_START) return "no data at " + AddressRange(USER_PROGRAM_START, windowEnd) + lies;
+  return "data beyond " + AddressRange(windowEnd, windowEnd) + lies;
+}
+
 std::string StatusText(DownloadResult result, const Transfer& transfer) {
   switch (result) {
     case DownloadResult::HexInvalid:
       return STATUS_HEX_INVALID;
+    case DownloadResult::Cancelled:
+      return STATUS_DOWNLOAD_CANCELLED;
     case DownloadResult::PortNotOpened:
       return "";
     case DownloadResult::Failure:
@@ -82,7 +95,8 @@ std::string DownloadStoppedText(std::size_t sent, std::size_t total) {
 
 DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
                            const StatusSink& status, const DownloadProgress& progress, const WarningSink& warning,
-                           const FailureReasonSink& failureReason, const StopRequested& stopRequested) {
+                           const FailureReasonSink& failureReason, const StopRequested& stopRequested,
+                           const ProblemApproval& approve) {
   DownloadResult result = DownloadResult::HexInvalid;
   Transfer transfer;
   {
@@ -90,13 +104,21 @@ DownloadResult RunDownload(const std::string& path, DeviceLink& link, const Port
     if (LoadHexFile(path, image, sink) == 0) {
       if (const std::string text = HexLineEndWarning(image.lines); !text.empty() && warning) warning(text);
       const std::int32_t length = DownloadLength(image.topAddress);
-      if (length >= 1 && length <= static_cast<std::int32_t>(USER_PROGRAM_MAX_LENGTH)) {
+      if (length < 1 || length > static_cast<std::int32_t>(USER_PROGRAM_MAX_LENGTH)) {
+        transfer.failureReason = WindowReason(image.content);
+      } else if (image.content.count > 0 && !(approve && approve(HexProblemLines(image.content)))) {
+        result = DownloadResult::Cancelled;
+      } else {
         transfer.total = static_cast<std::size_t>(length);
         result = SendWindow(image, link, port, progress, stopRequested, transfer);
       }
     }
   }
-  if (result == DownloadResult::Failure && failureReason) failureReason(transfer.failureReason);
+  // A stop that cut a chunk short is no failure: its status says how far it
+  // came.
+  const bool explained =
+      result == DownloadResult::Failure || (result == DownloadResult::HexInvalid && !transfer.failureReason.empty());
+  if (explained && failureReason) failureReason(transfer.failureReason);
   if (status) status(StatusText(result, transfer));
   return result;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "link/device_link.h"
 #include "link/message_sink.h"
@@ -18,12 +19,14 @@ namespace vorna {
 inline constexpr const char* STATUS_HEX_INVALID = "Hex file is invalid";
 inline constexpr const char* STATUS_DOWNLOAD_SUCCESS = "Download success";
 inline constexpr const char* STATUS_DOWNLOAD_FAILURE = "Download failure";
+inline constexpr const char* STATUS_DOWNLOAD_CANCELLED = "Download cancelled";
 // A stop asked for before the start packet went out.
 inline constexpr const char* STATUS_DOWNLOAD_STOPPED_BEFORE_START =
     "Download stopped before it began; nothing was sent to the board";
 
 enum class DownloadResult {
   HexInvalid,     // the reader failed or the image does not end in the window
+  Cancelled,      // the content check found problems and the download was not approved
   PortNotOpened,  // "Can not open ..." was reported; the status text is empty
   Failure,        // the board refused the start or a chunk, or did not answer
   Success,
@@ -44,8 +47,14 @@ using StatusSink = std::function<void(const std::string& status)>;
 // gives cause for one; it comes before the status.
 using WarningSink = std::function<void(const std::string& warning)>;
 // Receives, on a Failure and before the status, which step failed and why
-// ("chunk 3 of 5: acknowledgement: the board answered 15 (hex), not 00").
+// ("chunk 3 of 5: acknowledgement: the board answered 15 (hex), not 00");
+// and why an image that loaded is invalid ("no data at 0x2000–0x3FFF; the
+// file's data lies at 0x0000–0x01FF").
 using FailureReasonSink = std::function<void(const std::string& reason)>;
+// Asked, once the file has loaded and before the port is opened, whether to
+// send a file whose content check found problems (HexProblemLines); true
+// sends it. Not asked for a clean file; no function at all is a no.
+using ProblemApproval = std::function<bool(const std::vector<std::string>& problems)>;
 
 // Asked before the port is opened, before the start and between chunks,
 // on the thread that runs the download: true ends the download there, so a
@@ -65,6 +74,6 @@ std::int32_t DownloadLength(std::uint32_t topAddress);
 DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
                            const StatusSink& status, const DownloadProgress& progress = {},
                            const WarningSink& warning = {}, const FailureReasonSink& failureReason = {},
-                           const StopRequested& stopRequested = {});
+                           const StopRequested& stopRequested = {}, const ProblemApproval& approve = {});
 
 }  // namespace vorna

@@ -33,12 +33,10 @@ constexpr std::size_t kMaxPieceLength = HEX_LINE_BUFFER_SIZE - 1;
 // The image always ends on the last address of a 16-byte line.
 constexpr std::uint32_t kImageLineMask = 0xF;
 
-constexpr std::size_t kIntelTypePosition = 6;
 constexpr std::size_t kIntelDataPosition = 8;
 constexpr std::size_t kSCountPosition = 1;
 constexpr std::size_t kSAddressPosition = 3;
 constexpr std::size_t kByteDigits = 2;
-constexpr std::size_t kOffsetDigits = 4;
 
 constexpr std::uint8_t kIntelData = 0;
 constexpr std::uint8_t kIntelEndOfFile = 1;
@@ -50,37 +48,56 @@ constexpr std::uint8_t kIntelExtendedLinear = 4;
 constexpr std::uint32_t kParagraphSize = 16;
 constexpr std::uint32_t kParagraphsPerPage = 4096;
 
+// Digits give their value; every other character kNotDigit, which reads as
+// the value 0 and marks the bytes it was part of.
+constexpr std::uint8_t kNotDigit = 0x10;
 constexpr std::array<std::uint8_t, 256> kHexDigitValue = [] {
   std::array<std::uint8_t, 256> table{};
+  table.fill(kNotDigit);
   for (int c = '0'; c <= '9'; ++c) table[c] = static_cast<std::uint8_t>(c - '0');
   for (int c = 'A'; c <= 'F'; ++c) table[c] = static_cast<std::uint8_t>(c - 'A' + 10);
   for (int c = 'a'; c <= 'f'; ++c) table[c] = static_cast<std::uint8_t>(c - 'a' + 10);
   return table;
 }();
 
-std::uint8_t DigitValue(char c) { return kHexDigitValue[static_cast<unsigned char>(c)]; }
+std::uint8_t DigitEntry(char c) { return kHexDigitValue[static_cast<unsigned char>(c)]; }
+std::uint8_t DigitValue(char c) { return DigitEntry(c) & 0xF; }
 
 // The characters of `text` from `position` on; none when the line ends first.
 std::string_view Tail(std::string_view text, std::size_t position) {
   return position < text.size() ? text.substr(position) : std::string_view{};
 }
 
-std::uint32_t Field(std::string_view text, std::size_t position, std::size_t digits) {
-  return HexFieldValue(Tail(text, position), digits);
-}
+// What decoding saw of a record's bytes, for the content check: their sum,
+// and kNotDigit when a character was no hexadecimal digit.
+struct ByteSum {
+  unsigned sum = 0;
+  std::uint8_t flags = 0;
+};
 
 // `count` bytes of two digits each from `position` on; pairs the line does
 // not hold read like HexFieldValue's missing digits.
-void DecodeBytes(std::string_view text, std::size_t position, std::size_t count, std::uint8_t* out) {
+void DecodeBytes(std::string_view text, std::size_t position, std::size_t count, std::uint8_t* out, ByteSum& seen) {
   const std::string_view rest = Tail(text, position);
   const std::size_t whole = std::min(count, rest.size() / kByteDigits);
   const char* digits = rest.data();
+  unsigned sum = 0;
+  std::uint8_t flags = 0;
   for (std::size_t i = 0; i < whole; ++i) {
-    out[i] = static_cast<std::uint8_t>((DigitValue(digits[2 * i]) << 4) | DigitValue(digits[2 * i + 1]));
+    const std::uint8_t high = DigitEntry(digits[2 * i]);
+    const std::uint8_t low = DigitEntry(digits[2 * i + 1]);
+    flags |= high | low;
+    // A kNotDigit in the high digit shifts out of the byte.
+    out[i] = static_cast<std::uint8_t>((high << 4) | (low & 0xF));
+    sum += out[i];
   }
+  if (whole < count && kByteDigits * whole < rest.size()) flags |= DigitEntry(rest[kByteDigits * whole]);
   for (std::size_t i = whole; i < count; ++i) {
     out[i] = static_cast<std::uint8_t>(HexFieldValue(Tail(rest, kByteDigits * i), kByteDigits));
+    sum += out[i];
   }
+  seen.sum += sum;
+  seen.flags |= flags;
 }
 
 std::unique_ptr<std::uint8_t[]> TryAllocate(std::size_t size) {
@@ -94,16 +111,44 @@ std::unique_ptr<std::uint8_t[]> TryAllocate(std::size_t size) {
 std::string ErrnoText(int error) { return std::generic_category().message(error); }
 
 // The fields in front of the bytes; the parsers read these, then the bytes.
-void ParseIntelHexHead(std::string_view text, IntelHexRecord& record) {
-  record.byteCount = static_cast<std::uint8_t>(Field(text, 0, kByteDigits));
-  record.offset = static_cast<std::uint16_t>(Field(text, kByteDigits, kOffsetDigits));
-  record.recordType = static_cast<std::uint8_t>(Field(text, kIntelTypePosition, kByteDigits));
+// Intel HEX: byte count, offset (two bytes) and type, each digit pair a byte.
+void ParseIntelHexHead(std::string_view text, IntelHexRecord& record, ByteSum& seen) {
+  std::array<std::uint8_t, 4> head{};
+  DecodeBytes(text, 0, head.size(), head.data(), seen);
+  record.byteCount = head[0];
+  record.offset = static_cast<std::uint16_t>(head[1] << 8 | head[2]);
+  record.recordType = head[3];
 }
 
-void ParseSRecordHead(std::string_view text, SRecord& record) {
+void ParseSRecordHead(std::string_view text, SRecord& record, ByteSum& seen) {
   const char typeCharacter = text.empty() ? '0' : text.front();
   record.recordType = static_cast<std::uint8_t>(typeCharacter - '0');
-  record.byteCount = static_cast<std::uint8_t>(Field(text, kSCountPosition, kByteDigits));
+  DecodeBytes(text, kSCountPosition, 1, &record.byteCount, seen);
+}
+
+// The whole record, and what the content check needs of it. `text` is the
+// line after its ':' or 'S'.
+RecordDigits ParseIntelHexFields(std::string_view text, IntelHexRecord& record) {
+  ByteSum seen;
+  ParseIntelHexHead(text, record, seen);
+  DecodeBytes(text, kIntelDataPosition, record.byteCount, record.data.data(), seen);
+  const unsigned sum = seen.sum;
+  const std::size_t checksumPosition = kIntelDataPosition + kByteDigits * record.byteCount;
+  DecodeBytes(text, checksumPosition, 1, &record.checksum, seen);
+  return {1 + checksumPosition + kByteDigits, (seen.flags & kNotDigit) != 0, record.checksum,
+          static_cast<std::uint8_t>(0x100 - (sum & 0xFF))};
+}
+
+RecordDigits ParseSRecordFields(std::string_view text, SRecord& record) {
+  ByteSum seen;
+  ParseSRecordHead(text, record, seen);
+  const std::size_t length = record.byteCount > 0 ? record.byteCount - 1u : 0u;
+  DecodeBytes(text, kSAddressPosition, length, record.addressAndData.data(), seen);
+  const unsigned sum = seen.sum;
+  const std::size_t checksumPosition = kSAddressPosition + kByteDigits * length;
+  DecodeBytes(text, checksumPosition, 1, &record.checksum, seen);
+  return {1 + checksumPosition + kByteDigits, (seen.flags & kNotDigit) != 0, record.checksum,
+          static_cast<std::uint8_t>(~sum)};
 }
 
 // The first pass measures, the second places. Measuring a data record needs
@@ -127,13 +172,16 @@ struct LineEffect {
 struct RecordScratch {
   IntelHexRecord intel;
   SRecord s;
+  RecordDigits digits;  // of the last record placed
+  ByteSum unused;       // what measuring decodes is not checked
 };
 
-LineEffect InterpretIntelHex(std::string_view text, std::uint32_t addressBase, IntelHexRecord& record, Pass pass) {
+LineEffect InterpretIntelHex(std::string_view text, std::uint32_t addressBase, RecordScratch& scratch, Pass pass) {
+  IntelHexRecord& record = scratch.intel;
   if (pass == Pass::kPlace) {
-    ParseIntelHexRecord(text, record);
+    scratch.digits = ParseIntelHexFields(text, record);
   } else {
-    ParseIntelHexHead(text, record);
+    ParseIntelHexHead(text, record, scratch.unused);
   }
   LineEffect effect;
   switch (record.recordType) {
@@ -154,7 +202,7 @@ LineEffect InterpretIntelHex(std::string_view text, std::uint32_t addressBase, I
       // Fewer than two data bytes carry no base: such a record is passed over
       // rather than taking whatever an earlier record left in `data`.
       if (record.byteCount >= 2) {
-        if (pass == Pass::kMeasure) DecodeBytes(text, kIntelDataPosition, 2, record.data.data());
+        if (pass == Pass::kMeasure) DecodeBytes(text, kIntelDataPosition, 2, record.data.data(), scratch.unused);
         const std::uint32_t value = record.data[0] * 256u + record.data[1];
         effect.kind = LineEffect::Kind::kAddressBase;
         effect.addressBase = record.recordType == kIntelExtendedLinear ? value * kParagraphsPerPage : value;
@@ -166,11 +214,12 @@ LineEffect InterpretIntelHex(std::string_view text, std::uint32_t addressBase, I
   return effect;
 }
 
-LineEffect InterpretSRecord(std::string_view text, SRecord& record, Pass pass) {
+LineEffect InterpretSRecord(std::string_view text, RecordScratch& scratch, Pass pass) {
+  SRecord& record = scratch.s;
   if (pass == Pass::kPlace) {
-    ParseSRecord(text, record);
+    scratch.digits = ParseSRecordFields(text, record);
   } else {
-    ParseSRecordHead(text, record);
+    ParseSRecordHead(text, record, scratch.unused);
   }
   LineEffect effect;
   switch (record.recordType) {
@@ -182,7 +231,7 @@ LineEffect InterpretSRecord(std::string_view text, SRecord& record, Pass pass) {
       // no address to place at: the record is passed over.
       if (record.byteCount < addressLength + 1) break;
       if (pass == Pass::kMeasure) {
-        DecodeBytes(text, kSAddressPosition, addressLength, record.addressAndData.data());
+        DecodeBytes(text, kSAddressPosition, addressLength, record.addressAndData.data(), scratch.unused);
       }
       std::uint64_t start = 0;
       for (std::size_t i = 0; i < addressLength; ++i) start = start * 256 + record.addressAndData[i];
@@ -206,9 +255,9 @@ LineEffect InterpretSRecord(std::string_view text, SRecord& record, Pass pass) {
 LineEffect InterpretLine(std::string_view line, std::uint32_t addressBase, RecordScratch& scratch, Pass pass) {
   switch (line.front()) {
     case kIntelHexStart:
-      return InterpretIntelHex(line.substr(1), addressBase, scratch.intel, pass);
+      return InterpretIntelHex(line.substr(1), addressBase, scratch, pass);
     case kSRecordStart:
-      return InterpretSRecord(line.substr(1), scratch.s, pass);
+      return InterpretSRecord(line.substr(1), scratch, pass);
     default:
       return {};
   }
@@ -271,23 +320,36 @@ class TextPieces {
     const auto* lineFeed = static_cast<const char*>(std::memchr(position_, kLineFeed, window));
     const std::size_t before = lineFeed != nullptr ? static_cast<std::size_t>(lineFeed - position_) : window;
     const auto* carriageReturn = static_cast<const char*>(std::memchr(position_, kCarriageReturn, before));
+    bool endsLine = false;
     if (carriageReturn != nullptr && !(lineFeed != nullptr && carriageReturn + 1 == lineFeed)) {
-      if (!CopyPiece(line)) return false;
+      if (!CopyPiece(line, endsLine)) return false;
     } else if (lineFeed != nullptr) {
       // Raw up to the LF, but for a CR right before it that the LF drops.
       line = {position_, static_cast<std::size_t>((carriageReturn != nullptr ? carriageReturn : lineFeed) - position_)};
       position_ = lineFeed + 1;
       lineFeedSeen_ = true;
+      endsLine = true;
     } else {
       if (window < kMaxPieceLength && cutByReadError_) return End();
       line = {position_, window};
       position_ += window;
     }
-    if (const void* zero = std::memchr(line.data(), 0, line.size())) {
-      line = line.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - line.data()));
-    }
+    const void* zero = std::memchr(line.data(), 0, line.size());
+    cutAtZero_ = zero != nullptr;
+    if (cutAtZero_) line = line.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - line.data()));
+    pieceLine_ = nextLine_;
+    continuesLine_ = !atLineStart_;
+    atLineStart_ = endsLine;
+    if (endsLine) ++nextLine_;
     return true;
   }
+
+  // The line of the last piece as an editor numbers lines (each LF ends
+  // one), whether the piece began it or continues it, and whether a zero
+  // byte cut it short.
+  std::size_t lineNumber() const { return pieceLine_; }
+  bool continuesLine() const { return continuesLine_; }
+  bool cutAtZero() const { return cutAtZero_; }
 
   bool lineFeedSeen() const { return lineFeedSeen_; }
   bool carriageReturnSeen() const { return carriageReturnSeen_; }
@@ -359,10 +421,9 @@ class TextPieces {
 
   // The piece character by character, for a CR that is dropped in its middle
   // or that stays.
-  bool CopyPiece(std::string_view& line) {
+  bool CopyPiece(std::string_view& line, bool& endsInLineFeed) {
     const char* in = position_;
     std::size_t length = 0;
-    bool endsInLineFeed = false;
     while (length < kMaxPieceLength && in < end_) {
       char c = *in++;
       if (c == kCarriageReturn) {
@@ -404,6 +465,11 @@ class TextPieces {
   int readError_ = 0;
   bool lineFeedSeen_ = false;
   bool carriageReturnSeen_ = false;
+  std::size_t nextLine_ = 1;
+  std::size_t pieceLine_ = 0;
+  bool atLineStart_ = true;
+  bool continuesLine_ = false;
+  bool cutAtZero_ = false;
   std::array<char, kMaxPieceLength> lineBuffer_{};
 };
 
@@ -436,24 +502,50 @@ FirstPassResult MeasureLines(TextPieces& pieces, RecordScratch& scratch) {
   return result;
 }
 
+// A line the content check judges as a record: the reader takes any line
+// that starts with an S for one, but only S0 to S9 are.
+bool IsCheckedRecord(std::string_view line) {
+  return line.front() == kIntelHexStart ||
+         (line.front() == kSRecordStart && line.size() > 1 && line[1] >= '0' && line[1] <= '9');
+}
+
 // False when the lines are not those the first pass measured (a file that
 // changed in between): a record outside the image, or another count of
-// records. A text in memory always passes.
+// records. A text in memory always passes. The content check sees each line
+// as it is placed.
 bool PlaceLines(TextPieces& pieces, std::uint8_t* image, std::uint32_t topAddress, std::size_t records,
-                RecordScratch& scratch) {
+                RecordScratch& scratch, HexContentReport& content) {
+  HexContentCheck check;
   std::uint32_t addressBase = 0;
   std::size_t placed = 0;
+  bool ended = false;
   for (std::string_view line; pieces.Next(line);) {
-    if (line.empty()) continue;
+    const std::size_t number = pieces.lineNumber();
+    const bool continues = pieces.continuesLine();
+    if (continues && (!line.empty() || pieces.cutAtZero())) check.LongLine(number);
+    if (line.empty()) {
+      if (!continues && pieces.cutAtZero()) check.OtherLine(number, line, true);
+      continue;
+    }
     if (IsRecord(line)) ++placed;
     const LineEffect effect = InterpretLine(line, addressBase, scratch, Pass::kPlace);
-    if (effect.kind == LineEffect::Kind::kEnd) break;
+    if (!continues && IsCheckedRecord(line)) {
+      check.Record(number, line, pieces.cutAtZero(), scratch.digits);
+    } else if (!continues) {
+      check.OtherLine(number, line, pieces.cutAtZero());
+    }
+    if (effect.kind == LineEffect::Kind::kEnd) {
+      ended = true;
+      break;
+    }
     if (effect.kind == LineEffect::Kind::kAddressBase) addressBase = effect.addressBase;
     if (effect.kind == LineEffect::Kind::kData && effect.count > 0) {
       if (effect.start + effect.count - 1 > topAddress) return false;
       std::memcpy(image + effect.start, effect.data, effect.count);
+      check.Data(number, effect.start, effect.count);
     }
   }
+  content = check.Finish(pieces.lineNumber(), ended, pieces.carriageReturnSeen() && !pieces.lineFeedSeen());
   return placed == records && pieces.fault() == TextFault::kNone;
 }
 
@@ -482,11 +574,12 @@ std::unique_ptr<std::uint8_t[]> AllocateImage(const FirstPassResult& firstPass, 
 }
 
 void GiveImage(std::unique_ptr<std::uint8_t[]> bytes, std::uint32_t topAddress, const HexLineReport& lines,
-               HexImage& image) {
+               HexContentReport content, HexImage& image) {
   image.baseAddress = 0;
   image.topAddress = topAddress;
   image.bytes = std::move(bytes);
   image.lines = lines;
+  image.content = std::move(content);
 }
 
 // Both passes over a text in memory: the first measures, the second places
@@ -500,8 +593,9 @@ int LoadHexText(std::string_view text, bool cutByReadError, std::uint32_t imageS
   std::unique_ptr<std::uint8_t[]> bytes = AllocateImage(firstPass, imageSizeLimit, topAddress, sink);
   if (!bytes) return -1;
   TextPieces placing(text, cutByReadError);
-  PlaceLines(placing, bytes.get(), topAddress, firstPass.lines.records, scratch);
-  GiveImage(std::move(bytes), topAddress, firstPass.lines, image);
+  HexContentReport content;
+  PlaceLines(placing, bytes.get(), topAddress, firstPass.lines.records, scratch, content);
+  GiveImage(std::move(bytes), topAddress, firstPass.lines, std::move(content), image);
   return 0;
 }
 
@@ -532,19 +626,9 @@ std::uint32_t HexFieldValue(std::string_view text, std::size_t n) {
   return missing >= kDigitsPerValue ? 0 : value << (4 * missing);
 }
 
-void ParseIntelHexRecord(std::string_view text, IntelHexRecord& record) {
-  ParseIntelHexHead(text, record);
-  DecodeBytes(text, kIntelDataPosition, record.byteCount, record.data.data());
-  record.checksum =
-      static_cast<std::uint8_t>(Field(text, kIntelDataPosition + kByteDigits * record.byteCount, kByteDigits));
-}
+void ParseIntelHexRecord(std::string_view text, IntelHexRecord& record) { ParseIntelHexFields(text, record); }
 
-void ParseSRecord(std::string_view text, SRecord& record) {
-  ParseSRecordHead(text, record);
-  const std::size_t length = record.byteCount > 0 ? record.byteCount - 1u : 0u;
-  DecodeBytes(text, kSAddressPosition, length, record.addressAndData.data());
-  record.checksum = static_cast<std::uint8_t>(Field(text, kSAddressPosition + kByteDigits * length, kByteDigits));
-}
+void ParseSRecord(std::string_view text, SRecord& record) { ParseSRecordFields(text, record); }
 
 std::string HexLineEndWarning(const HexLineReport& lines) {
   if (lines.lineFeedSeen || !lines.carriageReturnSeen) return {};
@@ -599,10 +683,11 @@ int LoadHexDescriptor(int fd, std::int64_t fileLength, HexImage& image, MessageS
   if (!bytes) return -1;
   if (::lseek(fd, 0, SEEK_SET) != 0) return changed(TextFault::kReadError, errno);
   TextPieces placing(measuring.SecondPass(), windowBytes);
-  if (!PlaceLines(placing, bytes.get(), topAddress, firstPass.lines.records, scratch)) {
+  HexContentReport content;
+  if (!PlaceLines(placing, bytes.get(), topAddress, firstPass.lines.records, scratch, content)) {
     return changed(placing.fault(), placing.readError());
   }
-  GiveImage(std::move(bytes), topAddress, firstPass.lines, image);
+  GiveImage(std::move(bytes), topAddress, firstPass.lines, std::move(content), image);
   return 0;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "download/hex_check.h"
 #include "link/message_sink.h"
 
 namespace vorna {
@@ -45,6 +46,7 @@ struct HexImage {
   std::uint32_t topAddress = 0;           // highest written address | 0xF
   std::unique_ptr<std::uint8_t[]> bytes;  // topAddress + 1 bytes once loaded
   HexLineReport lines;                    // set with the image
+  HexContentReport content;               // set with the image
 
   std::size_t size() const { return bytes ? std::size_t{topAddress} + 1 : 0; }
 };

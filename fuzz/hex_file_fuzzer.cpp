@@ -2,6 +2,7 @@
 // reads the stream into memory and runs the two passes that LoadHexFile runs
 // over the file read through a window.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -42,6 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(image.baseAddress == 0, "the image starts at address 0");
     FUZZ_CHECK((image.topAddress & 0xF) == 0xF, "the image ends on a 16-byte line");
     FUZZ_CHECK(image.topAddress < FUZZ_IMAGE_SIZE_LIMIT, "the image stays below the size limit");
+    const vorna::HexContentReport& content = image.content;
+    FUZZ_CHECK(content.problems.size() <= std::min(content.count, vorna::HEX_PROBLEM_LINES), "problems kept");
+    FUZZ_CHECK(std::is_sorted(content.problems.begin(), content.problems.end(),
+                              [](const auto& a, const auto& b) { return a.line < b.line; }),
+               "problems in file order");
+    FUZZ_CHECK(vorna::HexProblemLines(content).size() <= vorna::HEX_PROBLEM_LINES, "at most ten lines shown");
   } else {
     FUZZ_CHECK(result == -1, "failure is -1");
     FUZZ_CHECK(sink.entries.size() == 1, "a failed load reports exactly one message");

@@ -138,7 +138,8 @@ TEST_F(DownloadCommandTest, MissingFileIsKeptAndReportedByTheReader) {
 TEST_F(DownloadCommandTest, ImageOutsideTheWindowOpensNoPort) {
   for (const std::uint16_t address : {0x1000, 0x4000}) {
     RunWithPath(WriteHexFile("outside.hex", DataRecord(address, {1, 2, 3, 4})));
-    EXPECT_EQ(window.StatusText(), "Hex file is invalid") << address;
+    // The reason, under the status.
+    EXPECT_EQ(window.StatusText().rfind("Hex file is invalid\r\n", 0), 0u) << window.StatusText();
   }
   EXPECT_TRUE(boxes.empty());
   EXPECT_TRUE(statusAtOpen.empty());
@@ -222,10 +223,33 @@ TEST_F(DownloadCommandTest, LineEndWarningFollowsTheStatus) {
   const std::string path = folder.File("cr.hex");
   std::ofstream(path) << record << ":00000001FF\r";
   RunWithPath(path);
+  // Its end record is not read: the box asks, and no (the default) sends nothing.
   EXPECT_EQ(window.StatusText(),
-            "Download success\r\nthe hex file has no LF line ends (its lines end in CR alone); 1 record was read");
-  EXPECT_EQ(board.program.size(), 16u);
-  EXPECT_TRUE(boxes.empty());
+            "Download cancelled\r\nthe hex file has no LF line ends (its lines end in CR alone); 1 record was read");
+  EXPECT_EQ(board.program.size(), 0u);
+  EXPECT_EQ(boxes.size(), 1u);
+}
+
+// A file the content check finds fault with: one box lists the problems and
+// asks; Return takes No, which sends nothing; Yes sends the file.
+TEST_F(DownloadCommandTest, ProblemsAreAskedAboutInOneBox) {
+  const std::string path = folder.File("damaged.hex");
+  std::ofstream(path) << DataRecord(0x2000, {1, 2, 3});
+  for (const bool yes : {false, true}) {
+    Strings asked;
+    const MessageBoxHook fixtureHook = SetMessageBoxHook([&](QMessageBox& box) {
+      asked.push_back(box.text().toStdString());
+      EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+      if (yes) box.button(QMessageBox::Yes)->click();
+      if (!yes) QTest::keyClick(&box, Qt::Key_Return);
+    });
+    RunWithPath(path);
+    SetMessageBoxHook(fixtureHook);
+    EXPECT_EQ(asked,
+              Strings{"The hex file has problems:\nline 1: the file ends without an end record\nDownload anyway?"});
+    EXPECT_EQ(window.StatusText(), yes ? "Download success" : "Download cancelled");
+    EXPECT_EQ(statusAtOpen.size(), yes ? 1u : 0u);
+  }
 }
 
 TEST_F(DownloadCommandTest, FileChosenWithTheBrowseButtonIsDownloaded) {

@@ -1,6 +1,7 @@
 // vornactl image's output file: replaced only once whole, refused when it is
-// the input or not a regular file, standard output on "-"; and the warning
-// for hex files whose lines end in CR alone, from image and download -v.
+// the input or not a regular file, standard output on "-"; the warning for
+// hex files whose lines end in CR alone, from image and download -v; and the
+// content check's problems, from image (--strict) and download (--force).
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -53,7 +54,7 @@ std::set<std::string> Names(const fs::path& folder) {
 }
 
 // 16 data bytes at 0x2000: an image of 0x2010 bytes.
-const std::string SMALL_HEX = ":10200000000102030405060708090A0B0C0D0E0F68\n:00000001FF\n";
+const std::string SMALL_HEX = ":10200000000102030405060708090A0B0C0D0E0F58\n:00000001FF\n";
 // One byte at 0x20000: an image of 0x20010 bytes, more than a 64 KiB disk holds.
 const std::string LARGE_HEX = ":020000040002F8\n:0100000042BD\n:00000001FF\n";
 
@@ -290,26 +291,31 @@ TEST(VornactlImage, FullDiskKeepsTheOldOutputAndSaysWhy) {
   std::string reason;
   const std::string report = ImageOnAFullDisk(folder, reason);
   RecordProperty("disk", reason);
-  EXPECT_EQ(report, "1\nvornactl: cannot write " + (folder / "disk" / "out.bin").string() + ": " + reason +
-                        "\nthe old image\nout.bin\n");
+  EXPECT_EQ(report,
+            "1\nwarning: line 2: data at 0x20000 lies outside 0x2000\u20130x3FFF and will not be sent\n"
+            "vornactl: cannot write " +
+                (folder / "disk" / "out.bin").string() + ": " + reason + "\nthe old image\nout.bin\n");
 }
 
 // ---------------------------------------------------------------------------
 // Files whose lines end in CR alone
 
 const std::string CR_ONLY_HEX =
-    ":10200000000102030405060708090A0B0C0D0E0F68\r:10201000101112131415161718191A1B1C1D1E1F58\r"
-    ":10202000202122232425262728292A2B2C2D2E2F48\r:10203000303132333435363738393A3B3C3D3E3F38\r"
+    ":10200000000102030405060708090A0B0C0D0E0F58\r:10201000101112131415161718191A1B1C1D1E1F48\r"
+    ":10202000202122232425262728292A2B2C2D2E2F58\r:10203000303132333435363738393A3B3C3D3E3F48\r"
     ":00000001FF\r";
 const std::string CR_ONLY_WARNING =
     "warning: the hex file has no LF line ends (its lines end in CR alone); 1 record was read\n";
+const std::string CR_ONLY_PROBLEM =
+    "warning: line 1: the file ends without an end record (its lines end in CR alone, which the reader takes as one "
+    "line)\n";
 
 TEST(VornactlImage, CrOnlyFileLoadsWithAWarningOnStderr) {
   test::TempFolder folder;
   Put(folder / "cr.hex", CR_ONLY_HEX);
   const auto r = Vornactl({"image", (folder / "cr.hex").string(), "-o", (folder / "out.bin").string()});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, CR_ONLY_WARNING);
+  EXPECT_EQ(r.err, CR_ONLY_WARNING + CR_ONLY_PROBLEM);
   EXPECT_EQ(r.out, "0x0000200F\n") << "16 of the 64 bytes, as before";
 }
 
@@ -318,14 +324,60 @@ TEST(VornactlDownload, CrOnlyFileSucceedsAndVerboseSaysWhatWasRead) {
   Put(folder / "cr.hex", CR_ONLY_HEX);
   BoardSim sim;
   ASSERT_TRUE(sim.ok());
-  auto r = Vornactl({"--device", sim.device(), "download", (folder / "cr.hex").string()});
+  // Its end record is not read: only --force sends it.
+  auto r = Vornactl({"--device", sim.device(), "download", "--force", (folder / "cr.hex").string()});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Download success\n");
-  EXPECT_EQ(r.err, "");
-  r = Vornactl({"--device", sim.device(), "-v", "download", (folder / "cr.hex").string()});
+  EXPECT_EQ(r.err, CR_ONLY_PROBLEM);
+  r = Vornactl({"--device", sim.device(), "-v", "download", "--force", (folder / "cr.hex").string()});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Download success\n");
   EXPECT_EQ(r.err.find(CR_ONLY_WARNING), 0u) << "before the trace of the transfer:\n" << r.err;
+}
+
+// ---------------------------------------------------------------------------
+// Problems the content check finds, and why a file is invalid
+
+// One record with a wrong checksum, and a file with no data in the window:
+// download refuses unless forced, image warns and refuses when strict, an
+// invalid file says why. What each subcommand takes precedes FILE (and OUT).
+TEST(VornactlContentCheck, RefusesOrWarnsAsAsked) {
+  const std::string damaged = ":10200000000102030405060708090A0B0C0D0E0F68\n:00000001FF\n";
+  const std::string warning = "warning: line 1: checksum 0x68 does not match the record's bytes, which give 0x58\n";
+  const std::string refused =
+      "vornactl: the hex file has problems (--force downloads it anyway):\n" + warning.substr(9);
+  const std::string strict = "vornactl: the hex file has problems; nothing written (--strict)\n";
+  const std::string invalid =
+      "Hex file is invalid\n  (no data at 0x2000\u20130x3FFF; the file's data lies at 0x0000)\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string hex;
+    int status;
+    std::string out, err;
+  } runs[] = {
+      {{"download"}, damaged, 1, "", refused + "Download cancelled\n"},
+      {{"download", "--force"}, damaged, 0, "Download success\n", warning},
+      {{"image"}, damaged, 0, "0x0000200F\n", warning},
+      {{"image", "--strict"}, damaged, 1, "", warning + strict},
+      {{"download"}, ":0100000001FE\n:00000001FF\n", 1, "", invalid},
+  };
+  BoardSim sim;
+  ASSERT_TRUE(sim.ok());
+  for (const auto& run : runs) {
+    test::TempFolder folder;
+    Put(folder / "in.hex", run.hex);
+    std::vector<std::string> args = {"--device", sim.device()};
+    args.insert(args.end(), run.args.begin(), run.args.end());
+    args.push_back((folder / "in.hex").string());
+    const bool image = run.args[0] == "image";
+    if (image) args.insert(args.end(), {"-o", (folder / "out.bin").string()});
+    SCOPED_TRACE(testing::PrintToString(args));
+    const auto r = Vornactl(args);
+    EXPECT_EQ(r.status, run.status);
+    EXPECT_EQ(r.out, run.out);
+    EXPECT_EQ(r.err, run.err);
+    EXPECT_EQ(fs::exists(folder / "out.bin"), image && run.status == 0);
+  }
 }
 
 }  // namespace

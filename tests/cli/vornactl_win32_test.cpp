@@ -51,7 +51,7 @@ std::set<std::string> Names(const fs::path& folder) {
 }
 
 // 16 data bytes at 0x2000: an image of 0x2010 bytes.
-const std::string SMALL_HEX = ":10200000000102030405060708090A0B0C0D0E0F68\n:00000001FF\n";
+const std::string SMALL_HEX = ":10200000000102030405060708090A0B0C0D0E0F58\n:00000001FF\n";
 
 TEST(VornactlWin32Ports, ListsTheSystemsPortsOrSaysThereAreNone) {
   const Outcome r = Vornactl({"ports"});

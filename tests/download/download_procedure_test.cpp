@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 
 // One Intel HEX data record line for `bytes` at `address` (below 64 KiB).
 std::string DataRecord(std::uint16_t address, const Bytes& bytes) { return IntelData(address, bytes) + "\n"; }
+const std::string END = ":00000001FF\n";
 
 Bytes Pattern(std::size_t count, std::uint8_t seed) {
   Bytes bytes(count);
@@ -31,14 +32,17 @@ struct DownloadFixture : ::testing::Test {
   RecordingSink sink;
   DeviceLink link{board, sink, [](int n) { return PortLookup{"/dev/test" + std::to_string(n), {}}; }};
   std::vector<std::string> statuses;
+  std::vector<std::string> reasons;
   fs::path file = fs::temp_directory_path() / ("vorna-download-" + std::to_string(::getpid()) + ".hex");
 
   void TearDown() override { fs::remove(file); }
 
   void WriteFile(const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
-  DownloadResult Run(const std::string& path) {
-    return RunDownload(path, link, PortChoice{1, {}}, sink, [this](const std::string& s) { statuses.push_back(s); });
+  DownloadResult Run(const std::string& path, const ProblemApproval& approve = {}) {
+    return RunDownload(
+        path, link, PortChoice{1, {}}, sink, [this](const std::string& s) { statuses.push_back(s); }, {}, {},
+        [this](const std::string& r) { reasons.push_back(r); }, {}, approve);
   }
   // The chunks as written after the start packet.
   std::vector<Bytes> Chunks() const {
@@ -86,8 +90,8 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ChunkingRows,
 TEST_F(DownloadFixture, GapBytesGoOutAsFFAndDataBelowTheWindowIsLeftOut) {
   const Bytes below = Pattern(16, 0x10);
   const Bytes window = Pattern(16, 0x80);
-  WriteFile(DataRecord(0x1000, below) + DataRecord(0x2000, window) + DataRecord(0x2040, {0x42}) + ":00000001FF\n");
-  ASSERT_EQ(Run(file.string()), DownloadResult::Success);
+  WriteFile(DataRecord(0x1000, below) + DataRecord(0x2000, window) + DataRecord(0x2040, {0x42}) + END);
+  ASSERT_EQ(Run(file.string(), [](const Strings&) { return true; }), DownloadResult::Success);
   Bytes expected(80, 0xFF);
   std::copy(window.begin(), window.end(), expected.begin());
   expected[0x40] = 0x42;
@@ -95,17 +99,20 @@ TEST_F(DownloadFixture, GapBytesGoOutAsFFAndDataBelowTheWindowIsLeftOut) {
 }
 
 TEST_F(DownloadFixture, ImagesOutsideTheWindowAreInvalidAndThePortStaysClosed) {
-  const std::vector<std::string> files = {
-      DataRecord(0x1FF0, Pattern(16, 1)),                               // top 0x1FFF
-      ":00000001FF\n",                                                  // no data: top 0xF
-      DataRecord(0x2000, Pattern(16, 1)) + DataRecord(0x4000, {0x01}),  // top 0x400F
-      ":020000040001F9\n" + DataRecord(0x0000, {0x01}),                 // 0x10000
+  const std::pair<std::string, std::string> files[] = {
+      {DataRecord(0x1FF0, Pattern(16, 1)), "no data at 0x2000\u20130x3FFF; the file's data lies at 0x1FF0\u20130x1FFF"},
+      {":00000001FF\n", "no data at 0x2000\u20130x3FFF; the file holds no data"},
+      {DataRecord(0x2000, Pattern(16, 1)) + DataRecord(0x4000, {0x01}),
+       "data beyond 0x3FFF; the file's data lies at 0x2000\u20130x4000"},
+      {":020000040001F9\n" + DataRecord(0x0000, {0x01}), "data beyond 0x3FFF; the file's data lies at 0x10000"},
   };
-  for (const auto& text : files) {
+  for (const auto& [text, reason] : files) {
     statuses.clear();
+    reasons.clear();
     WriteFile(text);
     EXPECT_EQ(Run(file.string()), DownloadResult::HexInvalid) << text;
     EXPECT_EQ(statuses, Strings{"Hex file is invalid"});
+    EXPECT_EQ(reasons, Strings{reason});
   }
   EXPECT_TRUE(board.opened.empty());
   EXPECT_TRUE(board.writes.empty());
@@ -126,7 +133,7 @@ TEST_F(DownloadFixture, ReaderFailuresShowTheirMessageThenInvalid) {
 }
 
 TEST_F(DownloadFixture, PortThatCannotBeOpenedLeavesAnEmptyStatus) {
-  WriteFile(DataRecord(0x2000, Pattern(16, 1)));
+  WriteFile(DataRecord(0x2000, Pattern(16, 1)) + END);
   board.refusedDevices = {"/dev/test1"};
   EXPECT_EQ(Run(file.string()), DownloadResult::PortNotOpened);
   EXPECT_EQ(sink.Texts(), Strings{"Can not open COM1"});
@@ -135,7 +142,7 @@ TEST_F(DownloadFixture, PortThatCannotBeOpenedLeavesAnEmptyStatus) {
 }
 
 TEST_F(DownloadFixture, RefusedStartClosesThePortAndSendsNoChunk) {
-  WriteFile(DataRecord(0x2000, Pattern(16, 1)));
+  WriteFile(DataRecord(0x2000, Pattern(16, 1)) + END);
   board.faults.refuseStart = true;
   EXPECT_EQ(Run(file.string()), DownloadResult::Failure);
   EXPECT_EQ(statuses, Strings{"Download failure"});
@@ -147,7 +154,7 @@ TEST_F(DownloadFixture, RefusedStartClosesThePortAndSendsNoChunk) {
 TEST_F(DownloadFixture, ChunkRefusedHalfWayStopsWithoutRetry) {
   std::string text;
   for (std::uint16_t a = 0x2000; a < 0x2100; a += 16) text += DataRecord(a, Pattern(16, 3));
-  WriteFile(text);
+  WriteFile(text + END);
   board.faults.refuseChunk = 2;
   EXPECT_EQ(Run(file.string()), DownloadResult::Failure);
   EXPECT_EQ(statuses, Strings{"Download failure"});
@@ -157,7 +164,7 @@ TEST_F(DownloadFixture, ChunkRefusedHalfWayStopsWithoutRetry) {
 }
 
 TEST_F(DownloadFixture, WrongCompletionReplyIsAFailure) {
-  WriteFile(DataRecord(0x2000, Pattern(16, 1)));
+  WriteFile(DataRecord(0x2000, Pattern(16, 1)) + END);
   board.faults.badFinalAck = true;
   EXPECT_EQ(Run(file.string()), DownloadResult::Failure);
   EXPECT_EQ(statuses, Strings{"Download failure"});
@@ -166,7 +173,7 @@ TEST_F(DownloadFixture, WrongCompletionReplyIsAFailure) {
 TEST_F(DownloadFixture, ProgressCountsAcceptedBytes) {
   std::string text;
   for (std::uint16_t a = 0x2000; a < 0x2050; a += 16) text += DataRecord(a, Pattern(16, 3));
-  WriteFile(text);
+  WriteFile(text + END);
   std::vector<std::pair<std::size_t, std::size_t>> progress;
   RunDownload(file.string(), link, PortChoice{}, sink, {}, [&](std::size_t s, std::size_t t) {
     EXPECT_TRUE(board.IsOpen());
@@ -184,7 +191,7 @@ TEST_F(DownloadFixture, CrOnlyFileWarnsBeforeTheStatus) {
   Strings events;
   const auto result = RunDownload(
       file.string(), link, PortChoice{1, {}}, sink, [&](const std::string& s) { events.push_back("status: " + s); }, {},
-      [&](const std::string& w) { events.push_back("warning: " + w); });
+      [&](const std::string& w) { events.push_back("warning: " + w); }, {}, {}, [](const Strings&) { return true; });
   EXPECT_EQ(result, DownloadResult::Success);
   EXPECT_EQ(events, (Strings{"warning: the hex file has no LF line ends (its lines end in CR alone); 1 record was read",
                              "status: Download success"}));
@@ -219,7 +226,7 @@ TEST_P(FailureReasonRows, ComeOnlyWithAFailureBeforeTheStatus) {
   // 0x2000 to 0x20FF: four chunks.
   for (std::uint16_t a = 0x2000; a < 0x2100; a += 16)
     text += DataRecord(static_cast<std::uint16_t>(row.belowWindow ? a - 0x1000 : a), Pattern(16, 3));
-  WriteFile(text);
+  WriteFile(text + END);
   board.faults.refuseChunk = row.refuseChunk;
   board.faults.refuseStart = row.refuseStart;
   if (row.portRefused) board.refusedDevices = {"/dev/test1"};
@@ -254,8 +261,34 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"reason: start: the board answered 01 00 (hex), not 00", "status: Download failure"}},
                       ReasonRow{"success", std::nullopt, false, false, false, {"status: Download success"}},
                       ReasonRow{"port_not_opened", std::nullopt, false, true, false, {"status: "}},
-                      ReasonRow{"below_window", std::nullopt, false, false, true, {"status: Hex file is invalid"}}),
+                      ReasonRow{"below_window",
+                                std::nullopt,
+                                false,
+                                false,
+                                true,
+                                {"reason: no data at 0x2000\u20130x3FFF; the file's data lies at 0x1000\u20130x10FF",
+                                 "status: Hex file is invalid"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A file the content check finds fault with goes out only when approved,
+// asked with the problems before the port opens; unasked, it stays.
+TEST_F(DownloadFixture, ProblemsAreSentOnlyWhenApproved) {
+  WriteFile(DataRecord(0x2000, Pattern(16, 1)));
+  EXPECT_EQ(Run(file.string()), DownloadResult::Cancelled);
+  for (const bool yes : {false, true}) {
+    Strings asked;
+    const DownloadResult result = Run(file.string(), [&](const Strings& problems) {
+      EXPECT_FALSE(board.IsOpen());
+      asked = problems;
+      return yes;
+    });
+    EXPECT_EQ(asked, Strings{"line 1: the file ends without an end record"});
+    EXPECT_EQ(result, yes ? DownloadResult::Success : DownloadResult::Cancelled);
+  }
+  EXPECT_EQ(statuses, (Strings{"Download cancelled", "Download cancelled", "Download success"}));
+  EXPECT_EQ(board.opened.size(), 1u);
+  EXPECT_TRUE(reasons.empty());
+}
 
 // A stop asked for once the board has seen `stopAtWrites` writes: the
 // transfer ends at the next check, never inside a chunk, with nothing more
@@ -281,7 +314,7 @@ TEST_P(StopRows, EndBetweenChunksWithHowFarItCame) {
   const StopRow& row = GetParam();
   std::string text;
   for (std::uint16_t a = 0x2000; a < 0x2100; a += 16) text += DataRecord(a, Pattern(16, 3));  // four chunks
-  WriteFile(text);
+  WriteFile(text + END);
   board.failingWrites = {row.failingWrite};
   Strings events;
   RunDownload(

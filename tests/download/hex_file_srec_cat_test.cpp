@@ -1,6 +1,8 @@
 // The reader against srec_cat, an independent reader of the same formats, on
 // generated well-formed files: the whole image from address 0 to the top,
-// and the top itself, must agree.
+// and the top itself, must agree; and on damaged copies, which records carry
+// a wrong checksum. srec_cat comes with Debian's srecord package; without it
+// the comparisons fail rather than pass unchecked.
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -16,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -167,7 +170,7 @@ GeneratedFile SRecordFile(Random& random, Format format, const std::string& line
 }
 
 TEST(HexFileAgainstSrecCat, SameImageAndTop) {
-  if (!OnPath(kSrecCat)) GTEST_SKIP() << kSrecCat << " is not on PATH";
+  ASSERT_TRUE(OnPath(kSrecCat)) << kSrecCat << " is not on PATH (install srecord)";
   TempFolder folder;
   const std::string log = (folder.path() / "srec_cat.log").string();
   const std::string unfilled = (folder.path() / "unfilled.bin").string();
@@ -208,6 +211,82 @@ TEST(HexFileAgainstSrecCat, SameImageAndTop) {
     EXPECT_TRUE(std::equal(reference.begin(), reference.end(), image.bytes.get(), [](char a, std::uint8_t b) {
       return static_cast<std::uint8_t>(a) == b;
     })) << "image differs from srec_cat's";
+  }
+}
+
+// Records of each type a format has, data inside the user program window so
+// that a checksum is all the check can find. Without line ends.
+std::vector<std::string> WindowRecords(Random& random, bool intel, std::vector<std::size_t>& dataLines) {
+  std::vector<std::string> lines;
+  if (!intel) lines.push_back(SRecordLine(0, 0, {'v'}));
+  unsigned highestType = 1;
+  for (unsigned i = 20 + random.Below(60); i > 0; --i) {
+    const unsigned kind = random.Below(8);
+    const unsigned type = intel ? 0 : 1 + kind % 3;
+    highestType = std::max(highestType, type);
+    if (intel && kind < 3) {
+      lines.push_back(kind == 0 ? IntelLinear(0) : kind == 1 ? IntelSegment(0) : IntelHexLine(5, 0, {0, 0, 0x20, 0}));
+      continue;
+    }
+    dataLines.push_back(lines.size());
+    const std::vector<std::uint8_t> data = random.Data(32);
+    const std::uint32_t address = 0x2000 + random.Below(0x2000 - 32);
+    lines.push_back(intel ? IntelData(address, data) : SRecordLine(type, address, data));
+    if (random.Below(4) == 0)
+      for (char& c : lines.back()) c = c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  if (!intel) lines.push_back(SRecordLine(5, static_cast<std::uint32_t>(lines.size() - 1), {}));
+  lines.push_back(intel ? IntelEnd() : SRecordLine(10 - highestType, 0, {}));
+  return lines;
+}
+
+// srec_cat stops at the first wrong checksum: each line it names is put
+// right in turn until it takes the file, and the lines named so are its
+// judgement, to agree with every problem the check finds.
+TEST(HexCheckAgainstSrecCat, SameRecordsHaveWrongChecksums) {
+  ASSERT_TRUE(OnPath(kSrecCat)) << kSrecCat << " is not on PATH (install srecord)";
+  TempFolder folder;
+  const std::string log = (folder.path() / "srec_cat.log").string();
+  Random random(0x636865636Bull);
+  for (int n = 0; n < 24; ++n) {
+    SCOPED_TRACE("file " + std::to_string(n));
+    const bool intel = n % 2 == 0;
+    const std::string lineEnd = n % 3 == 0 ? "\r\n" : "\n";
+    std::vector<std::size_t> dataLines;
+    const std::vector<std::string> original = WindowRecords(random, intel, dataLines);
+    std::vector<std::string> lines = original;
+    // A digit of the last data byte or of the checksum becomes another one.
+    for (unsigned damaged = random.Below(7); damaged > 0; --damaged) {
+      std::string& line = lines[dataLines[random.Below(static_cast<std::uint32_t>(dataLines.size()))]];
+      char& digit = line[line.size() - 1 - random.Below(4)];
+      digit = "0123456789ABCDEF"[(HexFieldValue(std::string(1, digit), 1) + 1 + random.Below(15)) % 16];
+    }
+    const auto write = [&] {
+      std::string text;
+      for (const std::string& line : lines) text += line + lineEnd;
+      return folder.Write("damaged.hex", text);
+    };
+    RecordingSink sink;
+    HexImage image;
+    ASSERT_EQ(LoadHexFile(write(), image, sink), 0);
+    std::vector<std::size_t> ours;
+    for (const HexProblem& problem : image.content.problems) {
+      EXPECT_EQ(problem.kind, HexProblemKind::kChecksum) << problem.text;
+      ours.push_back(problem.line);
+    }
+    std::vector<std::size_t> theirs;
+    const std::regex mismatch(R"(: (\d+): checksum mismatch)");
+    while (RunTool({kSrecCat, "-contradictory-bytes=ignore", "-redundant-bytes=ignore", write(),
+                    intel ? "-Intel" : "-Motorola", "-o", (folder.path() / "out.bin").string(), "-Binary"},
+                   log) != 0) {
+      std::smatch found;
+      const std::string said = ReadAll(log);
+      ASSERT_TRUE(std::regex_search(said, found, mismatch)) << said;
+      theirs.push_back(std::stoul(found[1].str()));
+      ASSERT_LT(theirs.size(), 8u) << said;
+      lines[theirs.back() - 1] = original[theirs.back() - 1];
+    }
+    EXPECT_EQ(ours, theirs);
   }
 }
 
