@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QMetaObject>
@@ -44,7 +45,11 @@ constexpr const char* EXIT_WHEN_SHOWN_VARIABLE = "VORNA_EXIT_WHEN_SHOWN";
 constexpr std::string_view EXIT_WHEN_SHOWN_ON = "1";
 constexpr const char* SHOWN_LINE = "vorna: main window shown";
 
-std::string ExecutablePath() { return QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString(); }
+// With the system's own separators, so that the paths derived from it read
+// as Windows paths on Windows.
+std::string ExecutablePath() {
+  return QFile::encodeName(QDir::toNativeSeparators(QCoreApplication::applicationFilePath())).toStdString();
+}
 
 void PrintHelp() {
   const vorna::AppPaths paths = vorna::ResolveAppPaths(ExecutablePath());

@@ -8,6 +8,7 @@
 // dialog or message box waits for the user.
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -210,7 +211,7 @@ std::optional<std::string> ChooseProfileFile(QWidget& owner, QFileDialog::Accept
   chooser.selectNameFilter(filters.first());
   chooser.setDefaultSuffix(QString::fromLatin1(PROFILE_FILE_SUFFIX));
   if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
-  return ToLocalPath(QFileInfo(chooser.selectedFiles().first()).absoluteFilePath());
+  return ToLocalPath(QDir::toNativeSeparators(QFileInfo(chooser.selectedFiles().first()).absoluteFilePath()));
 }
 
 }  // namespace

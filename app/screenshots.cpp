@@ -47,6 +47,21 @@ vorna::QuickSettings SampleQuickSettings() {
   return settings;
 }
 
+#ifdef _WIN32
+// A board as COM3 beside a built-in COM1, as Windows lists them.
+vorna::PortDiscovery SamplePorts() {
+  vorna::DiscoveredPort board;
+  board.device = "\\\\.\\COM3";
+  board.portNumbers = {3};
+  vorna::DiscoveredPort builtIn;
+  builtIn.device = "\\\\.\\COM1";
+  builtIn.portNumbers = {1};
+  return {{builtIn, board}, {}};
+}
+
+constexpr const char* SAMPLE_HEX_FILE = "C:\\Users\\user\\projects\\blink\\blink.hex";
+constexpr const char* SAMPLE_RUNNING_TEXT = "Downloading blink.hex to COM3\u2026";
+#else
 // A board on /dev/ttyACM2 that COM3 reaches, beside a built-in port.
 vorna::PortDiscovery SamplePorts() {
   vorna::DiscoveredPort board;
@@ -62,6 +77,10 @@ vorna::PortDiscovery SamplePorts() {
   builtIn.portNumbers = {1};
   return {{builtIn, board}, {}};
 }
+
+constexpr const char* SAMPLE_HEX_FILE = "/home/user/projects/blink/blink.hex";
+constexpr const char* SAMPLE_RUNNING_TEXT = "Downloading blink.hex to COM3 (/dev/ttyACM2)\u2026";
+#endif
 
 // A program with the faults a damaged file shows: a vector below the
 // window, one data byte changed, a stray line, a record cut short.
@@ -115,7 +134,7 @@ const Shot SHOTS[] = {
      }},
     {"main-window-download-progress.png",
      [](vorna::MainWindow& window, const auto& render) {
-       window.SetStatusText("Downloading blink.hex to COM3 (/dev/ttyACM2)\u2026");
+       window.SetStatusText(SAMPLE_RUNNING_TEXT);
        QProgressBar& progress = window.progressBar();
        progress.setRange(0, 8192);
        progress.setValue(5120);
@@ -169,7 +188,7 @@ const Shot SHOTS[] = {
      }},
     {"download.png",
      [](vorna::MainWindow& window, const auto& render) {
-       vorna::DownloadDialog download(window, QStringLiteral("/home/user/projects/blink/blink.hex"));
+       vorna::DownloadDialog download(window, QString::fromLatin1(SAMPLE_HEX_FILE));
        render(download);
      }},
 };

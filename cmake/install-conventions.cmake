@@ -1,5 +1,10 @@
 # Conventions every install rule follows, set before the programs' folders
 # are read.
+if(WIN32)
+  # A Windows copy is one folder: the programs at its top, the DLLs they
+  # load beside them (cmake/packaging-windows.cmake).
+  set(CMAKE_INSTALL_BINDIR . CACHE PATH "User executables")
+endif()
 include(GNUInstallDirs)
 
 # The desktop application's id in reverse-domain form: the desktop entry is

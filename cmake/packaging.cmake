@@ -1,7 +1,11 @@
 # Installation pieces that belong to no single program, and the Debian
 # package: `cpack -G DEB` in the build folder writes
 # vorna_<version>_<architecture>.deb. Included after every install rule.
-if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
+# Windows has a package of its own.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/packaging-windows.cmake)
+  return()
+elseif(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
   return()
 endif()
 

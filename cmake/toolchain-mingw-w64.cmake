@@ -1,7 +1,9 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64, POSIX threads
 # variant (packages g++-mingw-w64-x86-64-posix; wine and wine64 to run the
 # results). The programs are linked statically so that they run under wine,
-# or on Windows, without the compiler's DLLs beside them.
+# or on Windows, without the compiler's DLLs beside them; a toolchain that
+# includes this one with VORNA_MINGW_SHARED_RUNTIME set links them to those
+# DLLs instead (toolchain-mingw-w64-qt.cmake).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -16,7 +18,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+if(NOT VORNA_MINGW_SHARED_RUNTIME)
+  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+endif()
 
 # Test discovery and add_test run the programs through wine.
 find_program(VORNA_WINE wine)

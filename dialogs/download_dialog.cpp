@@ -49,7 +49,9 @@ std::optional<QString> ChooseHexFile(QWidget& owner, const QString& currentPath)
   QFileDialog chooser(&owner);
   SetUpHexFileDialog(chooser, currentPath);
   if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
-  return QFileInfo(chooser.selectedFiles().first()).absoluteFilePath();
+  // Qt's chooser separates folders with '/' everywhere; a Windows user
+  // reads and types '\'.
+  return QDir::toNativeSeparators(QFileInfo(chooser.selectedFiles().first()).absoluteFilePath());
 }
 
 DownloadDialog::DownloadDialog(QWidget& owner, const QString& pathText, HexFileChooser chooser)

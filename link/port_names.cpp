@@ -17,6 +17,8 @@ std::string PortAliasFolder() {
   return config.empty() ? std::string() : JoinPath(config, PORT_ALIAS_FOLDER);
 }
 
+std::string WindowsComDevice(int portNumber) { return "\\\\.\\COM" + std::to_string(portNumber); }
+
 PortLookup LookUpPort(int portNumber, const std::string& aliasFolder,
                       const std::function<bool(const std::string&)>& exists) {
   if (portNumber <= 0) return {{}, "port numbers start at 1"};
@@ -31,7 +33,8 @@ PortLookup LookUpPort(int portNumber, const std::string& aliasFolder,
 
 std::string PortLabel(int portNumber, const PortLookup& lookup) {
   const std::string port = "COM" + std::to_string(portNumber);
-  if (lookup.device.empty()) return port;
+  // Windows' own name of port n says no more than the number.
+  if (lookup.device.empty() || lookup.device == WindowsComDevice(portNumber)) return port;
   std::error_code error;
   std::string device = lookup.device;
   // A link that leads nowhere is named as it is.

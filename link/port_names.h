@@ -28,12 +28,15 @@ std::string PortAliasFolder();
 PortLookup LookUpPort(int portNumber, const std::string& aliasFolder,
                       const std::function<bool(const std::string&)>& exists);
 
+// "\\.\COMn": Windows' own name of port n.
+std::string WindowsComDevice(int portNumber);
+
 // The platform's own mapping, looking at the file system.
 PortLookup LookUpSystemPort(int portNumber);
 
 // How a user knows the port: "COM1 (/dev/ttyACM0)", with the device an
 // alias (a symbolic link) leads to rather than the alias; "COM5" when
-// nothing was found for the number.
+// nothing was found for the number or the device is Windows' own "\\.\COM5".
 std::string PortLabel(int portNumber, const PortLookup& lookup);
 
 // How DeviceLink turns a port number into a device.

@@ -5,7 +5,7 @@ namespace vorna {
 std::vector<std::string> PortCandidates(int portNumber, const std::string&) {
   std::vector<std::string> candidates;
   if (portNumber <= 0) return candidates;
-  candidates.push_back("\\\\.\\COM" + std::to_string(portNumber));
+  candidates.push_back(WindowsComDevice(portNumber));
   return candidates;
 }
 

@@ -42,11 +42,10 @@ std::string SettingsPathBesideExecutable(std::string_view executablePath) {
 
 std::string ChooseSettingsPath(std::string_view executablePath,
                                const std::function<bool(const std::string& folder)>& folderWritable,
-                               std::string_view xdgConfigHome, std::string_view home) {
+                               std::string_view userFolder) {
   const std::string beside = SettingsPathBesideExecutable(executablePath);
   const std::string executableFolder = FolderOf(executablePath);
   if (folderWritable(executableFolder.empty() ? std::string(".") : executableFolder)) return beside;
-  const std::string userFolder = UserSettingsFolder(xdgConfigHome, home);
   if (userFolder.empty()) return beside;
   return JoinPath(userFolder, FileNameOf(beside));
 }

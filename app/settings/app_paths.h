@@ -46,19 +46,20 @@ std::string ApplicationName(std::string_view executablePath);
 // count: /opt/my.tools/vorna gives /opt/my.tools/vorna.ini.
 std::string SettingsPathBesideExecutable(std::string_view executablePath);
 
-// The folder for an installed copy's settings: the user's configuration
-// folder for this program (see link/config_folder.h).
+// The folder for an installed copy's settings on POSIX systems: the user's
+// configuration folder for this program (see link/config_folder.h). On
+// Windows it is vorna in the user's roaming application data, %APPDATA%.
 inline std::string UserSettingsFolder(std::string_view xdgConfigHome, std::string_view home) {
   return UserConfigFolder(xdgConfigHome, home);
 }
 
 // Beside the executable when its folder can be written, as a portable copy
-// expects; otherwise, for an installed copy, the same file name in the user
-// settings folder. Beside the executable also when there is no user
-// settings folder: writes there then fail silently.
+// expects; otherwise, for an installed copy, the same file name in
+// `userFolder`. Beside the executable also when there is no user folder
+// (empty): writes there then fail silently.
 std::string ChooseSettingsPath(std::string_view executablePath,
                                const std::function<bool(const std::string& folder)>& folderWritable,
-                               std::string_view xdgConfigHome, std::string_view home);
+                               std::string_view userFolder);
 
 // VORNAHLP.html in the executable's folder, whatever the executable is called.
 std::string HelpFilePath(std::string_view executablePath);
@@ -83,10 +84,9 @@ bool FolderWritable(const std::string& folder);
 // Whether `path` names a regular file (following links).
 bool FileExists(const std::string& path);
 
-// All three for the running executable: the help through ChooseHelpPath;
-// the settings on POSIX systems through ChooseSettingsPath, looking at the
-// file system and the environment (XDG_CONFIG_HOME, HOME), on Windows
-// always beside the executable.
+// All three for the running executable: the help through ChooseHelpPath,
+// the settings through ChooseSettingsPath, looking at the file system and
+// the environment (XDG_CONFIG_HOME and HOME; on Windows APPDATA).
 AppPaths ResolveAppPaths(std::string_view executablePath);
 
 // The full path of this process's executable, in UTF-8; empty when the

@@ -20,10 +20,10 @@ std::string OwnExecutablePath() {
 }
 
 AppPaths ResolveAppPaths(std::string_view executablePath) {
-  return {
-      ApplicationName(executablePath),
-      ChooseSettingsPath(executablePath, FolderWritable, EnvironmentValue("XDG_CONFIG_HOME"), EnvironmentValue("HOME")),
-      ChooseHelpPath(executablePath, FileExists)};
+  return {ApplicationName(executablePath),
+          ChooseSettingsPath(executablePath, FolderWritable,
+                             UserSettingsFolder(EnvironmentValue("XDG_CONFIG_HOME"), EnvironmentValue("HOME"))),
+          ChooseHelpPath(executablePath, FileExists)};
 }
 
 }  // namespace vorna

@@ -12,6 +12,10 @@ namespace {
 
 // Far beyond the longest path the system hands out.
 constexpr DWORD MAX_PATH_CHARACTERS = 32768;
+// The settings folder of an installed copy, in the user's roaming
+// application data.
+constexpr const char* APP_DATA_VARIABLE = "APPDATA";
+constexpr std::string_view APP_DATA_FOLDER = "vorna";
 
 bool IsSeparator(char c) { return PATH_SEPARATORS.find(c) != std::string_view::npos; }
 
@@ -70,10 +74,14 @@ std::string OwnExecutablePath() {
   }
 }
 
-// A Windows copy keeps its settings beside itself, installed or not, as
-// Windows programs of its kind do; its help is looked for as on POSIX.
+// A copy in a folder the user may write keeps its settings beside itself;
+// an installed one, below Program Files, in %APPDATA%\vorna.
 AppPaths ResolveAppPaths(std::string_view executablePath) {
-  return {ApplicationName(executablePath), SettingsPathBesideExecutable(executablePath),
+  // Read as the file functions below take their paths: in the system's
+  // narrow encoding.
+  const std::string_view appData = EnvironmentValue(APP_DATA_VARIABLE);
+  const std::string userFolder = appData.empty() ? std::string() : JoinPath(appData, APP_DATA_FOLDER);
+  return {ApplicationName(executablePath), ChooseSettingsPath(executablePath, FolderWritable, userFolder),
           ChooseHelpPath(executablePath, FileExists)};
 }
 

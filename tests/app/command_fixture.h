@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -55,6 +56,25 @@ class DialogAnswerer final : public QObject {
 
  private:
   std::function<void(D&)> answer_;
+};
+
+// Answers every file chooser: picks `path` (or cancels when it is empty)
+// and records how the chooser was set up.
+struct ChooserAnswer {
+  explicit ChooserAnswer(std::string path)
+      : answerer([this, path](QFileDialog& chooser) {
+          modes.push_back(chooser.acceptMode());
+          filters = chooser.nameFilters();
+          if (path.empty()) {
+            chooser.reject();
+            return;
+          }
+          chooser.selectFile(QString::fromStdString(path));
+          static_cast<QDialog&>(chooser).accept();
+        }) {}
+  std::vector<QFileDialog::AcceptMode> modes;
+  QStringList filters;
+  DialogAnswerer<QFileDialog> answerer;
 };
 
 class CommandTest : public ::testing::Test {

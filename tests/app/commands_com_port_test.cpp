@@ -17,7 +17,9 @@
 #include "dialogs/com_port_dialog.h"
 #include "dialogs/dialog_checks.h"
 #include "dialogs/quick_setting_dialog.h"
+#ifndef _WIN32
 #include "support/fake_port_tree.h"
+#endif
 
 namespace vorna::test {
 namespace {
@@ -37,8 +39,9 @@ class ComPortCommandTest : public CommandTest {
   }
 };
 
+#ifndef _WIN32
 // The dialog looks at the window's device tree, and says what the window's
-// number opens there.
+// number opens there (a POSIX tree: sysfs and /dev).
 TEST_F(ComPortCommandTest, TheDialogSaysWhatTheNumberOpens) {
   FakeTree tree;
   AcmBoard(tree, "ttyACM2");
@@ -54,6 +57,7 @@ TEST_F(ComPortCommandTest, TheDialogSaysWhatTheNumberOpens) {
             1);
   EXPECT_EQ(window.state().portNumber, 3);
 }
+#endif
 
 struct OpeningCase {
   std::int32_t port;

@@ -22,6 +22,7 @@
 #include "command_fixture.h"
 #include "dialogs/dialog_checks.h"
 #include "dialogs/download_dialog.h"
+#include "link/port_names.h"
 #include "support/hex_records.h"
 
 namespace vorna::test {
@@ -340,6 +341,18 @@ INSTANTIATE_TEST_SUITE_P(
                               false},
                       StopWay{"CloseAnsweredYes", [](MainWindow& w) { w.close(); }, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Windows' own name of the port adds nothing to the port number.
+TEST_F(DownloadCommandTest, RunningTextOmitsWindowsOwnNameOfThePort) {
+  window.UseTransport(board, [](int n) { return PortLookup{WindowsComDevice(n), {}}; });
+  std::string running;
+  QObject guard;
+  QObject::connect(&window.progressBar(), &QProgressBar::valueChanged, &guard, [&](int) {
+    if (running.empty()) running = window.StatusText();
+  });
+  RunWithPath(WriteHexFile("blink.hex", DataRecord(0x2000, {1})));
+  EXPECT_EQ(running, "Downloading blink.hex to COM1\u2026");
+}
 
 }  // namespace
 }  // namespace vorna::test

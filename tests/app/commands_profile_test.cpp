@@ -1,6 +1,7 @@
 // The "Save Board Settings..." and "Load Board Settings..." menu items: the
 // file chooser, the confirmation, the writes, the boxes and the status pane,
-// against the fake board and end to end between two virtual boards.
+// against the fake board (between two virtual boards in
+// commands_profile_posix_test.cpp).
 
 #include <gtest/gtest.h>
 
@@ -15,9 +16,6 @@
 #include "command_fixture.h"
 #include "commands/profile.h"
 #include "dialogs/download_dialog.h"
-#include "link/device_link.h"
-#include "link/serial_posix.h"
-#include "support/board_sim.h"
 #include "support/recording_sink.h"
 
 namespace vorna::test {
@@ -29,25 +27,6 @@ std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
-// Answers every file chooser: picks `path` (or cancels when it is empty)
-// and records how the chooser was set up.
-struct ChooserAnswer {
-  explicit ChooserAnswer(std::string path)
-      : answerer([this, path](QFileDialog& chooser) {
-          modes.push_back(chooser.acceptMode());
-          filters = chooser.nameFilters();
-          if (path.empty()) {
-            chooser.reject();
-            return;
-          }
-          chooser.selectFile(QString::fromStdString(path));
-          static_cast<QDialog&>(chooser).accept();
-        }) {}
-  std::vector<QFileDialog::AcceptMode> modes;
-  QStringList filters;
-  DialogAnswerer<QFileDialog> answerer;
-};
 
 class ProfileCommandTest : public CommandTest {
  protected:
@@ -191,55 +170,6 @@ TEST_F(ProfileCommandTest, LoadWithThePortGoneShowsItsBoxAndStillTheDump) {
   EXPECT_EQ(boxes[1], "Can not open COM1");
   EXPECT_TRUE(board.writes.empty());
   EXPECT_EQ(window.StatusText(), FormatProfileDump(Wanted()));
-}
-
-// Reads a board's registers through a link of its own.
-RegisterSnapshot ReadBoard(const std::string& device) {
-  PosixSerialTransport transport;
-  RecordingSink sink;
-  DeviceLink link(transport, sink);
-  RegisterSnapshot snapshot;
-  EXPECT_TRUE(link.OpenDevice(device));
-  EXPECT_TRUE(link.ReadRegisters(snapshot));
-  return snapshot;
-}
-
-TEST(ProfileBetweenVirtualBoards, SavedFromOneAndLoadedIntoTheOtherThroughTheMenu) {
-  constexpr int FROM_PORT = 4;
-  constexpr int TO_PORT = 5;
-  TempFolder folder;
-  std::ofstream(folder.File("from.state")) << "f7 fc 05 ff 3f 00 1e 00 1b ff\n";
-  BoardSim from(BoardSimSetup{{}, folder.File("from.state"), {}, true});
-  BoardSim to;
-  ASSERT_TRUE(from.ok() && to.ok());
-  PosixSerialTransport transport;
-  MainWindow window(AppPaths{"VORNA", folder.File("VORNA.ini"), folder.File("VORNAHLP.html")});
-  window.UseTransport(transport, [&](int n) {
-    if (n == FROM_PORT) return PortLookup{from.device(), {}};
-    if (n == TO_PORT) return PortLookup{to.device(), {}};
-    return PortLookup{{}, "no such port"};
-  });
-  Strings boxes;
-  const MessageBoxHook previous = SetMessageBoxHook([&boxes](QMessageBox& box) {
-    boxes.push_back(box.text().toStdString());
-    if (box.button(QMessageBox::Cancel) != nullptr) box.button(QMessageBox::Ok)->click();
-  });
-  window.show();
-  ModalWatchdog watchdog;
-  const std::string path = folder.File("carried.vprof");
-  {
-    ChooserAnswer chooser(path);
-    window.state().portNumber = FROM_PORT;
-    window.RunCommand(ID_SAVE_PROFILE);
-    window.state().portNumber = TO_PORT;
-    window.RunCommand(ID_LOAD_PROFILE);
-    EXPECT_EQ(chooser.modes.size(), 2u);
-  }
-  SetMessageBoxHook(previous);
-  ASSERT_EQ(boxes.size(), 1u) << "only the confirmation";
-  EXPECT_EQ(ReadBoard(to.device()), ReadBoard(from.device()));
-  EXPECT_EQ(ReadBoard(to.device()).bytes[SNAPSHOT_CHANNEL], 0xFF);
-  EXPECT_FALSE(watchdog.fired());
 }
 
 }  // namespace

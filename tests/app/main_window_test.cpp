@@ -282,7 +282,11 @@ TEST_F(MainWindowTest, FirstStartUsesTheDefaultsAndWritesThem) {
     EXPECT_EQ(window.state().hexFilePath, "");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(ini)));
   }
+#ifdef _WIN32
+  EXPECT_EQ(ReadFile(ini), "[SETTING]\r\nCOM=1\r\nFILE=\r\n");
+#else
   EXPECT_EQ(ReadFile(ini), "[SETTING]\nCOM=1\nFILE=\n");
+#endif
 }
 
 struct StoredCase {

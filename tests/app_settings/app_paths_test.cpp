@@ -144,15 +144,16 @@ TEST(ChooseSettingsPathTest, WritableFolderKeepsTheFileBesideTheExecutable) {
     asked.push_back(folder);
     return true;
   };
-  EXPECT_EQ(ChooseSettingsPath("/opt/my.tools/vorna", writable, "/x/cfg", "/home/u"), "/opt/my.tools/vorna.ini");
+  EXPECT_EQ(ChooseSettingsPath("/opt/my.tools/vorna", writable, "/x/cfg/vorna"), "/opt/my.tools/vorna.ini");
   EXPECT_EQ(asked, std::vector<std::string>{"/opt/my.tools"});
 }
 
 TEST(ChooseSettingsPathTest, InstalledCopyUsesTheUserFolder) {
   const auto readOnly = [](const std::string&) { return false; };
-  EXPECT_EQ(ChooseSettingsPath("/usr/bin/vorna", readOnly, "/x/cfg", "/home/u"), "/x/cfg/vorna/vorna.ini");
-  EXPECT_EQ(ChooseSettingsPath("/usr/bin/other.bin", readOnly, "", "/home/u"), "/home/u/.config/vorna/other.ini");
-  EXPECT_EQ(ChooseSettingsPath("/usr/bin/vorna", readOnly, "", ""), "/usr/bin/vorna.ini");
+  EXPECT_EQ(ChooseSettingsPath("/usr/bin/vorna", readOnly, "/x/cfg/vorna"), "/x/cfg/vorna/vorna.ini");
+  EXPECT_EQ(ChooseSettingsPath("/usr/bin/other.bin", readOnly, "/home/u/.config/vorna"),
+            "/home/u/.config/vorna/other.ini");
+  EXPECT_EQ(ChooseSettingsPath("/usr/bin/vorna", readOnly, ""), "/usr/bin/vorna.ini");
 }
 
 TEST(FolderWritableTest, TellsFoldersThatTakeFiles) {

@@ -1,10 +1,12 @@
 // The Windows places: drive letters and '\' in the executable's path, the
-// settings beside the executable whatever the environment says, the help
-// beside it or in the installation's share\vorna.
+// settings beside the executable or, where that folder cannot be written,
+// in %APPDATA%\vorna, the help beside it or in the installation's
+// share\vorna.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -78,16 +80,26 @@ TEST(ResolveAppPathsTest, FindsTheHelpBesideTheExecutableThenInTheInstallation) 
   EXPECT_EQ(ResolveAppPaths(executable).settingsPath, folder + "\\vorna.ini");
 }
 
-TEST(ResolveAppPathsTest, SettingsBesideTheExecutableWhateverTheEnvironment) {
+TEST(ResolveAppPathsTest, SettingsInAppDataOnlyForAFolderThatCannotBeWritten) {
+  const char* const set = std::getenv("APPDATA");
+  const std::string appData = set != nullptr ? set : "";
   ASSERT_EQ(::_putenv_s("XDG_CONFIG_HOME", "/x/cfg"), 0);
-  ASSERT_EQ(::_putenv_s("HOME", "C:\\users\\me"), 0);
+  ASSERT_EQ(::_putenv_s("APPDATA", "C:\\users\\me\\AppData\\Roaming"), 0);
   // No such folder here, so nothing in it can be written or found either.
-  const AppPaths paths = ResolveAppPaths("C:\\vorna-no-such-folder\\tools\\vorna.exe");
+  const std::string executable = "C:\\vorna-no-such-folder\\tools\\vorna.exe";
+  const AppPaths paths = ResolveAppPaths(executable);
   EXPECT_EQ(paths.applicationName, "vorna");
-  EXPECT_EQ(paths.settingsPath, "C:\\vorna-no-such-folder\\tools\\vorna.ini");
+  EXPECT_EQ(paths.settingsPath, "C:\\users\\me\\AppData\\Roaming\\vorna\\vorna.ini");
   EXPECT_EQ(paths.helpPath, "C:\\vorna-no-such-folder\\tools\\VORNAHLP.html");
+
+  const test::TempFolder writable;
+  EXPECT_EQ(ResolveAppPaths(writable.path().string() + "\\vorna.exe").settingsPath,
+            writable.path().string() + "\\vorna.ini");
+
+  ASSERT_EQ(::_putenv_s("APPDATA", ""), 0);
+  EXPECT_EQ(ResolveAppPaths(executable).settingsPath, "C:\\vorna-no-such-folder\\tools\\vorna.ini");
   ::_putenv_s("XDG_CONFIG_HOME", "");
-  ::_putenv_s("HOME", "");
+  ::_putenv_s("APPDATA", appData.c_str());
 }
 
 TEST(OwnExecutablePathTest, IsTheFullPathOfThisTestProgram) {

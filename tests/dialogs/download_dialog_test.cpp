@@ -254,7 +254,7 @@ TEST(HexFileDialogTest, BrowseListsHexFilesOfEitherCaseAndHandsBackTheFullPath) 
   EXPECT_EQ(chooserOwner, &dialog);
   EXPECT_EQ(hexListed, (Strings{"B.HEX", "D.HXF", "a.hex", "c.hxf"}));
   EXPECT_EQ(allListed, (Strings{"B.HEX", "D.HXF", "a.hex", "c.hxf", "notes.txt"}));
-  EXPECT_EQ(dialog.pathText(), QDir(folderPath).filePath(QStringLiteral("prog.hex")));
+  EXPECT_EQ(dialog.pathText(), QDir::toNativeSeparators(QDir(folderPath).filePath(QStringLiteral("prog.hex"))));
 }
 
 TEST(HexFileDialogTest, CancelledBrowseKeepsTheText) {
