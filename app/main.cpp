@@ -27,8 +27,8 @@
 #include "app/artwork.h"
 #include "app/main_window.h"
 #include "app/settings/app_paths.h"
+#include "base/console.h"
 #include "dialogs/splash_dialog.h"
-#include "link/console.h"
 #include "vorna_version.h"
 
 namespace {

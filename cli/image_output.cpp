@@ -7,7 +7,7 @@
 #include <optional>
 #include <system_error>
 
-#include "link/file_replace.h"
+#include "base/file_replace.h"
 
 namespace vorna::cli {
 namespace {

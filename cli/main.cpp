@@ -1,9 +1,9 @@
 #include <iostream>
 #include <ostream>
 
+#include "base/console.h"
 #include "cli/standard_output.h"
 #include "cli/vornactl.h"
-#include "link/console.h"
 #include "link/system_transport.h"
 
 int main(int argc, char** argv) {

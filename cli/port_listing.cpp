@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/quoted_text.h"
 #include "cli/board_json.h"
 #include "link/port_discovery.h"
-#include "link/quoted_text.h"
 
 namespace vorna::cli {
 namespace {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "link/file_io.h"
+#include "base/file_io.h"
 
 namespace vorna::cli {
 

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/quoted_text.h"
 #include "cli/image_output.h"
 #include "cli/port_listing.h"
 #include "cli/profile_commands.h"
@@ -24,7 +25,6 @@
 #include "download/download_procedure.h"
 #include "download/hex_file.h"
 #include "link/device_link.h"
-#include "link/quoted_text.h"
 #include "link/system_transport.h"
 #include "link/tracing_transport.h"
 #include "model/number_text.h"

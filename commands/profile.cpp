@@ -6,9 +6,9 @@
 #include <charconv>
 #include <system_error>
 
-#include "link/file_io.h"
-#include "link/file_replace.h"
-#include "link/quoted_text.h"
+#include "base/file_io.h"
+#include "base/file_replace.h"
+#include "base/quoted_text.h"
 
 namespace vorna {
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <utility>
 
+#include "base/quoted_text.h"
 #include "download/hex_file.h"
 #include "link/protocol.h"
-#include "link/quoted_text.h"
 
 namespace vorna {
 namespace {

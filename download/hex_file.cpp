@@ -11,8 +11,8 @@
 #include <system_error>
 #include <utility>
 
-#include "link/file_open.h"
-#include "link/unique_fd.h"
+#include "base/file_open.h"
+#include "base/unique_fd.h"
 
 namespace vorna {
 namespace {

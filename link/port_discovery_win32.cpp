@@ -1,6 +1,6 @@
 #include "link/port_discovery_win32.h"
 
-#include "link/windows_api.h"
+#include "base/windows_api.h"
 
 #include <algorithm>
 #include <optional>

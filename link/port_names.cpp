@@ -4,7 +4,7 @@
 #include <string>
 #include <system_error>
 
-#include "link/config_folder.h"
+#include "base/config_folder.h"
 
 namespace vorna {
 

@@ -17,9 +17,9 @@
 #include <string>
 #include <utility>
 
+#include "base/unique_fd.h"
 #include "link/terminal_guard_posix.h"
 #include "link/transport.h"
-#include "link/unique_fd.h"
 
 namespace vorna {
 

@@ -35,7 +35,7 @@ constexpr SerialTimeouts PortTimeouts() {
 
 #ifdef _WIN32
 
-#include "link/windows_api.h"
+#include "base/windows_api.h"
 
 #include "link/transport.h"
 

@@ -10,7 +10,7 @@
 #include <limits>
 #include <memory>
 
-#include "link/file_io.h"
+#include "base/file_io.h"
 
 namespace vorna {
 

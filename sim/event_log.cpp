@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "link/file_io.h"
+#include "base/file_io.h"
 
 namespace vorna::sim {
 

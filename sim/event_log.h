@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace vorna::sim {
 

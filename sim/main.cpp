@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/console.h"
+#include "base/console.h"
 #include "link/port_names.h"
 #include "sim/board_runner.h"
 #include "sim/event_log.h"

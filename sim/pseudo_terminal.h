@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "link/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace vorna::sim {
 

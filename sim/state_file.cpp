@@ -9,8 +9,8 @@
 #include <sstream>
 #include <vector>
 
-#include "link/file_io.h"
-#include "link/unique_fd.h"
+#include "base/file_io.h"
+#include "base/unique_fd.h"
 
 namespace vorna::sim {
 

@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "app/settings/app_paths_platform.h"
-#include "link/config_folder.h"
-#include "link/platform.h"
+#include "base/config_folder.h"
+#include "base/platform.h"
 
 namespace vorna {
 namespace {

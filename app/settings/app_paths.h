@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/config_folder.h"
+#include "base/config_folder.h"
 
 namespace vorna {
 

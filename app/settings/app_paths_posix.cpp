@@ -4,7 +4,7 @@
 
 #include "app/settings/app_paths.h"
 #include "app/settings/app_paths_platform.h"
-#include "link/config_folder.h"
+#include "base/config_folder.h"
 
 namespace vorna {
 

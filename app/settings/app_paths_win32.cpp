@@ -1,11 +1,11 @@
-#include "link/windows_api.h"
+#include "base/windows_api.h"
 
 #include <string>
 
 #include "app/settings/app_paths.h"
 #include "app/settings/app_paths_platform.h"
-#include "link/config_folder.h"
-#include "link/platform.h"
+#include "base/config_folder.h"
+#include "base/platform.h"
 
 namespace vorna {
 namespace {

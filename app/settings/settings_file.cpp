@@ -5,9 +5,9 @@
 #include <limits>
 #include <optional>
 
-#include "link/file_io.h"
-#include "link/file_replace.h"
-#include "link/platform.h"
+#include "base/file_io.h"
+#include "base/file_replace.h"
+#include "base/platform.h"
 
 namespace vorna {
 namespace {

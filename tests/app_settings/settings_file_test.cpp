@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/platform.h"
+#include "base/platform.h"
 #include "support/temp_folder.h"
 
 namespace vorna {

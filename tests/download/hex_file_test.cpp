@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/file_open.h"
+#include "base/unique_fd.h"
 #include "hex_test_support.h"
-#include "link/file_open.h"
-#include "link/unique_fd.h"
 #include "support/hex_records.h"
 #include "support/recording_sink.h"
 

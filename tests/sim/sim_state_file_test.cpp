@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "link/file_io.h"
+#include "base/file_io.h"
 #include "sim/state_file.h"
 #include "support/temp_folder.h"
 

@@ -1,6 +1,6 @@
-#include "link/file_open.h"
+#include "base/file_open.h"
 
-#include "link/windows_api.h"
+#include "base/windows_api.h"
 
 #include <fcntl.h>
 #include <io.h>

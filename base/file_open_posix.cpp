@@ -1,4 +1,4 @@
-#include "link/file_open.h"
+#include "base/file_open.h"
 
 #include <fcntl.h>
 

@@ -1,4 +1,4 @@
-#include "link/quoted_text.h"
+#include "base/quoted_text.h"
 
 namespace vorna {
 namespace {

@@ -1,8 +1,8 @@
-#include "link/config_folder.h"
+#include "base/config_folder.h"
 
 #include <cstdlib>
 
-#include "link/platform.h"
+#include "base/platform.h"
 
 namespace vorna {
 namespace {

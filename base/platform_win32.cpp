@@ -1,4 +1,4 @@
-#include "link/platform.h"
+#include "base/platform.h"
 
 namespace vorna {
 

@@ -1,4 +1,4 @@
-#include "link/file_replace.h"
+#include "base/file_replace.h"
 
 #include <io.h>
 #include <process.h>
@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "link/file_io.h"
-#include "link/file_open.h"
-#include "link/unique_fd.h"
+#include "base/file_io.h"
+#include "base/file_open.h"
+#include "base/unique_fd.h"
 
 namespace vorna {
 namespace {

@@ -1,4 +1,4 @@
-#include "link/file_io.h"
+#include "base/file_io.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "link/file_open.h"
-#include "link/unique_fd.h"
+#include "base/file_open.h"
+#include "base/unique_fd.h"
 
 namespace vorna {
 namespace {

@@ -1,6 +1,6 @@
 // Control characters of outside text, escaped for a terminal.
 
-#include "link/quoted_text.h"
+#include "base/quoted_text.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 #include <system_error>
 #include <vector>
 
-#include "link/file_replace.h"
+#include "base/file_replace.h"
 #include "support/temp_folder.h"
 
 namespace vorna {

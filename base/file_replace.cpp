@@ -1,4 +1,4 @@
-#include "link/file_replace.h"
+#include "base/file_replace.h"
 
 namespace vorna {
 namespace {

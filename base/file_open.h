@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "link/file_io.h"
+#include "base/file_io.h"
 
 namespace vorna {
 

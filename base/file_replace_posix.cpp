@@ -1,4 +1,4 @@
-#include "link/file_replace.h"
+#include "base/file_replace.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <utility>
 
-#include "link/file_io.h"
-#include "link/file_open.h"
-#include "link/unique_fd.h"
+#include "base/file_io.h"
+#include "base/file_open.h"
+#include "base/unique_fd.h"
 
 namespace vorna {
 namespace {

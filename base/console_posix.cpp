@@ -1,4 +1,4 @@
-#include "link/console.h"
+#include "base/console.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "link/console.h"
+#include "base/console.h"
 
 #include <io.h>
 #include <cstdio>
