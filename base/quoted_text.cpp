@@ -1,5 +1,7 @@
 #include "base/quoted_text.h"
 
+#include "base/hex_text.h"
+
 namespace vorna {
 namespace {
 
@@ -10,10 +12,8 @@ constexpr unsigned char C1_LAST = 0x9F;
 constexpr unsigned char CONTINUATION_FIRST = 0x80;
 
 void AppendEscaped(std::string& out, unsigned char byte) {
-  constexpr char DIGITS[] = "0123456789abcdef";
   out += "\\x";
-  out += DIGITS[byte >> 4];
-  out += DIGITS[byte & 0x0F];
+  AppendHexByte(out, byte);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/hex_text.h"
 #include "base/quoted_text.h"
 #include "cli/image_output.h"
 #include "cli/port_listing.h"
@@ -245,7 +246,7 @@ int RunRead(Environment& env, const Options& options) {
   board.link.ClosePort();
   if (!read) return EXIT_FAILED;
   if (options.raw) {
-    env.out << FormatHexBytes(snapshot.bytes.data(), snapshot.bytes.size()) << '\n';
+    env.out << HexBytes(snapshot.bytes) << '\n';
   } else {
     env.out << TerminalLines(FormatQuickSummary(QuickFromSnapshot(snapshot))) << "\n\n"
             << TerminalLines(FormatRegisterDump(DecodeFields(snapshot))) << '\n';

@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "base/hex_text.h"
 #include "link/protocol.h"
-#include "link/tracing_transport.h"
 
 namespace vorna {
 
@@ -178,8 +178,7 @@ bool DeviceLink::Exchange(std::span<const std::uint8_t> request, std::span<std::
   }
   if (policy.check == Check::Verdict && arrived[0] != policy.verdict) {
     Fail(policy, policy.replyFailure,
-         "the board answered " + FormatHexBytes(arrived.data(), arrived.size()) + " (hex), not " +
-             FormatHexBytes(&policy.verdict, 1));
+         "the board answered " + HexBytes(arrived) + " (hex), not " + HexBytes({&policy.verdict, 1}));
     return false;
   }
   if (policy.replyMustEnd && !transport_.ReplyEnded()) {

@@ -1,8 +1,9 @@
 #include "link/tracing_transport.h"
 
 #include <charconv>
-#include <cstdio>
 #include <string_view>
+
+#include "base/hex_text.h"
 
 namespace vorna {
 
@@ -10,16 +11,6 @@ namespace {
 // Milliseconds since the tracer began, right-aligned as "%9.1f" would.
 constexpr std::size_t STAMP_WIDTH = 9;
 }  // namespace
-
-std::string FormatHexBytes(const std::uint8_t* data, std::size_t count) {
-  std::string text;
-  char piece[4];
-  for (std::size_t i = 0; i < count; ++i) {
-    std::snprintf(piece, sizeof piece, i == 0 ? "%02x" : " %02x", data[i]);
-    text += piece;
-  }
-  return text;
-}
 
 TracingTransport::TracingTransport(Transport& inner, std::ostream& trace)
     : inner_(inner), trace_(trace), start_(std::chrono::steady_clock::now()) {}
@@ -48,7 +39,7 @@ void TracingTransport::Close() {
 
 bool TracingTransport::Write(const std::uint8_t* data, std::size_t count) {
   const bool ok = inner_.Write(data, count);
-  Line("-> " + FormatHexBytes(data, count) + (ok ? "" : "  (write failed: " + inner_.LastError() + ")"));
+  Line("-> " + HexBytes({data, count}) + (ok ? "" : "  (write failed: " + inner_.LastError() + ")"));
   return ok;
 }
 
@@ -58,7 +49,7 @@ std::optional<std::size_t> TracingTransport::Read(std::uint8_t* data, std::size_
     Line("<- (read failed: " + inner_.LastError() + ")");
   } else {
     // A short count follows the bytes; alone when none came.
-    std::string text = "<- " + FormatHexBytes(data, *got);
+    std::string text = "<- " + HexBytes({data, *got});
     if (*got < count)
       text += (*got > 0 ? "  (" : "(") + std::to_string(*got) + " of " + std::to_string(count) + " bytes)";
     Line(text);

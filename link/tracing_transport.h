@@ -10,9 +10,6 @@
 
 namespace vorna {
 
-// Bytes as two-digit lower-case hex separated by single spaces: "aa 01 02".
-std::string FormatHexBytes(const std::uint8_t* data, std::size_t count);
-
 class TracingTransport final : public Transport {
  public:
   TracingTransport(Transport& inner, std::ostream& trace);

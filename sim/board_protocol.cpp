@@ -14,19 +14,9 @@ constexpr std::size_t FRAME_ARG1 = FRAME_PAYLOAD_INDEX + 1;
 // The corrupted echo differs in the value byte, in every bit.
 constexpr std::uint8_t CORRUPTION_MASK = 0xFF;
 
-constexpr char HEX_DIGITS[] = "0123456789abcdef";
-constexpr unsigned NIBBLE_BITS = 4;
-constexpr unsigned NIBBLE_MASK = 0x0F;
-
-// Every chunk is logged in full, so this stays cheap: no printf.
-void AppendHex2(std::string& text, std::uint8_t value) {
-  text += HEX_DIGITS[value >> NIBBLE_BITS];
-  text += HEX_DIGITS[value & NIBBLE_MASK];
-}
-
 std::string Hex2(std::uint8_t value) {
   std::string text;
-  AppendHex2(text, value);
+  AppendHexByte(text, value);
   return text;
 }
 
@@ -51,16 +41,6 @@ std::string Plural(std::size_t count, const char* word) {
 }  // namespace
 
 BoardState PowerOnState() { return PowerOnSnapshot(); }
-
-std::string HexBytes(std::span<const std::uint8_t> bytes) {
-  std::string text;
-  text.reserve(bytes.size() * 3);
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (i > 0) text += ' ';
-    AppendHex2(text, bytes[i]);
-  }
-  return text;
-}
 
 BoardProtocol::BoardProtocol(const BoardState& initial, const BoardFaults& faults) : state_(initial), faults_(faults) {}
 

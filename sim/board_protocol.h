@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/hex_text.h"
 #include "link/protocol.h"
 #include "link/register_snapshot.h"
 
@@ -63,9 +64,6 @@ struct BoardEvent {
   // paced line nothing can happen before that byte is through.
   std::size_t cause = 0;
 };
-
-// "aa 03 01 00 21": lower-case hexadecimal bytes separated by single spaces.
-std::string HexBytes(std::span<const std::uint8_t> bytes);
 
 class BoardProtocol {
  public:

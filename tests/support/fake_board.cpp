@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "link/tracing_transport.h"
+#include "base/hex_text.h"
 
 namespace vorna::test {
 
@@ -112,6 +112,6 @@ void FakeBoard::Feed(const Bytes& bytes) {
   channel = after.bytes[SNAPSHOT_CHANNEL];
 }
 
-std::string HexBytes(const Bytes& bytes) { return FormatHexBytes(bytes.data(), bytes.size()); }
+std::string HexBytes(const Bytes& bytes) { return vorna::HexBytes(bytes); }
 
 }  // namespace vorna::test
