@@ -6,6 +6,7 @@
 #include <charconv>
 #include <system_error>
 
+#include "base/ascii_text.h"
 #include "base/file_io.h"
 #include "base/file_replace.h"
 #include "base/quoted_text.h"
@@ -70,21 +71,6 @@ std::int64_t FileValue(const BoardProfile& profile, std::size_t index) {
   if (index == CHANNEL_INDEX) return profile.channel;
   const std::int64_t value = profile.fields[index];
   return index == FIELD_PL ? value + PL_REGISTER_OFFSET : value;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
 }
 
 std::optional<std::size_t> FindName(std::string_view name) {

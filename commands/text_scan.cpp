@@ -2,12 +2,11 @@
 
 #include <limits>
 
+#include "base/ascii_text.h"
+
 namespace vorna {
 
 namespace {
-
-// White space as the C library's isspace() knows it in the "C" locale.
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -23,7 +22,7 @@ struct Start {
 
 Start SkipBlanksAndSign(std::string_view text) {
   std::size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
+  while (i < text.size() && IsSpace(text[i])) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
     negative = text[i] == '-';

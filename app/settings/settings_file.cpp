@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 
+#include "base/ascii_text.h"
 #include "base/file_io.h"
 #include "base/file_replace.h"
 #include "base/platform.h"
@@ -14,23 +15,7 @@ namespace {
 
 constexpr std::string_view UTF8_BOM = "\xEF\xBB\xBF";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 bool IsQuote(char c) { return c == '"' || c == '\''; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 bool HasEnclosingQuotes(std::string_view value) {
   return value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
