@@ -11,10 +11,6 @@
 namespace vorna::cli {
 namespace {
 
-int Finish(const BoardAccess& board, bool succeeded) {
-  return succeeded && board.messageCount() == 0 ? EXIT_OK : EXIT_FAILED;
-}
-
 // The file's profile, or nullopt after printing every problem in it. A read
 // that a stop signal interrupted (a FIFO without a writer) failed because
 // of it, and nothing is printed.
@@ -29,7 +25,7 @@ int RunReadJson(Environment& env, BoardAccess& board) {
   RegisterSnapshot snapshot;
   if (!ReadBoardSnapshot(board.link(), board.port(), snapshot)) return EXIT_FAILED;
   PrintJson(env.out, SnapshotJson(snapshot));
-  return Finish(board, true);
+  return BoardCommandExit(true, board.messageCount());
 }
 
 int RunSave(const ProfileCommands& c, Environment& env, BoardAccess& board) {
@@ -40,7 +36,7 @@ int RunSave(const ProfileCommands& c, Environment& env, BoardAccess& board) {
     json["file"] = c.file;
     PrintJson(env.out, json);
   }
-  return Finish(board, saved);
+  return BoardCommandExit(saved, board.messageCount());
 }
 
 int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& profile, BoardAccess& board) {
@@ -57,7 +53,7 @@ int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& prof
   } else {
     board.ShowStatus(dump, result);
   }
-  return Finish(board, result == CommandResult::Applied);
+  return BoardCommandExit(result == CommandResult::Applied, board.messageCount());
 }
 
 int RunDiff(const ProfileCommands& c, Environment& env, const BoardProfile& file, BoardAccess& board) {

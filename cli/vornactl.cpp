@@ -236,8 +236,6 @@ class ProfileBoard final : public BoardAccess {
   Board board_;
 };
 
-int Finish(const Board& board, bool succeeded) { return succeeded && board.sink.count() == 0 ? EXIT_OK : EXIT_FAILED; }
-
 int RunRead(Environment& env, const Options& options) {
   Board board(env, options);
   RegisterSnapshot snapshot;
@@ -251,7 +249,7 @@ int RunRead(Environment& env, const Options& options) {
     env.out << TerminalLines(FormatQuickSummary(QuickFromSnapshot(snapshot))) << "\n\n"
             << TerminalLines(FormatRegisterDump(DecodeFields(snapshot))) << '\n';
   }
-  return Finish(board, true);
+  return BoardCommandExit(true, board.sink.count());
 }
 
 template <typename T, std::size_t N>
@@ -288,7 +286,7 @@ int RunQuick(Environment& env, const Options& options) {
       },
       [&](const std::string& text) { summary = text; });
   PrintStatus(env, summary, result);
-  return Finish(board, result == CommandResult::Applied);
+  return BoardCommandExit(result == CommandResult::Applied, board.sink.count());
 }
 
 int RunAdvanced(Environment& env, const Options& options) {
@@ -309,7 +307,7 @@ int RunAdvanced(Environment& env, const Options& options) {
       },
       [&](const std::string& text) { dump = text; });
   PrintStatus(env, dump, result);
-  return Finish(board, result == CommandResult::Applied);
+  return BoardCommandExit(result == CommandResult::Applied, board.sink.count());
 }
 
 constexpr const char* STANDARD_OUTPUT = "-";
@@ -352,7 +350,7 @@ int RunDownloadCommand(Environment& env, const Options& options) {
   // invalid file's always, as nothing else says why.
   if ((options.verbose || result == DownloadResult::HexInvalid) && !failureReason.empty())
     env.err << "  (" << EscapeControls(failureReason) << ")\n";
-  return Finish(board, result == DownloadResult::Success);
+  return BoardCommandExit(result == DownloadResult::Success, board.sink.count());
 }
 
 int RunImage(Environment& env, const Options& options) {

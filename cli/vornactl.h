@@ -22,6 +22,12 @@ inline constexpr int EXIT_USAGE = 2;
 // a shell reports a program the signal ended.
 inline constexpr int EXIT_SIGNAL_BASE = 128;
 
+// How a board command ends: EXIT_OK only when it succeeded and reported no
+// message.
+inline int BoardCommandExit(bool succeeded, int messagesReported) {
+  return succeeded && messagesReported == 0 ? EXIT_OK : EXIT_FAILED;
+}
+
 struct Environment {
   std::ostream& out;
   std::ostream& err;
