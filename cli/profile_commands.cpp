@@ -11,9 +11,7 @@
 namespace vorna::cli {
 namespace {
 
-int Finish(const BoardAccess& board, bool succeeded) {
-  return succeeded && board.messageCount() == 0 ? EXIT_OK : EXIT_FAILED;
-}
+int Finish(const Board& board, bool succeeded) { return succeeded && board.sink.count() == 0 ? EXIT_OK : EXIT_FAILED; }
 
 // The file's profile, or nullopt after printing every problem in it. A read
 // that a stop signal interrupted (a FIFO without a writer) failed because
@@ -25,16 +23,16 @@ std::optional<BoardProfile> ReadChecked(const std::string& path, Environment& en
   return parse.profile;
 }
 
-int RunReadJson(Environment& env, BoardAccess& board) {
+int RunReadJson(Environment& env, Board& board) {
   RegisterSnapshot snapshot;
-  if (!ReadBoardSnapshot(board.link(), board.port(), snapshot)) return EXIT_FAILED;
+  if (!ReadBoardSnapshot(board.link, board.port, snapshot)) return EXIT_FAILED;
   PrintJson(env.out, SnapshotJson(snapshot));
   return Finish(board, true);
 }
 
-int RunSave(const ProfileCommands& c, Environment& env, BoardAccess& board) {
+int RunSave(const ProfileCommands& c, Environment& env, Board& board) {
   RegisterSnapshot snapshot;
-  const bool saved = SaveBoardProfile(board.link(), board.port(), c.file, board.sink(), snapshot);
+  const bool saved = SaveBoardProfile(board.link, board.port, c.file, board.sink, snapshot);
   if (saved && c.json) {
     Json json = SnapshotJson(snapshot);
     json["file"] = c.file;
@@ -43,10 +41,10 @@ int RunSave(const ProfileCommands& c, Environment& env, BoardAccess& board) {
   return Finish(board, saved);
 }
 
-int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& profile, BoardAccess& board) {
+int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& profile, Board& board) {
   std::string dump;
   const CommandResult result =
-      LoadBoardProfile(board.link(), board.port(), profile, c.store, [&](const std::string& text) { dump = text; });
+      LoadBoardProfile(board.link, board.port, profile, c.store, [&](const std::string& text) { dump = text; });
   if (c.json && result == CommandResult::Applied) {
     Json json = Json::object();
     json["file"] = c.file;
@@ -55,14 +53,14 @@ int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& prof
     json["stored"] = c.store;
     PrintJson(env.out, json);
   } else {
-    board.ShowStatus(dump, result);
+    PrintStatus(env, dump, result);
   }
   return Finish(board, result == CommandResult::Applied);
 }
 
-int RunDiff(const ProfileCommands& c, Environment& env, const BoardProfile& file, BoardAccess& board) {
+int RunDiff(const ProfileCommands& c, Environment& env, const BoardProfile& file, Board& board) {
   RegisterSnapshot snapshot;
-  if (!ReadBoardSnapshot(board.link(), board.port(), snapshot) || board.messageCount() != 0) return DIFF_TROUBLE;
+  if (!ReadBoardSnapshot(board.link, board.port, snapshot) || board.sink.count() != 0) return DIFF_TROUBLE;
   const BoardProfile boardProfile = ProfileFromSnapshot(snapshot);
   const auto differences = DiffProfiles(boardProfile, file);
   if (c.json) {
@@ -129,7 +127,7 @@ int RunProfileCommand(const ProfileCommands& c, Environment& env, const BoardOpe
     profile = ReadChecked(c.file, env);
     if (!profile) return c.diff->parsed() ? DIFF_TROUBLE : EXIT_USAGE;
   }
-  const std::unique_ptr<BoardAccess> board = openBoard();
+  const std::unique_ptr<Board> board = openBoard();
   if (c.save->parsed()) return RunSave(c, env, *board);
   if (c.load->parsed()) return RunLoad(c, env, *profile, *board);
   if (c.diff->parsed()) return RunDiff(c, env, *profile, *board);
