@@ -1,7 +1,8 @@
 # The layers and the rule that keeps them apart.
 #
-#   link <- model <- download <- commands <- cli, app/settings <- dialogs <- app
-#                                          sim (model)
+#   link <- model <- download <- commands <- cli, dialogs <- app
+#   link <- app/settings <- app
+#           model <- sim
 #
 # Every folder is one static library. Its headers are reached as
 # "folder/name.h" only through an include root of its own, a folder in the
