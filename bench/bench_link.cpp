@@ -200,14 +200,15 @@ double PlainQuickRound(const std::string& device) {
     ::cfmakeraw(&mode);
     ::tcsetattr(port.fd, TCSANOW, &mode);
     if (session == 0) {
-      PlainExchange(port.fd, vorna::BuildFrame<vorna::READ_REGISTERS_COMMAND>(), vorna::READ_REGISTERS_REPLY_SIZE);
+      PlainExchange(port.fd, vorna::BuildFrame<vorna::READ_REGISTERS_COMMAND>(),
+                    vorna::READ_REGISTERS_COMMAND.replySize);
     } else {
       PlainExchange(port.fd, vorna::BuildFrame<vorna::WRITE_REGISTER_COMMAND>(std::uint8_t{0x00}, std::uint8_t{0x21}),
-                    vorna::WRITE_REGISTER_REPLY_SIZE);
+                    vorna::WRITE_REGISTER_COMMAND.replySize);
       PlainExchange(port.fd, vorna::BuildFrame<vorna::WRITE_REGISTER_COMMAND>(std::uint8_t{0x20}, std::uint8_t{0xA2}),
-                    vorna::WRITE_REGISTER_REPLY_SIZE);
+                    vorna::WRITE_REGISTER_COMMAND.replySize);
       PlainExchange(port.fd, vorna::BuildFrame<vorna::SET_CHANNEL_COMMAND>(std::uint8_t{6}),
-                    vorna::SET_CHANNEL_REPLY_SIZE);
+                    vorna::SET_CHANNEL_COMMAND.replySize);
     }
     ::tcsetattr(port.fd, TCSANOW, &saved);
   }
@@ -265,8 +266,8 @@ int main(int argc, char** argv) {
   // 2. A paced download against the time its bytes need on the wire.
   vorna::test::BoardSim paced(vorna::test::BoardSimSetup{{"--baud", std::to_string(PACED_BAUD)}, {}, {}, false});
   if (!paced.ok()) Fail("the paced virtual board did not start");
-  const std::size_t wireBytes = vorna::DOWNLOAD_REQUEST_SIZE + vorna::DOWNLOAD_REPLY_SIZE + PROGRAM_LENGTH +
-                                CHUNK_COUNT * vorna::CHUNK_REPLY_SIZE + vorna::CHUNK_REPLY_SIZE;
+  const std::size_t wireBytes = vorna::FrameSize(vorna::DOWNLOAD_COMMAND) + vorna::DOWNLOAD_COMMAND.replySize +
+                                PROGRAM_LENGTH + CHUNK_COUNT * vorna::CHUNK_REPLY_SIZE + vorna::CHUNK_REPLY_SIZE;
   const double wireTime = static_cast<double>(wireBytes) * BITS_PER_BYTE / PACED_BAUD;
   const int pacedRounds = std::max(1, rounds / 2);
   std::vector<double> pacedTimes;

@@ -21,28 +21,28 @@ std::optional<BoardProfile> ReadChecked(const std::string& path, Environment& en
   return parse.profile;
 }
 
-int RunReadJson(Environment& env, BoardAccess& board) {
+int RunReadJson(Environment& env, Board& board) {
   RegisterSnapshot snapshot;
-  if (!ReadBoardSnapshot(board.link(), board.port(), snapshot)) return EXIT_FAILED;
+  if (!ReadBoardSnapshot(board.link, board.port, snapshot)) return EXIT_FAILED;
   PrintJson(env.out, SnapshotJson(snapshot));
-  return BoardCommandExit(true, board.messageCount());
+  return BoardCommandExit(true, board.sink.count());
 }
 
-int RunSave(const ProfileCommands& c, Environment& env, BoardAccess& board) {
+int RunSave(const ProfileCommands& c, Environment& env, Board& board) {
   RegisterSnapshot snapshot;
-  const bool saved = SaveBoardProfile(board.link(), board.port(), c.file, board.sink(), snapshot);
+  const bool saved = SaveBoardProfile(board.link, board.port, c.file, board.sink, snapshot);
   if (saved && c.json) {
     Json json = SnapshotJson(snapshot);
     json["file"] = c.file;
     PrintJson(env.out, json);
   }
-  return BoardCommandExit(saved, board.messageCount());
+  return BoardCommandExit(saved, board.sink.count());
 }
 
-int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& profile, BoardAccess& board) {
+int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& profile, Board& board) {
   std::string dump;
   const CommandResult result =
-      LoadBoardProfile(board.link(), board.port(), profile, c.store, [&](const std::string& text) { dump = text; });
+      LoadBoardProfile(board.link, board.port, profile, c.store, [&](const std::string& text) { dump = text; });
   if (c.json && result == CommandResult::Applied) {
     Json json = Json::object();
     json["file"] = c.file;
@@ -51,14 +51,14 @@ int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& prof
     json["stored"] = c.store;
     PrintJson(env.out, json);
   } else {
-    board.ShowStatus(dump, result);
+    PrintStatus(env, dump, result);
   }
-  return BoardCommandExit(result == CommandResult::Applied, board.messageCount());
+  return BoardCommandExit(result == CommandResult::Applied, board.sink.count());
 }
 
-int RunDiff(const ProfileCommands& c, Environment& env, const BoardProfile& file, BoardAccess& board) {
+int RunDiff(const ProfileCommands& c, Environment& env, const BoardProfile& file, Board& board) {
   RegisterSnapshot snapshot;
-  if (!ReadBoardSnapshot(board.link(), board.port(), snapshot) || board.messageCount() != 0) return DIFF_TROUBLE;
+  if (!ReadBoardSnapshot(board.link, board.port, snapshot) || board.sink.count() != 0) return DIFF_TROUBLE;
   const BoardProfile boardProfile = ProfileFromSnapshot(snapshot);
   const auto differences = DiffProfiles(boardProfile, file);
   if (c.json) {
@@ -125,7 +125,7 @@ int RunProfileCommand(const ProfileCommands& c, Environment& env, const BoardOpe
     profile = ReadChecked(c.file, env);
     if (!profile) return c.diff->parsed() ? DIFF_TROUBLE : EXIT_USAGE;
   }
-  const std::unique_ptr<BoardAccess> board = openBoard();
+  const std::unique_ptr<Board> board = openBoard();
   if (c.save->parsed()) return RunSave(c, env, *board);
   if (c.load->parsed()) return RunLoad(c, env, *profile, *board);
   if (c.diff->parsed()) return RunDiff(c, env, *profile, *board);

@@ -6,9 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "cli/board.h"
 #include "cli/vornactl.h"
-#include "commands/commands.h"
-#include "link/device_link.h"
 
 namespace CLI {
 class App;
@@ -21,20 +20,8 @@ inline constexpr int DIFF_SAME = 0;
 inline constexpr int DIFF_DIFFERENT = 1;
 inline constexpr int DIFF_TROUBLE = 2;
 
-// What these commands need of vornactl's board: a link to the chosen port
-// whose messages go to stderr, how many were reported, and how a command's
-// status text is printed.
-class BoardAccess {
- public:
-  virtual ~BoardAccess() = default;
-  virtual DeviceLink& link() = 0;
-  virtual const PortChoice& port() const = 0;
-  virtual MessageSink& sink() = 0;
-  virtual int messageCount() const = 0;
-  // After writes that reported errors the text goes to stderr.
-  virtual void ShowStatus(const std::string& text, CommandResult result) = 0;
-};
-using BoardOpener = std::function<std::unique_ptr<BoardAccess>()>;
+// Makes vornactl's board for the chosen port.
+using BoardOpener = std::function<std::unique_ptr<Board>()>;
 
 struct ProfileCommands {
   CLI::App* read = nullptr;

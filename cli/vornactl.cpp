@@ -15,6 +15,7 @@
 
 #include "base/hex_text.h"
 #include "base/quoted_text.h"
+#include "cli/board.h"
 #include "cli/image_output.h"
 #include "cli/port_listing.h"
 #include "cli/profile_commands.h"
@@ -26,7 +27,6 @@
 #include "download/download_procedure.h"
 #include "download/hex_file.h"
 #include "link/device_link.h"
-#include "link/system_transport.h"
 #include "link/tracing_transport.h"
 #include "model/number_text.h"
 #include "vorna_version.h"
@@ -40,37 +40,6 @@ constexpr const char* USAGE =
     "Commands: read, quick, advanced, download, image, save, load, diff, ports. Run 'vornactl COMMAND --help' for "
     "details.\n";
 constexpr int PROGRESS_BAR_WIDTH = 40;
-
-// Prints each message on its own line, in the order they arise; with
-// --verbose the system's reason follows, indented.
-// Once a stop signal came, what fails fails because of it and is not
-// reported.
-class StderrSink final : public MessageSink {
- public:
-  StderrSink(std::ostream& err, bool verbose, const volatile std::sig_atomic_t* stopSignal = nullptr)
-      : err_(err), verbose_(verbose), stop_(stopSignal) {}
-  void Report(std::string_view text, std::string_view reason) override {
-    ++count_;
-    if (stop_ != nullptr && *stop_ != 0) return;
-    err_ << EscapeControls(text) << '\n';
-    if (verbose_ && !reason.empty()) err_ << "  (" << EscapeControls(reason) << ")\n";
-    err_.flush();
-  }
-  int count() const { return count_; }
-
- private:
-  std::ostream& err_;
-  bool verbose_;
-  const volatile std::sig_atomic_t* stop_;
-  int count_ = 0;
-};
-
-// The board's status texts use "\r\n"; a terminal wants "\n".
-std::string TerminalLines(std::string text) {
-  std::string::size_type at = 0;
-  while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
-  return text;
-}
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -197,47 +166,8 @@ struct Options {
   bool strict = false;  // image: refuse such a file
 };
 
-// A status text goes to stdout. After a failed write the status starts with
-// the line that says so, and all of it goes to stderr, after the messages
-// of each failure: stdout holds only what a command that succeeded
-// printed. A command stopped by a signal prints nothing more: its failed
-// writes failed because of the stop.
-void PrintStatus(Environment& env, std::string_view text, CommandResult result) {
-  if (text.empty() || (env.stopSignal != nullptr && *env.stopSignal != 0)) return;
-  (result == CommandResult::WriteFailed ? env.err : env.out) << TerminalLines(std::string(text)) << '\n';
-}
-
-struct Board {
-  Board(Environment& env, const Options& options)
-      : sink(env.err, options.verbose, env.stopSignal),
-        serial(env.makeTransport ? env.makeTransport() : MakeSystemTransport()),
-        tracer(options.verbose ? std::make_unique<TracingTransport>(*serial, env.err) : nullptr),
-        link(tracer ? static_cast<Transport&>(*tracer) : *serial, sink),
-        port{options.port, options.device} {}
-  StderrSink sink;
-  std::unique_ptr<Transport> serial;
-  std::unique_ptr<TracingTransport> tracer;
-  DeviceLink link;
-  PortChoice port;
-};
-
-// vornactl's board as the profile commands see it.
-class ProfileBoard final : public BoardAccess {
- public:
-  ProfileBoard(Environment& env, const Options& options) : env_(env), board_(env, options) {}
-  DeviceLink& link() override { return board_.link; }
-  const PortChoice& port() const override { return board_.port; }
-  MessageSink& sink() override { return board_.sink; }
-  int messageCount() const override { return board_.sink.count(); }
-  void ShowStatus(const std::string& text, CommandResult result) override { PrintStatus(env_, text, result); }
-
- private:
-  Environment& env_;
-  Board board_;
-};
-
 int RunRead(Environment& env, const Options& options) {
-  Board board(env, options);
+  Board board(env, {options.port, options.device}, options.verbose);
   RegisterSnapshot snapshot;
   if (!board.link.Open(board.port)) return EXIT_FAILED;
   const bool read = board.link.ReadRegisters(snapshot);
@@ -267,7 +197,7 @@ int RunQuick(Environment& env, const Options& options) {
   const auto preEmphasis = ChoiceIndex(PRE_EMPHASIS_TEXT, options.preEmphasis, "--preemphasis ");
   const auto timeConstant = ChoiceIndex(TIME_CONSTANT_US, options.timeConstant, "--tc ");
 
-  Board board(env, options);
+  Board board(env, {options.port, options.device}, options.verbose);
   SessionState state;
   std::string summary;
   const auto result = RunQuickSetting(
@@ -295,7 +225,7 @@ int RunAdvanced(Environment& env, const Options& options) {
   std::vector<FieldSetting> settings;
   for (const auto& text : options.sets) settings.push_back(ParseFieldSetting(text));
 
-  Board board(env, options);
+  Board board(env, {options.port, options.device}, options.verbose);
   SessionState state;
   std::string dump;
   const auto result = RunAdvancedSetting(
@@ -317,7 +247,7 @@ void PrintWarning(std::ostream& err, const std::string& warning) {
 }
 
 int RunDownloadCommand(Environment& env, const Options& options) {
-  Board board(env, options);
+  Board board(env, {options.port, options.device}, options.verbose);
   std::string status;
   std::string failureReason;
   DownloadResult result;
@@ -557,7 +487,9 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
     Environment command{result, env.err, env.errIsTerminal, env.makeTransport, env.stopSignal};
     int status = EXIT_OK;
     if (p.profiles.Chosen()) {
-      status = RunProfileCommand(p.profiles, command, [&] { return std::make_unique<ProfileBoard>(command, o); });
+      status = RunProfileCommand(p.profiles, command, [&] {
+        return std::make_unique<Board>(command, PortChoice{o.port, o.device}, o.verbose);
+      });
     } else if (p.read->parsed()) {
       status = RunRead(command, o);
     } else if (p.quick->parsed()) {

@@ -575,7 +575,6 @@ std::unique_ptr<std::uint8_t[]> AllocateImage(const FirstPassResult& firstPass, 
 
 void GiveImage(std::unique_ptr<std::uint8_t[]> bytes, std::uint32_t topAddress, const HexLineReport& lines,
                HexContentReport content, HexImage& image) {
-  image.baseAddress = 0;
   image.topAddress = topAddress;
   image.bytes = std::move(bytes);
   image.lines = lines;

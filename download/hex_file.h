@@ -42,9 +42,8 @@ struct HexLineReport {
 };
 
 struct HexImage {
-  std::uint32_t baseAddress = 0;          // byte i of `bytes` holds address baseAddress + i
   std::uint32_t topAddress = 0;           // highest written address | 0xF
-  std::unique_ptr<std::uint8_t[]> bytes;  // topAddress + 1 bytes once loaded
+  std::unique_ptr<std::uint8_t[]> bytes;  // topAddress + 1 bytes once loaded, byte i at address i
   HexLineReport lines;                    // set with the image
   HexContentReport content;               // set with the image
 

@@ -192,7 +192,7 @@ void CheckWriteThenRead(const Step& step, bool result, ByteView request, std::si
 
 void CheckWriteRegister(const Step& step, bool result, ByteView request) {
   const auto events = step.Events();
-  FUZZ_CHECK(events.size() == 2 && IsWrite(events[0], request) && IsRead(events[1], vorna::WRITE_REGISTER_REPLY_SIZE),
+  FUZZ_CHECK(events.size() == 2 && IsWrite(events[0], request) && IsRead(events[1], 5),
              "write, then read the echo, whatever the write did");
   Expected expected;
   if (!events[0].ok) expected.Add("Write error");
@@ -213,8 +213,8 @@ void CheckReadRegisters(const Step& step, bool result, const vorna::RegisterSnap
     FUZZ_CHECK(!result && after == before, "a failed write fails and leaves the snapshot");
     return;
   }
-  FUZZ_CHECK(events.size() == 2 && IsRead(events[1], vorna::READ_REGISTERS_REPLY_SIZE), "one read of 10 bytes");
-  const bool whole = events[1].ok && events[1].bytes.size() == vorna::READ_REGISTERS_REPLY_SIZE;
+  FUZZ_CHECK(events.size() == 2 && IsRead(events[1], 10), "one read of 10 bytes");
+  const bool whole = events[1].ok && events[1].bytes.size() == 10;
   FUZZ_CHECK(result == whole, "only exactly ten bytes succeed");
   if (whole) {
     FUZZ_CHECK(step.MessagesAre({}), "a whole reply reports nothing");
@@ -234,7 +234,7 @@ void CheckStartDownload(const Step& step, bool result, std::uint16_t length) {
     FUZZ_CHECK(events.size() == 1 && !result, "no read after a failed write");
     return;
   }
-  FUZZ_CHECK(events.size() == 2 && IsRead(events[1], vorna::DOWNLOAD_REPLY_SIZE), "one read of 2 bytes");
+  FUZZ_CHECK(events.size() == 2 && IsRead(events[1], 2), "one read of 2 bytes");
   const Event& reply = events[1];
   FUZZ_CHECK(result == (reply.ok && reply.bytes.size() == 2 && reply.bytes[0] == vorna::REPLY_ACCEPTED),
              "accepted only by two bytes starting with 00");
@@ -294,8 +294,7 @@ void RunOperation(FuzzedDataProvider& input, vorna::DeviceLink& link, FuzzTransp
     case 3: {
       const auto channel = input.ConsumeIntegral<std::uint8_t>();
       CheckWriteThenRead(step, link.SetChannel(channel),
-                         Frame(vorna::PACKET_LEAD, 0x02, vorna::CMD_SET_CHANNEL, channel),
-                         vorna::SET_CHANNEL_REPLY_SIZE);
+                         Frame(vorna::PACKET_LEAD, 0x02, vorna::CMD_SET_CHANNEL, channel), 4);
       break;
     }
     case 4: {
@@ -313,8 +312,7 @@ void RunOperation(FuzzedDataProvider& input, vorna::DeviceLink& link, FuzzTransp
       break;
     }
     case 6:
-      CheckWriteThenRead(step, link.StoreDefaults(), Frame(vorna::PACKET_LEAD, 0x01, vorna::CMD_STORE_DEFAULTS),
-                         vorna::STORE_DEFAULTS_REPLY_SIZE);
+      CheckWriteThenRead(step, link.StoreDefaults(), Frame(vorna::PACKET_LEAD, 0x01, vorna::CMD_STORE_DEFAULTS), 1);
       break;
     case 7: {
       const auto length = input.ConsumeIntegral<std::uint16_t>();

@@ -118,17 +118,7 @@ constexpr std::array<std::uint8_t, FrameSize(Entry)> BuildFrame(Payload... paylo
   return {PACKET_LEAD, static_cast<std::uint8_t>(FrameLengthByte(Entry.payloadSize)), Entry.code, payload...};
 }
 
-// Whole-frame request sizes and the reply sizes the host reads, by name.
-inline constexpr std::size_t SET_CHANNEL_REQUEST_SIZE = FrameSize(SET_CHANNEL_COMMAND);
-inline constexpr std::size_t SET_CHANNEL_REPLY_SIZE = SET_CHANNEL_COMMAND.replySize;
-inline constexpr std::size_t WRITE_REGISTER_REQUEST_SIZE = FrameSize(WRITE_REGISTER_COMMAND);
-inline constexpr std::size_t WRITE_REGISTER_REPLY_SIZE = WRITE_REGISTER_COMMAND.replySize;
-inline constexpr std::size_t READ_REGISTERS_REQUEST_SIZE = FrameSize(READ_REGISTERS_COMMAND);
-inline constexpr std::size_t READ_REGISTERS_REPLY_SIZE = READ_REGISTERS_COMMAND.replySize;
-inline constexpr std::size_t STORE_DEFAULTS_REQUEST_SIZE = FrameSize(STORE_DEFAULTS_COMMAND);
-inline constexpr std::size_t STORE_DEFAULTS_REPLY_SIZE = STORE_DEFAULTS_COMMAND.replySize;
-inline constexpr std::size_t DOWNLOAD_REQUEST_SIZE = FrameSize(DOWNLOAD_COMMAND);
-inline constexpr std::size_t DOWNLOAD_REPLY_SIZE = DOWNLOAD_COMMAND.replySize;
+// Program chunks and the completion are answered with a verdict too.
 inline constexpr std::size_t CHUNK_REPLY_SIZE = VERDICT_REPLY_SIZE;
 
 // The user program window: the board takes the bytes from 0x2000 to 0x3FFF,

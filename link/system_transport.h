@@ -9,7 +9,7 @@
 namespace vorna {
 
 // `stop`, when given, is a flag a signal handler sets: a wait on the port
-// then ends early (see link/console.h). Windows has no use for it.
+// then ends early (see base/console.h). Windows has no use for it.
 std::unique_ptr<Transport> MakeSystemTransport(const volatile std::sig_atomic_t* stop = nullptr);
 
 }  // namespace vorna

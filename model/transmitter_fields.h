@@ -32,8 +32,9 @@ enum FieldIndex : std::size_t {
   FIELD_COUNT
 };
 
-inline constexpr std::array<std::string_view, FIELD_COUNT> FIELD_NAMES = {
-    "PE", "PDX", "MUTE", "EM", "EMS", "AG", "PLT", "SUBC", "PL", "ULD", "P", "CIA", "CIB", "CEX"};
+// The fields' names, in field order, from the one table of the fields
+// (transmitter_fields.cpp) that also holds their defaults and help texts.
+extern const std::array<std::string_view, FIELD_COUNT> FIELD_NAMES;
 
 // PL is held as an index: register value 2 (1 mW) is index 0.
 inline constexpr std::int32_t PL_REGISTER_OFFSET = 2;

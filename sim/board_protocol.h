@@ -2,7 +2,7 @@
 // The virtual board's firmware: consumes the bytes the host sends and says
 // what the board answers and does. No I/O and no clock here, so every command
 // and every fault can be driven byte by byte from a unit test; the event loop
-// in main.cpp moves the bytes and carries out the side effects.
+// (board_runner.h) moves the bytes and carries out the side effects.
 
 #include <array>
 #include <cstddef>

@@ -1,5 +1,7 @@
 #include "sim/sim_options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <charconv>
 #include <climits>
 #include <functional>
@@ -130,52 +132,66 @@ const std::vector<OptionEntry>& OptionTable() {
   return entries;
 }
 
-constexpr std::string_view HELP_SHORT = "-h";
-constexpr std::string_view HELP_LONG = "--help";
-constexpr std::string_view VERSION_LONG = "--version";
+// A value an option refuses, in the words usage errors print.
+struct OptionError {
+  std::string text;
+};
+
+// CLI11 reads "--name=" as "--name" and would take the next word as the
+// value: an option that takes one is given the empty value as a word.
+std::vector<std::string> WordsForParser(std::span<const std::string_view> args, const CLI::App& app) {
+  std::vector<std::string> words;
+  for (const std::string_view arg : args) {
+    const CLI::Option* option =
+        arg.ends_with('=') ? app.get_option_no_throw(std::string(arg.substr(0, arg.size() - 1))) : nullptr;
+    if (option != nullptr && option->get_items_expected_max() > 0) {
+      words.emplace_back(arg.substr(0, arg.size() - 1));
+      words.emplace_back();
+    } else {
+      words.emplace_back(arg);
+    }
+  }
+  // The parser takes the words last first.
+  return {words.rbegin(), words.rend()};
+}
 
 }  // namespace
 
 OptionsParse ParseSimOptions(std::span<const std::string_view> args) {
   OptionsParse result;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (arg == HELP_SHORT || arg == HELP_LONG) {
-      result.help = true;
-      continue;
-    }
-    if (arg == VERSION_LONG) {
-      result.version = true;
-      continue;
-    }
-    const auto equals = arg.find('=');
-    const std::string_view name = arg.substr(0, equals);
-    const OptionEntry* entry = nullptr;
-    for (const auto& candidate : OptionTable()) {
-      if (candidate.name == name) entry = &candidate;
-    }
-    if (entry == nullptr) {
-      result.error = "unknown option " + std::string(name);
-      return result;
-    }
-    std::string_view value;
-    if (entry->argument.empty()) {
-      if (equals != std::string_view::npos) {
-        result.error = std::string(name) + " takes no value";
-        return result;
-      }
-    } else if (equals != std::string_view::npos) {
-      value = arg.substr(equals + 1);
-    } else if (i + 1 < args.size()) {
-      value = args[++i];
-    } else {
-      result.error = std::string(name) + " needs a value (" + std::string(entry->argument) + ")";
-      return result;
-    }
-    if (const std::string error = entry->apply(result.options, value); !error.empty()) {
-      result.error = std::string(name) + ": " + error;
-      return result;
-    }
+  CLI::App app;
+  app.set_help_flag();
+  // Unknown words are collected, and the first named below.
+  app.allow_extras();
+  app.add_flag("-h,--help", result.help);
+  app.add_flag("--version", result.version);
+  for (const OptionEntry& entry : OptionTable()) {
+    const std::string name(entry.name);
+    const bool flag = entry.argument.empty();
+    CLI::Option* option = flag ? app.add_flag(name) : app.add_option(name)->type_name(std::string(entry.argument));
+    // Every value given is applied in turn; a flag's is "true" unless the
+    // command line gave it one.
+    option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->each([&result, &entry, name, flag](const std::string& value) {
+          if (flag && value != "true") throw OptionError{name + " takes no value"};
+          if (const std::string error = entry.apply(result.options, value); !error.empty())
+            throw OptionError{name + ": " + error};
+        });
+  }
+  try {
+    std::vector<std::string> words = WordsForParser(args, app);
+    app.parse(words);
+    if (const auto unknown = app.remaining(); !unknown.empty())
+      result.error = "unknown option " + unknown.front().substr(0, unknown.front().find('='));
+  } catch (const OptionError& e) {
+    result.error = e.text;
+  } catch (const CLI::ArgumentMismatch&) {
+    // An option takes the word after it, whatever it is: only the last word
+    // can lack its value.
+    const std::string name(args.back());
+    result.error = name + " needs a value (" + app.get_option(name)->get_type_name() + ")";
+  } catch (const CLI::ParseError& e) {
+    result.error = e.what();
   }
   return result;
 }

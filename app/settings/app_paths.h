@@ -47,7 +47,7 @@ std::string ApplicationName(std::string_view executablePath);
 std::string SettingsPathBesideExecutable(std::string_view executablePath);
 
 // The folder for an installed copy's settings on POSIX systems: the user's
-// configuration folder for this program (see link/config_folder.h). On
+// configuration folder for this program (see base/config_folder.h). On
 // Windows it is vorna in the user's roaming application data, %APPDATA%.
 inline std::string UserSettingsFolder(std::string_view xdgConfigHome, std::string_view home) {
   return UserConfigFolder(xdgConfigHome, home);

@@ -192,9 +192,8 @@ TEST_F(BoardSimCommandTest, DownloadDeliversTheUserProgramWindow) {
   RecordingSink sink;
   ASSERT_EQ(LoadHexFile(path, image, sink), 0);
   std::vector<std::uint8_t> programWindow;
-  for (std::uint32_t address = USER_PROGRAM_START; address <= image.topAddress; ++address) {
-    programWindow.push_back(address >= image.baseAddress ? image.bytes[address - image.baseAddress] : HEX_FILL_BYTE);
-  }
+  for (std::uint32_t address = USER_PROGRAM_START; address <= image.topAddress; ++address)
+    programWindow.push_back(image.bytes[address]);
   ASSERT_TRUE(sim.WaitForLogLine("# program written to " + sim.programPath()));
   EXPECT_EQ(sim.programContents(), programWindow);
 }

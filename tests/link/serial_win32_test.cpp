@@ -95,7 +95,7 @@ TEST(Win32SerialTransport, WritesAndReadsOnAClosedPortFailWithoutTouchingAnythin
   const std::uint8_t request[] = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
   EXPECT_FALSE(port.Write(request, sizeof request));
   EXPECT_EQ(port.LastError(), "write: the port is not open");
-  std::uint8_t reply[READ_REGISTERS_REPLY_SIZE] = {};
+  std::uint8_t reply[10] = {};
   EXPECT_FALSE(port.Read(reply, sizeof reply).has_value());
   EXPECT_EQ(port.LastError(), "read: the port is not open");
   port.Close();  // closing a closed port does nothing
@@ -106,16 +106,16 @@ TEST_F(BoardPort, ARegisterReadIsAnsweredWithTenBytes) {
   ASSERT_TRUE(port.Open(device)) << port.LastError();
   const std::uint8_t request[] = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
   ASSERT_TRUE(port.Write(request, sizeof request)) << port.LastError();
-  Bytes reply(READ_REGISTERS_REPLY_SIZE);
+  Bytes reply(10);
   const auto got = port.Read(reply.data(), reply.size());
   ASSERT_TRUE(got.has_value()) << port.LastError();
-  EXPECT_EQ(*got, READ_REGISTERS_REPLY_SIZE) << port.LastError();
+  EXPECT_EQ(*got, 10u) << port.LastError();
   EXPECT_TRUE(port.ReplyEnded()) << port.LastError();
 }
 
 TEST_F(BoardPort, ASilentBoardEndsTheReadAtTheTotalTimeOutWithNoBytes) {
   ASSERT_TRUE(port.Open(device)) << port.LastError();
-  Bytes reply(READ_REGISTERS_REPLY_SIZE);
+  Bytes reply(10);
   const auto start = Clock::now();
   const auto got = port.Read(reply.data(), reply.size());
   const long waited = MillisecondsSince(start);
@@ -124,8 +124,8 @@ TEST_F(BoardPort, ASilentBoardEndsTheReadAtTheTotalTimeOutWithNoBytes) {
   EXPECT_EQ(port.LastError().rfind("read: 0 of 10 bytes after ", 0), 0u) << port.LastError();
   // The driver's clock may tick coarser than ours; it must not return long
   // before the 1100 ms, nor hang.
-  EXPECT_GE(waited, ReadTotalTimeoutMs(READ_REGISTERS_REPLY_SIZE) - 100);
-  EXPECT_LT(waited, 3 * ReadTotalTimeoutMs(READ_REGISTERS_REPLY_SIZE));
+  EXPECT_GE(waited, ReadTotalTimeoutMs(10) - 100);
+  EXPECT_LT(waited, 3 * ReadTotalTimeoutMs(10));
 }
 
 TEST_F(BoardPort, AReplyLeftUnreadIsDiscardedByTheNextOpen) {
