@@ -41,17 +41,15 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Lines split at LF; the CRs that end a line are line-end characters, which
-// the writer may unify.
+// Lines as the settings file splits them: at CR LF, at LF, or at a CR
+// alone. The writer may unify the line ends, so they are not compared.
 std::vector<std::string_view> Lines(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
+    const std::size_t end = text.find_first_of("\r\n");
+    lines.push_back(text.substr(0, end));
     if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
+    text.remove_prefix(end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1));
   }
   return lines;
 }
