@@ -265,7 +265,7 @@ void MainWindow::OnComPort() {
   // Looked at once, without opening any device: opening one would raise its
   // control lines, which resets some boards.
   ComPortDialog dialog(*this, QString::fromStdString(ComPortText(state_.portNumber)),
-                       DiscoverPorts(portRoots_, HoldCheck::kSkip));
+                       DiscoverPorts(portRoots_, HoldCheck::Skip));
   if (dialog.exec() != QDialog::Accepted) return;
   ApplyComPortText(state_.portNumber, dialog.portText().toStdString());
 }

@@ -44,7 +44,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t at
     return std::nullopt;
   }
   why.opened = true;
-  if (kinds == FileKinds::kRegularOnly && !S_ISREG(info.st_mode)) return std::nullopt;
+  if (kinds == FileKinds::RegularOnly && !S_ISREG(info.st_mode)) return std::nullopt;
   // The size the file claims, plus one byte to catch a file that grew.
   const std::size_t expected = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : FIRST_READ_SIZE - 1;
   std::string text(std::min(expected, atMost - std::min<std::size_t>(atMost, 1)) + 1, '\0');

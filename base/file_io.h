@@ -15,16 +15,16 @@ bool WriteAll(int fd, std::string_view data);
 
 // Which files ReadWholeFile takes.
 enum class FileKinds {
-  kAny,
+  Any,
   // Regular files only: the open does not wait (a FIFO is refused, not
   // waited for) and a device, which might never end, is never read.
-  kRegularOnly,
+  RegularOnly,
 };
 
 // Why ReadWholeFile read nothing.
 struct ReadFailure {
   bool opened = false;  // false: the open (or the look at the file) failed
-  int error = 0;        // errno; 0 when a kRegularOnly read met another kind
+  int error = 0;        // errno; 0 when a RegularOnly read met another kind
 };
 
 // The file's bytes, at most `atMost` of them: a caller that must tell an
@@ -33,6 +33,6 @@ struct ReadFailure {
 // when the file cannot be read; `failure`, when given, then says why.
 std::optional<std::string> ReadWholeFile(const std::string& path,
                                          std::size_t atMost = std::numeric_limits<std::size_t>::max(),
-                                         FileKinds kinds = FileKinds::kAny, ReadFailure* failure = nullptr);
+                                         FileKinds kinds = FileKinds::Any, ReadFailure* failure = nullptr);
 
 }  // namespace vorna

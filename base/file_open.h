@@ -8,7 +8,7 @@
 
 namespace vorna {
 
-// Opens `path` for reading; with kRegularOnly the open does not wait for a
+// Opens `path` for reading; with RegularOnly the open does not wait for a
 // FIFO's writer. The descriptor, or -1 with errno set.
 int OpenForReading(const std::string& path, FileKinds kinds);
 

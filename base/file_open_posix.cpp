@@ -5,7 +5,7 @@
 namespace vorna {
 
 int OpenForReading(const std::string& path, FileKinds kinds) {
-  const int wait = kinds == FileKinds::kRegularOnly ? O_NONBLOCK : 0;
+  const int wait = kinds == FileKinds::RegularOnly ? O_NONBLOCK : 0;
   return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | wait);
 }
 

@@ -21,42 +21,42 @@ enum class ReplaceRule {
   // and only to such a file; the link stays. A missing file is created,
   // with the folders on the way unless MissingFolders says otherwise, but
   // never at the end of a link.
-  kOwnFilesOnly,
+  OwnFilesOnly,
   // The caller has chosen the file: any regular file or none. The new file
   // keeps the old one's permission bits and, where the system lets this
   // user give a file away (root only), its owner and group. The folder must
   // exist.
-  kKeepOwner,
+  KeepOwner,
 };
 
 // Whether the new file must survive a crash of the machine once replaced.
 enum class Durability {
-  kRenamed,  // no wait for the disk
-  kSynced,   // the file is synced before the rename, its folder after
+  Renamed,  // no wait for the disk
+  Synced,   // the file is synced before the rename, its folder after
 };
 
-// Whether kOwnFilesOnly makes the missing folders on the way to a new file
+// Whether OwnFilesOnly makes the missing folders on the way to a new file
 // (a settings file in a folder of its own) or fails with ENOENT (a file the
 // user named, whose folder should exist).
 enum class MissingFolders {
-  kCreate,
-  kFail,
+  Create,
+  Fail,
 };
 
 struct ReplaceOptions {
-  ReplaceRule rule = ReplaceRule::kOwnFilesOnly;
-  Durability durability = Durability::kSynced;
-  MissingFolders folders = MissingFolders::kCreate;
+  ReplaceRule rule = ReplaceRule::OwnFilesOnly;
+  Durability durability = Durability::Synced;
+  MissingFolders folders = MissingFolders::Create;
 };
 
 // Where `path` leads when a symbolic link is followed only when this user
-// made it (the rule of kOwnFilesOnly): `path` itself when it is no link,
+// made it (the rule of OwnFilesOnly): `path` itself when it is no link,
 // else the end of a chain of this user's links. None when the chain holds
 // another user's link (EACCES) or does not end (ELOOP), or a link cannot
 // be read; `error` then says why. On Windows every link is followed.
 std::optional<std::string> FollowOwnLinks(const std::string& path, std::error_code& error);
 
-// The file that replacing `path` under kOwnFilesOnly goes to (the end of a
+// The file that replacing `path` under OwnFilesOnly goes to (the end of a
 // link this user made), and whether it exists. None when the rule refuses it.
 struct ReplaceTarget {
   std::string path;

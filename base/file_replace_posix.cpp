@@ -63,7 +63,7 @@ class TemporaryFile {
 
 // Gives the new file what the old one had, as `rule` says.
 bool TakeOver(int fd, const struct stat& old, ReplaceRule rule) {
-  if (rule == ReplaceRule::kOwnFilesOnly) {
+  if (rule == ReplaceRule::OwnFilesOnly) {
     // The old file's group: a set-group-ID folder or the user's own choice
     // may have given it another one than the new file's.
     struct stat made {};
@@ -78,7 +78,7 @@ bool TakeOver(int fd, const struct stat& old, ReplaceRule rule) {
 
 std::error_code Replace(const WriteTarget& target, std::string_view content, const ReplaceOptions& options) {
   const fs::path folder = target.path.has_parent_path() ? target.path.parent_path() : fs::path(".");
-  if (!target.existing && options.rule == ReplaceRule::kOwnFilesOnly && options.folders == MissingFolders::kCreate) {
+  if (!target.existing && options.rule == ReplaceRule::OwnFilesOnly && options.folders == MissingFolders::Create) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) return error;
@@ -102,11 +102,11 @@ std::error_code Replace(const WriteTarget& target, std::string_view content, con
   if (!temp) return Errno(EEXIST);
   if (target.existing && !TakeOver(fd.get(), *target.existing, options.rule)) return Errno(errno);
   if (!WriteAll(fd.get(), content)) return Errno(errno);
-  if (options.durability == Durability::kSynced && ::fsync(fd.get()) != 0) return Errno(errno);
+  if (options.durability == Durability::Synced && ::fsync(fd.get()) != 0) return Errno(errno);
   if (!fd.Close()) return Errno(errno);
   if (::rename(temp->path().c_str(), target.path.c_str()) != 0) return Errno(errno);
   temp->Keep();
-  if (options.durability == Durability::kSynced) {
+  if (options.durability == Durability::Synced) {
     // Makes the rename itself durable; the file is complete either way.
     const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.valid()) ::fsync(folderFd.get());
@@ -141,7 +141,7 @@ std::optional<ReplaceTarget> FindOwnReplaceTarget(const std::string& path) {
 
 std::error_code ReplaceFileAtomically(const std::string& path, std::string_view content,
                                       const ReplaceOptions& options) {
-  if (options.rule == ReplaceRule::kOwnFilesOnly) {
+  if (options.rule == ReplaceRule::OwnFilesOnly) {
     const std::optional<WriteTarget> target = ChooseOwnTarget(path);
     if (!target) return Errno(EACCES);
     return Replace(*target, content, options);

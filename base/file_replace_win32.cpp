@@ -50,10 +50,10 @@ std::error_code ReplaceFileAtomically(const std::string& path, std::string_view 
   const fs::path target = path;
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::error_code error;
-  if (options.rule == ReplaceRule::kOwnFilesOnly) {
+  if (options.rule == ReplaceRule::OwnFilesOnly) {
     const std::optional<ReplaceTarget> own = FindOwnReplaceTarget(path);
     if (!own) return Errno(EACCES);
-    if (!own->exists && options.folders == MissingFolders::kCreate) {
+    if (!own->exists && options.folders == MissingFolders::Create) {
       fs::create_directories(folder, error);
       if (error) return error;
     }
@@ -69,7 +69,7 @@ std::error_code ReplaceFileAtomically(const std::string& path, std::string_view 
   }
   if (!fd.valid()) return Errno(EEXIST);
   bool whole = WriteAll(fd.get(), content);
-  if (whole && options.durability == Durability::kSynced) whole = ::_commit(fd.get()) == 0;
+  if (whole && options.durability == Durability::Synced) whole = ::_commit(fd.get()) == 0;
   if (whole) whole = fd.Close();
   if (whole) {
     // Replaces an existing file as MoveFileEx with replacement does.

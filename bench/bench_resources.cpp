@@ -46,9 +46,9 @@ constexpr std::uint64_t MIB = 1024 * 1024;
 constexpr std::size_t WRITE_BLOCK = 1 << 20;
 constexpr const char* CHILD_FLAG = "--case";
 
-enum class Reader { kNothing, kHex, kSettings, kSettingsUpdate };
+enum class Reader { Nothing, kHex, kSettings, kSettingsUpdate };
 // What the input is when it is not a file made from `fill` or `fixed`.
-enum class Special { kNone, kFifo, kLinkToDevZero };
+enum class Special { None, kFifo, kLinkToDevZero };
 
 struct Case {
   const char* name;
@@ -57,7 +57,7 @@ struct Case {
   // Fills `block` with the bytes from `offset` on; none for a sparse file.
   std::function<void(std::uint64_t offset, std::string& block)> fill;
   const char* fixed = nullptr;  // a small file given whole instead
-  Special special = Special::kNone;
+  Special special = Special::None;
 };
 
 // Room left below the cap for the settings appended at the end.
@@ -96,7 +96,7 @@ void Junk(std::uint64_t offset, std::string& block) {
 constexpr const char* TOP_OF_RANGE = ":02000004FFFFFC\n:01FFF00042CE\n:00000001FF\n";
 
 const std::vector<Case> CASES = {
-    {"process alone (baseline)", Reader::kNothing, 0, nullptr, ""},
+    {"process alone (baseline)", Reader::Nothing, 0, nullptr, ""},
     {"hex: top address 0xFFFFFFF0", Reader::kHex, 0, nullptr, TOP_OF_RANGE},
     {"hex: one line, no LF, 256 MiB", Reader::kHex, 256 * MIB, OneLine},
     {"hex: one line, 256 MiB + 1 byte", Reader::kHex, 256 * MIB + 1, OneLine},
@@ -130,7 +130,7 @@ int RunCase(Reader reader, const std::string& path) {
   std::string result;
   const auto start = Clock::now();
   switch (reader) {
-    case Reader::kNothing:
+    case Reader::Nothing:
       result = "-";
       break;
     case Reader::kHex: {
@@ -252,7 +252,7 @@ int main(int argc, char** argv) {
     const std::uint64_t fileBytes = fs::is_regular_file(fs::symlink_status(path)) ? fs::file_size(path) : 0;
     const Measured m = Spawn(c, path);
     fs::remove(path);
-    if (c.reader == Reader::kNothing) baselineMib = m.peakMib;
+    if (c.reader == Reader::Nothing) baselineMib = m.peakMib;
     crashes += m.result.rfind("CRASHED", 0) == 0 ? 1 : 0;
     const double overFile = m.peakMib - baselineMib - static_cast<double>(fileBytes) / MIB;
     const double perByte = fileBytes > 0 ? m.milliseconds * 1e6 / static_cast<double>(fileBytes) : 0;

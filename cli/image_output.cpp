@@ -43,7 +43,7 @@ std::string WriteImageFile(const std::string& path, const std::uint8_t* bytes, s
   // Never half a file, but not synced: the image can always be made again
   // from its hex file.
   const std::error_code error = ReplaceFileAtomically(path, {reinterpret_cast<const char*>(bytes), size},
-                                                      {ReplaceRule::kKeepOwner, Durability::kRenamed});
+                                                      {ReplaceRule::KeepOwner, Durability::Renamed});
   return error ? error.message() : std::string();
 }
 

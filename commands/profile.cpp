@@ -241,7 +241,7 @@ ProfileParse ReadProfileFile(const std::string& path) {
   // One byte more than a profile may have is enough to tell it is too large.
   ReadFailure failure;
   const std::optional<std::string> text =
-      ReadWholeFile(path, PROFILE_MAX_SIZE + UTF8_BOM.size() + 1, FileKinds::kAny, &failure);
+      ReadWholeFile(path, PROFILE_MAX_SIZE + UTF8_BOM.size() + 1, FileKinds::Any, &failure);
   if (text) return ParseProfile(*text);
   // A failing read is reported as the stream library reports it, whatever
   // the system said.
@@ -260,7 +260,7 @@ std::string FormatProfileProblem(const std::string& path, const ProfileProblem& 
 bool WriteProfileFile(const std::string& path, const BoardProfile& profile, std::error_code* error) {
   // The user chose the file, and its folder with it: none is made.
   const std::error_code failure = ReplaceFileAtomically(
-      path, FormatProfile(profile), {ReplaceRule::kOwnFilesOnly, Durability::kSynced, MissingFolders::kFail});
+      path, FormatProfile(profile), {ReplaceRule::OwnFilesOnly, Durability::Synced, MissingFolders::Fail});
   if (error != nullptr) *error = failure;
   return !failure;
 }

@@ -12,12 +12,12 @@
 namespace vorna {
 namespace {
 
-constexpr std::string_view kDash = "\u2013";
-constexpr std::string_view kEllipsis = "\u2026";
+constexpr std::string_view DASH = "\u2013";
+constexpr std::string_view ELLIPSIS = "\u2026";
 // How much of a line that is no record its problem quotes.
-constexpr std::size_t kExcerptLength = 32;
-constexpr std::uint64_t kWindowStart = USER_PROGRAM_START;
-constexpr std::uint64_t kWindowEnd = USER_PROGRAM_START + USER_PROGRAM_MAX_LENGTH;  // past the last address
+constexpr std::size_t EXCERPT_LENGTH = 32;
+constexpr std::uint64_t WINDOW_START = USER_PROGRAM_START;
+constexpr std::uint64_t WINDOW_END = USER_PROGRAM_START + USER_PROGRAM_MAX_LENGTH;  // past the last address
 
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
@@ -43,26 +43,26 @@ std::string ShownCharacter(char c) {
 
 // The start of a line, cut between UTF-8 characters, controls escaped.
 std::string Excerpt(std::string_view text, bool cutAtZero) {
-  std::string shown(text.substr(0, kExcerptLength));
+  std::string shown(text.substr(0, EXCERPT_LENGTH));
   const bool cut = shown.size() < text.size();
   if (cut) {
     while (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0xC0) == 0x80) shown.pop_back();
     if (!shown.empty() && static_cast<unsigned char>(shown.back()) >= 0xC0) shown.pop_back();
   }
   if (!cut && cutAtZero) shown += '\0';
-  return "\"" + EscapeControls(shown) + (cut ? std::string(kEllipsis) : "") + "\"";
+  return "\"" + EscapeControls(shown) + (cut ? std::string(ELLIPSIS) : "") + "\"";
 }
 
 std::string LinePrefix(const HexProblem& problem) {
   if (problem.lastLine <= problem.line) return "line " + std::to_string(problem.line) + ": ";
-  return "lines " + std::to_string(problem.line) + std::string(kDash) + std::to_string(problem.lastLine) + ": ";
+  return "lines " + std::to_string(problem.line) + std::string(DASH) + std::to_string(problem.lastLine) + ": ";
 }
 
 }  // namespace
 
 std::string AddressRange(std::uint64_t low, std::uint64_t high) {
   if (low == high) return HexNumber(low, 4);
-  return HexNumber(low, 4) + std::string(kDash) + HexNumber(high, 4);
+  return HexNumber(low, 4) + std::string(DASH) + HexNumber(high, 4);
 }
 
 std::vector<std::string> HexProblemLines(const HexContentReport& report) {
@@ -84,13 +84,13 @@ std::size_t HexContentCheck::Add(HexProblemKind kind, std::size_t line, std::str
 
 void HexContentCheck::OtherLine(std::size_t line, std::string_view text, bool cutAtZero) {
   if (!cutAtZero && IsBlank(text)) return;
-  Add(HexProblemKind::kNotRecord, line, "not a record: " + Excerpt(text, cutAtZero));
+  Add(HexProblemKind::NotRecord, line, "not a record: " + Excerpt(text, cutAtZero));
 }
 
 void HexContentCheck::LongLine(std::size_t line) {
   if (line == longLine_) return;
   longLine_ = line;
-  Add(HexProblemKind::kNotRecord, line,
+  Add(HexProblemKind::NotRecord, line,
       "longer than " + std::to_string(HEX_LINE_BUFFER_SIZE - 1) +
           " characters: the reader takes the rest as lines of their own");
 }
@@ -102,15 +102,15 @@ void HexContentCheck::Record(std::size_t line, std::string_view text, bool cutAt
     std::size_t at = 1;
     while (at < present && IsHexDigit(text[at])) ++at;
     const char c = at < present ? text[at] : '\0';
-    Add(HexProblemKind::kNotHexDigit, line,
+    Add(HexProblemKind::NotHexDigit, line,
         "character " + ShownCharacter(c) + " at column " + std::to_string(at + 1) + " is not a hexadecimal digit");
   } else if (present < digits.length) {
     const std::size_t countAt = text.front() == 'S' ? 2 : 1;
-    Add(HexProblemKind::kShortRecord, line,
+    Add(HexProblemKind::ShortRecord, line,
         "record ends after " + std::to_string(text.size()) + " characters; its byte count " +
             HexNumber(HexFieldValue(text.substr(countAt), 2), 2) + " asks for " + std::to_string(digits.length));
   } else if (digits.checksum != digits.expected) {
-    Add(HexProblemKind::kChecksum, line,
+    Add(HexProblemKind::Checksum, line,
         "checksum " + HexNumber(digits.checksum, 2) + " does not match the record's bytes, which give " +
             HexNumber(digits.expected, 2));
   }
@@ -123,14 +123,14 @@ void HexContentCheck::Data(std::size_t line, std::uint64_t start, std::size_t co
   report_.dataHigh = std::max(report_.dataHigh, end - 1);
   // A record holds far fewer bytes than the window: it reaches out of one
   // side of it at most.
-  const bool below = start < kWindowStart;
-  const bool above = end > kWindowEnd;
+  const bool below = start < WINDOW_START;
+  const bool above = end > WINDOW_END;
   if (!below && !above) {
     CloseRun();
     return;
   }
-  const std::uint64_t low = below ? start : std::max(start, kWindowEnd);
-  const std::uint64_t high = below ? std::min(end, kWindowStart) - 1 : end - 1;
+  const std::uint64_t low = below ? start : std::max(start, WINDOW_END);
+  const std::uint64_t high = below ? std::min(end, WINDOW_START) - 1 : end - 1;
   if (run_.open && run_.above == above) {
     run_.lastLine = line;
     run_.low = std::min(run_.low, low);
@@ -138,7 +138,7 @@ void HexContentCheck::Data(std::size_t line, std::uint64_t start, std::size_t co
     return;
   }
   CloseRun();
-  run_ = {true, above, Add(HexProblemKind::kOutsideWindow, line, {}), line, low, high};
+  run_ = {true, above, Add(HexProblemKind::OutsideWindow, line, {}), line, low, high};
 }
 
 void HexContentCheck::CloseRun() {
@@ -148,13 +148,13 @@ void HexContentCheck::CloseRun() {
   HexProblem& problem = report_.problems[run_.slot];
   problem.lastLine = run_.lastLine;
   problem.text = "data at " + AddressRange(run_.low, run_.high) + " lies outside " +
-                 AddressRange(kWindowStart, kWindowEnd - 1) + " and will not be sent";
+                 AddressRange(WINDOW_START, WINDOW_END - 1) + " and will not be sent";
 }
 
 HexContentReport HexContentCheck::Finish(std::size_t lastLine, bool endRecordRead, bool crAlone) {
   CloseRun();
   if (!endRecordRead) {
-    Add(HexProblemKind::kNoEndRecord, std::max<std::size_t>(lastLine, 1),
+    Add(HexProblemKind::NoEndRecord, std::max<std::size_t>(lastLine, 1),
         crAlone ? "the file ends without an end record (its lines end in CR alone, which the reader takes as one line)"
                 : "the file ends without an end record");
   }

@@ -15,16 +15,16 @@
 namespace vorna {
 
 enum class HexProblemKind {
-  kChecksum,       // the checksum a record carries is not the one its bytes give
-  kNotHexDigit,    // a character of a record's fields is no hexadecimal digit
-  kShortRecord,    // the line ends before the fields its byte count asks for
-  kNotRecord,      // a line that is no record, or the rest of one too long to read as one
-  kNoEndRecord,    // the file ends without one
-  kOutsideWindow,  // data outside the user program window, which is never sent
+  Checksum,       // the checksum a record carries is not the one its bytes give
+  NotHexDigit,    // a character of a record's fields is no hexadecimal digit
+  ShortRecord,    // the line ends before the fields its byte count asks for
+  NotRecord,      // a line that is no record, or the rest of one too long to read as one
+  NoEndRecord,    // the file ends without one
+  OutsideWindow,  // data outside the user program window, which is never sent
 };
 
 struct HexProblem {
-  HexProblemKind kind = HexProblemKind::kNotRecord;
+  HexProblemKind kind = HexProblemKind::NotRecord;
   // Lines count from 1 as a text editor counts them: each LF (alone or after
   // a CR) ends one. A run of records outside the window spans several.
   std::size_t line = 0;

@@ -17,50 +17,50 @@
 namespace vorna {
 namespace {
 
-constexpr std::string_view kSelectFileMessage = "select hex file.";
-constexpr std::string_view kOpenErrorMessage = "file open error.";
-constexpr std::string_view kFileLengthErrorMessage = "_filelength error.";
-constexpr std::string_view kAllocationErrorMessage = "Memory allocation error.";
+constexpr std::string_view SELECT_FILE_MESSAGE = "select hex file.";
+constexpr std::string_view OPEN_ERROR_MESSAGE = "file open error.";
+constexpr std::string_view FILE_LENGTH_ERROR_MESSAGE = "_filelength error.";
+constexpr std::string_view ALLOCATION_ERROR_MESSAGE = "Memory allocation error.";
 
-constexpr char kLineFeed = '\n';
-constexpr char kCarriageReturn = '\r';
-constexpr char kEndOfText = 0x1A;
-constexpr char kIntelHexStart = ':';
-constexpr char kSRecordStart = 'S';
+constexpr char LINE_FEED = '\n';
+constexpr char CARRIAGE_RETURN = '\r';
+constexpr char END_OF_TEXT = 0x1A;
+constexpr char INTEL_HEX_START = ':';
+constexpr char S_RECORD_START = 'S';
 
 // What one read hands out at most, as fgets into the line buffer does.
-constexpr std::size_t kMaxPieceLength = HEX_LINE_BUFFER_SIZE - 1;
+constexpr std::size_t MAX_PIECE_LENGTH = HEX_LINE_BUFFER_SIZE - 1;
 // The image always ends on the last address of a 16-byte line.
-constexpr std::uint32_t kImageLineMask = 0xF;
+constexpr std::uint32_t IMAGE_LINE_MASK = 0xF;
 
-constexpr std::size_t kIntelDataPosition = 8;
-constexpr std::size_t kSCountPosition = 1;
-constexpr std::size_t kSAddressPosition = 3;
-constexpr std::size_t kByteDigits = 2;
+constexpr std::size_t INTEL_DATA_POSITION = 8;
+constexpr std::size_t S_COUNT_POSITION = 1;
+constexpr std::size_t S_ADDRESS_POSITION = 3;
+constexpr std::size_t BYTE_DIGITS = 2;
 
-constexpr std::uint8_t kIntelData = 0;
-constexpr std::uint8_t kIntelEndOfFile = 1;
-constexpr std::uint8_t kIntelExtendedSegment = 2;
-constexpr std::uint8_t kIntelExtendedLinear = 4;
+constexpr std::uint8_t INTEL_DATA = 0;
+constexpr std::uint8_t INTEL_END_OF_FILE = 1;
+constexpr std::uint8_t INTEL_EXTENDED_SEGMENT = 2;
+constexpr std::uint8_t INTEL_EXTENDED_LINEAR = 4;
 // An extended segment address counts in 16-byte paragraphs and an extended
 // linear address in 64 KiB pages; both end up as the address base, which is
 // multiplied by the paragraph size.
-constexpr std::uint32_t kParagraphSize = 16;
-constexpr std::uint32_t kParagraphsPerPage = 4096;
+constexpr std::uint32_t PARAGRAPH_SIZE = 16;
+constexpr std::uint32_t PARAGRAPHS_PER_PAGE = 4096;
 
-// Digits give their value; every other character kNotDigit, which reads as
+// Digits give their value; every other character NOT_DIGIT, which reads as
 // the value 0 and marks the bytes it was part of.
-constexpr std::uint8_t kNotDigit = 0x10;
-constexpr std::array<std::uint8_t, 256> kHexDigitValue = [] {
+constexpr std::uint8_t NOT_DIGIT = 0x10;
+constexpr std::array<std::uint8_t, 256> HEX_DIGIT_VALUE = [] {
   std::array<std::uint8_t, 256> table{};
-  table.fill(kNotDigit);
+  table.fill(NOT_DIGIT);
   for (int c = '0'; c <= '9'; ++c) table[c] = static_cast<std::uint8_t>(c - '0');
   for (int c = 'A'; c <= 'F'; ++c) table[c] = static_cast<std::uint8_t>(c - 'A' + 10);
   for (int c = 'a'; c <= 'f'; ++c) table[c] = static_cast<std::uint8_t>(c - 'a' + 10);
   return table;
 }();
 
-std::uint8_t DigitEntry(char c) { return kHexDigitValue[static_cast<unsigned char>(c)]; }
+std::uint8_t DigitEntry(char c) { return HEX_DIGIT_VALUE[static_cast<unsigned char>(c)]; }
 std::uint8_t DigitValue(char c) { return DigitEntry(c) & 0xF; }
 
 // The characters of `text` from `position` on; none when the line ends first.
@@ -69,7 +69,7 @@ std::string_view Tail(std::string_view text, std::size_t position) {
 }
 
 // What decoding saw of a record's bytes, for the content check: their sum,
-// and kNotDigit when a character was no hexadecimal digit.
+// and NOT_DIGIT when a character was no hexadecimal digit.
 struct ByteSum {
   unsigned sum = 0;
   std::uint8_t flags = 0;
@@ -79,7 +79,7 @@ struct ByteSum {
 // not hold read like HexFieldValue's missing digits.
 void DecodeBytes(std::string_view text, std::size_t position, std::size_t count, std::uint8_t* out, ByteSum& seen) {
   const std::string_view rest = Tail(text, position);
-  const std::size_t whole = std::min(count, rest.size() / kByteDigits);
+  const std::size_t whole = std::min(count, rest.size() / BYTE_DIGITS);
   const char* digits = rest.data();
   unsigned sum = 0;
   std::uint8_t flags = 0;
@@ -87,13 +87,13 @@ void DecodeBytes(std::string_view text, std::size_t position, std::size_t count,
     const std::uint8_t high = DigitEntry(digits[2 * i]);
     const std::uint8_t low = DigitEntry(digits[2 * i + 1]);
     flags |= high | low;
-    // A kNotDigit in the high digit shifts out of the byte.
+    // A NOT_DIGIT in the high digit shifts out of the byte.
     out[i] = static_cast<std::uint8_t>((high << 4) | (low & 0xF));
     sum += out[i];
   }
-  if (whole < count && kByteDigits * whole < rest.size()) flags |= DigitEntry(rest[kByteDigits * whole]);
+  if (whole < count && BYTE_DIGITS * whole < rest.size()) flags |= DigitEntry(rest[BYTE_DIGITS * whole]);
   for (std::size_t i = whole; i < count; ++i) {
-    out[i] = static_cast<std::uint8_t>(HexFieldValue(Tail(rest, kByteDigits * i), kByteDigits));
+    out[i] = static_cast<std::uint8_t>(HexFieldValue(Tail(rest, BYTE_DIGITS * i), BYTE_DIGITS));
     sum += out[i];
   }
   seen.sum += sum;
@@ -123,7 +123,7 @@ void ParseIntelHexHead(std::string_view text, IntelHexRecord& record, ByteSum& s
 void ParseSRecordHead(std::string_view text, SRecord& record, ByteSum& seen) {
   const char typeCharacter = text.empty() ? '0' : text.front();
   record.recordType = static_cast<std::uint8_t>(typeCharacter - '0');
-  DecodeBytes(text, kSCountPosition, 1, &record.byteCount, seen);
+  DecodeBytes(text, S_COUNT_POSITION, 1, &record.byteCount, seen);
 }
 
 // The whole record, and what the content check needs of it. `text` is the
@@ -131,11 +131,11 @@ void ParseSRecordHead(std::string_view text, SRecord& record, ByteSum& seen) {
 RecordDigits ParseIntelHexFields(std::string_view text, IntelHexRecord& record) {
   ByteSum seen;
   ParseIntelHexHead(text, record, seen);
-  DecodeBytes(text, kIntelDataPosition, record.byteCount, record.data.data(), seen);
+  DecodeBytes(text, INTEL_DATA_POSITION, record.byteCount, record.data.data(), seen);
   const unsigned sum = seen.sum;
-  const std::size_t checksumPosition = kIntelDataPosition + kByteDigits * record.byteCount;
+  const std::size_t checksumPosition = INTEL_DATA_POSITION + BYTE_DIGITS * record.byteCount;
   DecodeBytes(text, checksumPosition, 1, &record.checksum, seen);
-  return {1 + checksumPosition + kByteDigits, (seen.flags & kNotDigit) != 0, record.checksum,
+  return {1 + checksumPosition + BYTE_DIGITS, (seen.flags & NOT_DIGIT) != 0, record.checksum,
           static_cast<std::uint8_t>(0x100 - (sum & 0xFF))};
 }
 
@@ -143,11 +143,11 @@ RecordDigits ParseSRecordFields(std::string_view text, SRecord& record) {
   ByteSum seen;
   ParseSRecordHead(text, record, seen);
   const std::size_t length = record.byteCount > 0 ? record.byteCount - 1u : 0u;
-  DecodeBytes(text, kSAddressPosition, length, record.addressAndData.data(), seen);
+  DecodeBytes(text, S_ADDRESS_POSITION, length, record.addressAndData.data(), seen);
   const unsigned sum = seen.sum;
-  const std::size_t checksumPosition = kSAddressPosition + kByteDigits * length;
+  const std::size_t checksumPosition = S_ADDRESS_POSITION + BYTE_DIGITS * length;
   DecodeBytes(text, checksumPosition, 1, &record.checksum, seen);
-  return {1 + checksumPosition + kByteDigits, (seen.flags & kNotDigit) != 0, record.checksum,
+  return {1 + checksumPosition + BYTE_DIGITS, (seen.flags & NOT_DIGIT) != 0, record.checksum,
           static_cast<std::uint8_t>(~sum)};
 }
 
@@ -155,18 +155,18 @@ RecordDigits ParseSRecordFields(std::string_view text, SRecord& record) {
 // its head and address only, so the data bytes are decoded when placing;
 // both passes read heads, addresses and base records with the same code and
 // so agree on every address and count.
-enum class Pass { kMeasure, kPlace };
+enum class Pass { Measure, Place };
 
 // What a line asks of the reader. Both passes decide it with these
 // functions, so every byte the second pass places lies inside the range that
 // the first pass measured.
 struct LineEffect {
-  enum class Kind { kNothing, kEnd, kAddressBase, kData };
-  Kind kind = Kind::kNothing;
-  std::uint32_t addressBase = 0;       // kAddressBase
-  std::uint64_t start = 0;             // kData; 64 bits so that wrap past 4 GiB shows
-  std::size_t count = 0;               // kData; S-records may carry none
-  const std::uint8_t* data = nullptr;  // kData when placing
+  enum class Kind { Nothing, End, AddressBase, Data };
+  Kind kind = Kind::Nothing;
+  std::uint32_t addressBase = 0;       // AddressBase
+  std::uint64_t start = 0;             // Data; 64 bits so that wrap past 4 GiB shows
+  std::size_t count = 0;               // Data; S-records may carry none
+  const std::uint8_t* data = nullptr;  // Data when placing
 };
 
 struct RecordScratch {
@@ -178,34 +178,34 @@ struct RecordScratch {
 
 LineEffect InterpretIntelHex(std::string_view text, std::uint32_t addressBase, RecordScratch& scratch, Pass pass) {
   IntelHexRecord& record = scratch.intel;
-  if (pass == Pass::kPlace) {
+  if (pass == Pass::Place) {
     scratch.digits = ParseIntelHexFields(text, record);
   } else {
     ParseIntelHexHead(text, record, scratch.unused);
   }
   LineEffect effect;
   switch (record.recordType) {
-    case kIntelData:
+    case INTEL_DATA:
       // A record without data writes nothing and does not move the top.
       if (record.byteCount > 0) {
-        effect.kind = LineEffect::Kind::kData;
-        effect.start = std::uint64_t{addressBase} * kParagraphSize + record.offset;
+        effect.kind = LineEffect::Kind::Data;
+        effect.start = std::uint64_t{addressBase} * PARAGRAPH_SIZE + record.offset;
         effect.count = record.byteCount;
         effect.data = record.data.data();
       }
       break;
-    case kIntelEndOfFile:
-      effect.kind = LineEffect::Kind::kEnd;
+    case INTEL_END_OF_FILE:
+      effect.kind = LineEffect::Kind::End;
       break;
-    case kIntelExtendedSegment:
-    case kIntelExtendedLinear:
+    case INTEL_EXTENDED_SEGMENT:
+    case INTEL_EXTENDED_LINEAR:
       // Fewer than two data bytes carry no base: such a record is passed over
       // rather than taking whatever an earlier record left in `data`.
       if (record.byteCount >= 2) {
-        if (pass == Pass::kMeasure) DecodeBytes(text, kIntelDataPosition, 2, record.data.data(), scratch.unused);
+        if (pass == Pass::Measure) DecodeBytes(text, INTEL_DATA_POSITION, 2, record.data.data(), scratch.unused);
         const std::uint32_t value = record.data[0] * 256u + record.data[1];
-        effect.kind = LineEffect::Kind::kAddressBase;
-        effect.addressBase = record.recordType == kIntelExtendedLinear ? value * kParagraphsPerPage : value;
+        effect.kind = LineEffect::Kind::AddressBase;
+        effect.addressBase = record.recordType == INTEL_EXTENDED_LINEAR ? value * PARAGRAPHS_PER_PAGE : value;
       }
       break;
     default:
@@ -216,7 +216,7 @@ LineEffect InterpretIntelHex(std::string_view text, std::uint32_t addressBase, R
 
 LineEffect InterpretSRecord(std::string_view text, RecordScratch& scratch, Pass pass) {
   SRecord& record = scratch.s;
-  if (pass == Pass::kPlace) {
+  if (pass == Pass::Place) {
     scratch.digits = ParseSRecordFields(text, record);
   } else {
     ParseSRecordHead(text, record, scratch.unused);
@@ -230,12 +230,12 @@ LineEffect InterpretSRecord(std::string_view text, RecordScratch& scratch, Pass 
       // A count that does not even cover the address and the checksum leaves
       // no address to place at: the record is passed over.
       if (record.byteCount < addressLength + 1) break;
-      if (pass == Pass::kMeasure) {
-        DecodeBytes(text, kSAddressPosition, addressLength, record.addressAndData.data(), scratch.unused);
+      if (pass == Pass::Measure) {
+        DecodeBytes(text, S_ADDRESS_POSITION, addressLength, record.addressAndData.data(), scratch.unused);
       }
       std::uint64_t start = 0;
       for (std::size_t i = 0; i < addressLength; ++i) start = start * 256 + record.addressAndData[i];
-      effect.kind = LineEffect::Kind::kData;
+      effect.kind = LineEffect::Kind::Data;
       effect.start = start;
       effect.count = record.byteCount - addressLength - 1;
       effect.data = record.addressAndData.data() + addressLength;
@@ -244,7 +244,7 @@ LineEffect InterpretSRecord(std::string_view text, RecordScratch& scratch, Pass 
     case 7:
     case 8:
     case 9:
-      effect.kind = LineEffect::Kind::kEnd;
+      effect.kind = LineEffect::Kind::End;
       break;
     default:
       break;
@@ -254,9 +254,9 @@ LineEffect InterpretSRecord(std::string_view text, RecordScratch& scratch, Pass 
 
 LineEffect InterpretLine(std::string_view line, std::uint32_t addressBase, RecordScratch& scratch, Pass pass) {
   switch (line.front()) {
-    case kIntelHexStart:
+    case INTEL_HEX_START:
       return InterpretIntelHex(line.substr(1), addressBase, scratch, pass);
-    case kSRecordStart:
+    case S_RECORD_START:
       return InterpretSRecord(line.substr(1), scratch, pass);
     default:
       return {};
@@ -278,7 +278,7 @@ struct FileText {
 };
 
 // How a file's text failed to be read.
-enum class TextFault { kNone, kChanged, kReadError };
+enum class TextFault { None, Changed, ReadError };
 
 // Hands out a text the way the platform's text mode presents a file, in the
 // pieces that fgets returns into the line buffer, each reduced to its line:
@@ -312,14 +312,14 @@ class TextPieces {
   // The next piece's line, possibly empty; false once the text has ended or
   // a read failed (see fault()).
   bool Next(std::string_view& line) {
-    if (!complete_ && static_cast<std::size_t>(end_ - position_) < kPieceWithLookAhead) Refill();
-    if (fault_ != TextFault::kNone) return End();
+    if (!complete_ && static_cast<std::size_t>(end_ - position_) < PIECE_WITH_LOOK_AHEAD) Refill();
+    if (fault_ != TextFault::None) return End();
     LookAhead();
     if (position_ == end_) return false;
-    const std::size_t window = std::min(static_cast<std::size_t>(end_ - position_), kMaxPieceLength);
-    const auto* lineFeed = static_cast<const char*>(std::memchr(position_, kLineFeed, window));
+    const std::size_t window = std::min(static_cast<std::size_t>(end_ - position_), MAX_PIECE_LENGTH);
+    const auto* lineFeed = static_cast<const char*>(std::memchr(position_, LINE_FEED, window));
     const std::size_t before = lineFeed != nullptr ? static_cast<std::size_t>(lineFeed - position_) : window;
-    const auto* carriageReturn = static_cast<const char*>(std::memchr(position_, kCarriageReturn, before));
+    const auto* carriageReturn = static_cast<const char*>(std::memchr(position_, CARRIAGE_RETURN, before));
     bool endsLine = false;
     if (carriageReturn != nullptr && !(lineFeed != nullptr && carriageReturn + 1 == lineFeed)) {
       if (!CopyPiece(line, endsLine)) return false;
@@ -330,7 +330,7 @@ class TextPieces {
       lineFeedSeen_ = true;
       endsLine = true;
     } else {
-      if (window < kMaxPieceLength && cutByReadError_) return End();
+      if (window < MAX_PIECE_LENGTH && cutByReadError_) return End();
       line = {position_, window};
       position_ += window;
     }
@@ -362,17 +362,17 @@ class TextPieces {
  private:
   // How far past the current position the text is searched for a 0x1A at a
   // time: far enough that most pieces cost no search of their own.
-  static constexpr std::size_t kLookAheadStep = std::size_t{64} * 1024;
+  static constexpr std::size_t LOOK_AHEAD_STEP = std::size_t{64} * 1024;
   // A piece and the character after it: the LF of a CR LF that ends it, or
   // a 0x1A that ends the text.
-  static constexpr std::size_t kPieceWithLookAhead = kMaxPieceLength + 1;
+  static constexpr std::size_t PIECE_WITH_LOOK_AHEAD = MAX_PIECE_LENGTH + 1;
 
   // Makes sure that a piece, and the character after it, lie before any 0x1A.
   void LookAhead() {
-    const std::size_t wanted = kMaxPieceLength + 1;
+    const std::size_t wanted = MAX_PIECE_LENGTH + 1;
     while (checked_ < end_ && static_cast<std::size_t>(checked_ - position_) < wanted) {
-      const std::size_t step = std::min(static_cast<std::size_t>(end_ - checked_), kLookAheadStep);
-      if (const void* stop = std::memchr(checked_, kEndOfText, step)) {
+      const std::size_t step = std::min(static_cast<std::size_t>(end_ - checked_), LOOK_AHEAD_STEP);
+      if (const void* stop = std::memchr(checked_, END_OF_TEXT, step)) {
         end_ = static_cast<const char*>(stop);
         checked_ = end_;
         // The text ends at the 0x1A, however the file goes on.
@@ -411,7 +411,7 @@ class TextPieces {
         endedInReadError_ = true;
       } else {
         // Shorter than it was measured, or a read that failed the first time round.
-        fault_ = n == 0 ? TextFault::kChanged : TextFault::kReadError;
+        fault_ = n == 0 ? TextFault::Changed : TextFault::ReadError;
         readError_ = n == 0 ? 0 : errno;
         complete_ = true;
       }
@@ -424,23 +424,23 @@ class TextPieces {
   bool CopyPiece(std::string_view& line, bool& endsInLineFeed) {
     const char* in = position_;
     std::size_t length = 0;
-    while (length < kMaxPieceLength && in < end_) {
+    while (length < MAX_PIECE_LENGTH && in < end_) {
       char c = *in++;
-      if (c == kCarriageReturn) {
-        if (in < end_ && *in == kLineFeed) {
-          c = kLineFeed;
+      if (c == CARRIAGE_RETURN) {
+        if (in < end_ && *in == LINE_FEED) {
+          c = LINE_FEED;
           ++in;
         } else {
           carriageReturnSeen_ = true;
         }
       }
-      if (c == kLineFeed) {
+      if (c == LINE_FEED) {
         endsInLineFeed = true;
         break;
       }
       lineBuffer_[length++] = c;
     }
-    if (!endsInLineFeed && length < kMaxPieceLength && cutByReadError_) return End();
+    if (!endsInLineFeed && length < MAX_PIECE_LENGTH && cutByReadError_) return End();
     lineFeedSeen_ = lineFeedSeen_ || endsInLineFeed;
     position_ = in;
     line = {lineBuffer_.data(), length};
@@ -461,7 +461,7 @@ class TextPieces {
   bool complete_;           // nothing more to read: the text ends at end_
   bool cutByReadError_ = false;
   bool endedInReadError_ = false;
-  TextFault fault_ = TextFault::kNone;
+  TextFault fault_ = TextFault::None;
   int readError_ = 0;
   bool lineFeedSeen_ = false;
   bool carriageReturnSeen_ = false;
@@ -470,7 +470,7 @@ class TextPieces {
   bool atLineStart_ = true;
   bool continuesLine_ = false;
   bool cutAtZero_ = false;
-  std::array<char, kMaxPieceLength> lineBuffer_{};
+  std::array<char, MAX_PIECE_LENGTH> lineBuffer_{};
 };
 
 struct FirstPassResult {
@@ -480,7 +480,7 @@ struct FirstPassResult {
   HexLineReport lines;
 };
 
-bool IsRecord(std::string_view line) { return line.front() == kIntelHexStart || line.front() == kSRecordStart; }
+bool IsRecord(std::string_view line) { return line.front() == INTEL_HEX_START || line.front() == S_RECORD_START; }
 
 FirstPassResult MeasureLines(TextPieces& pieces, RecordScratch& scratch) {
   FirstPassResult result;
@@ -488,12 +488,12 @@ FirstPassResult MeasureLines(TextPieces& pieces, RecordScratch& scratch) {
   for (std::string_view line; pieces.Next(line);) {
     if (line.empty()) continue;
     if (IsRecord(line)) ++result.lines.records;
-    const LineEffect effect = InterpretLine(line, addressBase, scratch, Pass::kMeasure);
-    if (effect.kind == LineEffect::Kind::kEnd) break;
-    if (effect.kind == LineEffect::Kind::kAddressBase) addressBase = effect.addressBase;
+    const LineEffect effect = InterpretLine(line, addressBase, scratch, Pass::Measure);
+    if (effect.kind == LineEffect::Kind::End) break;
+    if (effect.kind == LineEffect::Kind::AddressBase) addressBase = effect.addressBase;
     // A record with no data bytes reaches up to the address before its own;
     // at address 0 that is below the image, and it counts for nothing.
-    if (effect.kind == LineEffect::Kind::kData) {
+    if (effect.kind == LineEffect::Kind::Data) {
       result.addressLimit = std::max(result.addressLimit, effect.start + effect.count);
     }
   }
@@ -505,8 +505,8 @@ FirstPassResult MeasureLines(TextPieces& pieces, RecordScratch& scratch) {
 // A line the content check judges as a record: the reader takes any line
 // that starts with an S for one, but only S0 to S9 are.
 bool IsCheckedRecord(std::string_view line) {
-  return line.front() == kIntelHexStart ||
-         (line.front() == kSRecordStart && line.size() > 1 && line[1] >= '0' && line[1] <= '9');
+  return line.front() == INTEL_HEX_START ||
+         (line.front() == S_RECORD_START && line.size() > 1 && line[1] >= '0' && line[1] <= '9');
 }
 
 // False when the lines are not those the first pass measured (a file that
@@ -528,25 +528,25 @@ bool PlaceLines(TextPieces& pieces, std::uint8_t* image, std::uint32_t topAddres
       continue;
     }
     if (IsRecord(line)) ++placed;
-    const LineEffect effect = InterpretLine(line, addressBase, scratch, Pass::kPlace);
+    const LineEffect effect = InterpretLine(line, addressBase, scratch, Pass::Place);
     if (!continues && IsCheckedRecord(line)) {
       check.Record(number, line, pieces.cutAtZero(), scratch.digits);
     } else if (!continues) {
       check.OtherLine(number, line, pieces.cutAtZero());
     }
-    if (effect.kind == LineEffect::Kind::kEnd) {
+    if (effect.kind == LineEffect::Kind::End) {
       ended = true;
       break;
     }
-    if (effect.kind == LineEffect::Kind::kAddressBase) addressBase = effect.addressBase;
-    if (effect.kind == LineEffect::Kind::kData && effect.count > 0) {
+    if (effect.kind == LineEffect::Kind::AddressBase) addressBase = effect.addressBase;
+    if (effect.kind == LineEffect::Kind::Data && effect.count > 0) {
       if (effect.start + effect.count - 1 > topAddress) return false;
       std::memcpy(image + effect.start, effect.data, effect.count);
       check.Data(number, effect.start, effect.count);
     }
   }
   content = check.Finish(pieces.lineNumber(), ended, pieces.carriageReturnSeen() && !pieces.lineFeedSeen());
-  return placed == records && pieces.fault() == TextFault::kNone;
+  return placed == records && pieces.fault() == TextFault::None;
 }
 
 // The image the first pass measured, allocated and filled; empty after one
@@ -557,15 +557,15 @@ std::unique_ptr<std::uint8_t[]> AllocateImage(const FirstPassResult& firstPass, 
   // it would pass the limit. This also refuses a top of 0xFFFFFFFF, whose size
   // does not fit 32 bits, and records that end past 0xFFFFFFFF.
   const std::uint64_t highest = firstPass.addressLimit > 0 ? firstPass.addressLimit - 1 : 0;
-  const std::uint64_t imageSize = (highest | kImageLineMask) + 1;
+  const std::uint64_t imageSize = (highest | IMAGE_LINE_MASK) + 1;
   if (imageSize > imageSizeLimit) {
-    sink.Report(kAllocationErrorMessage, "image of " + std::to_string(imageSize) + " bytes is above the limit of " +
-                                             std::to_string(imageSizeLimit) + " bytes");
+    sink.Report(ALLOCATION_ERROR_MESSAGE, "image of " + std::to_string(imageSize) + " bytes is above the limit of " +
+                                              std::to_string(imageSizeLimit) + " bytes");
     return nullptr;
   }
   std::unique_ptr<std::uint8_t[]> bytes = TryAllocate(static_cast<std::size_t>(imageSize));
   if (!bytes) {
-    sink.Report(kAllocationErrorMessage, "cannot allocate " + std::to_string(imageSize) + " bytes for the image");
+    sink.Report(ALLOCATION_ERROR_MESSAGE, "cannot allocate " + std::to_string(imageSize) + " bytes for the image");
     return nullptr;
   }
   std::memset(bytes.get(), HEX_FILL_BYTE, static_cast<std::size_t>(imageSize));
@@ -602,12 +602,12 @@ int LoadHexText(std::string_view text, bool cutByReadError, std::uint32_t imageS
 // for this board, and is refused before anything is read or allocated.
 bool FileLengthAccepted(std::int64_t fileLength, MessageSink& sink) {
   if (fileLength < 0) {
-    sink.Report(kFileLengthErrorMessage, "negative file length");
+    sink.Report(FILE_LENGTH_ERROR_MESSAGE, "negative file length");
     return false;
   }
   if (static_cast<std::uint64_t>(fileLength) > HEX_FILE_LENGTH_LIMIT) {
-    sink.Report(kAllocationErrorMessage, "file of " + std::to_string(fileLength) + " bytes is above the limit of " +
-                                             std::to_string(HEX_FILE_LENGTH_LIMIT) + " bytes for a hex file");
+    sink.Report(ALLOCATION_ERROR_MESSAGE, "file of " + std::to_string(fileLength) + " bytes is above the limit of " +
+                                              std::to_string(HEX_FILE_LENGTH_LIMIT) + " bytes for a hex file");
     return false;
   }
   return true;
@@ -621,8 +621,8 @@ std::uint32_t HexFieldValue(std::string_view text, std::size_t n) {
   for (std::size_t i = 0; i < present; ++i) value = value * 16 + DigitValue(text[i]);
   // Missing characters are zero digits: each one shifts in a zero.
   const std::size_t missing = n - present;
-  constexpr std::size_t kDigitsPerValue = 8;
-  return missing >= kDigitsPerValue ? 0 : value << (4 * missing);
+  constexpr std::size_t DIGITS_PER_VALUE = 8;
+  return missing >= DIGITS_PER_VALUE ? 0 : value << (4 * missing);
 }
 
 void ParseIntelHexRecord(std::string_view text, IntelHexRecord& record) { ParseIntelHexFields(text, record); }
@@ -642,7 +642,7 @@ int LoadHexStream(std::FILE* stream, std::int64_t fileLength, HexImage& image, M
   // One byte at least, so that an empty file has a buffer too.
   std::unique_ptr<std::uint8_t[]> text = TryAllocate(std::max<std::size_t>(length, 1));
   if (!text) {
-    sink.Report(kAllocationErrorMessage, "cannot allocate " + std::to_string(length) + " bytes for the file's text");
+    sink.Report(ALLOCATION_ERROR_MESSAGE, "cannot allocate " + std::to_string(length) + " bytes for the file's text");
     return -1;
   }
   std::size_t got = 0;
@@ -662,25 +662,25 @@ int LoadHexDescriptor(int fd, std::int64_t fileLength, HexImage& image, MessageS
   windowSize = std::max(windowSize, HEX_LINE_BUFFER_SIZE + 1);
   std::unique_ptr<std::uint8_t[]> window = TryAllocate(windowSize);
   if (!window) {
-    sink.Report(kAllocationErrorMessage, "cannot allocate " + std::to_string(windowSize) + " bytes to read the file");
+    sink.Report(ALLOCATION_ERROR_MESSAGE, "cannot allocate " + std::to_string(windowSize) + " bytes to read the file");
     return -1;
   }
   const std::span<char> windowBytes(reinterpret_cast<char*>(window.get()), windowSize);
   const auto changed = [&sink](TextFault fault, int error) {
-    sink.Report(kFileLengthErrorMessage, fault == TextFault::kReadError
-                                             ? "the file could not be read again: " + ErrnoText(error)
-                                             : std::string("the file changed while it was read"));
+    sink.Report(FILE_LENGTH_ERROR_MESSAGE, fault == TextFault::ReadError
+                                               ? "the file could not be read again: " + ErrnoText(error)
+                                               : std::string("the file changed while it was read"));
     return -1;
   };
 
   RecordScratch scratch;
   TextPieces measuring(FileText{fd, static_cast<std::uint64_t>(fileLength)}, windowBytes);
   const FirstPassResult firstPass = MeasureLines(measuring, scratch);
-  if (measuring.fault() != TextFault::kNone) return changed(measuring.fault(), measuring.readError());
+  if (measuring.fault() != TextFault::None) return changed(measuring.fault(), measuring.readError());
   std::uint32_t topAddress = 0;
   std::unique_ptr<std::uint8_t[]> bytes = AllocateImage(firstPass, HEX_IMAGE_SIZE_LIMIT, topAddress, sink);
   if (!bytes) return -1;
-  if (::lseek(fd, 0, SEEK_SET) != 0) return changed(TextFault::kReadError, errno);
+  if (::lseek(fd, 0, SEEK_SET) != 0) return changed(TextFault::ReadError, errno);
   TextPieces placing(measuring.SecondPass(), windowBytes);
   HexContentReport content;
   if (!PlaceLines(placing, bytes.get(), topAddress, firstPass.lines.records, scratch, content)) {
@@ -692,29 +692,29 @@ int LoadHexDescriptor(int fd, std::int64_t fileLength, HexImage& image, MessageS
 
 int LoadHexFile(const std::string& path, HexImage& image, MessageSink& sink) {
   if (path.empty()) {
-    sink.Report(kSelectFileMessage, "");
+    sink.Report(SELECT_FILE_MESSAGE, "");
     return -1;
   }
   // A FIFO cannot hang the open; it is refused below.
-  UniqueFd fd(OpenForReading(path, FileKinds::kRegularOnly));
+  UniqueFd fd(OpenForReading(path, FileKinds::RegularOnly));
   if (!fd.valid()) {
-    sink.Report(kOpenErrorMessage, path + ": " + ErrnoText(errno));
+    sink.Report(OPEN_ERROR_MESSAGE, path + ": " + ErrnoText(errno));
     return -1;
   }
   struct stat status {};
   if (::fstat(fd.get(), &status) != 0) {
-    sink.Report(kFileLengthErrorMessage, path + ": " + ErrnoText(errno));
+    sink.Report(FILE_LENGTH_ERROR_MESSAGE, path + ": " + ErrnoText(errno));
     return -1;
   }
   // The desktop platform refuses to open a directory as a file; refuse it
   // here too rather than read nothing from it.
   if (S_ISDIR(status.st_mode)) {
-    sink.Report(kOpenErrorMessage, path + ": " + ErrnoText(EISDIR));
+    sink.Report(OPEN_ERROR_MESSAGE, path + ": " + ErrnoText(EISDIR));
     return -1;
   }
   // Pipes and devices have no length to measure the text by.
   if (!S_ISREG(status.st_mode)) {
-    sink.Report(kFileLengthErrorMessage, path + ": not a regular file");
+    sink.Report(FILE_LENGTH_ERROR_MESSAGE, path + ": not a regular file");
     return -1;
   }
   return LoadHexDescriptor(fd.get(), status.st_size, image, sink);

@@ -61,7 +61,7 @@ class Payload {
 };
 
 struct Event {
-  enum class Kind { kOpen, kClose, kWrite, kRead };
+  enum class Kind { kOpen, kClose, kWrite, Read };
   Kind kind;
   bool ok = true;
   Payload bytes;          // written, or delivered by a read
@@ -106,13 +106,13 @@ class FuzzTransport final : public vorna::Transport {
   }
   std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override {
     if (!open_ || input_->ConsumeIntegralInRange(0, FAILURE_ODDS - 1) == 0) {
-      Record(Event::Kind::kRead, false, {}, count);
+      Record(Event::Kind::Read, false, {}, count);
       lastError_ = "read: refused by the fuzzer";
       return std::nullopt;
     }
     FUZZ_CHECK(count <= LONGEST_TRANSFER, "no read asks for more than a chunk");
     const std::size_t delivered = input_->ConsumeData(data, input_->ConsumeIntegralInRange<std::size_t>(0, count));
-    Record(Event::Kind::kRead, true, {data, delivered}, count);
+    Record(Event::Kind::Read, true, {data, delivered}, count);
     lastError_ = delivered < count ? "read: short" : "";
     return delivered;
   }
@@ -175,7 +175,7 @@ class Expected {
 };
 
 bool IsWrite(const Event& e, ByteView request) { return e.kind == Event::Kind::kWrite && e.bytes == request; }
-bool IsRead(const Event& e, std::size_t asked) { return e.kind == Event::Kind::kRead && e.asked == asked; }
+bool IsRead(const Event& e, std::size_t asked) { return e.kind == Event::Kind::Read && e.asked == asked; }
 
 // SetChannel, StoreDefaults: write, read whatever the outcome of the write,
 // one message per failed step; the reply's content is not looked at.

@@ -106,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // COM can always be written; only a FILE value that holds a line break is
   // left out, and then its old line stays, so every check below holds
   // either way.
-  FUZZ_CHECK(edit != vorna::ProfileEdit::kNone, "COM is always written");
-  if (edit == vorna::ProfileEdit::kPartial) {
+  FUZZ_CHECK(edit != vorna::ProfileEdit::None, "COM is always written");
+  if (edit == vorna::ProfileEdit::Partial) {
     FUZZ_CHECK(file.find_first_of("\r\n") != std::string::npos, "an entry is left out only for a line break");
   }
 

@@ -60,8 +60,8 @@ struct PortDiscovery {
 // device raises its DTR and RTS lines, which resets some boards: a window
 // that looks again as its user types must not.
 enum class HoldCheck {
-  kTryLock,
-  kSkip,  // every port is Unchecked, with HOLD_NOT_CHECKED as its reason
+  TryLock,
+  Skip,  // every port is Unchecked, with HOLD_NOT_CHECKED as its reason
 };
 inline constexpr char HOLD_NOT_CHECKED[] = "not checked";
 
@@ -69,6 +69,6 @@ inline constexpr char HOLD_NOT_CHECKED[] = "not checked";
 // port alias reaches (such as a pseudo-terminal). Built-in serial ports that
 // have no UART behind them (no driver, or a port type of 0) are left out, as
 // opening them only fails.
-PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck = HoldCheck::kTryLock);
+PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck = HoldCheck::TryLock);
 
 }  // namespace vorna

@@ -268,7 +268,7 @@ PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck) {
 
   for (auto& port : discovery.ports) {
     std::sort(port.byId.begin(), port.byId.end());
-    if (holdCheck == HoldCheck::kTryLock) {
+    if (holdCheck == HoldCheck::TryLock) {
       CheckHold(roots, port);
     } else {
       port.holdReason = HOLD_NOT_CHECKED;

@@ -186,7 +186,7 @@ TerminalHolders FindTerminalHolders(dev_t terminal, const std::string& processFo
   ForEachProcess(processes.get(), [&](pid_t pid, const std::string& name) {
     ReadFailure failure;
     const auto line =
-        ReadWholeFile(processFolder + "/" + name + "/stat", SMALL_FILE_CAPACITY, FileKinds::kAny, &failure);
+        ReadWholeFile(processFolder + "/" + name + "/stat", SMALL_FILE_CAPACITY, FileKinds::Any, &failure);
     // A process that ended meanwhile has no file left; it holds nothing.
     if (!line) {
       if (failure.error == EACCES || failure.error == EPERM) ++unreadable;

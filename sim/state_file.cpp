@@ -64,7 +64,7 @@ StateParse ParseStateFile(const std::string& text) {
 StateParse ReadStateFile(const std::string& path, bool& missing) {
   ReadFailure failure;
   // One byte past the bound tells a file that is too large.
-  const auto text = ReadWholeFile(path, STATE_FILE_SIZE_LIMIT + 1, FileKinds::kRegularOnly, &failure);
+  const auto text = ReadWholeFile(path, STATE_FILE_SIZE_LIMIT + 1, FileKinds::RegularOnly, &failure);
   missing = !text && !failure.opened && failure.error == ENOENT;
   const std::string cannotRead = "cannot read " + path + ": ";
   if (!text)

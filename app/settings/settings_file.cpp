@@ -36,10 +36,10 @@ std::string QuoteValue(std::string_view value) {
   return "\"" + std::string(value) + "\"";
 }
 
-enum class LineKind { kOther, kSection, kKey };
+enum class LineKind { Other, Section, Key };
 
 struct ParsedLine {
-  LineKind kind = LineKind::kOther;
+  LineKind kind = LineKind::Other;
   std::string_view name;
   std::string_view rawValue;  // keys only, untrimmed
 };
@@ -50,11 +50,11 @@ ParsedLine ParseLine(std::string_view line) {
   if (text.front() == '[') {
     const std::size_t close = text.rfind(']');
     if (close == std::string_view::npos) return {};
-    return {LineKind::kSection, Trim(text.substr(1, close - 1)), {}};
+    return {LineKind::Section, Trim(text.substr(1, close - 1)), {}};
   }
   const std::size_t equals = text.find('=');
   if (equals == std::string_view::npos) return {};
-  return {LineKind::kKey, Trim(text.substr(0, equals)), text.substr(equals + 1)};
+  return {LineKind::Key, Trim(text.substr(0, equals)), text.substr(equals + 1)};
 }
 
 std::size_t BomSize(std::string_view content) {
@@ -95,9 +95,9 @@ std::optional<Line> FindKeyLine(std::string_view content, std::string_view secti
   bool inSection = false;
   ForEachLine(content, [&](const Line& line, std::string_view text) {
     const ParsedLine parsed = ParseLine(text);
-    if (parsed.kind == LineKind::kSection) {
+    if (parsed.kind == LineKind::Section) {
       inSection = EqualsIgnoringCase(parsed.name, section);
-    } else if (inSection && parsed.kind == LineKind::kKey && EqualsIgnoringCase(parsed.name, key)) {
+    } else if (inSection && parsed.kind == LineKind::Key && EqualsIgnoringCase(parsed.name, key)) {
       found = line;
       return false;
     }
@@ -109,21 +109,20 @@ std::optional<Line> FindKeyLine(std::string_view content, std::string_view secti
 // What reading the settings file found. An unusable file exists but must be
 // taken neither as settings nor as a place to write: not a regular file
 // (a FIFO would block, a device would never end), too large, or unreadable.
-enum class FileState { kMissing, kRead, kUnusable };
+enum class FileState { Missing, Read, Unusable };
 
 struct FileContent {
-  FileState state = FileState::kMissing;
+  FileState state = FileState::Missing;
   std::string text;
 };
 
 FileContent ReadSettingsText(const std::string& path) {
   // One byte past the limit tells a file that is too large.
   ReadFailure failure;
-  std::optional<std::string> text =
-      ReadWholeFile(path, SETTINGS_FILE_SIZE_LIMIT + 1, FileKinds::kRegularOnly, &failure);
-  if (text && text->size() <= SETTINGS_FILE_SIZE_LIMIT) return {FileState::kRead, std::move(*text)};
+  std::optional<std::string> text = ReadWholeFile(path, SETTINGS_FILE_SIZE_LIMIT + 1, FileKinds::RegularOnly, &failure);
+  if (text && text->size() <= SETTINGS_FILE_SIZE_LIMIT) return {FileState::Read, std::move(*text)};
   const bool missing = !failure.opened && (failure.error == ENOENT || failure.error == ENOTDIR);
-  return {missing ? FileState::kMissing : FileState::kUnusable, {}};
+  return {missing ? FileState::Missing : FileState::Unusable, {}};
 }
 
 std::optional<std::string_view> LookUpText(std::string_view content, std::string_view section, std::string_view key) {
@@ -135,7 +134,7 @@ std::optional<std::string_view> LookUpText(std::string_view content, std::string
 // The content of a file that can be read as settings, or nothing.
 std::optional<std::string> ReadableSettings(const std::string& path) {
   FileContent content = ReadSettingsText(path);
-  if (content.state != FileState::kRead) return std::nullopt;
+  if (content.state != FileState::Read) return std::nullopt;
   return std::move(content.text);
 }
 
@@ -169,11 +168,11 @@ void SetKey(std::string& content, std::string_view section, const ProfileEntry& 
   bool lastBlank = true;
   ForEachLine(content, [&](const Line& current, std::string_view text) {
     const ParsedLine parsed = ParseLine(text);
-    if (parsed.kind == LineKind::kSection) {
+    if (parsed.kind == LineKind::Section) {
       if (insertAfter) return false;
       inSection = EqualsIgnoringCase(parsed.name, section);
       if (inSection) insertAfter = current;
-    } else if (inSection && parsed.kind == LineKind::kKey) {
+    } else if (inSection && parsed.kind == LineKind::Key) {
       insertAfter = current;
     }
     last = current;
@@ -240,7 +239,7 @@ std::string ProfileStringIn(std::string_view content, std::string_view section, 
 
 ProfileEdit SetProfileStringsIn(std::string& content, std::string_view section,
                                 const std::vector<ProfileEntry>& entries) {
-  if (!AnyWritable(section, entries)) return ProfileEdit::kNone;
+  if (!AnyWritable(section, entries)) return ProfileEdit::None;
   bool allWritable = true;
   for (const ProfileEntry& entry : entries) {
     if (IsWritableEntry(entry)) {
@@ -249,7 +248,7 @@ ProfileEdit SetProfileStringsIn(std::string& content, std::string_view section,
       allWritable = false;
     }
   }
-  return allWritable ? ProfileEdit::kComplete : ProfileEdit::kPartial;
+  return allWritable ? ProfileEdit::Complete : ProfileEdit::Partial;
 }
 
 int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key, int defaultValue) {
@@ -279,10 +278,10 @@ bool WriteProfileStrings(const std::string& path, std::string_view section, cons
     // A file that cannot be taken as settings must not be replaced by one
     // that holds only our keys.
     content = ReadSettingsText(target->path);
-    if (content.state != FileState::kRead) return false;
+    if (content.state != FileState::Read) return false;
   }
   const ProfileEdit edit = SetProfileStringsIn(content.text, section, entries);
-  return !ReplaceFileAtomically(target->path, content.text) && edit == ProfileEdit::kComplete;
+  return !ReplaceFileAtomically(target->path, content.text) && edit == ProfileEdit::Complete;
 }
 
 }  // namespace vorna

@@ -87,9 +87,9 @@ std::string ProfileStringIn(std::string_view content, std::string_view section, 
                             std::string_view defaultValue, std::size_t capacity = PROFILE_STRING_CAPACITY);
 
 enum class ProfileEdit {
-  kNone,      // the section or every entry could not be written; nothing changed
-  kPartial,   // some entries were left out, the rest were set
-  kComplete,  // every entry was set
+  None,      // the section or every entry could not be written; nothing changed
+  Partial,   // some entries were left out, the rest were set
+  Complete,  // every entry was set
 };
 ProfileEdit SetProfileStringsIn(std::string& content, std::string_view section,
                                 const std::vector<ProfileEntry>& entries);

@@ -286,15 +286,15 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"Complete",
                  "SETTING",
                  {{"COM", "4"}, {"FILE", "a.hex"}},
-                 ProfileEdit::kComplete,
+                 ProfileEdit::Complete,
                  "[SETTING]\nCOM=4\nFILE=a.hex\n"},
-        EditCase{"Partial", "SETTING", {{"COM", "4"}, {"FILE", "a\nb"}}, ProfileEdit::kPartial, "[SETTING]\nCOM=4\n"},
-        EditCase{"EveryEntryLeftOut", "SETTING", {{"COM", "\r"}}, ProfileEdit::kNone, "[SETTING]\nCOM=1\n"},
-        EditCase{"NoEntries", "SETTING", {}, ProfileEdit::kNone, "[SETTING]\nCOM=1\n"},
-        EditCase{"BlankSection", " ", {{"COM", "4"}}, ProfileEdit::kNone, "[SETTING]\nCOM=1\n"},
-        EditCase{"BracketInSection", "A]B", {{"COM", "4"}}, ProfileEdit::kNone, "[SETTING]\nCOM=1\n"},
+        EditCase{"Partial", "SETTING", {{"COM", "4"}, {"FILE", "a\nb"}}, ProfileEdit::Partial, "[SETTING]\nCOM=4\n"},
+        EditCase{"EveryEntryLeftOut", "SETTING", {{"COM", "\r"}}, ProfileEdit::None, "[SETTING]\nCOM=1\n"},
+        EditCase{"NoEntries", "SETTING", {}, ProfileEdit::None, "[SETTING]\nCOM=1\n"},
+        EditCase{"BlankSection", " ", {{"COM", "4"}}, ProfileEdit::None, "[SETTING]\nCOM=1\n"},
+        EditCase{"BracketInSection", "A]B", {{"COM", "4"}}, ProfileEdit::None, "[SETTING]\nCOM=1\n"},
         EditCase{
-            "NewSection", "OTHER", {{"K", " v "}}, ProfileEdit::kComplete, "[SETTING]\nCOM=1\n\n[OTHER]\nK=\" v \"\n"}),
+            "NewSection", "OTHER", {{"K", " v "}}, ProfileEdit::Complete, "[SETTING]\nCOM=1\n\n[OTHER]\nK=\" v \"\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsFileTest, PortIsSavedInANewFileWhenThePathIsLeftOut) {

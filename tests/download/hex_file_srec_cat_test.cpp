@@ -271,7 +271,7 @@ TEST(HexCheckAgainstSrecCat, SameRecordsHaveWrongChecksums) {
     ASSERT_EQ(LoadHexFile(write(), image, sink), 0);
     std::vector<std::size_t> ours;
     for (const HexProblem& problem : image.content.problems) {
-      EXPECT_EQ(problem.kind, HexProblemKind::kChecksum) << problem.text;
+      EXPECT_EQ(problem.kind, HexProblemKind::Checksum) << problem.text;
       ours.push_back(problem.line);
     }
     std::vector<std::size_t> theirs;

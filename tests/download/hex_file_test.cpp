@@ -469,7 +469,7 @@ TEST(LoadHexDescriptor, AnyWindowReadsAsTheTextInMemory) {
     HexImage inMemory;
     ASSERT_EQ(LoadHexStream(stream.get(), static_cast<std::int64_t>(content.size()), inMemory, sink), 0);
     for (std::size_t window = HEX_LINE_BUFFER_SIZE + 1; window < 1300; ++window) {
-      const UniqueFd fd(OpenForReading(path, FileKinds::kRegularOnly));
+      const UniqueFd fd(OpenForReading(path, FileKinds::RegularOnly));
       HexImage read;
       ASSERT_EQ(LoadHexDescriptor(fd.get(), static_cast<std::int64_t>(content.size()), read, sink, window), 0);
       ASSERT_EQ(ImageBytes(read), ImageBytes(inMemory)) << "window " << window;

@@ -52,10 +52,10 @@ enum class Command { kQuick, kAdvanced, kDownload };
 
 // Who else has the port: nobody, another program from the start, or another
 // program that takes it while the command's dialog is open.
-enum class Holder { kNone, kFromStart, kDuringDialog };
+enum class Holder { None, kFromStart, kDuringDialog };
 
 // Files the download rows load.
-enum class HexFile { kBlink, kEmptyPath, kMissing, kFolder, kFifo, kTopOfAddressRange, kBelowWindow, kAboveWindow };
+enum class HexFile { kBlink, kEmptyPath, Missing, kFolder, kFifo, kTopOfAddressRange, kBelowWindow, kAboveWindow };
 
 struct Row {
   const char* name = "";
@@ -71,7 +71,7 @@ struct Row {
   std::size_t requests = 0;
   bool dialogShown = false;
   int port = PORT;
-  Holder holder = Holder::kNone;
+  Holder holder = Holder::None;
   HexFile file = HexFile::kBlink;
   // Garbled replies: messages vary with where the stray bytes land; each
   // message must be one of `messages`, and the requests and status are not
@@ -124,7 +124,7 @@ std::string HexPath(HexFile file, const TempFolder& folder) {
       return VORNA_TEST_DATA_DIR "/blink.hex";
     case HexFile::kEmptyPath:
       return "";
-    case HexFile::kMissing:
+    case HexFile::Missing:
       return folder.File("missing.hex");
     case HexFile::kFolder:
       return folder.path().string();
@@ -429,7 +429,7 @@ INSTANTIATE_TEST_SUITE_P(Download, FaultMatrix,
                                                .command = Command::kDownload,
                                                .messages = {"file open error."},
                                                .status = STATUS_HEX_INVALID,
-                                               .file = HexFile::kMissing},
+                                               .file = HexFile::Missing},
                                            Row{.name = "folder_for_a_file",
                                                .command = Command::kDownload,
                                                .messages = {"file open error."},

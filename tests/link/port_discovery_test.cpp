@@ -264,7 +264,7 @@ TEST(DiscoverPorts, WithoutTheHoldCheckNoDeviceIsOpened) {
   FakeTree tree;
   AcmBoard(tree);
   tree.Hold("ttyACM0");
-  const auto discovery = DiscoverPorts(tree.roots(), HoldCheck::kSkip);
+  const auto discovery = DiscoverPorts(tree.roots(), HoldCheck::Skip);
   ASSERT_EQ(discovery.ports.size(), 1u);
   EXPECT_EQ(discovery.ports[0].hold, PortHold::Unchecked);
   EXPECT_EQ(discovery.ports[0].holdReason, HOLD_NOT_CHECKED);
