@@ -220,8 +220,9 @@ void MainWindow::OnQuickSetting() {
   RunningStatus running(*this, *worker_);
   running.Doing(TEXT_READING);
   BoardSession session(*worker_, messages_, *transport_, running.Announcing(resolver_));
-  worker_->Run([this, &session, &running] {
-    vorna::RunQuickSetting(
+  QuickSettingResult result;
+  worker_->Run([this, &session, &running, &result] {
+    result = vorna::RunQuickSetting(
         state_, session.link, PortChoice{state_.portNumber, {}},
         [this, &session, &running](const QuickSettings& fromBoard) {
           return worker_->OnGui([this, &session, &running, &fromBoard]() -> std::optional<QuickSettings> {
@@ -234,18 +235,21 @@ void MainWindow::OnQuickSetting() {
             return dialog.settings();
           });
         },
-        [this, &running](const std::string& summary) {
+        [this, &running](const QuickSettings& toWrite) {
+          const std::string summary = FormatQuickSummary(toWrite);
           worker_->OnGui([&running, &summary] { running.Show(summary); });
         });
   });
+  if (const std::optional<std::string> text = vorna::StatusText(result)) running.Show(*text);
 }
 
 void MainWindow::OnAdvancedSetting() {
   RunningStatus running(*this, *worker_);
   running.Doing(TEXT_READING);
   BoardSession session(*worker_, messages_, *transport_, running.Announcing(resolver_));
-  worker_->Run([this, &session, &running] {
-    vorna::RunAdvancedSetting(
+  AdvancedSettingResult result;
+  worker_->Run([this, &session, &running, &result] {
+    result = vorna::RunAdvancedSetting(
         state_, session.link, PortChoice{state_.portNumber, {}},
         [this, &session, &running](const TransmitterFields& fromBoard) {
           return worker_->OnGui([this, &session, &running, &fromBoard]() -> std::optional<TransmitterFields> {
@@ -256,9 +260,9 @@ void MainWindow::OnAdvancedSetting() {
             running.Doing(TEXT_WRITING);
             return dialog.fields();
           });
-        },
-        [this, &running](const std::string& dump) { worker_->OnGui([&running, &dump] { running.Show(dump); }); });
+        });
   });
+  if (const std::optional<std::string> text = vorna::StatusText(result)) running.Show(*text);
 }
 
 void MainWindow::OnComPort() {
@@ -339,11 +343,11 @@ void MainWindow::OnLoadProfile() {
   RunningStatus running(*this, *worker_);
   running.Doing(TEXT_WRITING);
   BoardSession session(*worker_, messages_, *transport_, running.Announcing(resolver_));
-  worker_->Run([this, &session, &parse, &running] {
-    LoadBoardProfile(
-        session.link, PortChoice{state_.portNumber, {}}, *parse.profile, false,
-        [this, &running](const std::string& dump) { worker_->OnGui([&running, &dump] { running.Show(dump); }); });
+  CommandOutcome outcome = CommandOutcome::PortNotOpened;
+  worker_->Run([this, &session, &parse, &outcome] {
+    outcome = LoadBoardProfile(session.link, PortChoice{state_.portNumber, {}}, *parse.profile, false);
   });
+  running.Show(LoadStatusText(outcome, *parse.profile));
 }
 
 }  // namespace vorna

@@ -199,24 +199,20 @@ int RunQuick(Environment& env, const Options& options) {
 
   Board board(env, {options.port, options.device}, options.verbose);
   SessionState state;
-  std::string summary;
-  const auto result = RunQuickSetting(
-      state, board.link, board.port,
-      [&](const QuickSettings& fromBoard) {
-        // The dialog's lists as they open on this board, then what the user
-        // gave picked in them, as a user of the dialog would.
-        QuickDialogState dialog = OpenQuickState(fromBoard);
-        if (tenths) ChooseFrequency(dialog.frequency, *tenths);
-        if (power) dialog.powerSelection = *power;
-        if (level) dialog.audioLevelSelection = *level;
-        if (preEmphasis) dialog.preEmphasisSelection = *preEmphasis;
-        if (timeConstant) dialog.timeConstantSelection = *timeConstant;
-        dialog.storeAsDefault = options.store;
-        return std::optional<QuickSettings>(AcceptQuick(dialog));
-      },
-      [&](const std::string& text) { summary = text; });
-  PrintStatus(env, summary, result);
-  return BoardCommandExit(result == CommandResult::Applied, board.sink.count());
+  const QuickSettingResult result = RunQuickSetting(state, board.link, board.port, [&](const QuickSettings& fromBoard) {
+    // The dialog's lists as they open on this board, then what the user
+    // gave picked in them, as a user of the dialog would.
+    QuickDialogState dialog = OpenQuickState(fromBoard);
+    if (tenths) ChooseFrequency(dialog.frequency, *tenths);
+    if (power) dialog.powerSelection = *power;
+    if (level) dialog.audioLevelSelection = *level;
+    if (preEmphasis) dialog.preEmphasisSelection = *preEmphasis;
+    if (timeConstant) dialog.timeConstantSelection = *timeConstant;
+    dialog.storeAsDefault = options.store;
+    return std::optional<QuickSettings>(AcceptQuick(dialog));
+  });
+  PrintStatus(env, StatusText(result), result.outcome);
+  return BoardCommandExit(result.outcome == CommandOutcome::Applied, board.sink.count());
 }
 
 int RunAdvanced(Environment& env, const Options& options) {
@@ -227,17 +223,14 @@ int RunAdvanced(Environment& env, const Options& options) {
 
   Board board(env, {options.port, options.device}, options.verbose);
   SessionState state;
-  std::string dump;
-  const auto result = RunAdvancedSetting(
-      state, board.link, board.port,
-      [&](const TransmitterFields& fromBoard) {
+  const AdvancedSettingResult result =
+      RunAdvancedSetting(state, board.link, board.port, [&](const TransmitterFields& fromBoard) {
         TransmitterFields fields = options.defaults ? DefaultFields() : fromBoard;
         for (const auto& s : settings) fields[s.field] = s.value;
         return std::optional<TransmitterFields>(fields);
-      },
-      [&](const std::string& text) { dump = text; });
-  PrintStatus(env, dump, result);
-  return BoardCommandExit(result == CommandResult::Applied, board.sink.count());
+      });
+  PrintStatus(env, StatusText(result), result.outcome);
+  return BoardCommandExit(result.outcome == CommandOutcome::Applied, board.sink.count());
 }
 
 constexpr const char* STANDARD_OUTPUT = "-";
