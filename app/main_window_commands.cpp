@@ -199,6 +199,17 @@ QString BoxLines(const std::string& text) {
   return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
+// The status pane's text after a download: the procedure's status, then why
+// it failed and the reader's warning, one line each; empty when the port did
+// not open (its box said why).
+std::string DownloadPaneText(const DownloadResult& result, const std::string& warning) {
+  std::string text = DownloadStatusText(result);
+  if (text.empty()) return text;
+  if (!result.failureReason.empty()) text += STATUS_LINE_END + result.failureReason;
+  if (!warning.empty()) text += STATUS_LINE_END + warning;
+  return text;
+}
+
 // The board profile to save to or load from, chosen like the hex file.
 std::optional<std::string> ChooseProfileFile(QWidget& owner, QFileDialog::AcceptMode mode) {
   QFileDialog chooser(&owner);
@@ -289,19 +300,12 @@ void MainWindow::OnDownload() {
     progressBar_->setValue(static_cast<int>(sent));
   });
   progressBar_->reset();
-  worker_->Run([this, &session, &progress, &running, &controls] {
-    // The status pane's text stays the procedure's; why a download failed
-    // and the reader's warning follow it, one line each.
-    std::string addedLines;
-    vorna::RunDownload(
-        state_.hexFilePath, session.link, PortChoice{state_.portNumber, {}}, session.sink,
-        [this, &addedLines, &running](const std::string& status) {
-          const std::string text = status.empty() ? status : status + addedLines;
-          worker_->OnGui([&running, &text] { running.Show(text); });
-        },
-        std::ref(progress), [&addedLines](const std::string& warning) { addedLines += STATUS_LINE_END + warning; },
-        [&addedLines](const std::string& reason) { addedLines.insert(0, STATUS_LINE_END + reason); },
-        [&controls] { return controls.stopRequested(); },
+  DownloadResult result;
+  std::string warning;
+  worker_->Run([this, &session, &progress, &controls, &result, &warning] {
+    result = vorna::RunDownload(
+        state_.hexFilePath, session.link, PortChoice{state_.portNumber, {}}, session.sink, std::ref(progress),
+        [&warning](const std::string& text) { warning = text; }, [&controls] { return controls.stopRequested(); },
         [this, &session](const std::vector<std::string>& problems) {
           return worker_->OnGui([this, &session, &problems] {
             const BusyCursor::Pause pause(session.busy);
@@ -309,6 +313,7 @@ void MainWindow::OnDownload() {
           });
         });
   });
+  running.Show(DownloadPaneText(result, warning));
   if (controls.closeWhenEnded()) close();
 }
 

@@ -241,18 +241,15 @@ void PrintWarning(std::ostream& err, const std::string& warning) {
 
 int RunDownloadCommand(Environment& env, const Options& options) {
   Board board(env, {options.port, options.device}, options.verbose);
-  std::string status;
-  std::string failureReason;
   DownloadResult result;
   {
     ProgressBar bar(env.err, env.errIsTerminal && !options.verbose);
     result = RunDownload(
-        options.file, board.link, board.port, board.sink, [&](const std::string& text) { status = text; },
+        options.file, board.link, board.port, board.sink,
         [&](std::size_t sent, std::size_t total) { bar.Show(sent, total); },
         [&](const std::string& warning) {
           if (options.verbose) PrintWarning(env.err, warning);
         },
-        [&](const std::string& reason) { failureReason = reason; },
         // A stop signal ends the download where it is; how far it came is
         // then the one line printed.
         [&env] { return env.stopSignal != nullptr && *env.stopSignal != 0; },
@@ -268,12 +265,14 @@ int RunDownloadCommand(Environment& env, const Options& options) {
   }
   // "Download failure", "Download cancelled" and "Hex file is invalid" are
   // failures' messages.
-  if (!status.empty()) (result == DownloadResult::Success ? env.out : env.err) << status << '\n';
+  const bool succeeded = result.outcome == DownloadOutcome::Success;
+  if (const std::string status = DownloadStatusText(result); !status.empty())
+    (succeeded ? env.out : env.err) << status << '\n';
   // As after every message under --verbose: the reason, in parentheses; an
   // invalid file's always, as nothing else says why.
-  if ((options.verbose || result == DownloadResult::HexInvalid) && !failureReason.empty())
-    env.err << "  (" << EscapeControls(failureReason) << ")\n";
-  return BoardCommandExit(result == DownloadResult::Success, board.sink.count());
+  if ((options.verbose || result.outcome == DownloadOutcome::HexInvalid) && !result.failureReason.empty())
+    env.err << "  (" << EscapeControls(result.failureReason) << ")\n";
+  return BoardCommandExit(succeeded, board.sink.count());
 }
 
 int RunImage(Environment& env, const Options& options) {

@@ -196,7 +196,7 @@ class FaultMatrix : public ::testing::TestWithParam<Row> {
         })));
         break;
       case Command::kDownload:
-        RunDownload(path, link, port, sink, show);
+        show(DownloadStatusText(RunDownload(path, link, port, sink)));
         break;
     }
     outcome.took = Clock::now() - start;
