@@ -199,6 +199,17 @@ QString BoxLines(const std::string& text) {
   return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
+// The status pane's text after a download: the procedure's status, then why
+// it failed and the reader's warning, one line each; empty when the port did
+// not open (its box said why).
+std::string DownloadPaneText(const DownloadResult& result, const std::string& warning) {
+  std::string text = DownloadStatusText(result);
+  if (text.empty()) return text;
+  if (!result.failureReason.empty()) text += STATUS_LINE_END + result.failureReason;
+  if (!warning.empty()) text += STATUS_LINE_END + warning;
+  return text;
+}
+
 // The board profile to save to or load from, chosen like the hex file.
 std::optional<std::string> ChooseProfileFile(QWidget& owner, QFileDialog::AcceptMode mode) {
   QFileDialog chooser(&owner);
@@ -220,8 +231,9 @@ void MainWindow::OnQuickSetting() {
   RunningStatus running(*this, *worker_);
   running.Doing(TEXT_READING);
   BoardSession session(*worker_, messages_, *transport_, running.Announcing(resolver_));
-  worker_->Run([this, &session, &running] {
-    vorna::RunQuickSetting(
+  QuickSettingResult result;
+  worker_->Run([this, &session, &running, &result] {
+    result = vorna::RunQuickSetting(
         state_, session.link, PortChoice{state_.portNumber, {}},
         [this, &session, &running](const QuickSettings& fromBoard) {
           return worker_->OnGui([this, &session, &running, &fromBoard]() -> std::optional<QuickSettings> {
@@ -234,18 +246,21 @@ void MainWindow::OnQuickSetting() {
             return dialog.settings();
           });
         },
-        [this, &running](const std::string& summary) {
+        [this, &running](const QuickSettings& toWrite) {
+          const std::string summary = FormatQuickSummary(toWrite);
           worker_->OnGui([&running, &summary] { running.Show(summary); });
         });
   });
+  if (const std::optional<std::string> text = vorna::StatusText(result)) running.Show(*text);
 }
 
 void MainWindow::OnAdvancedSetting() {
   RunningStatus running(*this, *worker_);
   running.Doing(TEXT_READING);
   BoardSession session(*worker_, messages_, *transport_, running.Announcing(resolver_));
-  worker_->Run([this, &session, &running] {
-    vorna::RunAdvancedSetting(
+  AdvancedSettingResult result;
+  worker_->Run([this, &session, &running, &result] {
+    result = vorna::RunAdvancedSetting(
         state_, session.link, PortChoice{state_.portNumber, {}},
         [this, &session, &running](const TransmitterFields& fromBoard) {
           return worker_->OnGui([this, &session, &running, &fromBoard]() -> std::optional<TransmitterFields> {
@@ -256,9 +271,9 @@ void MainWindow::OnAdvancedSetting() {
             running.Doing(TEXT_WRITING);
             return dialog.fields();
           });
-        },
-        [this, &running](const std::string& dump) { worker_->OnGui([&running, &dump] { running.Show(dump); }); });
+        });
   });
+  if (const std::optional<std::string> text = vorna::StatusText(result)) running.Show(*text);
 }
 
 void MainWindow::OnComPort() {
@@ -285,19 +300,12 @@ void MainWindow::OnDownload() {
     progressBar_->setValue(static_cast<int>(sent));
   });
   progressBar_->reset();
-  worker_->Run([this, &session, &progress, &running, &controls] {
-    // The status pane's text stays the procedure's; why a download failed
-    // and the reader's warning follow it, one line each.
-    std::string addedLines;
-    vorna::RunDownload(
-        state_.hexFilePath, session.link, PortChoice{state_.portNumber, {}}, session.sink,
-        [this, &addedLines, &running](const std::string& status) {
-          const std::string text = status.empty() ? status : status + addedLines;
-          worker_->OnGui([&running, &text] { running.Show(text); });
-        },
-        std::ref(progress), [&addedLines](const std::string& warning) { addedLines += STATUS_LINE_END + warning; },
-        [&addedLines](const std::string& reason) { addedLines.insert(0, STATUS_LINE_END + reason); },
-        [&controls] { return controls.stopRequested(); },
+  DownloadResult result;
+  std::string warning;
+  worker_->Run([this, &session, &progress, &controls, &result, &warning] {
+    result = vorna::RunDownload(
+        state_.hexFilePath, session.link, PortChoice{state_.portNumber, {}}, session.sink, std::ref(progress),
+        [&warning](const std::string& text) { warning = text; }, [&controls] { return controls.stopRequested(); },
         [this, &session](const std::vector<std::string>& problems) {
           return worker_->OnGui([this, &session, &problems] {
             const BusyCursor::Pause pause(session.busy);
@@ -305,6 +313,7 @@ void MainWindow::OnDownload() {
           });
         });
   });
+  running.Show(DownloadPaneText(result, warning));
   if (controls.closeWhenEnded()) close();
 }
 
@@ -339,11 +348,11 @@ void MainWindow::OnLoadProfile() {
   RunningStatus running(*this, *worker_);
   running.Doing(TEXT_WRITING);
   BoardSession session(*worker_, messages_, *transport_, running.Announcing(resolver_));
-  worker_->Run([this, &session, &parse, &running] {
-    LoadBoardProfile(
-        session.link, PortChoice{state_.portNumber, {}}, *parse.profile, false,
-        [this, &running](const std::string& dump) { worker_->OnGui([&running, &dump] { running.Show(dump); }); });
+  CommandOutcome outcome = CommandOutcome::PortNotOpened;
+  worker_->Run([this, &session, &parse, &outcome] {
+    outcome = LoadBoardProfile(session.link, PortChoice{state_.portNumber, {}}, *parse.profile, false);
   });
+  running.Show(LoadStatusText(outcome, *parse.profile));
 }
 
 }  // namespace vorna

@@ -27,7 +27,7 @@ PortResolver RunningStatus::Announcing(PortResolver resolver, std::function<void
 
 void RunningStatus::Show(const std::string& text) {
   kept_ = text;
-  window_.SetStatusText(text);
+  Settle();
 }
 
 void RunningStatus::Settle() {

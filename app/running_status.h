@@ -29,7 +29,8 @@ class RunningStatus {
   // `resolver` for the command's link, on the worker: each device it finds
   // is announced in the pane, and `onFound` called, on the GUI thread.
   PortResolver Announcing(PortResolver resolver, std::function<void()> onFound = {});
-  // The command's own text: shown, and kept for the end.
+  // The command's own text: shown (not set again when the pane shows it
+  // already, as after a Quick Setting's summary), and kept for the end.
   void Show(const std::string& text);
   // The text kept so far, while a dialog waits for the user.
   void Settle();

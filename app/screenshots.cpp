@@ -147,8 +147,8 @@ const Shot SHOTS[] = {
      [](vorna::MainWindow& window, const auto& render) {
        const QSize start = window.size();
        window.resize(start.width() * 3 / 2, start.height() * 5 / 4);
-       window.SetStatusText(std::string(vorna::TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" +
-                            vorna::FormatRegisterDump(vorna::DefaultFields()));
+       window.SetStatusText(*vorna::StatusText(
+           vorna::AdvancedSettingResult{vorna::CommandOutcome::WriteFailed, vorna::DefaultFields()}));
        render(window);
        window.SetStatusText({});
        window.resize(start);

@@ -26,9 +26,9 @@ std::string TerminalLines(std::string text) {
   return text;
 }
 
-void PrintStatus(Environment& env, std::string_view text, CommandResult result) {
-  if (text.empty() || (env.stopSignal != nullptr && *env.stopSignal != 0)) return;
-  (result == CommandResult::WriteFailed ? env.err : env.out) << TerminalLines(std::string(text)) << '\n';
+void PrintStatus(Environment& env, const std::optional<std::string>& text, CommandOutcome outcome) {
+  if (!text || (env.stopSignal != nullptr && *env.stopSignal != 0)) return;
+  (outcome == CommandOutcome::WriteFailed ? env.err : env.out) << TerminalLines(*text) << '\n';
 }
 
 }  // namespace vorna::cli

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -45,11 +46,11 @@ struct Board {
 // The board's status texts use "\r\n"; a terminal wants "\n".
 std::string TerminalLines(std::string text);
 
-// A status text goes to stdout. After a failed write the status starts with
-// the line that says so, and all of it goes to stderr, after the messages
-// of each failure: stdout holds only what a command that succeeded
-// printed. A command stopped by a signal prints nothing more: its failed
-// writes failed because of the stop.
-void PrintStatus(Environment& env, std::string_view text, CommandResult result);
+// A command's status text (StatusText, LoadStatusText) goes to stdout. After
+// a failed write the status starts with the line that says so, and all of it
+// goes to stderr, after the messages of each failure: stdout holds only what
+// a command that succeeded printed. A command stopped by a signal prints
+// nothing more: its failed writes failed because of the stop.
+void PrintStatus(Environment& env, const std::optional<std::string>& text, CommandOutcome outcome);
 
 }  // namespace vorna::cli

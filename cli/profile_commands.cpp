@@ -40,10 +40,8 @@ int RunSave(const ProfileCommands& c, Environment& env, Board& board) {
 }
 
 int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& profile, Board& board) {
-  std::string dump;
-  const CommandResult result =
-      LoadBoardProfile(board.link, board.port, profile, c.store, [&](const std::string& text) { dump = text; });
-  if (c.json && result == CommandResult::Applied) {
+  const CommandOutcome outcome = LoadBoardProfile(board.link, board.port, profile, c.store);
+  if (c.json && outcome == CommandOutcome::Applied) {
     Json json = Json::object();
     json["file"] = c.file;
     json["fields"] = ProfileJson(profile);
@@ -51,9 +49,9 @@ int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& prof
     json["stored"] = c.store;
     PrintJson(env.out, json);
   } else {
-    PrintStatus(env, dump, result);
+    PrintStatus(env, LoadStatusText(outcome, profile), outcome);
   }
-  return BoardCommandExit(result == CommandResult::Applied, board.sink.count());
+  return BoardCommandExit(outcome == CommandOutcome::Applied, board.sink.count());
 }
 
 int RunDiff(const ProfileCommands& c, Environment& env, const BoardProfile& file, Board& board) {

@@ -199,24 +199,20 @@ int RunQuick(Environment& env, const Options& options) {
 
   Board board(env, {options.port, options.device}, options.verbose);
   SessionState state;
-  std::string summary;
-  const auto result = RunQuickSetting(
-      state, board.link, board.port,
-      [&](const QuickSettings& fromBoard) {
-        // The dialog's lists as they open on this board, then what the user
-        // gave picked in them, as a user of the dialog would.
-        QuickDialogState dialog = OpenQuickState(fromBoard);
-        if (tenths) ChooseFrequency(dialog.frequency, *tenths);
-        if (power) dialog.powerSelection = *power;
-        if (level) dialog.audioLevelSelection = *level;
-        if (preEmphasis) dialog.preEmphasisSelection = *preEmphasis;
-        if (timeConstant) dialog.timeConstantSelection = *timeConstant;
-        dialog.storeAsDefault = options.store;
-        return std::optional<QuickSettings>(AcceptQuick(dialog));
-      },
-      [&](const std::string& text) { summary = text; });
-  PrintStatus(env, summary, result);
-  return BoardCommandExit(result == CommandResult::Applied, board.sink.count());
+  const QuickSettingResult result = RunQuickSetting(state, board.link, board.port, [&](const QuickSettings& fromBoard) {
+    // The dialog's lists as they open on this board, then what the user
+    // gave picked in them, as a user of the dialog would.
+    QuickDialogState dialog = OpenQuickState(fromBoard);
+    if (tenths) ChooseFrequency(dialog.frequency, *tenths);
+    if (power) dialog.powerSelection = *power;
+    if (level) dialog.audioLevelSelection = *level;
+    if (preEmphasis) dialog.preEmphasisSelection = *preEmphasis;
+    if (timeConstant) dialog.timeConstantSelection = *timeConstant;
+    dialog.storeAsDefault = options.store;
+    return std::optional<QuickSettings>(AcceptQuick(dialog));
+  });
+  PrintStatus(env, StatusText(result), result.outcome);
+  return BoardCommandExit(result.outcome == CommandOutcome::Applied, board.sink.count());
 }
 
 int RunAdvanced(Environment& env, const Options& options) {
@@ -227,17 +223,14 @@ int RunAdvanced(Environment& env, const Options& options) {
 
   Board board(env, {options.port, options.device}, options.verbose);
   SessionState state;
-  std::string dump;
-  const auto result = RunAdvancedSetting(
-      state, board.link, board.port,
-      [&](const TransmitterFields& fromBoard) {
+  const AdvancedSettingResult result =
+      RunAdvancedSetting(state, board.link, board.port, [&](const TransmitterFields& fromBoard) {
         TransmitterFields fields = options.defaults ? DefaultFields() : fromBoard;
         for (const auto& s : settings) fields[s.field] = s.value;
         return std::optional<TransmitterFields>(fields);
-      },
-      [&](const std::string& text) { dump = text; });
-  PrintStatus(env, dump, result);
-  return BoardCommandExit(result == CommandResult::Applied, board.sink.count());
+      });
+  PrintStatus(env, StatusText(result), result.outcome);
+  return BoardCommandExit(result.outcome == CommandOutcome::Applied, board.sink.count());
 }
 
 constexpr const char* STANDARD_OUTPUT = "-";
@@ -248,18 +241,15 @@ void PrintWarning(std::ostream& err, const std::string& warning) {
 
 int RunDownloadCommand(Environment& env, const Options& options) {
   Board board(env, {options.port, options.device}, options.verbose);
-  std::string status;
-  std::string failureReason;
   DownloadResult result;
   {
     ProgressBar bar(env.err, env.errIsTerminal && !options.verbose);
     result = RunDownload(
-        options.file, board.link, board.port, board.sink, [&](const std::string& text) { status = text; },
+        options.file, board.link, board.port, board.sink,
         [&](std::size_t sent, std::size_t total) { bar.Show(sent, total); },
         [&](const std::string& warning) {
           if (options.verbose) PrintWarning(env.err, warning);
         },
-        [&](const std::string& reason) { failureReason = reason; },
         // A stop signal ends the download where it is; how far it came is
         // then the one line printed.
         [&env] { return env.stopSignal != nullptr && *env.stopSignal != 0; },
@@ -275,12 +265,14 @@ int RunDownloadCommand(Environment& env, const Options& options) {
   }
   // "Download failure", "Download cancelled" and "Hex file is invalid" are
   // failures' messages.
-  if (!status.empty()) (result == DownloadResult::Success ? env.out : env.err) << status << '\n';
+  const bool succeeded = result.outcome == DownloadOutcome::Success;
+  if (const std::string status = DownloadStatusText(result); !status.empty())
+    (succeeded ? env.out : env.err) << status << '\n';
   // As after every message under --verbose: the reason, in parentheses; an
   // invalid file's always, as nothing else says why.
-  if ((options.verbose || result == DownloadResult::HexInvalid) && !failureReason.empty())
-    env.err << "  (" << EscapeControls(failureReason) << ")\n";
-  return BoardCommandExit(result == DownloadResult::Success, board.sink.count());
+  if ((options.verbose || result.outcome == DownloadOutcome::HexInvalid) && !result.failureReason.empty())
+    env.err << "  (" << EscapeControls(result.failureReason) << ")\n";
+  return BoardCommandExit(succeeded, board.sink.count());
 }
 
 int RunImage(Environment& env, const Options& options) {

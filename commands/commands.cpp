@@ -11,57 +11,69 @@ namespace {
 
 // Steps shared by both setting commands: open, read, close whatever the read
 // gave. The port is never left open while a dialog is up.
-std::optional<CommandResult> ReadBoard(SessionState& state, DeviceLink& link, const PortChoice& port) {
-  if (!link.Open(port)) return CommandResult::PortNotOpened;
+std::optional<CommandOutcome> ReadBoard(SessionState& state, DeviceLink& link, const PortChoice& port) {
+  if (!link.Open(port)) return CommandOutcome::PortNotOpened;
   const bool read = link.ReadRegisters(state.snapshot);
   link.ClosePort();
-  if (!read) return CommandResult::ReadFailed;
+  if (!read) return CommandOutcome::ReadFailed;
   return std::nullopt;
+}
+
+// Whether the command came as far as values to write: the dialog gave them.
+bool ReachedTheWrites(CommandOutcome outcome) {
+  return outcome == CommandOutcome::WritePortNotOpened || outcome == CommandOutcome::WriteFailed ||
+         outcome == CommandOutcome::Applied;
 }
 
 }  // namespace
 
-std::string WithWriteFailure(const std::string& text) {
-  return std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + text;
+std::string WrittenStatusText(CommandOutcome outcome, const std::string& shown) {
+  if (outcome != CommandOutcome::WriteFailed) return shown;
+  return std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + shown;
 }
 
-CommandResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortChoice& port, const QuickDialog& dialog,
-                              const StatusSink& status) {
-  if (auto failed = ReadBoard(state, link, port)) return *failed;
+std::optional<std::string> StatusText(const QuickSettingResult& result) {
+  if (!ReachedTheWrites(result.outcome)) return std::nullopt;
+  return WrittenStatusText(result.outcome, FormatQuickSummary(result.written));
+}
+
+std::optional<std::string> StatusText(const AdvancedSettingResult& result) {
+  if (!ReachedTheWrites(result.outcome)) return std::nullopt;
+  return WrittenStatusText(result.outcome, FormatRegisterDump(result.written));
+}
+
+QuickSettingResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
+                                   const QuickDialog& dialog, const QuickWriting& writing) {
+  if (auto failed = ReadBoard(state, link, port)) return {*failed, {}};
   state.quick = QuickFromSnapshot(state.snapshot);
   auto edited = dialog(state.quick);
-  if (!edited) return CommandResult::Cancelled;
+  if (!edited) return {CommandOutcome::Cancelled, {}};
   state.quick = *edited;
   state.quick.frequency = ClampFrequency(edited->frequency);
-  const std::string summary = FormatQuickSummary(state.quick);
-  status(summary);
-  if (!link.Open(port)) return CommandResult::WritePortNotOpened;
+  if (writing) writing(state.quick);
+  if (!link.Open(port)) return {CommandOutcome::WritePortNotOpened, state.quick};
   const bool written = ApplyQuickSettings(link, state.quick);
   link.ClosePort();
-  if (written) return CommandResult::Applied;
-  status(WithWriteFailure(summary));
-  return CommandResult::WriteFailed;
+  return {written ? CommandOutcome::Applied : CommandOutcome::WriteFailed, state.quick};
 }
 
-CommandResult RunAdvancedSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
-                                 const AdvancedDialog& dialog, const StatusSink& status) {
-  if (auto failed = ReadBoard(state, link, port)) return *failed;
+AdvancedSettingResult RunAdvancedSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
+                                         const AdvancedDialog& dialog) {
+  if (auto failed = ReadBoard(state, link, port)) return {*failed, {}};
   state.fields = DecodeFields(state.snapshot);
   auto edited = dialog(state.fields);
-  if (!edited) return CommandResult::Cancelled;
+  if (!edited) return {CommandOutcome::Cancelled, {}};
   state.fields = *edited;
   const RegisterBytes registers = EncodeFields(state.fields);
   StoreRegisterBytes(registers, state.snapshot);
-  CommandResult result = CommandResult::WritePortNotOpened;
+  CommandOutcome outcome = CommandOutcome::WritePortNotOpened;
   if (link.Open(port)) {
-    result = ApplyFields(link, registers) ? CommandResult::Applied : CommandResult::WriteFailed;
+    outcome = ApplyFields(link, registers) ? CommandOutcome::Applied : CommandOutcome::WriteFailed;
     link.ClosePort();
   }
   // What the registers were sent, not what was typed: a P beyond 14 bits
   // reaches the board cut to 14.
-  const std::string dump = FormatRegisterDump(DecodeFields(state.snapshot));
-  status(result == CommandResult::WriteFailed ? WithWriteFailure(dump) : dump);
-  return result;
+  return {outcome, DecodeFields(state.snapshot)};
 }
 
 void ApplyComPortText(std::int32_t& portNumber, std::string_view text) {

@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 
-#include "download/download_procedure.h"
 #include "link/device_link.h"
 #include "link/register_snapshot.h"
 #include "model/quick_settings.h"
@@ -29,7 +28,8 @@ struct SessionState {
   TransmitterFields fields;
 };
 
-enum class CommandResult {
+// How a board command ended.
+enum class CommandOutcome {
   PortNotOpened,       // the first open failed; nothing else happened
   ReadFailed,          // the register read failed; no dialog was shown
   Cancelled,           // the dialog ended without OK; nothing was written
@@ -43,8 +43,31 @@ enum class CommandResult {
 inline constexpr std::string_view TEXT_NOT_EVERY_REGISTER_WRITTEN =
     "Not every register was written; the board may hold other values.";
 
-// `text` under TEXT_NOT_EVERY_REGISTER_WRITTEN.
-std::string WithWriteFailure(const std::string& text);
+// The status text of a command that wrote registers: `shown` (the summary or
+// dump of what it wrote), under TEXT_NOT_EVERY_REGISTER_WRITTEN after a
+// WriteFailed.
+std::string WrittenStatusText(CommandOutcome outcome, const std::string& shown);
+
+// How a Quick Setting ended, and from WritePortNotOpened on the values it
+// wrote (or meant to): the frequency clamped.
+struct QuickSettingResult {
+  CommandOutcome outcome = CommandOutcome::PortNotOpened;
+  QuickSettings written;
+};
+
+// How an Advanced Setting ended, and from WritePortNotOpened on the fields
+// it wrote (or meant to) as the register bytes hold them: a P beyond 14 bits
+// cut to 14.
+struct AdvancedSettingResult {
+  CommandOutcome outcome = CommandOutcome::PortNotOpened;
+  TransmitterFields written;
+};
+
+// The status text a command leaves, made by the formatting of its values
+// (FormatQuickSummary, FormatRegisterDump); nullopt when it leaves the
+// status as it was (it ended before it had values to write).
+std::optional<std::string> StatusText(const QuickSettingResult& result);
+std::optional<std::string> StatusText(const AdvancedSettingResult& result);
 
 // Shown with the values read from the board; the edited values on OK,
 // nullopt otherwise. The frequency comes back as the dialog formed it
@@ -53,20 +76,19 @@ using QuickDialog = std::function<std::optional<QuickSettings>(const QuickSettin
 // Shown with the decoded fields; the fields to write on OK (the hex box and
 // "Restore default values." already applied), nullopt otherwise.
 using AdvancedDialog = std::function<std::optional<TransmitterFields>(const TransmitterFields& fromBoard)>;
+// Told the values a Quick Setting is about to write, the frequency clamped,
+// before the port is opened again: the desktop shows their summary then, so
+// that it stands whatever the writes report.
+using QuickWriting = std::function<void(const QuickSettings& toWrite)>;
 
-// Read, ask, clamp, show the summary through `status`, then open again and
-// apply. The summary is shown before the second open, so it stands whatever
-// the writes report; when a write failed it is shown again, under
-// TEXT_NOT_EVERY_REGISTER_WRITTEN.
-CommandResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortChoice& port, const QuickDialog& dialog,
-                              const StatusSink& status);
+// Read, ask, clamp, tell `writing`, then open again and apply.
+QuickSettingResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
+                                   const QuickDialog& dialog, const QuickWriting& writing = {});
 
 // Read, ask, encode (the register bytes also go back into the snapshot),
-// open again and write the full register set, then show the dump of the
-// bytes sent through `status`, also when the second open failed; under
-// TEXT_NOT_EVERY_REGISTER_WRITTEN when a write failed.
-CommandResult RunAdvancedSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
-                                 const AdvancedDialog& dialog, const StatusSink& status);
+// open again and write the full register set.
+AdvancedSettingResult RunAdvancedSetting(SessionState& state, DeviceLink& link, const PortChoice& port,
+                                         const AdvancedDialog& dialog);
 
 // The COM Port dialog's OK: an empty text changes nothing; otherwise the
 // number read with "%d" replaces the port number (no digit, or a number

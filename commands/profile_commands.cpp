@@ -36,19 +36,20 @@ bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::strin
   return false;
 }
 
-CommandResult LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store,
-                               const StatusSink& status) {
-  CommandResult result = CommandResult::PortNotOpened;
+CommandOutcome LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store) {
+  CommandOutcome outcome = CommandOutcome::PortNotOpened;
   if (link.Open(port)) {
     bool written = ApplyFields(link, ProfileRegisters(profile));
     written = link.SetChannel(profile.channel) && written;
     if (store) written = link.StoreDefaults() && written;
     link.ClosePort();
-    result = written ? CommandResult::Applied : CommandResult::WriteFailed;
+    outcome = written ? CommandOutcome::Applied : CommandOutcome::WriteFailed;
   }
-  const std::string dump = FormatProfileDump(profile);
-  status(result == CommandResult::WriteFailed ? WithWriteFailure(dump) : dump);
-  return result;
+  return outcome;
+}
+
+std::string LoadStatusText(CommandOutcome outcome, const BoardProfile& profile) {
+  return WrittenStatusText(outcome, FormatProfileDump(profile));
 }
 
 }  // namespace vorna

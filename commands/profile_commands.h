@@ -7,7 +7,6 @@
 
 #include "commands/commands.h"
 #include "commands/profile.h"
-#include "download/download_procedure.h"
 #include "link/device_link.h"
 #include "link/register_snapshot.h"
 
@@ -31,11 +30,13 @@ bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::strin
 
 // Writes the fields exactly as the Advanced Setting does (0xE0, then A0 to
 // A8), then the channel, then the store command only when `store`; each
-// step runs whatever the previous one reported. Then, also when the port
-// could not be opened, shows FormatProfileDump through `status`, under
-// TEXT_NOT_EVERY_REGISTER_WRITTEN when a step reported an error. The result
-// is PortNotOpened, WriteFailed or Applied.
-CommandResult LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store,
-                               const StatusSink& status);
+// step runs whatever the previous one reported. The outcome is
+// PortNotOpened, WriteFailed or Applied.
+CommandOutcome LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store);
+
+// The status text a load leaves, also when the port could not be opened:
+// FormatProfileDump, under TEXT_NOT_EVERY_REGISTER_WRITTEN when a step
+// reported an error.
+std::string LoadStatusText(CommandOutcome outcome, const BoardProfile& profile);
 
 }  // namespace vorna

@@ -14,46 +14,39 @@ std::int32_t DownloadLength(std::uint32_t topAddress) {
 
 namespace {
 
-// How far a transfer came, for its status text.
-struct Transfer {
-  std::size_t sent = 0;
-  std::size_t total = 0;
-  bool started = false;  // the start packet may have reached the board
-  std::string failureReason;
-};
-
-DownloadResult SendWindow(const HexImage& image, DeviceLink& link, const PortChoice& port,
-                          const DownloadProgress& progress, const StopRequested& stopRequested, Transfer& transfer) {
+DownloadOutcome SendWindow(const HexImage& image, DeviceLink& link, const PortChoice& port,
+                           const DownloadProgress& progress, const StopRequested& stopRequested,
+                           DownloadResult& transfer) {
   const auto stopping = [&stopRequested] { return stopRequested && stopRequested(); };
   // Ends the transfer: closes the port, and a failure while a stop is asked
   // for is the stop's doing.
-  const auto end = [&](DownloadResult result) {
+  const auto end = [&](DownloadOutcome result) {
     link.ClosePort();
-    return result == DownloadResult::Failure && stopping() ? DownloadResult::Stopped : result;
+    return result == DownloadOutcome::Failure && stopping() ? DownloadOutcome::Stopped : result;
   };
-  if (stopping()) return DownloadResult::Stopped;
-  if (!link.Open(port)) return DownloadResult::PortNotOpened;
-  if (stopping()) return end(DownloadResult::Stopped);
+  if (stopping()) return DownloadOutcome::Stopped;
+  if (!link.Open(port)) return DownloadOutcome::PortNotOpened;
+  if (stopping()) return end(DownloadOutcome::Stopped);
   transfer.started = true;
   if (!link.StartDownload(static_cast<std::uint16_t>(transfer.total))) {
     transfer.failureReason = link.RefusalReason();
-    return end(DownloadResult::Failure);
+    return end(DownloadOutcome::Failure);
   }
   const std::size_t chunks = (transfer.total + DOWNLOAD_CHUNK_SIZE - 1) / DOWNLOAD_CHUNK_SIZE;
   while (transfer.sent < transfer.total) {
-    if (stopping()) return end(DownloadResult::Stopped);
+    if (stopping()) return end(DownloadOutcome::Stopped);
     const std::size_t remaining = transfer.total - transfer.sent;
     const std::size_t count = std::min(remaining, DOWNLOAD_CHUNK_SIZE);
     const bool isLast = remaining <= DOWNLOAD_CHUNK_SIZE;
     if (!link.SendChunk(image.bytes.get() + USER_PROGRAM_START + transfer.sent, count, isLast)) {
       transfer.failureReason = "chunk " + std::to_string(transfer.sent / DOWNLOAD_CHUNK_SIZE + 1) + " of " +
                                std::to_string(chunks) + ": " + link.RefusalReason();
-      return end(DownloadResult::Failure);
+      return end(DownloadOutcome::Failure);
     }
     transfer.sent += count;
     if (progress) progress(transfer.sent, transfer.total);
   }
-  return end(DownloadResult::Success);
+  return end(DownloadOutcome::Success);
 }
 
 // Why an image that loaded cannot be sent: where its data lie against the
@@ -67,25 +60,6 @@ std::string WindowReason(const HexContentReport& content) {
   return "data beyond " + AddressRange(windowEnd, windowEnd) + lies;
 }
 
-std::string StatusText(DownloadResult result, const Transfer& transfer) {
-  switch (result) {
-    case DownloadResult::HexInvalid:
-      return STATUS_HEX_INVALID;
-    case DownloadResult::Cancelled:
-      return STATUS_DOWNLOAD_CANCELLED;
-    case DownloadResult::PortNotOpened:
-      return "";
-    case DownloadResult::Failure:
-      return STATUS_DOWNLOAD_FAILURE;
-    case DownloadResult::Success:
-      return STATUS_DOWNLOAD_SUCCESS;
-    case DownloadResult::Stopped:
-      return transfer.started ? DownloadStoppedText(transfer.sent, transfer.total)
-                              : STATUS_DOWNLOAD_STOPPED_BEFORE_START;
-  }
-  return "";
-}
-
 }  // namespace
 
 std::string DownloadStoppedText(std::size_t sent, std::size_t total) {
@@ -93,33 +67,46 @@ std::string DownloadStoppedText(std::size_t sent, std::size_t total) {
          " bytes; the board holds an incomplete program";
 }
 
+std::string DownloadStatusText(const DownloadResult& result) {
+  switch (result.outcome) {
+    case DownloadOutcome::HexInvalid:
+      return STATUS_HEX_INVALID;
+    case DownloadOutcome::Cancelled:
+      return STATUS_DOWNLOAD_CANCELLED;
+    case DownloadOutcome::PortNotOpened:
+      return "";
+    case DownloadOutcome::Failure:
+      return STATUS_DOWNLOAD_FAILURE;
+    case DownloadOutcome::Success:
+      return STATUS_DOWNLOAD_SUCCESS;
+    case DownloadOutcome::Stopped:
+      return result.started ? DownloadStoppedText(result.sent, result.total) : STATUS_DOWNLOAD_STOPPED_BEFORE_START;
+  }
+  return "";
+}
+
 DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
-                           const StatusSink& status, const DownloadProgress& progress, const WarningSink& warning,
-                           const FailureReasonSink& failureReason, const StopRequested& stopRequested,
-                           const ProblemApproval& approve) {
-  DownloadResult result = DownloadResult::HexInvalid;
-  Transfer transfer;
+                           const DownloadProgress& progress, const WarningSink& warning,
+                           const StopRequested& stopRequested, const ProblemApproval& approve) {
+  DownloadResult result;
   {
-    HexImage image;  // released at the end of this block, before the status is shown
+    HexImage image;  // released at the end of this block, before the result goes back
     if (LoadHexFile(path, image, sink) == 0) {
       if (const std::string text = HexLineEndWarning(image.lines); !text.empty() && warning) warning(text);
       const std::int32_t length = DownloadLength(image.topAddress);
       if (length < 1 || length > static_cast<std::int32_t>(USER_PROGRAM_MAX_LENGTH)) {
-        transfer.failureReason = WindowReason(image.content);
+        result.failureReason = WindowReason(image.content);
       } else if (image.content.count > 0 && !(approve && approve(HexProblemLines(image.content)))) {
-        result = DownloadResult::Cancelled;
+        result.outcome = DownloadOutcome::Cancelled;
       } else {
-        transfer.total = static_cast<std::size_t>(length);
-        result = SendWindow(image, link, port, progress, stopRequested, transfer);
+        result.total = static_cast<std::size_t>(length);
+        result.outcome = SendWindow(image, link, port, progress, stopRequested, result);
       }
     }
   }
   // A stop that cut a chunk short is no failure: its status says how far it
   // came.
-  const bool explained =
-      result == DownloadResult::Failure || (result == DownloadResult::HexInvalid && !transfer.failureReason.empty());
-  if (explained && failureReason) failureReason(transfer.failureReason);
-  if (status) status(StatusText(result, transfer));
+  if (result.outcome == DownloadOutcome::Stopped) result.failureReason.clear();
   return result;
 }
 

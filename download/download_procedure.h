@@ -24,13 +24,27 @@ inline constexpr const char* STATUS_DOWNLOAD_CANCELLED = "Download cancelled";
 inline constexpr const char* STATUS_DOWNLOAD_STOPPED_BEFORE_START =
     "Download stopped before it began; nothing was sent to the board";
 
-enum class DownloadResult {
+enum class DownloadOutcome {
   HexInvalid,     // the reader failed or the image does not end in the window
   Cancelled,      // the content check found problems and the download was not approved
   PortNotOpened,  // "Can not open ..." was reported; the status text is empty
   Failure,        // the board refused the start or a chunk, or did not answer
   Success,
   Stopped,  // a stop was asked for before the last chunk was accepted
+};
+
+// How a download ended and how far it came; each front end makes its own
+// texts of it (DownloadStatusText is the status line both show).
+struct DownloadResult {
+  DownloadOutcome outcome = DownloadOutcome::HexInvalid;
+  std::size_t sent = 0;   // bytes the board accepted
+  std::size_t total = 0;  // bytes of the window to send; 0 until the image was found sendable
+  bool started = false;   // the start packet may have reached the board
+  // On a Failure, which step failed and why ("chunk 3 of 5: acknowledgement:
+  // the board answered 15 (hex), not 00"); on HexInvalid for an image that
+  // loaded, why it cannot be sent ("no data at 0x2000–0x3FFF; the file's
+  // data lies at 0x0000–0x01FF"). Empty otherwise.
+  std::string failureReason;
 };
 
 // "Download stopped after 2048 of 8192 bytes; the board holds an incomplete
@@ -41,16 +55,10 @@ std::string DownloadStoppedText(std::size_t sent, std::size_t total);
 // Bytes sent so far of the total, after each accepted chunk. Must not use the
 // link.
 using DownloadProgress = std::function<void(std::size_t sent, std::size_t total)>;
-// Receives the final status text ("" when the port could not be opened).
-using StatusSink = std::function<void(const std::string& status)>;
-// Receives the reader's warning (HexLineEndWarning) when a file loaded yet
-// gives cause for one; it comes before the status.
+// Receives the reader's warning (HexLineEndWarning) as soon as a file has
+// loaded and gives cause for one, so that it comes before whatever the
+// transfer reports.
 using WarningSink = std::function<void(const std::string& warning)>;
-// Receives, on a Failure and before the status, which step failed and why
-// ("chunk 3 of 5: acknowledgement: the board answered 15 (hex), not 00");
-// and why an image that loaded is invalid ("no data at 0x2000–0x3FFF; the
-// file's data lies at 0x0000–0x01FF").
-using FailureReasonSink = std::function<void(const std::string& reason)>;
 // Asked, once the file has loaded and before the port is opened, whether to
 // send a file whose content check found problems (HexProblemLines); true
 // sends it. Not asked for a clean file; no function at all is a no.
@@ -67,13 +75,15 @@ using StopRequested = std::function<bool()>;
 // `topAddress`, as a signed value; valid from 1 to USER_PROGRAM_MAX_LENGTH.
 std::int32_t DownloadLength(std::uint32_t topAddress);
 
+// The status text of a download: its outcome's line, or how far a stopped
+// one came; "" when the port could not be opened (its message said why).
+std::string DownloadStatusText(const DownloadResult& result);
+
 // Loads `path`, opens `port` on `link` (whose sink also receives the
-// reader's messages through `sink`), sends the window, closes the port on
-// every path, and hands the status text to `status` at the very end. The
-// image is released before returning.
+// reader's messages through `sink`), sends the window and closes the port on
+// every path. The image is released before returning.
 DownloadResult RunDownload(const std::string& path, DeviceLink& link, const PortChoice& port, MessageSink& sink,
-                           const StatusSink& status, const DownloadProgress& progress = {},
-                           const WarningSink& warning = {}, const FailureReasonSink& failureReason = {},
+                           const DownloadProgress& progress = {}, const WarningSink& warning = {},
                            const StopRequested& stopRequested = {}, const ProblemApproval& approve = {});
 
 }  // namespace vorna

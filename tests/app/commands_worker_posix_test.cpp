@@ -243,11 +243,9 @@ Reference DirectDownload(const std::vector<std::string>& args, const std::string
   DeviceLink link(transport, sink, [&board](int n) {
     return n == SIM_PORT ? PortLookup{board.device(), {}} : PortLookup{{}, "no such port"};
   });
-  std::string status;
-  std::string reason;
-  vorna::RunDownload(
-      path, link, PortChoice{port, {}}, sink, [&status](const std::string& s) { status = s; }, {}, {},
-      [&reason](const std::string& r) { reason = r; });
+  const DownloadResult result = vorna::RunDownload(path, link, PortChoice{port, {}}, sink);
+  const std::string status = DownloadStatusText(result);
+  const std::string& reason = result.failureReason;
   return {sink.Texts(), reason.empty() ? status : status + STATUS_LINE_END + reason};
 }
 

@@ -33,24 +33,34 @@ struct CommandFixture : ::testing::Test {
   std::vector<std::size_t> writesAtStatus;
   int dialogShown = 0;
 
-  StatusSink Status() {
-    return [this](const std::string& s) {
-      statuses.push_back(s);
-      writesAtStatus.push_back(board.writes.size());
-    };
+  // The status texts as the status pane shows them: the summary when a
+  // Quick Setting is about to write, then the text the command leaves where
+  // it changes what is shown.
+  void Show(const std::optional<std::string>& text) {
+    if (!text || (!statuses.empty() && statuses.back() == *text)) return;
+    statuses.push_back(*text);
+    writesAtStatus.push_back(board.writes.size());
+  }
+  QuickWriting Writing() {
+    return [this](const QuickSettings& toWrite) { Show(FormatQuickSummary(toWrite)); };
+  }
+  template <typename Result>
+  CommandOutcome Shown(const Result& result) {
+    Show(StatusText(result));
+    return result.outcome;
   }
 };
 
 TEST_F(CommandFixture, QuickOpenFailureShowsOneBoxAndNoDialog) {
   board.refusedDevices = {"/dev/test1"};
-  const auto result = RunQuickSetting(
+  const auto result = Shown(RunQuickSetting(
       state, link, PortChoice{1, {}},
       [&](const QuickSettings& s) {
         ++dialogShown;
         return std::optional<QuickSettings>(s);
       },
-      Status());
-  EXPECT_EQ(result, CommandResult::PortNotOpened);
+      Writing()));
+  EXPECT_EQ(result, CommandOutcome::PortNotOpened);
   EXPECT_EQ(sink.Texts(), Strings{"Can not open COM1"});
   EXPECT_EQ(dialogShown, 0);
   EXPECT_TRUE(statuses.empty());
@@ -58,14 +68,14 @@ TEST_F(CommandFixture, QuickOpenFailureShowsOneBoxAndNoDialog) {
 
 TEST_F(CommandFixture, QuickShortReadClosesThePortAndShowsNoDialog) {
   board.script = {Step{Bytes(9, 0x00)}};
-  const auto result = RunQuickSetting(
+  const auto result = Shown(RunQuickSetting(
       state, link, PortChoice{},
       [&](const QuickSettings& s) {
         ++dialogShown;
         return std::optional<QuickSettings>(s);
       },
-      Status());
-  EXPECT_EQ(result, CommandResult::ReadFailed);
+      Writing()));
+  EXPECT_EQ(result, CommandOutcome::ReadFailed);
   EXPECT_EQ(sink.Texts(), Strings{"Read error"});
   EXPECT_EQ(dialogShown, 0);
   EXPECT_FALSE(board.IsOpen());
@@ -73,9 +83,9 @@ TEST_F(CommandFixture, QuickShortReadClosesThePortAndShowsNoDialog) {
 }
 
 TEST_F(CommandFixture, QuickCancelSendsNothingMoreAndKeepsTheStatus) {
-  const auto result = RunQuickSetting(
-      state, link, PortChoice{}, [](const QuickSettings&) { return std::optional<QuickSettings>(); }, Status());
-  EXPECT_EQ(result, CommandResult::Cancelled);
+  const auto result = Shown(RunQuickSetting(
+      state, link, PortChoice{}, [](const QuickSettings&) { return std::optional<QuickSettings>(); }, Writing()));
+  EXPECT_EQ(result, CommandOutcome::Cancelled);
   EXPECT_EQ(board.writes.size(), 1u);  // the register read only
   EXPECT_TRUE(statuses.empty());
   EXPECT_FALSE(board.IsOpen());
@@ -86,7 +96,7 @@ TEST_F(CommandFixture, QuickDialogSeesTheBoardValuesThenSummaryPrecedesTheWrites
   board.registers[2] = 0x07;
   board.channel = 13;
   QuickSettings seen;
-  const auto result = RunQuickSetting(
+  const auto result = Shown(RunQuickSetting(
       state, link, PortChoice{},
       [&](const QuickSettings& s) {
         seen = s;
@@ -96,8 +106,8 @@ TEST_F(CommandFixture, QuickDialogSeesTheBoardValuesThenSummaryPrecedesTheWrites
         edited.storeAsDefault = true;
         return std::optional<QuickSettings>(edited);
       },
-      Status());
-  EXPECT_EQ(result, CommandResult::Applied);
+      Writing()));
+  EXPECT_EQ(result, CommandOutcome::Applied);
   EXPECT_EQ(seen.powerIndex, 1);
   EXPECT_EQ(seen.audioLevelIndex, 2);
   EXPECT_EQ(seen.preEmphasisIndex, 1);
@@ -118,14 +128,14 @@ TEST_F(CommandFixture, QuickFrequencyIsClampedBeforeTheSummaryAndTheChannel) {
   for (double formed : {86.0 + 0.1 * 9, 113.0}) {
     board.writes.clear();
     statuses.clear();
-    RunQuickSetting(
+    Shown(RunQuickSetting(
         state, link, PortChoice{},
         [&](const QuickSettings& s) {
           QuickSettings edited = s;
           edited.frequency = formed;
           return std::optional<QuickSettings>(edited);
         },
-        Status());
+        Writing()));
     const bool low = formed < 87.5;
     EXPECT_NE(statuses.at(0).find(low ? "87.5 MHz" : "108.0 MHz"), std::string::npos);
     EXPECT_EQ(board.writes.back(), Request::SetChannel(low ? 0 : 205));
@@ -134,9 +144,10 @@ TEST_F(CommandFixture, QuickFrequencyIsClampedBeforeTheSummaryAndTheChannel) {
 
 TEST_F(CommandFixture, QuickSecondOpenFailsAfterTheSummaryAndWritesNothing) {
   allowedOpens = 1;
-  const auto result = RunQuickSetting(
-      state, link, PortChoice{2, {}}, [](const QuickSettings& s) { return std::optional<QuickSettings>(s); }, Status());
-  EXPECT_EQ(result, CommandResult::WritePortNotOpened);
+  const auto result = Shown(RunQuickSetting(
+      state, link, PortChoice{2, {}}, [](const QuickSettings& s) { return std::optional<QuickSettings>(s); },
+      Writing()));
+  EXPECT_EQ(result, CommandOutcome::WritePortNotOpened);
   EXPECT_EQ(sink.Texts(), Strings{"Can not open COM2"});
   EXPECT_EQ(statuses.size(), 1u);
   EXPECT_EQ(board.writes.size(), 1u);
@@ -144,16 +155,13 @@ TEST_F(CommandFixture, QuickSecondOpenFailsAfterTheSummaryAndWritesNothing) {
 
 TEST_F(CommandFixture, AdvancedWritesTheFullSetThenShowsTheDump) {
   board.registers[2] = 0x06;
-  const auto result = RunAdvancedSetting(
-      state, link, PortChoice{},
-      [&](const TransmitterFields& f) {
-        EXPECT_FALSE(board.IsOpen());
-        TransmitterFields edited = f;
-        edited[FIELD_PL] = 1;
-        return std::optional<TransmitterFields>(edited);
-      },
-      Status());
-  EXPECT_EQ(result, CommandResult::Applied);
+  const auto result = Shown(RunAdvancedSetting(state, link, PortChoice{}, [&](const TransmitterFields& f) {
+    EXPECT_FALSE(board.IsOpen());
+    TransmitterFields edited = f;
+    edited[FIELD_PL] = 1;
+    return std::optional<TransmitterFields>(edited);
+  }));
+  EXPECT_EQ(result, CommandOutcome::Applied);
   ASSERT_EQ(board.writes.size(), 9u);
   const std::uint8_t order[] = {0xE0, 0x00, 0x10, 0x20, 0x30, 0x40, 0x60, 0x80};
   for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(board.writes[i + 1][3], order[i]);
@@ -167,10 +175,10 @@ TEST_F(CommandFixture, AdvancedWritesTheFullSetThenShowsTheDump) {
 
 TEST_F(CommandFixture, AdvancedDumpAppearsAlsoWhenTheSecondOpenFails) {
   allowedOpens = 1;
-  const auto result = RunAdvancedSetting(
-      state, link, PortChoice{5, {}},
-      [](const TransmitterFields&) { return std::optional<TransmitterFields>(DefaultFields()); }, Status());
-  EXPECT_EQ(result, CommandResult::WritePortNotOpened);
+  const auto result = Shown(RunAdvancedSetting(state, link, PortChoice{5, {}}, [](const TransmitterFields&) {
+    return std::optional<TransmitterFields>(DefaultFields());
+  }));
+  EXPECT_EQ(result, CommandOutcome::WritePortNotOpened);
   EXPECT_EQ(sink.Texts(), Strings{"Can not open COM5"});
   EXPECT_EQ(board.writes.size(), 1u);
   ASSERT_EQ(statuses.size(), 1u);
@@ -178,9 +186,9 @@ TEST_F(CommandFixture, AdvancedDumpAppearsAlsoWhenTheSecondOpenFails) {
 }
 
 TEST_F(CommandFixture, AdvancedCancelWritesNothing) {
-  const auto result = RunAdvancedSetting(
-      state, link, PortChoice{}, [](const TransmitterFields&) { return std::optional<TransmitterFields>(); }, Status());
-  EXPECT_EQ(result, CommandResult::Cancelled);
+  const auto result = Shown(RunAdvancedSetting(
+      state, link, PortChoice{}, [](const TransmitterFields&) { return std::optional<TransmitterFields>(); }));
+  EXPECT_EQ(result, CommandOutcome::Cancelled);
   EXPECT_EQ(board.writes.size(), 1u);
   EXPECT_TRUE(statuses.empty());
 }
@@ -188,20 +196,17 @@ TEST_F(CommandFixture, AdvancedCancelWritesNothing) {
 TEST_F(CommandFixture, AdvancedEchoErrorsAreReportedAndEveryWriteStillGoesOut) {
   // The read, then the eight echoes: the third echo has one byte changed.
   board.script = {Step{PowerOnBytes()}};
-  RunAdvancedSetting(
-      state, link, PortChoice{},
-      [&](const TransmitterFields& f) {
-        const RegisterBytes r = EncodeFields(f);
-        const std::pair<std::uint8_t, std::uint8_t> writes[] = {{0xE0, 5},    {0, r.a0},    {0x10, r.a1}, {0x20, r.a2},
-                                                                {0x30, r.a3}, {0x40, r.a4}, {0x60, r.a6}, {0x80, r.a8}};
-        for (std::size_t i = 0; i < 8; ++i) {
-          const Bytes echo =
-              Request::WriteRegister(writes[i].first, static_cast<std::uint8_t>(writes[i].second ^ (i == 2 ? 1 : 0)));
-          board.script.push_back(Step{echo});
-        }
-        return std::optional<TransmitterFields>(f);
-      },
-      Status());
+  Shown(RunAdvancedSetting(state, link, PortChoice{}, [&](const TransmitterFields& f) {
+    const RegisterBytes r = EncodeFields(f);
+    const std::pair<std::uint8_t, std::uint8_t> writes[] = {{0xE0, 5},    {0, r.a0},    {0x10, r.a1}, {0x20, r.a2},
+                                                            {0x30, r.a3}, {0x40, r.a4}, {0x60, r.a6}, {0x80, r.a8}};
+    for (std::size_t i = 0; i < 8; ++i) {
+      const Bytes echo =
+          Request::WriteRegister(writes[i].first, static_cast<std::uint8_t>(writes[i].second ^ (i == 2 ? 1 : 0)));
+      board.script.push_back(Step{echo});
+    }
+    return std::optional<TransmitterFields>(f);
+  }));
   EXPECT_EQ(sink.Texts(), Strings{"ReadData error"});
   EXPECT_EQ(board.writes.size(), 9u);
 }
@@ -210,10 +215,9 @@ TEST_F(CommandFixture, AdvancedEchoErrorIsTheStatusFirstLine) {
   // The read, then no echo at all.
   board.script = {Step{PowerOnBytes()}};
   board.script.insert(board.script.end(), 8, Step{});
-  const auto result = RunAdvancedSetting(
-      state, link, PortChoice{}, [](const TransmitterFields& f) { return std::optional<TransmitterFields>(f); },
-      Status());
-  EXPECT_EQ(result, CommandResult::WriteFailed);
+  const auto result = Shown(RunAdvancedSetting(
+      state, link, PortChoice{}, [](const TransmitterFields& f) { return std::optional<TransmitterFields>(f); }));
+  EXPECT_EQ(result, CommandOutcome::WriteFailed);
   EXPECT_EQ(sink.Texts(), Strings(8, "ReadData error"));
   ASSERT_EQ(statuses.size(), 1u);
   EXPECT_EQ(statuses[0],
@@ -225,10 +229,9 @@ class AdvancedFailingWrite : public CommandFixture, public ::testing::WithParamI
 
 TEST_P(AdvancedFailingWrite, AnyFailedWriteLeadsTheDumpWithTheWarning) {
   board.failingWrites = {GetParam()};
-  const auto result = RunAdvancedSetting(
-      state, link, PortChoice{}, [](const TransmitterFields& f) { return std::optional<TransmitterFields>(f); },
-      Status());
-  EXPECT_EQ(result, CommandResult::WriteFailed);
+  const auto result = Shown(RunAdvancedSetting(
+      state, link, PortChoice{}, [](const TransmitterFields& f) { return std::optional<TransmitterFields>(f); }));
+  EXPECT_EQ(result, CommandOutcome::WriteFailed);
   EXPECT_EQ(sink.Texts(), (Strings{"Write error", "ReadData error"}));
   EXPECT_EQ(board.writes.size(), 9u);
   ASSERT_EQ(statuses.size(), 1u);
@@ -241,15 +244,15 @@ class QuickFailingWrite : public CommandFixture, public ::testing::WithParamInte
 
 TEST_P(QuickFailingWrite, SummaryIsShownAgainUnderTheWarning) {
   board.failingWrites = {GetParam()};
-  const auto result = RunQuickSetting(
+  const auto result = Shown(RunQuickSetting(
       state, link, PortChoice{},
       [](const QuickSettings& s) {
         QuickSettings edited = s;
         edited.storeAsDefault = true;
         return std::optional<QuickSettings>(edited);
       },
-      Status());
-  EXPECT_EQ(result, CommandResult::WriteFailed);
+      Writing()));
+  EXPECT_EQ(result, CommandOutcome::WriteFailed);
   EXPECT_EQ(board.writes.size(), 5u);
   const std::string summary = FormatQuickSummary(state.quick);
   EXPECT_EQ(statuses, (Strings{summary, std::string(TEXT_NOT_EVERY_REGISTER_WRITTEN) + "\r\n" + summary}));
@@ -259,14 +262,13 @@ TEST_P(QuickFailingWrite, SummaryIsShownAgainUnderTheWarning) {
 INSTANTIATE_TEST_SUITE_P(EachWrite, QuickFailingWrite, ::testing::Range(2, 6));
 
 TEST_F(CommandFixture, WritesThatAllSucceedCarryNoWarning) {
-  EXPECT_EQ(
-      RunQuickSetting(
-          state, link, PortChoice{}, [](const QuickSettings& s) { return std::optional<QuickSettings>(s); }, Status()),
-      CommandResult::Applied);
-  EXPECT_EQ(RunAdvancedSetting(
-                state, link, PortChoice{},
-                [](const TransmitterFields& f) { return std::optional<TransmitterFields>(f); }, Status()),
-            CommandResult::Applied);
+  EXPECT_EQ(Shown(RunQuickSetting(
+                state, link, PortChoice{}, [](const QuickSettings& s) { return std::optional<QuickSettings>(s); },
+                Writing())),
+            CommandOutcome::Applied);
+  EXPECT_EQ(Shown(RunAdvancedSetting(state, link, PortChoice{},
+                                     [](const TransmitterFields& f) { return std::optional<TransmitterFields>(f); })),
+            CommandOutcome::Applied);
   ASSERT_EQ(statuses.size(), 2u);
   for (const auto& status : statuses) EXPECT_EQ(status.find(TEXT_NOT_EVERY_REGISTER_WRITTEN), std::string::npos);
 }
@@ -281,14 +283,11 @@ class AdvancedDumpOfP : public CommandFixture, public ::testing::WithParamInterf
 
 TEST_P(AdvancedDumpOfP, ShowsTheBitsSentNotTheValueTyped) {
   const auto& row = GetParam();
-  RunAdvancedSetting(
-      state, link, PortChoice{},
-      [&](const TransmitterFields& f) {
-        TransmitterFields edited = f;
-        edited[FIELD_P] = row.typed;
-        return std::optional<TransmitterFields>(edited);
-      },
-      Status());
+  Shown(RunAdvancedSetting(state, link, PortChoice{}, [&](const TransmitterFields& f) {
+    TransmitterFields edited = f;
+    edited[FIELD_P] = row.typed;
+    return std::optional<TransmitterFields>(edited);
+  }));
   ASSERT_EQ(board.writes.size(), 9u);
   EXPECT_EQ(board.writes[5], (Bytes{0xAA, 3, 1, 0x30, row.a3}));
   EXPECT_EQ(board.writes[6], (Bytes{0xAA, 3, 1, 0x40, row.a4}));

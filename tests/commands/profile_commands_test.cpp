@@ -23,11 +23,11 @@ using Strings = std::vector<std::string>;
 using Step = FakeBoard::ReadStep;
 
 struct ProfileCommandTest : ::testing::Test {
-  StatusSink Status() {
-    return [this](const std::string& s) {
-      statuses.push_back(s);
-      writesAtStatus.push_back(board.writes.size());
-    };
+  // Records the status text the load of `profile` leaves.
+  CommandOutcome Shown(CommandOutcome outcome, const BoardProfile& profile) {
+    statuses.push_back(LoadStatusText(outcome, profile));
+    writesAtStatus.push_back(board.writes.size());
+    return outcome;
   }
 
   test::TempFolder folder;
@@ -56,7 +56,7 @@ const std::vector<Bytes> CHANGED_WRITES = {
     {0xAA, 0x03, 0x01, 0x60, 0x04}, {0xAA, 0x03, 0x01, 0x80, 0x19}, {0xAA, 0x02, 0x00, 0xCD}};
 
 TEST_F(ProfileCommandTest, LoadWritesTheFieldsAsTheAdvancedSettingThenTheChannel) {
-  EXPECT_EQ(LoadBoardProfile(link, PortChoice{3, {}}, Changed(), false, Status()), CommandResult::Applied);
+  EXPECT_EQ(Shown(LoadBoardProfile(link, PortChoice{3, {}}, Changed(), false), Changed()), CommandOutcome::Applied);
   EXPECT_EQ(board.writes, CHANGED_WRITES);
   EXPECT_FALSE(board.defaultsStored);
   EXPECT_EQ(board.opened, Strings{"/dev/test3"});
@@ -67,7 +67,7 @@ TEST_F(ProfileCommandTest, LoadWritesTheFieldsAsTheAdvancedSettingThenTheChannel
 }
 
 TEST_F(ProfileCommandTest, LoadStoresOnlyWhenAskedAndLast) {
-  EXPECT_EQ(LoadBoardProfile(link, PortChoice{}, Changed(), true, Status()), CommandResult::Applied);
+  EXPECT_EQ(Shown(LoadBoardProfile(link, PortChoice{}, Changed(), true), Changed()), CommandOutcome::Applied);
   ASSERT_EQ(board.writes.size(), CHANGED_WRITES.size() + 1);
   EXPECT_EQ(board.writes.back(), (Bytes{0xAA, 0x01, 0x03}));
   EXPECT_TRUE(board.defaultsStored);
@@ -75,7 +75,7 @@ TEST_F(ProfileCommandTest, LoadStoresOnlyWhenAskedAndLast) {
 
 TEST_F(ProfileCommandTest, LoadThatCannotOpenWritesNothingButShowsTheDump) {
   board.refusedDevices = {"/dev/test1"};
-  EXPECT_EQ(LoadBoardProfile(link, PortChoice{}, Changed(), true, Status()), CommandResult::PortNotOpened);
+  EXPECT_EQ(Shown(LoadBoardProfile(link, PortChoice{}, Changed(), true), Changed()), CommandOutcome::PortNotOpened);
   EXPECT_TRUE(board.writes.empty());
   EXPECT_EQ(sink.Texts(), Strings{"Can not open COM1"});
   EXPECT_EQ(statuses, Strings{FormatProfileDump(Changed())});
@@ -83,7 +83,7 @@ TEST_F(ProfileCommandTest, LoadThatCannotOpenWritesNothingButShowsTheDump) {
 
 TEST_F(ProfileCommandTest, LoadGoesOnAfterAFailedWriteAndReportsEach) {
   board.failingWrites = {2, 9};
-  EXPECT_EQ(LoadBoardProfile(link, PortChoice{}, Changed(), false, Status()), CommandResult::WriteFailed);
+  EXPECT_EQ(Shown(LoadBoardProfile(link, PortChoice{}, Changed(), false), Changed()), CommandOutcome::WriteFailed);
   EXPECT_EQ(board.writes.size(), CHANGED_WRITES.size());
   // The A0 write and its missing echo, then the channel's write.
   EXPECT_EQ(sink.Texts(), (Strings{"Write error", "ReadData error", "WriteFile error"}));

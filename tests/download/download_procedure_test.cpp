@@ -21,6 +21,13 @@ namespace fs = std::filesystem;
 std::string DataRecord(std::uint16_t address, const Bytes& bytes) { return IntelData(address, bytes) + "\n"; }
 const std::string END = ":00000001FF\n";
 
+// What a download ended with, in the order a front end shows it: the
+// failure's reason, then the status text behind `statusPrefix`.
+void AddEvents(Strings& events, const DownloadResult& result, const std::string& statusPrefix = "status: ") {
+  if (!result.failureReason.empty()) events.push_back("reason: " + result.failureReason);
+  events.push_back(statusPrefix + DownloadStatusText(result));
+}
+
 Bytes Pattern(std::size_t count, std::uint8_t seed) {
   Bytes bytes(count);
   for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
@@ -39,10 +46,11 @@ struct DownloadFixture : ::testing::Test {
 
   void WriteFile(const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
-  DownloadResult Run(const std::string& path, const ProblemApproval& approve = {}) {
-    return RunDownload(
-        path, link, PortChoice{1, {}}, sink, [this](const std::string& s) { statuses.push_back(s); }, {}, {},
-        [this](const std::string& r) { reasons.push_back(r); }, {}, approve);
+  DownloadOutcome Run(const std::string& path, const ProblemApproval& approve = {}) {
+    const DownloadResult result = RunDownload(path, link, PortChoice{1, {}}, sink, {}, {}, {}, approve);
+    if (!result.failureReason.empty()) reasons.push_back(result.failureReason);
+    statuses.push_back(DownloadStatusText(result));
+    return result.outcome;
   }
   // The chunks as written after the start packet.
   std::vector<Bytes> Chunks() const {
@@ -67,7 +75,7 @@ TEST_P(ChunkingRows, WindowGoesOutInChunksOfAtMost64WithIsLastOnTheFinalOne) {
     text += DataRecord(static_cast<std::uint16_t>(a), Pattern(count, static_cast<std::uint8_t>(a >> 4)));
   }
   WriteFile(text + ":00000001FF\n");
-  ASSERT_EQ(Run(file.string()), DownloadResult::Success);
+  ASSERT_EQ(Run(file.string()), DownloadOutcome::Success);
   EXPECT_EQ(statuses, Strings{"Download success"});
   EXPECT_TRUE(sink.entries.empty());
   ASSERT_FALSE(board.writes.empty());
@@ -91,7 +99,7 @@ TEST_F(DownloadFixture, GapBytesGoOutAsFFAndDataBelowTheWindowIsLeftOut) {
   const Bytes below = Pattern(16, 0x10);
   const Bytes window = Pattern(16, 0x80);
   WriteFile(DataRecord(0x1000, below) + DataRecord(0x2000, window) + DataRecord(0x2040, {0x42}) + END);
-  ASSERT_EQ(Run(file.string(), [](const Strings&) { return true; }), DownloadResult::Success);
+  ASSERT_EQ(Run(file.string(), [](const Strings&) { return true; }), DownloadOutcome::Success);
   Bytes expected(80, 0xFF);
   std::copy(window.begin(), window.end(), expected.begin());
   expected[0x40] = 0x42;
@@ -110,7 +118,7 @@ TEST_F(DownloadFixture, ImagesOutsideTheWindowAreInvalidAndThePortStaysClosed) {
     statuses.clear();
     reasons.clear();
     WriteFile(text);
-    EXPECT_EQ(Run(file.string()), DownloadResult::HexInvalid) << text;
+    EXPECT_EQ(Run(file.string()), DownloadOutcome::HexInvalid) << text;
     EXPECT_EQ(statuses, Strings{"Hex file is invalid"});
     EXPECT_EQ(reasons, Strings{reason});
   }
@@ -125,7 +133,7 @@ TEST_F(DownloadFixture, ReaderFailuresShowTheirMessageThenInvalid) {
   for (const auto& [path, message] : rows) {
     sink.entries.clear();
     statuses.clear();
-    EXPECT_EQ(Run(path), DownloadResult::HexInvalid);
+    EXPECT_EQ(Run(path), DownloadOutcome::HexInvalid);
     EXPECT_EQ(sink.Texts(), Strings{message});
     EXPECT_EQ(statuses, Strings{"Hex file is invalid"});
   }
@@ -135,7 +143,7 @@ TEST_F(DownloadFixture, ReaderFailuresShowTheirMessageThenInvalid) {
 TEST_F(DownloadFixture, PortThatCannotBeOpenedLeavesAnEmptyStatus) {
   WriteFile(DataRecord(0x2000, Pattern(16, 1)) + END);
   board.refusedDevices = {"/dev/test1"};
-  EXPECT_EQ(Run(file.string()), DownloadResult::PortNotOpened);
+  EXPECT_EQ(Run(file.string()), DownloadOutcome::PortNotOpened);
   EXPECT_EQ(sink.Texts(), Strings{"Can not open COM1"});
   EXPECT_EQ(statuses, Strings{""});
   EXPECT_TRUE(board.writes.empty());
@@ -144,7 +152,7 @@ TEST_F(DownloadFixture, PortThatCannotBeOpenedLeavesAnEmptyStatus) {
 TEST_F(DownloadFixture, RefusedStartClosesThePortAndSendsNoChunk) {
   WriteFile(DataRecord(0x2000, Pattern(16, 1)) + END);
   board.faults.refuseStart = true;
-  EXPECT_EQ(Run(file.string()), DownloadResult::Failure);
+  EXPECT_EQ(Run(file.string()), DownloadOutcome::Failure);
   EXPECT_EQ(statuses, Strings{"Download failure"});
   EXPECT_EQ(board.writes.size(), 1u);
   EXPECT_FALSE(board.IsOpen());
@@ -156,7 +164,7 @@ TEST_F(DownloadFixture, ChunkRefusedHalfWayStopsWithoutRetry) {
   for (std::uint16_t a = 0x2000; a < 0x2100; a += 16) text += DataRecord(a, Pattern(16, 3));
   WriteFile(text + END);
   board.faults.refuseChunk = 2;
-  EXPECT_EQ(Run(file.string()), DownloadResult::Failure);
+  EXPECT_EQ(Run(file.string()), DownloadOutcome::Failure);
   EXPECT_EQ(statuses, Strings{"Download failure"});
   EXPECT_EQ(Chunks().size(), 2u) << "no chunk after the refused one, and no retry";
   EXPECT_FALSE(board.IsOpen());
@@ -166,7 +174,7 @@ TEST_F(DownloadFixture, ChunkRefusedHalfWayStopsWithoutRetry) {
 TEST_F(DownloadFixture, WrongCompletionReplyIsAFailure) {
   WriteFile(DataRecord(0x2000, Pattern(16, 1)) + END);
   board.faults.badFinalAck = true;
-  EXPECT_EQ(Run(file.string()), DownloadResult::Failure);
+  EXPECT_EQ(Run(file.string()), DownloadOutcome::Failure);
   EXPECT_EQ(statuses, Strings{"Download failure"});
 }
 
@@ -175,7 +183,7 @@ TEST_F(DownloadFixture, ProgressCountsAcceptedBytes) {
   for (std::uint16_t a = 0x2000; a < 0x2050; a += 16) text += DataRecord(a, Pattern(16, 3));
   WriteFile(text + END);
   std::vector<std::pair<std::size_t, std::size_t>> progress;
-  RunDownload(file.string(), link, PortChoice{}, sink, {}, [&](std::size_t s, std::size_t t) {
+  RunDownload(file.string(), link, PortChoice{}, sink, [&](std::size_t s, std::size_t t) {
     EXPECT_TRUE(board.IsOpen());
     progress.emplace_back(s, t);
   });
@@ -190,18 +198,18 @@ TEST_F(DownloadFixture, CrOnlyFileWarnsBeforeTheStatus) {
   WriteFile(text);
   Strings events;
   const auto result = RunDownload(
-      file.string(), link, PortChoice{1, {}}, sink, [&](const std::string& s) { events.push_back("status: " + s); }, {},
-      [&](const std::string& w) { events.push_back("warning: " + w); }, {}, {}, [](const Strings&) { return true; });
-  EXPECT_EQ(result, DownloadResult::Success);
+      file.string(), link, PortChoice{1, {}}, sink, {},
+      [&](const std::string& w) { events.push_back("warning: " + w); }, {}, [](const Strings&) { return true; });
+  AddEvents(events, result);
+  EXPECT_EQ(result.outcome, DownloadOutcome::Success);
   EXPECT_EQ(events, (Strings{"warning: the hex file has no LF line ends (its lines end in CR alone); 1 record was read",
                              "status: Download success"}));
   EXPECT_EQ(Chunks(), (std::vector<Bytes>{Pattern(16, 1)})) << "16 of the 32 bytes, as the Part has it";
 
   events.clear();
   WriteFile(DataRecord(0x2000, Pattern(16, 1)) + ":00000001FF\r\n");
-  RunDownload(
-      file.string(), link, PortChoice{1, {}}, sink, [&](const std::string& s) { events.push_back("status: " + s); }, {},
-      [&](const std::string& w) { events.push_back("warning: " + w); });
+  AddEvents(events, RunDownload(file.string(), link, PortChoice{1, {}}, sink, {},
+                                [&](const std::string& w) { events.push_back("warning: " + w); }));
   EXPECT_EQ(events, Strings{"status: Download success"});
 }
 
@@ -231,9 +239,7 @@ TEST_P(FailureReasonRows, ComeOnlyWithAFailureBeforeTheStatus) {
   board.faults.refuseStart = row.refuseStart;
   if (row.portRefused) board.refusedDevices = {"/dev/test1"};
   Strings events;
-  RunDownload(
-      file.string(), link, PortChoice{1, {}}, sink, [&](const std::string& s) { events.push_back("status: " + s); }, {},
-      {}, [&](const std::string& r) { events.push_back("reason: " + r); });
+  AddEvents(events, RunDownload(file.string(), link, PortChoice{1, {}}, sink));
   EXPECT_EQ(events, row.events);
 }
 
@@ -274,16 +280,16 @@ INSTANTIATE_TEST_SUITE_P(
 // asked with the problems before the port opens; unasked, it stays.
 TEST_F(DownloadFixture, ProblemsAreSentOnlyWhenApproved) {
   WriteFile(DataRecord(0x2000, Pattern(16, 1)));
-  EXPECT_EQ(Run(file.string()), DownloadResult::Cancelled);
+  EXPECT_EQ(Run(file.string()), DownloadOutcome::Cancelled);
   for (const bool yes : {false, true}) {
     Strings asked;
-    const DownloadResult result = Run(file.string(), [&](const Strings& problems) {
+    const DownloadOutcome result = Run(file.string(), [&](const Strings& problems) {
       EXPECT_FALSE(board.IsOpen());
       asked = problems;
       return yes;
     });
     EXPECT_EQ(asked, Strings{"line 1: the file ends without an end record"});
-    EXPECT_EQ(result, yes ? DownloadResult::Success : DownloadResult::Cancelled);
+    EXPECT_EQ(result, yes ? DownloadOutcome::Success : DownloadOutcome::Cancelled);
   }
   EXPECT_EQ(statuses, (Strings{"Download cancelled", "Download cancelled", "Download success"}));
   EXPECT_EQ(board.opened.size(), 1u);
@@ -317,10 +323,10 @@ TEST_P(StopRows, EndBetweenChunksWithHowFarItCame) {
   WriteFile(text + END);
   board.failingWrites = {row.failingWrite};
   Strings events;
-  RunDownload(
-      file.string(), link, PortChoice{1, {}}, sink, [&](const std::string& s) { events.push_back(s); }, {}, {},
-      [&](const std::string& r) { events.push_back("reason: " + r); },
-      [&] { return board.writes.size() >= row.stopAtWrites; });
+  AddEvents(events,
+            RunDownload(file.string(), link, PortChoice{1, {}}, sink, {}, {},
+                        [&] { return board.writes.size() >= row.stopAtWrites; }),
+            "");
   EXPECT_EQ(events, Strings{row.status});
   EXPECT_EQ(board.writes.size(), row.stopAtWrites);
   EXPECT_EQ(board.closeCount, static_cast<int>(board.opened.size()));

@@ -169,13 +169,17 @@ class FaultMatrix : public ::testing::TestWithParam<Row> {
       std::this_thread::sleep_for(row.dialogTime);
       if (row.holder == Holder::kDuringDialog) holder.emplace(board.device());
     };
-    auto status = [&](const std::string& text) { outcome.statuses.push_back(text); };
+    // The status texts as the status pane shows them: a text the same as
+    // the one shown changes nothing.
+    auto show = [&](const std::optional<std::string>& text) {
+      if (text && (outcome.statuses.empty() || outcome.statuses.back() != *text)) outcome.statuses.push_back(*text);
+    };
     const std::string path = HexPath(row.file, folder_);
 
     const auto start = Clock::now();
     switch (row.command) {
       case Command::kQuick:
-        RunQuickSetting(
+        show(StatusText(RunQuickSetting(
             state, link, port,
             [&](const QuickSettings& fromBoard) {
               takePort();
@@ -183,19 +187,16 @@ class FaultMatrix : public ::testing::TestWithParam<Row> {
               edited.storeAsDefault = true;  // every step of the command runs
               return std::optional<QuickSettings>(edited);
             },
-            status);
+            [&](const QuickSettings& toWrite) { show(FormatQuickSummary(toWrite)); })));
         break;
       case Command::kAdvanced:
-        RunAdvancedSetting(
-            state, link, port,
-            [&](const TransmitterFields& fromBoard) {
-              takePort();
-              return std::optional<TransmitterFields>(fromBoard);
-            },
-            status);
+        show(StatusText(RunAdvancedSetting(state, link, port, [&](const TransmitterFields& fromBoard) {
+          takePort();
+          return std::optional<TransmitterFields>(fromBoard);
+        })));
         break;
       case Command::kDownload:
-        RunDownload(path, link, port, sink, status);
+        show(DownloadStatusText(RunDownload(path, link, port, sink)));
         break;
     }
     outcome.took = Clock::now() - start;
@@ -274,8 +275,8 @@ TEST_P(FaultMatrix, ReportsWithinTheTimeOutsAndLeavesThePortUsable) {
   Strings statuses;
   const auto result = RunQuickSetting(
       state, link, PortChoice{PORT, {}}, [](const QuickSettings& q) { return std::optional<QuickSettings>(q); },
-      [&](const std::string& text) { statuses.push_back(text); });
-  EXPECT_EQ(result, CommandResult::Applied);
+      [&](const QuickSettings& toWrite) { statuses.push_back(FormatQuickSummary(toWrite)); });
+  EXPECT_EQ(result.outcome, CommandOutcome::Applied);
   EXPECT_EQ(sink.Texts(), Strings{});
   EXPECT_EQ(statuses, Strings{POWER_ON_SUMMARY});
 }
