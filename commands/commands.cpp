@@ -3,6 +3,7 @@
 #include "commands/port_description.h"
 #include "commands/register_writes.h"
 #include "commands/text_scan.h"
+#include "link/port_session.h"
 #include "model/number_text.h"
 
 namespace vorna {
@@ -12,10 +13,9 @@ namespace {
 // Steps shared by both setting commands: open, read, close whatever the read
 // gave. The port is never left open while a dialog is up.
 std::optional<CommandResult> ReadBoard(SessionState& state, DeviceLink& link, const PortChoice& port) {
-  if (!link.Open(port)) return CommandResult::PortNotOpened;
-  const bool read = link.ReadRegisters(state.snapshot);
-  link.ClosePort();
-  if (!read) return CommandResult::ReadFailed;
+  PortSession session(link, port);
+  if (!session) return CommandResult::PortNotOpened;
+  if (!link.ReadRegisters(state.snapshot)) return CommandResult::ReadFailed;
   return std::nullopt;
 }
 
@@ -35,9 +35,12 @@ CommandResult RunQuickSetting(SessionState& state, DeviceLink& link, const PortC
   state.quick.frequency = ClampFrequency(edited->frequency);
   const std::string summary = FormatQuickSummary(state.quick);
   status(summary);
-  if (!link.Open(port)) return CommandResult::WritePortNotOpened;
-  const bool written = ApplyQuickSettings(link, state.quick);
-  link.ClosePort();
+  bool written = false;
+  {
+    PortSession session(link, port);
+    if (!session) return CommandResult::WritePortNotOpened;
+    written = ApplyQuickSettings(link, state.quick);
+  }
   if (written) return CommandResult::Applied;
   status(WithWriteFailure(summary));
   return CommandResult::WriteFailed;
@@ -53,10 +56,8 @@ CommandResult RunAdvancedSetting(SessionState& state, DeviceLink& link, const Po
   const RegisterBytes registers = EncodeFields(state.fields);
   StoreRegisterBytes(registers, state.snapshot);
   CommandResult result = CommandResult::WritePortNotOpened;
-  if (link.Open(port)) {
+  if (PortSession session(link, port); session)
     result = ApplyFields(link, registers) ? CommandResult::Applied : CommandResult::WriteFailed;
-    link.ClosePort();
-  }
   // What the registers were sent, not what was typed: a P beyond 14 bits
   // reaches the board cut to 14.
   const std::string dump = FormatRegisterDump(DecodeFields(state.snapshot));

@@ -4,14 +4,13 @@
 #include <system_error>
 
 #include "commands/register_writes.h"
+#include "link/port_session.h"
 
 namespace vorna {
 
 bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapshot& snapshot) {
-  if (!link.Open(port)) return false;
-  const bool read = link.ReadRegisters(snapshot);
-  link.ClosePort();
-  return read;
+  PortSession session(link, port);
+  return session && link.ReadRegisters(snapshot);
 }
 
 namespace {
@@ -39,11 +38,10 @@ bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::strin
 CommandResult LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store,
                                const StatusSink& status) {
   CommandResult result = CommandResult::PortNotOpened;
-  if (link.Open(port)) {
+  if (PortSession session(link, port); session) {
     bool written = ApplyFields(link, ProfileRegisters(profile));
     written = link.SetChannel(profile.channel) && written;
     if (store) written = link.StoreDefaults() && written;
-    link.ClosePort();
     result = written ? CommandResult::Applied : CommandResult::WriteFailed;
   }
   const std::string dump = FormatProfileDump(profile);

@@ -1,9 +1,11 @@
 #include "download/download_procedure.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "download/hex_file.h"
+#include "link/port_session.h"
 #include "link/protocol.h"
 
 namespace vorna {
@@ -22,38 +24,42 @@ struct Transfer {
   std::string failureReason;
 };
 
-DownloadResult SendWindow(const HexImage& image, DeviceLink& link, const PortChoice& port,
-                          const DownloadProgress& progress, const StopRequested& stopRequested, Transfer& transfer) {
-  const auto stopping = [&stopRequested] { return stopRequested && stopRequested(); };
-  // Ends the transfer: closes the port, and a failure while a stop is asked
-  // for is the stop's doing.
-  const auto end = [&](DownloadResult result) {
-    link.ClosePort();
-    return result == DownloadResult::Failure && stopping() ? DownloadResult::Stopped : result;
-  };
+// Opens the port, sends the window and closes the port.
+DownloadResult SendThroughPort(const HexImage& image, DeviceLink& link, const PortChoice& port,
+                               const DownloadProgress& progress, const std::function<bool()>& stopping,
+                               Transfer& transfer) {
+  PortSession session(link, port);
+  if (!session) return DownloadResult::PortNotOpened;
   if (stopping()) return DownloadResult::Stopped;
-  if (!link.Open(port)) return DownloadResult::PortNotOpened;
-  if (stopping()) return end(DownloadResult::Stopped);
   transfer.started = true;
   if (!link.StartDownload(static_cast<std::uint16_t>(transfer.total))) {
     transfer.failureReason = link.RefusalReason();
-    return end(DownloadResult::Failure);
+    return DownloadResult::Failure;
   }
   const std::size_t chunks = (transfer.total + DOWNLOAD_CHUNK_SIZE - 1) / DOWNLOAD_CHUNK_SIZE;
   while (transfer.sent < transfer.total) {
-    if (stopping()) return end(DownloadResult::Stopped);
+    if (stopping()) return DownloadResult::Stopped;
     const std::size_t remaining = transfer.total - transfer.sent;
     const std::size_t count = std::min(remaining, DOWNLOAD_CHUNK_SIZE);
     const bool isLast = remaining <= DOWNLOAD_CHUNK_SIZE;
     if (!link.SendChunk(image.bytes.get() + USER_PROGRAM_START + transfer.sent, count, isLast)) {
       transfer.failureReason = "chunk " + std::to_string(transfer.sent / DOWNLOAD_CHUNK_SIZE + 1) + " of " +
                                std::to_string(chunks) + ": " + link.RefusalReason();
-      return end(DownloadResult::Failure);
+      return DownloadResult::Failure;
     }
     transfer.sent += count;
     if (progress) progress(transfer.sent, transfer.total);
   }
-  return end(DownloadResult::Success);
+  return DownloadResult::Success;
+}
+
+DownloadResult SendWindow(const HexImage& image, DeviceLink& link, const PortChoice& port,
+                          const DownloadProgress& progress, const StopRequested& stopRequested, Transfer& transfer) {
+  const std::function<bool()> stopping = [&stopRequested] { return stopRequested && stopRequested(); };
+  if (stopping()) return DownloadResult::Stopped;
+  const DownloadResult result = SendThroughPort(image, link, port, progress, stopping, transfer);
+  // A failure while a stop is asked for is the stop's doing.
+  return result == DownloadResult::Failure && stopping() ? DownloadResult::Stopped : result;
 }
 
 // Why an image that loaded cannot be sent: where its data lie against the

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/port_session.h"
 #include "link/protocol.h"
 #include "support/fake_board.h"
 #include "support/recording_sink.h"
@@ -377,6 +378,30 @@ TEST_F(LinkFixture, DestroyingTheLinkClosesThePort) {
   }
   EXPECT_FALSE(board.IsOpen());
   EXPECT_EQ(board.closeCount, 1);
+}
+
+TEST_F(LinkFixture, ASessionClosesItsPortOnEveryWayOut) {
+  {
+    PortSession session(link, {1, {}});
+    EXPECT_TRUE(session);
+    EXPECT_TRUE(board.IsOpen());
+  }
+  EXPECT_FALSE(board.IsOpen());
+  const auto throwing = [this] {
+    PortSession session(link, {2, {}});
+    throw std::runtime_error("the command failed");
+  };
+  EXPECT_THROW(throwing(), std::runtime_error);
+  EXPECT_FALSE(board.IsOpen());
+  EXPECT_EQ(board.closeCount, 2);
+  board.refusedDevices = {"/dev/test3"};
+  {
+    PortSession session(link, {3, {}});
+    EXPECT_FALSE(session);
+  }
+  EXPECT_EQ(board.opened, (Strings{"/dev/test1", "/dev/test2"}));
+  EXPECT_EQ(board.closeCount, 2);
+  EXPECT_EQ(sink.Texts(), Strings{"Can not open COM3"});
 }
 
 }  // namespace
