@@ -221,8 +221,7 @@ double LinkQuickRound(const std::string& device) {
   vorna::RecordingSink sink;
   vorna::DeviceLink link(transport, sink);
   const auto start = Clock::now();
-  vorna::RegisterSnapshot snapshot;
-  if (!link.OpenDevice(device) || !link.ReadRegisters(snapshot)) Fail("quick: the register read failed");
+  if (!link.OpenDevice(device) || !link.ReadRegisters()) Fail("quick: the register read failed");
   link.ClosePort();
   if (!link.OpenDevice(device) || !link.WriteRegister(0x00, 0x21) || !link.WriteRegister(0x20, 0xA2) ||
       !link.SetChannel(6))

@@ -15,7 +15,9 @@ namespace {
 std::optional<CommandResult> ReadBoard(SessionState& state, DeviceLink& link, const PortChoice& port) {
   PortSession session(link, port);
   if (!session) return CommandResult::PortNotOpened;
-  if (!link.ReadRegisters(state.snapshot)) return CommandResult::ReadFailed;
+  const LinkResult<RegisterSnapshot> read = link.ReadRegisters();
+  if (!read) return CommandResult::ReadFailed;
+  state.snapshot = read.value();
   return std::nullopt;
 }
 

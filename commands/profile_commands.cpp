@@ -10,7 +10,10 @@ namespace vorna {
 
 bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapshot& snapshot) {
   PortSession session(link, port);
-  return session && link.ReadRegisters(snapshot);
+  if (!session) return false;
+  const LinkResult<RegisterSnapshot> read = link.ReadRegisters();
+  if (read) snapshot = read.value();
+  return read.ok();
 }
 
 namespace {

@@ -32,8 +32,8 @@ DownloadResult SendThroughPort(const HexImage& image, DeviceLink& link, const Po
   if (!session) return DownloadResult::PortNotOpened;
   if (stopping()) return DownloadResult::Stopped;
   transfer.started = true;
-  if (!link.StartDownload(static_cast<std::uint16_t>(transfer.total))) {
-    transfer.failureReason = link.RefusalReason();
+  if (const LinkResult<> started = link.StartDownload(static_cast<std::uint16_t>(transfer.total)); !started) {
+    transfer.failureReason = started.failure().Text();
     return DownloadResult::Failure;
   }
   const std::size_t chunks = (transfer.total + DOWNLOAD_CHUNK_SIZE - 1) / DOWNLOAD_CHUNK_SIZE;
@@ -42,9 +42,10 @@ DownloadResult SendThroughPort(const HexImage& image, DeviceLink& link, const Po
     const std::size_t remaining = transfer.total - transfer.sent;
     const std::size_t count = std::min(remaining, DOWNLOAD_CHUNK_SIZE);
     const bool isLast = remaining <= DOWNLOAD_CHUNK_SIZE;
-    if (!link.SendChunk(image.bytes.get() + USER_PROGRAM_START + transfer.sent, count, isLast)) {
+    const LinkResult<> sent = link.SendChunk(image.bytes.get() + USER_PROGRAM_START + transfer.sent, count, isLast);
+    if (!sent) {
       transfer.failureReason = "chunk " + std::to_string(transfer.sent / DOWNLOAD_CHUNK_SIZE + 1) + " of " +
-                               std::to_string(chunks) + ": " + link.RefusalReason();
+                               std::to_string(chunks) + ": " + sent.failure().Text();
       return DownloadResult::Failure;
     }
     transfer.sent += count;

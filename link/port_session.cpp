@@ -2,7 +2,7 @@
 
 namespace vorna {
 
-PortSession::PortSession(DeviceLink& link, const PortChoice& port) : link_(link), opened_(link.Open(port)) {}
+PortSession::PortSession(DeviceLink& link, const PortChoice& port) : link_(link), opened_(link.Open(port).ok()) {}
 
 PortSession::~PortSession() { link_.ClosePort(); }
 

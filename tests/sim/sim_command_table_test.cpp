@@ -67,15 +67,15 @@ struct HostCall {
 };
 
 const std::vector<HostCall> HOST_CALLS = {
-    {CMD_SET_CHANNEL, [](DeviceLink& link) { return link.SetChannel(9); }},
-    {CMD_WRITE_REGISTER, [](DeviceLink& link) { return link.WriteRegister(REG_A2, 0x07); }},
+    {CMD_SET_CHANNEL, [](DeviceLink& link) { return link.SetChannel(9).ok(); }},
+    {CMD_WRITE_REGISTER, [](DeviceLink& link) { return link.WriteRegister(REG_A2, 0x07).ok(); }},
     {CMD_READ_REGISTERS,
      [](DeviceLink& link) {
-       RegisterSnapshot snapshot;
-       return link.ReadRegisters(snapshot) && snapshot == PowerOnState();
+       const LinkResult<RegisterSnapshot> read = link.ReadRegisters();
+       return read && read.value() == PowerOnState();
      }},
-    {CMD_STORE_DEFAULTS, [](DeviceLink& link) { return link.StoreDefaults(); }},
-    {CMD_DOWNLOAD, [](DeviceLink& link) { return link.StartDownload(1); }},
+    {CMD_STORE_DEFAULTS, [](DeviceLink& link) { return link.StoreDefaults().ok(); }},
+    {CMD_DOWNLOAD, [](DeviceLink& link) { return link.StartDownload(1).ok(); }},
 };
 
 TEST(HostAndBoard, EveryCommandOfTheTableHasAHostCall) {
@@ -96,7 +96,7 @@ TEST(HostAndBoard, TheBoardTakesEachRequestWholeAndTheHostReadsTheWholeReply) {
     DeviceLink link(port, sink);
     ASSERT_TRUE(link.OpenDevice("/dev/loopback"));
 
-    EXPECT_TRUE(call.run(link)) << link.RefusalReason();
+    EXPECT_TRUE(call.run(link)) << (sink.entries.empty() ? "" : sink.entries[0].reason);
     EXPECT_TRUE(sink.entries.empty());
     ASSERT_EQ(port.writes.size(), 1u);
     EXPECT_EQ(port.writes[0].size(), FrameSize(*entry));
@@ -115,7 +115,8 @@ TEST(HostAndBoard, AChunkAndItsCompletionAreReadWhole) {
   ASSERT_TRUE(link.OpenDevice("/dev/loopback"));
   ASSERT_TRUE(link.StartDownload(1));
   const std::uint8_t program[] = {0x42};
-  EXPECT_TRUE(link.SendChunk(program, 1, true)) << link.RefusalReason();
+  const LinkResult<> sent = link.SendChunk(program, 1, true);
+  EXPECT_TRUE(sent) << (sent ? "" : sent.failure().Text());
   EXPECT_EQ(port.reads, (std::vector<std::size_t>{2, 2, 2}));
   EXPECT_TRUE(port.pending.empty());
 }
