@@ -168,7 +168,7 @@ LinkTimes LinkRound(const std::string& device, const std::vector<std::uint8_t>& 
   if (!link.StartDownload(PROGRAM_LENGTH)) Fail("download start refused");
   const auto chunksStart = Clock::now();
   for (std::size_t chunk = 0; chunk < CHUNK_COUNT; ++chunk) {
-    if (!link.SendChunk(program.data() + chunk * vorna::DOWNLOAD_CHUNK_SIZE, vorna::DOWNLOAD_CHUNK_SIZE,
+    if (!link.SendChunk({program.data() + chunk * vorna::DOWNLOAD_CHUNK_SIZE, vorna::DOWNLOAD_CHUNK_SIZE},
                         chunk + 1 == CHUNK_COUNT)) {
       Fail("chunk " + std::to_string(chunk + 1) + " not accepted: " + transport.LastError());
     }

@@ -42,7 +42,7 @@ DownloadResult SendThroughPort(const HexImage& image, DeviceLink& link, const Po
     const std::size_t remaining = transfer.total - transfer.sent;
     const std::size_t count = std::min(remaining, DOWNLOAD_CHUNK_SIZE);
     const bool isLast = remaining <= DOWNLOAD_CHUNK_SIZE;
-    const LinkResult<> sent = link.SendChunk(image.bytes.get() + USER_PROGRAM_START + transfer.sent, count, isLast);
+    const LinkResult<> sent = link.SendChunk({image.bytes.get() + USER_PROGRAM_START + transfer.sent, count}, isLast);
     if (!sent) {
       transfer.failureReason = "chunk " + std::to_string(transfer.sent / DOWNLOAD_CHUNK_SIZE + 1) + " of " +
                                std::to_string(chunks) + ": " + sent.failure().Text();

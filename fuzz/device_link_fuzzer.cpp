@@ -98,21 +98,23 @@ class FuzzTransport final : public vorna::Transport {
     Record(Event::Kind::kClose, true, {}, 0);
   }
   bool IsOpen() const override { return open_; }
-  bool Write(const std::uint8_t* data, std::size_t count) override {
+  bool Write(std::span<const std::uint8_t> bytes) override {
     const bool ok = open_ && input_->ConsumeIntegralInRange(0, FAILURE_ODDS - 1) != 0;
-    Record(Event::Kind::kWrite, ok, {data, count}, 0);
+    Record(Event::Kind::kWrite, ok, bytes, 0);
     lastError_ = ok ? "" : "write: refused by the fuzzer";
     return ok;
   }
-  std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override {
+  std::optional<std::size_t> Read(std::span<std::uint8_t> buffer) override {
+    const std::size_t count = buffer.size();
     if (!open_ || input_->ConsumeIntegralInRange(0, FAILURE_ODDS - 1) == 0) {
       Record(Event::Kind::kRead, false, {}, count);
       lastError_ = "read: refused by the fuzzer";
       return std::nullopt;
     }
     FUZZ_CHECK(count <= LONGEST_TRANSFER, "no read asks for more than a chunk");
-    const std::size_t delivered = input_->ConsumeData(data, input_->ConsumeIntegralInRange<std::size_t>(0, count));
-    Record(Event::Kind::kRead, true, {data, delivered}, count);
+    const std::size_t delivered =
+        input_->ConsumeData(buffer.data(), input_->ConsumeIntegralInRange<std::size_t>(0, count));
+    Record(Event::Kind::kRead, true, buffer.first(delivered), count);
     lastError_ = delivered < count ? "read: short" : "";
     return delivered;
   }
@@ -322,7 +324,7 @@ void RunOperation(FuzzedDataProvider& input, vorna::DeviceLink& link, FuzzTransp
       std::array<std::uint8_t, vorna::DOWNLOAD_CHUNK_SIZE + CHUNK_COUNT_BEYOND_LIMIT> chunk{};
       input.ConsumeData(chunk.data(), count);
       const bool isLast = input.ConsumeBool();
-      CheckSendChunk(step, link.SendChunk(chunk.data(), count, isLast).ok(), ByteView(chunk.data(), count), isLast);
+      CheckSendChunk(step, link.SendChunk({chunk.data(), count}, isLast).ok(), ByteView(chunk.data(), count), isLast);
       break;
     }
     case 9: {

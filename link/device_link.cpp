@@ -155,11 +155,10 @@ LinkResult<> DeviceLink::Exchange(std::span<const std::uint8_t> request, std::sp
     if (first) return *first;
     return Done{};
   };
-  if (!request.empty() && !transport_.Write(request.data(), request.size()) &&
-      !fail(policy.writeFailure, transport_.LastError()))
+  if (!request.empty() && !transport_.Write(request) && !fail(policy.writeFailure, transport_.LastError()))
     return result();
   std::size_t got = 0;
-  if (const auto count = transport_.Read(reply.data(), reply.size())) {
+  if (const auto count = transport_.Read(reply)) {
     got = *count;
   } else if (!fail(policy.readFailure, transport_.LastError())) {
     return result();
@@ -214,12 +213,11 @@ LinkResult<> DeviceLink::StartDownload(std::uint16_t length) {
       reply, DOWNLOAD_POLICY);
 }
 
-LinkResult<> DeviceLink::SendChunk(const std::uint8_t* bytes, std::size_t count, bool isLast) {
-  if (count == 0 || count > DOWNLOAD_CHUNK_SIZE)
-    return LinkFailure{{}, "a chunk of " + std::to_string(count) + " bytes"};
+LinkResult<> DeviceLink::SendChunk(std::span<const std::uint8_t> bytes, bool isLast) {
+  if (bytes.empty() || bytes.size() > DOWNLOAD_CHUNK_SIZE)
+    return LinkFailure{{}, "a chunk of " + std::to_string(bytes.size()) + " bytes"};
   std::array<std::uint8_t, CHUNK_REPLY_SIZE> acknowledgement{};
-  if (auto acknowledged = Exchange({bytes, count}, acknowledgement, CHUNK_POLICY); !acknowledged || !isLast)
-    return acknowledged;
+  if (auto acknowledged = Exchange(bytes, acknowledgement, CHUNK_POLICY); !acknowledged || !isLast) return acknowledged;
   std::array<std::uint8_t, CHUNK_REPLY_SIZE> completion{};
   return Exchange({}, completion, COMPLETION_POLICY);
 }

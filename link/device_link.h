@@ -64,7 +64,7 @@ class DeviceLink {
   LinkResult<> StoreDefaults();
   LinkResult<> StartDownload(std::uint16_t length);
   // `bytes` holds 1 to DOWNLOAD_CHUNK_SIZE bytes.
-  LinkResult<> SendChunk(const std::uint8_t* bytes, std::size_t count, bool isLast);
+  LinkResult<> SendChunk(std::span<const std::uint8_t> bytes, bool isLast);
 
  private:
   // Sends `request` (nothing when empty), reads into `reply` and checks it,

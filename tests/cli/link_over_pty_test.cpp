@@ -147,12 +147,13 @@ bool ReadSnapshot(DeviceLink& link) { return link.ReadRegisters().ok(); }
 
 bool Download16(DeviceLink& link) {
   const std::vector<std::uint8_t> chunk(16, 0x3C);
-  return link.StartDownload(16) && link.SendChunk(chunk.data(), chunk.size(), true);
+  return link.StartDownload(16) && link.SendChunk(chunk, true);
 }
 
 bool Download128(DeviceLink& link) {
   const std::vector<std::uint8_t> chunk(64, 0x3C);
-  return link.StartDownload(128) && link.SendChunk(chunk.data(), 64, false) && link.SendChunk(chunk.data(), 64, true);
+  return link.StartDownload(128) && link.SendChunk({chunk.data(), 64}, false) &&
+         link.SendChunk({chunk.data(), 64}, true);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -190,10 +191,10 @@ TEST(LinkOverPty, HangUpInTheMiddleOfADownloadFailsWithoutWaiting) {
   Session s(sim);
   const std::vector<std::uint8_t> chunk(64, 0x11);
   ASSERT_TRUE(s.link.StartDownload(192));
-  EXPECT_TRUE(s.link.SendChunk(chunk.data(), 64, false));
+  EXPECT_TRUE(s.link.SendChunk({chunk.data(), 64}, false));
   const auto start = Clock::now();
-  const bool second = s.link.SendChunk(chunk.data(), 64, false).ok();
-  const bool third = second && s.link.SendChunk(chunk.data(), 64, true);
+  const bool second = s.link.SendChunk({chunk.data(), 64}, false).ok();
+  const bool third = second && s.link.SendChunk({chunk.data(), 64}, true);
   EXPECT_FALSE(third);
   // Each failed exchange ends at its read time-out at the latest.
   EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(),

@@ -249,7 +249,7 @@ TEST_P(DownloadRows, AcceptOnlyTheContractedReplies) {
   board.failingWrites = row.failingWrites;
   board.script.assign(row.replies.begin(), row.replies.end());
   const Bytes chunk(16, 0x5A);
-  const LinkResult<> sent = row.start ? link.StartDownload(16) : link.SendChunk(chunk.data(), chunk.size(), row.isLast);
+  const LinkResult<> sent = row.start ? link.StartDownload(16) : link.SendChunk(chunk, row.isLast);
   EXPECT_EQ(sent.ok(), row.result);
   EXPECT_EQ(sent ? "" : sent.failure().Text(), row.reason);
   EXPECT_EQ(board.readCount, row.reads);
@@ -366,8 +366,8 @@ TEST_F(LinkFixture, StartDownloadSendsTheLengthLowByteFirst) {
 TEST_F(LinkFixture, ChunkSizesOutsideOneToSixtyFourAreRefusedWithoutTraffic) {
   Open();
   const Bytes big(65, 0);
-  EXPECT_FALSE(link.SendChunk(big.data(), 0, false));
-  EXPECT_FALSE(link.SendChunk(big.data(), 65, false));
+  EXPECT_FALSE(link.SendChunk({big.data(), 0}, false));
+  EXPECT_FALSE(link.SendChunk({big.data(), 65}, false));
   EXPECT_TRUE(board.writes.empty());
 }
 
