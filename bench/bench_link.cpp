@@ -168,7 +168,7 @@ LinkTimes LinkRound(const std::string& device, const std::vector<std::uint8_t>& 
   if (!link.StartDownload(PROGRAM_LENGTH)) Fail("download start refused");
   const auto chunksStart = Clock::now();
   for (std::size_t chunk = 0; chunk < CHUNK_COUNT; ++chunk) {
-    if (!link.SendChunk(program.data() + chunk * vorna::DOWNLOAD_CHUNK_SIZE, vorna::DOWNLOAD_CHUNK_SIZE,
+    if (!link.SendChunk({program.data() + chunk * vorna::DOWNLOAD_CHUNK_SIZE, vorna::DOWNLOAD_CHUNK_SIZE},
                         chunk + 1 == CHUNK_COUNT)) {
       Fail("chunk " + std::to_string(chunk + 1) + " not accepted: " + transport.LastError());
     }
@@ -221,8 +221,7 @@ double LinkQuickRound(const std::string& device) {
   vorna::RecordingSink sink;
   vorna::DeviceLink link(transport, sink);
   const auto start = Clock::now();
-  vorna::RegisterSnapshot snapshot;
-  if (!link.OpenDevice(device) || !link.ReadRegisters(snapshot)) Fail("quick: the register read failed");
+  if (!link.OpenDevice(device) || !link.ReadRegisters()) Fail("quick: the register read failed");
   link.ClosePort();
   if (!link.OpenDevice(device) || !link.WriteRegister(0x00, 0x21) || !link.WriteRegister(0x20, 0xA2) ||
       !link.SetChannel(6))

@@ -22,6 +22,7 @@
 #include "cli/standard_output.h"
 #include "commands/advanced_dialog_state.h"
 #include "commands/commands.h"
+#include "commands/profile_commands.h"
 #include "commands/quick_dialog_state.h"
 #include "commands/text_scan.h"
 #include "download/download_procedure.h"
@@ -169,10 +170,7 @@ struct Options {
 int RunRead(Environment& env, const Options& options) {
   Board board(env, {options.port, options.device}, options.verbose);
   RegisterSnapshot snapshot;
-  if (!board.link.Open(board.port)) return EXIT_FAILED;
-  const bool read = board.link.ReadRegisters(snapshot);
-  board.link.ClosePort();
-  if (!read) return EXIT_FAILED;
+  if (!ReadBoardSnapshot(board.link, board.port, snapshot)) return EXIT_FAILED;
   if (options.raw) {
     env.out << HexBytes(snapshot.bytes) << '\n';
   } else {

@@ -3,6 +3,7 @@
 #include "commands/port_description.h"
 #include "commands/register_writes.h"
 #include "commands/text_scan.h"
+#include "link/port_session.h"
 #include "model/number_text.h"
 
 namespace vorna {
@@ -12,10 +13,11 @@ namespace {
 // Steps shared by both setting commands: open, read, close whatever the read
 // gave. The port is never left open while a dialog is up.
 std::optional<CommandOutcome> ReadBoard(SessionState& state, DeviceLink& link, const PortChoice& port) {
-  if (!link.Open(port)) return CommandOutcome::PortNotOpened;
-  const bool read = link.ReadRegisters(state.snapshot);
-  link.ClosePort();
+  PortSession session(link, port);
+  if (!session) return CommandOutcome::PortNotOpened;
+  const LinkResult<RegisterSnapshot> read = link.ReadRegisters();
   if (!read) return CommandOutcome::ReadFailed;
+  state.snapshot = read.value();
   return std::nullopt;
 }
 
@@ -51,9 +53,9 @@ QuickSettingResult RunQuickSetting(SessionState& state, DeviceLink& link, const 
   state.quick = *edited;
   state.quick.frequency = ClampFrequency(edited->frequency);
   if (writing) writing(state.quick);
-  if (!link.Open(port)) return {CommandOutcome::WritePortNotOpened, state.quick};
+  PortSession session(link, port);
+  if (!session) return {CommandOutcome::WritePortNotOpened, state.quick};
   const bool written = ApplyQuickSettings(link, state.quick);
-  link.ClosePort();
   return {written ? CommandOutcome::Applied : CommandOutcome::WriteFailed, state.quick};
 }
 
@@ -67,10 +69,8 @@ AdvancedSettingResult RunAdvancedSetting(SessionState& state, DeviceLink& link, 
   const RegisterBytes registers = EncodeFields(state.fields);
   StoreRegisterBytes(registers, state.snapshot);
   CommandOutcome outcome = CommandOutcome::WritePortNotOpened;
-  if (link.Open(port)) {
+  if (PortSession session(link, port); session)
     outcome = ApplyFields(link, registers) ? CommandOutcome::Applied : CommandOutcome::WriteFailed;
-    link.ClosePort();
-  }
   // What the registers were sent, not what was typed: a P beyond 14 bits
   // reaches the board cut to 14.
   return {outcome, DecodeFields(state.snapshot)};

@@ -4,14 +4,16 @@
 #include <system_error>
 
 #include "commands/register_writes.h"
+#include "link/port_session.h"
 
 namespace vorna {
 
 bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapshot& snapshot) {
-  if (!link.Open(port)) return false;
-  const bool read = link.ReadRegisters(snapshot);
-  link.ClosePort();
-  return read;
+  PortSession session(link, port);
+  if (!session) return false;
+  const LinkResult<RegisterSnapshot> read = link.ReadRegisters();
+  if (read) snapshot = read.value();
+  return read.ok();
 }
 
 namespace {
@@ -38,11 +40,10 @@ bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::strin
 
 CommandOutcome LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store) {
   CommandOutcome outcome = CommandOutcome::PortNotOpened;
-  if (link.Open(port)) {
+  if (PortSession session(link, port); session) {
     bool written = ApplyFields(link, ProfileRegisters(profile));
     written = link.SetChannel(profile.channel) && written;
     if (store) written = link.StoreDefaults() && written;
-    link.ClosePort();
     outcome = written ? CommandOutcome::Applied : CommandOutcome::WriteFailed;
   }
   return outcome;

@@ -21,7 +21,7 @@ bool ApplyFields(DeviceLink& link, const RegisterBytes& r) {
 }
 
 bool ApplyQuickSettings(DeviceLink& link, const QuickSettings& s) {
-  bool ok = link.WriteRegister(REG_A0, QuickA0(s));
+  bool ok = link.WriteRegister(REG_A0, QuickA0(s)).ok();
   ok = link.WriteRegister(REG_A2, QuickA2(s)) && ok;
   ok = link.SetChannel(FrequencyToChannel(s.frequency)) && ok;
   if (s.storeAsDefault) ok = link.StoreDefaults() && ok;

@@ -1,9 +1,11 @@
 #include "download/download_procedure.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "download/hex_file.h"
+#include "link/port_session.h"
 #include "link/protocol.h"
 
 namespace vorna {
@@ -14,39 +16,44 @@ std::int32_t DownloadLength(std::uint32_t topAddress) {
 
 namespace {
 
-DownloadOutcome SendWindow(const HexImage& image, DeviceLink& link, const PortChoice& port,
-                           const DownloadProgress& progress, const StopRequested& stopRequested,
-                           DownloadResult& transfer) {
-  const auto stopping = [&stopRequested] { return stopRequested && stopRequested(); };
-  // Ends the transfer: closes the port, and a failure while a stop is asked
-  // for is the stop's doing.
-  const auto end = [&](DownloadOutcome result) {
-    link.ClosePort();
-    return result == DownloadOutcome::Failure && stopping() ? DownloadOutcome::Stopped : result;
-  };
+// Opens the port, sends the window and closes the port.
+DownloadOutcome SendThroughPort(const HexImage& image, DeviceLink& link, const PortChoice& port,
+                                const DownloadProgress& progress, const std::function<bool()>& stopping,
+                                DownloadResult& transfer) {
+  PortSession session(link, port);
+  if (!session) return DownloadOutcome::PortNotOpened;
   if (stopping()) return DownloadOutcome::Stopped;
-  if (!link.Open(port)) return DownloadOutcome::PortNotOpened;
-  if (stopping()) return end(DownloadOutcome::Stopped);
   transfer.started = true;
-  if (!link.StartDownload(static_cast<std::uint16_t>(transfer.total))) {
-    transfer.failureReason = link.RefusalReason();
-    return end(DownloadOutcome::Failure);
+  if (const LinkResult<> started = link.StartDownload(static_cast<std::uint16_t>(transfer.total)); !started) {
+    transfer.failureReason = started.failure().Text();
+    return DownloadOutcome::Failure;
   }
   const std::size_t chunks = (transfer.total + DOWNLOAD_CHUNK_SIZE - 1) / DOWNLOAD_CHUNK_SIZE;
   while (transfer.sent < transfer.total) {
-    if (stopping()) return end(DownloadOutcome::Stopped);
+    if (stopping()) return DownloadOutcome::Stopped;
     const std::size_t remaining = transfer.total - transfer.sent;
     const std::size_t count = std::min(remaining, DOWNLOAD_CHUNK_SIZE);
     const bool isLast = remaining <= DOWNLOAD_CHUNK_SIZE;
-    if (!link.SendChunk(image.bytes.get() + USER_PROGRAM_START + transfer.sent, count, isLast)) {
+    const LinkResult<> sent = link.SendChunk({image.bytes.get() + USER_PROGRAM_START + transfer.sent, count}, isLast);
+    if (!sent) {
       transfer.failureReason = "chunk " + std::to_string(transfer.sent / DOWNLOAD_CHUNK_SIZE + 1) + " of " +
-                               std::to_string(chunks) + ": " + link.RefusalReason();
-      return end(DownloadOutcome::Failure);
+                               std::to_string(chunks) + ": " + sent.failure().Text();
+      return DownloadOutcome::Failure;
     }
     transfer.sent += count;
     if (progress) progress(transfer.sent, transfer.total);
   }
-  return end(DownloadOutcome::Success);
+  return DownloadOutcome::Success;
+}
+
+DownloadOutcome SendWindow(const HexImage& image, DeviceLink& link, const PortChoice& port,
+                           const DownloadProgress& progress, const StopRequested& stopRequested,
+                           DownloadResult& transfer) {
+  const std::function<bool()> stopping = [&stopRequested] { return stopRequested && stopRequested(); };
+  if (stopping()) return DownloadOutcome::Stopped;
+  const DownloadOutcome outcome = SendThroughPort(image, link, port, progress, stopping, transfer);
+  // A failure while a stop is asked for is the stop's doing.
+  return outcome == DownloadOutcome::Failure && stopping() ? DownloadOutcome::Stopped : outcome;
 }
 
 // Why an image that loaded cannot be sent: where its data lie against the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -25,7 +26,7 @@ struct ExchangePolicy {
   enum class OnFailure {
     ReportAndGoOn,  // report each failed step to the sink, run every step
     ReportAndStop,  // report the first failed step to the sink
-    Refuse,         // set the refusal reason, "<step>: <why>", and stop
+    LeaveToCaller,  // report nothing and stop: the caller tells the failure
   };
   enum class Check {
     None,     // any reply, even none, will do
@@ -41,8 +42,8 @@ struct ExchangePolicy {
   bool replyMustEnd = false;
   Check check = Check::None;
   std::uint8_t verdict = 0;
-  // How each step's failure is named: the sink's message, or the refusal's
-  // prefix (none when empty).
+  // How each step's failure is named: the sink's message, or the step the
+  // caller names (none when empty).
   std::string_view writeFailure{};
   std::string_view readFailure{};
   std::string_view replyFailure{};
@@ -70,7 +71,7 @@ constexpr ExchangePolicy READ_REGISTERS_POLICY{.onFailure = OnFailure::ReportAnd
                                                .replyFailure = "Read error"};
 constexpr ExchangePolicy STORE_DEFAULTS_POLICY{
     .onFailure = OnFailure::ReportAndGoOn, .writeFailure = "WriteFile error", .readFailure = "ReadFile error"};
-constexpr ExchangePolicy DOWNLOAD_POLICY{.onFailure = OnFailure::Refuse,
+constexpr ExchangePolicy DOWNLOAD_POLICY{.onFailure = OnFailure::LeaveToCaller,
                                          .wholeReply = true,
                                          .replyMustEnd = true,
                                          .check = Check::Verdict,
@@ -80,12 +81,12 @@ constexpr ExchangePolicy DOWNLOAD_POLICY{.onFailure = OnFailure::Refuse,
                                          .replyFailure = "start"};
 // Only the first byte of a chunk's replies counts. A chunk that cannot go
 // out is told by the transport's reason alone.
-constexpr ExchangePolicy CHUNK_POLICY{.onFailure = OnFailure::Refuse,
+constexpr ExchangePolicy CHUNK_POLICY{.onFailure = OnFailure::LeaveToCaller,
                                       .check = Check::Verdict,
                                       .verdict = REPLY_ACCEPTED,
                                       .readFailure = "acknowledgement",
                                       .replyFailure = "acknowledgement"};
-constexpr ExchangePolicy COMPLETION_POLICY{.onFailure = OnFailure::Refuse,
+constexpr ExchangePolicy COMPLETION_POLICY{.onFailure = OnFailure::LeaveToCaller,
                                            .check = Check::Verdict,
                                            .verdict = REPLY_COMPLETE,
                                            .readFailure = "completion",
@@ -102,32 +103,31 @@ std::string DeviceLink::OnPort(std::string_view reason) const {
   return portName_.empty() ? std::string(reason) : portName_ + ": " + std::string(reason);
 }
 
-bool DeviceLink::OpenResolved(const PortLookup& lookup, const std::string& failureText) {
-  ClosePort();
-  if (lookup.device.empty()) {
-    sink_.Report(failureText, OnPort(lookup.reason));
-    return false;
-  }
-  if (!transport_.Open(lookup.device)) {
-    sink_.Report(failureText, OnPort(transport_.LastError()));
-    return false;
-  }
-  return true;
+LinkFailure DeviceLink::Report(LinkFailure failure) {
+  sink_.Report(failure.step, failure.reason);
+  return failure;
 }
 
-bool DeviceLink::OpenPort(int portNumber) {
+LinkResult<> DeviceLink::OpenResolved(const PortLookup& lookup, const std::string& failureText) {
+  ClosePort();
+  if (lookup.device.empty()) return Report({failureText, OnPort(lookup.reason)});
+  if (!transport_.Open(lookup.device)) return Report({failureText, OnPort(transport_.LastError())});
+  return Done{};
+}
+
+LinkResult<> DeviceLink::OpenPort(int portNumber) {
   const PortLookup lookup = resolver_(portNumber);
   portName_ = PortLabel(portNumber, lookup);
   return OpenResolved(lookup, TEXT_CAN_NOT_OPEN + ("COM" + std::to_string(portNumber)));
 }
 
-bool DeviceLink::OpenDevice(const std::string& path) {
+LinkResult<> DeviceLink::OpenDevice(const std::string& path) {
   PortLookup lookup{path, path.empty() ? "no device path given" : ""};
   portName_ = path;
   return OpenResolved(lookup, TEXT_CAN_NOT_OPEN + path);
 }
 
-bool DeviceLink::Open(const PortChoice& choice) {
+LinkResult<> DeviceLink::Open(const PortChoice& choice) {
   return choice.devicePath.empty() ? OpenPort(choice.number) : OpenDevice(choice.devicePath);
 }
 
@@ -137,94 +137,87 @@ void DeviceLink::ClosePort() {
 
 bool DeviceLink::IsOpen() const { return transport_.IsOpen(); }
 
-bool DeviceLink::Fail(const ExchangePolicy& policy, std::string_view step, const std::string& detail) {
-  if (policy.onFailure == OnFailure::Refuse) {
-    Refuse(step.empty() ? detail : std::string(step) + ": " + detail);
-    return false;
-  }
-  sink_.Report(step, OnPort(detail));
-  return policy.onFailure == OnFailure::ReportAndGoOn;
+LinkFailure DeviceLink::Fail(const ExchangePolicy& policy, std::string_view step, const std::string& detail) {
+  if (policy.onFailure == OnFailure::LeaveToCaller) return {std::string(step), detail};
+  return Report({std::string(step), OnPort(detail)});
 }
 
-bool DeviceLink::Refuse(std::string reason) {
-  refusal_ = std::move(reason);
-  return false;
-}
-
-bool DeviceLink::Exchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> reply,
-                          const ExchangePolicy& policy) {
-  bool ok = true;
-  if (!request.empty() && !transport_.Write(request.data(), request.size())) {
-    ok = false;
-    if (!Fail(policy, policy.writeFailure, transport_.LastError())) return false;
-  }
+LinkResult<> DeviceLink::Exchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> reply,
+                                  const ExchangePolicy& policy) {
+  std::optional<LinkFailure> first;
+  // Tells a failed step; true when the exchange goes on after it.
+  const auto fail = [&](std::string_view step, const std::string& detail) {
+    LinkFailure failure = Fail(policy, step, detail);
+    if (!first) first = std::move(failure);
+    return policy.onFailure == OnFailure::ReportAndGoOn;
+  };
+  const auto result = [&first]() -> LinkResult<> {
+    if (first) return *first;
+    return Done{};
+  };
+  if (!request.empty() && !transport_.Write(request) && !fail(policy.writeFailure, transport_.LastError()))
+    return result();
   std::size_t got = 0;
-  if (const auto count = transport_.Read(reply.data(), reply.size())) {
+  if (const auto count = transport_.Read(reply)) {
     got = *count;
-  } else {
-    ok = false;
-    if (!Fail(policy, policy.readFailure, transport_.LastError())) return false;
+  } else if (!fail(policy.readFailure, transport_.LastError())) {
+    return result();
   }
   // A reply too short to check fails as such, whatever its bytes.
   const std::size_t needed = policy.wholeReply ? reply.size() : policy.check == Check::Verdict ? 1 : 0;
   if (got < needed) {
-    Fail(policy, policy.replyFailure, CountReason(got, reply.size()));
-    return false;
+    fail(policy.replyFailure, CountReason(got, reply.size()));
+    return result();
   }
   const auto arrived = reply.first(got);
   if (policy.check == Check::Echo && !std::ranges::equal(arrived, request)) {
-    Fail(policy, policy.replyFailure, "the echo differs from the request");
-    return false;
+    fail(policy.replyFailure, "the echo differs from the request");
+    return result();
   }
   if (policy.check == Check::Verdict && arrived[0] != policy.verdict) {
-    Fail(policy, policy.replyFailure,
+    fail(policy.replyFailure,
          "the board answered " + HexBytes(arrived) + " (hex), not " + HexBytes({&policy.verdict, 1}));
-    return false;
+    return result();
   }
-  if (policy.replyMustEnd && !transport_.ReplyEnded()) {
-    Fail(policy, policy.replyFailure, transport_.LastError());
-    return false;
-  }
-  return ok;
+  if (policy.replyMustEnd && !transport_.ReplyEnded()) fail(policy.replyFailure, transport_.LastError());
+  return result();
 }
 
-bool DeviceLink::SetChannel(std::uint8_t channel) {
+LinkResult<> DeviceLink::SetChannel(std::uint8_t channel) {
   std::array<std::uint8_t, SET_CHANNEL_COMMAND.replySize> reply{};
   return Exchange(BuildFrame<SET_CHANNEL_COMMAND>(channel), reply, SET_CHANNEL_POLICY);
 }
 
-bool DeviceLink::WriteRegister(std::uint8_t address, std::uint8_t value) {
+LinkResult<> DeviceLink::WriteRegister(std::uint8_t address, std::uint8_t value) {
   std::array<std::uint8_t, WRITE_REGISTER_COMMAND.replySize> reply{};
   return Exchange(BuildFrame<WRITE_REGISTER_COMMAND>(address, value), reply, WRITE_REGISTER_POLICY);
 }
 
-bool DeviceLink::ReadRegisters(RegisterSnapshot& snapshot) {
+LinkResult<RegisterSnapshot> DeviceLink::ReadRegisters() {
   static_assert(READ_REGISTERS_COMMAND.replySize == REGISTER_SNAPSHOT_SIZE);
   RegisterSnapshot received;
-  if (!Exchange(BuildFrame<READ_REGISTERS_COMMAND>(), received.bytes, READ_REGISTERS_POLICY)) return false;
-  snapshot = received;
-  return true;
+  if (auto read = Exchange(BuildFrame<READ_REGISTERS_COMMAND>(), received.bytes, READ_REGISTERS_POLICY); !read)
+    return read.failure();
+  return received;
 }
 
-bool DeviceLink::StoreDefaults() {
+LinkResult<> DeviceLink::StoreDefaults() {
   std::array<std::uint8_t, STORE_DEFAULTS_COMMAND.replySize> reply{};
   return Exchange(BuildFrame<STORE_DEFAULTS_COMMAND>(), reply, STORE_DEFAULTS_POLICY);
 }
 
-bool DeviceLink::StartDownload(std::uint16_t length) {
-  refusal_.clear();
+LinkResult<> DeviceLink::StartDownload(std::uint16_t length) {
   std::array<std::uint8_t, DOWNLOAD_COMMAND.replySize> reply{};
   return Exchange(
       BuildFrame<DOWNLOAD_COMMAND>(static_cast<std::uint8_t>(length & 0xFF), static_cast<std::uint8_t>(length >> 8)),
       reply, DOWNLOAD_POLICY);
 }
 
-bool DeviceLink::SendChunk(const std::uint8_t* bytes, std::size_t count, bool isLast) {
-  refusal_.clear();
-  if (count == 0 || count > DOWNLOAD_CHUNK_SIZE) return Refuse("a chunk of " + std::to_string(count) + " bytes");
+LinkResult<> DeviceLink::SendChunk(std::span<const std::uint8_t> bytes, bool isLast) {
+  if (bytes.empty() || bytes.size() > DOWNLOAD_CHUNK_SIZE)
+    return LinkFailure{{}, "a chunk of " + std::to_string(bytes.size()) + " bytes"};
   std::array<std::uint8_t, CHUNK_REPLY_SIZE> acknowledgement{};
-  if (!Exchange({bytes, count}, acknowledgement, CHUNK_POLICY)) return false;
-  if (!isLast) return true;
+  if (auto acknowledged = Exchange(bytes, acknowledgement, CHUNK_POLICY); !acknowledged || !isLast) return acknowledged;
   std::array<std::uint8_t, CHUNK_REPLY_SIZE> completion{};
   return Exchange({}, completion, COMPLETION_POLICY);
 }

@@ -133,7 +133,7 @@ void PosixSerialTransport::Close() {
   fd_.Close();  // also drops the flock
 }
 
-bool PosixSerialTransport::Write(const std::uint8_t* data, std::size_t count) {
+bool PosixSerialTransport::Write(std::span<const std::uint8_t> bytes) {
   if (!fd_.valid()) {
     lastError_ = "write: the port is not open";
     return false;
@@ -141,8 +141,9 @@ bool PosixSerialTransport::Write(const std::uint8_t* data, std::size_t count) {
   if (Stopped("write")) return false;
   const auto deadline = Clock::now() + std::chrono::milliseconds(WRITE_TIMEOUT_MS);
   std::size_t written = 0;
-  while (written < count) {
-    const ssize_t n = ::write(fd_.get(), data + written, count - written);
+  while (written < bytes.size()) {
+    const auto rest = bytes.subspan(written);
+    const ssize_t n = ::write(fd_.get(), rest.data(), rest.size());
     if (n > 0) {
       written += static_cast<std::size_t>(n);
       continue;
@@ -152,7 +153,7 @@ bool PosixSerialTransport::Write(const std::uint8_t* data, std::size_t count) {
     const int left = MillisecondsUntil(deadline);
     if (left == 0) {
       lastError_ = "write: timed out after " + std::to_string(WRITE_TIMEOUT_MS) + " ms with " +
-                   std::to_string(written) + " of " + std::to_string(count) + " bytes sent";
+                   std::to_string(written) + " of " + std::to_string(bytes.size()) + " bytes sent";
       return false;
     }
     pollfd waiter{fd_.get(), POLLOUT, 0};
@@ -163,7 +164,8 @@ bool PosixSerialTransport::Write(const std::uint8_t* data, std::size_t count) {
   return true;
 }
 
-std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::size_t count) {
+std::optional<std::size_t> PosixSerialTransport::Read(std::span<std::uint8_t> buffer) {
+  const std::size_t count = buffer.size();
   if (!fd_.valid()) {
     lastError_ = "read: the port is not open";
     return std::nullopt;
@@ -195,7 +197,8 @@ std::optional<std::size_t> PosixSerialTransport::Read(std::uint8_t* data, std::s
       Fail("read", EIO);
       return std::nullopt;
     }
-    const ssize_t n = ::read(fd_.get(), data + got, count - got);
+    const auto rest = buffer.subspan(got);
+    const ssize_t n = ::read(fd_.get(), rest.data(), rest.size());
     if (n > 0) {
       const auto now = Clock::now();
       if (got > 0) longestGapMs_ = std::max(longestGapMs_, static_cast<int>(MillisecondsSince(lastArrival)));

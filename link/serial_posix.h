@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -39,8 +40,8 @@ class PosixSerialTransport final : public Transport {
   bool Open(const std::string& device) override;
   void Close() override;
   bool IsOpen() const override { return fd_.valid(); }
-  bool Write(const std::uint8_t* data, std::size_t count) override;
-  std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override;
+  bool Write(std::span<const std::uint8_t> bytes) override;
+  std::optional<std::size_t> Read(std::span<std::uint8_t> buffer) override;
   bool ReplyEnded() override;
   std::string LastError() const override { return lastError_; }
 

@@ -136,13 +136,15 @@ void Win32SerialTransport::Close() {
   handle_ = INVALID_HANDLE_VALUE;
 }
 
-bool Win32SerialTransport::Write(const std::uint8_t* data, std::size_t count) {
+bool Win32SerialTransport::Write(std::span<const std::uint8_t> bytes) {
+  const std::size_t count = bytes.size();
   if (handle_ == INVALID_HANDLE_VALUE) {
     lastError_ = "write: the port is not open";
     return false;
   }
   DWORD written = 0;
-  if (!::WriteFile(handle_, data, ClampToDword(count), &written, nullptr)) return Fail("write", ::GetLastError());
+  if (!::WriteFile(handle_, bytes.data(), ClampToDword(count), &written, nullptr))
+    return Fail("write", ::GetLastError());
   // A write that succeeds short of the count ran into the write time-out.
   if (written < count) {
     lastError_ = "write: timed out after " + std::to_string(WRITE_TIMEOUT_MS) + " ms with " + std::to_string(written) +
@@ -152,14 +154,15 @@ bool Win32SerialTransport::Write(const std::uint8_t* data, std::size_t count) {
   return true;
 }
 
-std::optional<std::size_t> Win32SerialTransport::Read(std::uint8_t* data, std::size_t count) {
+std::optional<std::size_t> Win32SerialTransport::Read(std::span<std::uint8_t> buffer) {
+  const std::size_t count = buffer.size();
   if (handle_ == INVALID_HANDLE_VALUE) {
     lastError_ = "read: the port is not open";
     return std::nullopt;
   }
   const auto start = Clock::now();
   DWORD got = 0;
-  if (!::ReadFile(handle_, data, ClampToDword(count), &got, nullptr)) {
+  if (!::ReadFile(handle_, buffer.data(), ClampToDword(count), &got, nullptr)) {
     Fail("read", ::GetLastError());
     return std::nullopt;
   }

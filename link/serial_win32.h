@@ -12,6 +12,7 @@
 // be checked on every platform.
 
 #include <cstdint>
+#include <span>
 
 #include "link/protocol.h"
 
@@ -55,8 +56,8 @@ class Win32SerialTransport final : public Transport {
   bool Open(const std::string& device) override;
   void Close() override;
   bool IsOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
-  bool Write(const std::uint8_t* data, std::size_t count) override;
-  std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override;
+  bool Write(std::span<const std::uint8_t> bytes) override;
+  std::optional<std::size_t> Read(std::span<std::uint8_t> buffer) override;
   bool ReplyEnded() override;
   std::string LastError() const override { return lastError_; }
 

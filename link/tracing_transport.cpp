@@ -37,21 +37,21 @@ void TracingTransport::Close() {
   Line("close");
 }
 
-bool TracingTransport::Write(const std::uint8_t* data, std::size_t count) {
-  const bool ok = inner_.Write(data, count);
-  Line("-> " + HexBytes({data, count}) + (ok ? "" : "  (write failed: " + inner_.LastError() + ")"));
+bool TracingTransport::Write(std::span<const std::uint8_t> bytes) {
+  const bool ok = inner_.Write(bytes);
+  Line("-> " + HexBytes(bytes) + (ok ? "" : "  (write failed: " + inner_.LastError() + ")"));
   return ok;
 }
 
-std::optional<std::size_t> TracingTransport::Read(std::uint8_t* data, std::size_t count) {
-  auto got = inner_.Read(data, count);
+std::optional<std::size_t> TracingTransport::Read(std::span<std::uint8_t> buffer) {
+  auto got = inner_.Read(buffer);
   if (!got) {
     Line("<- (read failed: " + inner_.LastError() + ")");
   } else {
     // A short count follows the bytes; alone when none came.
-    std::string text = "<- " + HexBytes({data, *got});
-    if (*got < count)
-      text += (*got > 0 ? "  (" : "(") + std::to_string(*got) + " of " + std::to_string(count) + " bytes)";
+    std::string text = "<- " + HexBytes(buffer.first(*got));
+    if (*got < buffer.size())
+      text += (*got > 0 ? "  (" : "(") + std::to_string(*got) + " of " + std::to_string(buffer.size()) + " bytes)";
     Line(text);
   }
   return got;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <ostream>
+#include <span>
 
 #include "link/transport.h"
 
@@ -17,8 +18,8 @@ class TracingTransport final : public Transport {
   bool Open(const std::string& device) override;
   void Close() override;
   bool IsOpen() const override { return inner_.IsOpen(); }
-  bool Write(const std::uint8_t* data, std::size_t count) override;
-  std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override;
+  bool Write(std::span<const std::uint8_t> bytes) override;
+  std::optional<std::size_t> Read(std::span<std::uint8_t> buffer) override;
   bool ReplyEnded() override;
   std::string LastError() const override { return inner_.LastError(); }
 

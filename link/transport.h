@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace vorna {
@@ -21,13 +22,14 @@ class Transport {
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
 
-  // Writes all `count` bytes or fails (error or write time-out).
-  virtual bool Write(const std::uint8_t* data, std::size_t count) = 0;
+  // Writes all of `bytes` or fails (error or write time-out).
+  virtual bool Write(std::span<const std::uint8_t> bytes) = 0;
 
-  // Reads up to `count` bytes under the read time-outs (see protocol.h).
-  // Returns the number of bytes that arrived, possibly fewer than asked for
-  // or none; nullopt when the read itself failed.
-  virtual std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) = 0;
+  // Reads up to `buffer.size()` bytes into `buffer` under the read
+  // time-outs (see protocol.h). Returns the number of bytes that arrived,
+  // possibly fewer than asked for or none; nullopt when the read itself
+  // failed.
+  virtual std::optional<std::size_t> Read(std::span<std::uint8_t> buffer) = 0;
 
   // After a whole reply whose content is used: watches the line as long as
   // the gaps between the reply's bytes say more could follow (ReplyQuietMs).

@@ -45,11 +45,11 @@ RegisterSnapshot ReadBoard(const std::string& device) {
   PosixSerialTransport transport;
   RecordingSink sink;
   DeviceLink link(transport, sink);
-  RegisterSnapshot snapshot;
   EXPECT_TRUE(link.OpenDevice(device));
-  EXPECT_TRUE(link.ReadRegisters(snapshot));
+  const LinkResult<RegisterSnapshot> read = link.ReadRegisters();
+  EXPECT_TRUE(read);
   EXPECT_TRUE(sink.entries.empty());
-  return snapshot;
+  return read ? read.value() : RegisterSnapshot{};
 }
 
 class BoardSimCommandTest : public ::testing::Test {

@@ -29,10 +29,10 @@ RegisterSnapshot ReadBoard(const std::string& device) {
   PosixSerialTransport transport;
   RecordingSink sink;
   DeviceLink link(transport, sink);
-  RegisterSnapshot snapshot;
   EXPECT_TRUE(link.OpenDevice(device));
-  EXPECT_TRUE(link.ReadRegisters(snapshot));
-  return snapshot;
+  const LinkResult<RegisterSnapshot> read = link.ReadRegisters();
+  EXPECT_TRUE(read);
+  return read ? read.value() : RegisterSnapshot{};
 }
 
 TEST(ProfileBetweenVirtualBoards, SavedFromOneAndLoadedIntoTheOtherThroughTheMenu) {

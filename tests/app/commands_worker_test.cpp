@@ -53,13 +53,13 @@ class ThreadNotingTransport final : public Transport {
     board_.Close();
   }
   bool IsOpen() const override { return board_.IsOpen(); }
-  bool Write(const std::uint8_t* data, std::size_t count) override {
+  bool Write(std::span<const std::uint8_t> bytes) override {
     Note({});
-    return board_.Write(data, count);
+    return board_.Write(bytes);
   }
-  std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override {
+  std::optional<std::size_t> Read(std::span<std::uint8_t> buffer) override {
     Note({});
-    return board_.Read(data, count);
+    return board_.Read(buffer);
   }
   std::string LastError() const override { return board_.LastError(); }
 

@@ -73,8 +73,8 @@ class OrdinaryUserOpen final : public Transport {
   }
   void Close() override {}
   bool IsOpen() const override { return false; }
-  bool Write(const std::uint8_t*, std::size_t) override { return false; }
-  std::optional<std::size_t> Read(std::uint8_t*, std::size_t) override { return std::nullopt; }
+  bool Write(std::span<const std::uint8_t>) override { return false; }
+  std::optional<std::size_t> Read(std::span<std::uint8_t>) override { return std::nullopt; }
   std::string LastError() const override { return lastError_; }
 
  private:

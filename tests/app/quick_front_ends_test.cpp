@@ -31,8 +31,8 @@ class LentBoard final : public Transport {
   bool Open(const std::string& device) override { return board_.Open(device); }
   void Close() override { board_.Close(); }
   bool IsOpen() const override { return board_.IsOpen(); }
-  bool Write(const std::uint8_t* data, std::size_t count) override { return board_.Write(data, count); }
-  std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override { return board_.Read(data, count); }
+  bool Write(std::span<const std::uint8_t> bytes) override { return board_.Write(bytes); }
+  std::optional<std::size_t> Read(std::span<std::uint8_t> buffer) override { return board_.Read(buffer); }
   std::string LastError() const override { return board_.LastError(); }
 
  private:

@@ -33,10 +33,10 @@ struct Session {
 
 RegisterSnapshot ReadBack(const BoardSim& sim) {
   Session s(sim);
-  RegisterSnapshot snapshot;
-  EXPECT_TRUE(s.link.ReadRegisters(snapshot));
+  const LinkResult<RegisterSnapshot> read = s.link.ReadRegisters();
+  EXPECT_TRUE(read);
   EXPECT_TRUE(s.sink.entries.empty());
-  return snapshot;
+  return read ? read.value() : RegisterSnapshot{};
 }
 
 TEST(LinkOverPty, ReadsThePowerOnRegisters) {
@@ -97,7 +97,9 @@ TEST(LinkOverPty, StoredDefaultsSurviveARestartOfTheBoard) {
     EXPECT_TRUE(s.link.SetChannel(205));
     EXPECT_TRUE(s.link.WriteRegister(0x20, 0x07));
     EXPECT_TRUE(s.link.StoreDefaults());
-    EXPECT_TRUE(s.link.ReadRegisters(stored));
+    const LinkResult<RegisterSnapshot> read = s.link.ReadRegisters();
+    EXPECT_TRUE(read);
+    if (read) stored = read.value();
   }
   // A second board on the same state file starts with what was stored.
   BoardSim restarted(BoardSimSetup{{}, statePath, {}});
@@ -141,19 +143,17 @@ bool ApplyDefaults(DeviceLink& link) {
   return ApplyFields(link, EncodeFields(f));
 }
 
-bool ReadSnapshot(DeviceLink& link) {
-  RegisterSnapshot s;
-  return link.ReadRegisters(s);
-}
+bool ReadSnapshot(DeviceLink& link) { return link.ReadRegisters().ok(); }
 
 bool Download16(DeviceLink& link) {
   const std::vector<std::uint8_t> chunk(16, 0x3C);
-  return link.StartDownload(16) && link.SendChunk(chunk.data(), chunk.size(), true);
+  return link.StartDownload(16) && link.SendChunk(chunk, true);
 }
 
 bool Download128(DeviceLink& link) {
   const std::vector<std::uint8_t> chunk(64, 0x3C);
-  return link.StartDownload(128) && link.SendChunk(chunk.data(), 64, false) && link.SendChunk(chunk.data(), 64, true);
+  return link.StartDownload(128) && link.SendChunk({chunk.data(), 64}, false) &&
+         link.SendChunk({chunk.data(), 64}, true);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -162,8 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow{"corrupt_echo", {"--corrupt-echo", "3"}, ApplyDefaults, false, {"ReadData error"}},
         FaultRow{"short_register_reply", {"--short-registers", "9"}, ReadSnapshot, false, {"Read error"}},
         FaultRow{"silent_register_read", {"--silent", "2"}, ReadSnapshot, false, {"Read error"}},
-        FaultRow{"silent_set_channel", {"--silent", "0"}, [](DeviceLink& l) { return l.SetChannel(3); }, true, {}},
-        FaultRow{"silent_store", {"--silent", "3"}, [](DeviceLink& l) { return l.StoreDefaults(); }, true, {}},
+        FaultRow{"silent_set_channel", {"--silent", "0"}, [](DeviceLink& l) { return l.SetChannel(3).ok(); }, true, {}},
+        FaultRow{"silent_store", {"--silent", "3"}, [](DeviceLink& l) { return l.StoreDefaults().ok(); }, true, {}},
         FaultRow{"refused_start", {"--refuse-start"}, Download16, false, {}},
         FaultRow{"refused_chunk", {"--refuse-chunk", "2"}, Download128, false, {}},
         FaultRow{"bad_final_ack", {"--bad-final-ack"}, Download16, false, {}},
@@ -175,8 +175,7 @@ TEST(LinkOverPty, SilentBoardCostsOnlyTheReadTimeOut) {
   ASSERT_TRUE(sim.ok());
   Session s(sim);
   const auto start = Clock::now();
-  RegisterSnapshot snapshot;
-  EXPECT_FALSE(s.link.ReadRegisters(snapshot));
+  EXPECT_FALSE(s.link.ReadRegisters());
   const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   EXPECT_EQ(s.sink.Texts(), Strings{"Read error"});
   EXPECT_GE(waited, ReadTotalTimeoutMs(10));
@@ -192,10 +191,10 @@ TEST(LinkOverPty, HangUpInTheMiddleOfADownloadFailsWithoutWaiting) {
   Session s(sim);
   const std::vector<std::uint8_t> chunk(64, 0x11);
   ASSERT_TRUE(s.link.StartDownload(192));
-  EXPECT_TRUE(s.link.SendChunk(chunk.data(), 64, false));
+  EXPECT_TRUE(s.link.SendChunk({chunk.data(), 64}, false));
   const auto start = Clock::now();
-  const bool second = s.link.SendChunk(chunk.data(), 64, false);
-  const bool third = second && s.link.SendChunk(chunk.data(), 64, true);
+  const bool second = s.link.SendChunk({chunk.data(), 64}, false).ok();
+  const bool third = second && s.link.SendChunk({chunk.data(), 64}, true);
   EXPECT_FALSE(third);
   // Each failed exchange ends at its read time-out at the latest.
   EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(),

@@ -68,6 +68,8 @@ TEST_F(CommandFixture, QuickOpenFailureShowsOneBoxAndNoDialog) {
 
 TEST_F(CommandFixture, QuickShortReadClosesThePortAndShowsNoDialog) {
   board.script = {Step{Bytes(9, 0x00)}};
+  state.snapshot.bytes.fill(0x5A);
+  const RegisterSnapshot before = state.snapshot;
   const auto result = Shown(RunQuickSetting(
       state, link, PortChoice{},
       [&](const QuickSettings& s) {
@@ -80,6 +82,7 @@ TEST_F(CommandFixture, QuickShortReadClosesThePortAndShowsNoDialog) {
   EXPECT_EQ(dialogShown, 0);
   EXPECT_FALSE(board.IsOpen());
   EXPECT_EQ(board.closeCount, 1);
+  EXPECT_EQ(state.snapshot, before) << "a failed read leaves the snapshot";
 }
 
 TEST_F(CommandFixture, QuickCancelSendsNothingMoreAndKeepsTheStatus) {

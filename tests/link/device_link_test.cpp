@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/port_session.h"
 #include "link/protocol.h"
 #include "support/fake_board.h"
 #include "support/recording_sink.h"
@@ -73,11 +74,13 @@ struct PortNameRows : LinkFixture, ::testing::WithParamInterface<PortNameRow> {}
 TEST_P(PortNameRows, ReasonsNameThePortAndTheDevice) {
   board.refusedDevices = {"/dev/test3"};
   board.script = {GetParam().reply};
-  RegisterSnapshot snapshot;
-  if (link.Open(GetParam().port)) link.ReadRegisters(snapshot);
+  const LinkResult<> opened = link.Open(GetParam().port);
+  const LinkFailure failure = opened ? link.ReadRegisters().failure() : opened.failure();
   ASSERT_EQ(sink.entries.size(), 1u);
   EXPECT_EQ(sink.entries[0].text, GetParam().text);
   EXPECT_EQ(sink.entries[0].reason, GetParam().reason);
+  EXPECT_EQ(failure.step, GetParam().text) << "the result is what was reported";
+  EXPECT_EQ(failure.reason, GetParam().reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -96,10 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LinkFixture, RequestsHaveTheirExactBytes) {
   Open();
-  RegisterSnapshot snapshot;
   link.SetChannel(6);
   link.WriteRegister(0x20, 0x07);
-  link.ReadRegisters(snapshot);
+  link.ReadRegisters();
   link.StoreDefaults();
   link.StartDownload(8192);
   const std::vector<Bytes> expected = {test::Request::SetChannel(6), test::Request::WriteRegister(0x20, 0x07),
@@ -112,10 +114,10 @@ TEST_F(LinkFixture, RequestsHaveTheirExactBytes) {
 TEST_F(LinkFixture, ReadRegistersFillsTheSnapshotFromAWorkingBoard) {
   Open();
   board.channel = 13;
-  RegisterSnapshot snapshot;
-  ASSERT_TRUE(link.ReadRegisters(snapshot));
+  const LinkResult<RegisterSnapshot> read = link.ReadRegisters();
+  ASSERT_TRUE(read);
   const RegisterSnapshot expected{{0x21, 0xB4, 0x06, 0x58, 0x2A, 0x00, 0x1A, 0x00, 0x1B, 13}};
-  EXPECT_EQ(snapshot, expected);
+  EXPECT_EQ(read.value(), expected);
 }
 
 // Each failure row: what the board does, the messages in order, and how many
@@ -138,8 +140,12 @@ TEST_P(WriteRegisterRows, AlwaysWritesReadsAndCompares) {
   Open();
   board.failingWrites = row.failingWrites;
   board.script.assign(row.replies.begin(), row.replies.end());
-  EXPECT_EQ(link.WriteRegister(0x00, 0x21), row.result);
+  const LinkResult<> written = link.WriteRegister(0x00, 0x21);
+  EXPECT_EQ(written.ok(), row.result);
   EXPECT_EQ(sink.Texts(), row.messages);
+  if (!written) {
+    EXPECT_EQ(written.failure().step, row.messages.front()) << "the result is the first failure";
+  }
   EXPECT_EQ(board.readCount, row.reads);
 }
 
@@ -164,14 +170,9 @@ TEST_P(ReadRegistersRows, StopsAtTheFirstFailure) {
   Open();
   board.failingWrites = row.failingWrites;
   board.script.assign(row.replies.begin(), row.replies.end());
-  RegisterSnapshot snapshot{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}};
-  const RegisterSnapshot before = snapshot;
-  EXPECT_EQ(link.ReadRegisters(snapshot), row.result);
+  EXPECT_EQ(link.ReadRegisters().ok(), row.result);
   EXPECT_EQ(sink.Texts(), row.messages);
   EXPECT_EQ(board.readCount, row.reads);
-  if (!row.result) {
-    EXPECT_EQ(snapshot, before);
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -204,7 +205,7 @@ TEST_P(ReplyIgnoredRows, RunAllStepsAndIgnoreTheContent) {
   Open();
   board.failingWrites = row.failingWrites;
   board.script = {row.reply};
-  const bool ok = row.storeDefaults ? link.StoreDefaults() : link.SetChannel(205);
+  const bool ok = (row.storeDefaults ? link.StoreDefaults() : link.SetChannel(205)).ok();
   EXPECT_EQ(ok, row.messages.empty());
   EXPECT_EQ(sink.Texts(), row.messages);
   EXPECT_EQ(board.readCount, 1);
@@ -234,7 +235,7 @@ struct DownloadRow {
   std::vector<Step> replies;
   int reads;
   bool result;
-  // Why it failed, as RefusalReason gives it; empty on success.
+  // Why it failed, as LinkFailure::Text gives it; empty on success.
   const char* reason;
 };
 
@@ -248,9 +249,9 @@ TEST_P(DownloadRows, AcceptOnlyTheContractedReplies) {
   board.failingWrites = row.failingWrites;
   board.script.assign(row.replies.begin(), row.replies.end());
   const Bytes chunk(16, 0x5A);
-  const bool ok = row.start ? link.StartDownload(16) : link.SendChunk(chunk.data(), chunk.size(), row.isLast);
-  EXPECT_EQ(ok, row.result);
-  EXPECT_EQ(link.RefusalReason(), row.reason);
+  const LinkResult<> sent = row.start ? link.StartDownload(16) : link.SendChunk(chunk, row.isLast);
+  EXPECT_EQ(sent.ok(), row.result);
+  EXPECT_EQ(sent ? "" : sent.failure().Text(), row.reason);
   EXPECT_EQ(board.readCount, row.reads);
   EXPECT_TRUE(sink.entries.empty()) << "the download exchanges report nothing themselves";
   if (!row.start) {
@@ -365,8 +366,8 @@ TEST_F(LinkFixture, StartDownloadSendsTheLengthLowByteFirst) {
 TEST_F(LinkFixture, ChunkSizesOutsideOneToSixtyFourAreRefusedWithoutTraffic) {
   Open();
   const Bytes big(65, 0);
-  EXPECT_FALSE(link.SendChunk(big.data(), 0, false));
-  EXPECT_FALSE(link.SendChunk(big.data(), 65, false));
+  EXPECT_FALSE(link.SendChunk({big.data(), 0}, false));
+  EXPECT_FALSE(link.SendChunk({big.data(), 65}, false));
   EXPECT_TRUE(board.writes.empty());
 }
 
@@ -377,6 +378,30 @@ TEST_F(LinkFixture, DestroyingTheLinkClosesThePort) {
   }
   EXPECT_FALSE(board.IsOpen());
   EXPECT_EQ(board.closeCount, 1);
+}
+
+TEST_F(LinkFixture, ASessionClosesItsPortOnEveryWayOut) {
+  {
+    PortSession session(link, {1, {}});
+    EXPECT_TRUE(session);
+    EXPECT_TRUE(board.IsOpen());
+  }
+  EXPECT_FALSE(board.IsOpen());
+  const auto throwing = [this] {
+    PortSession session(link, {2, {}});
+    throw std::runtime_error("the command failed");
+  };
+  EXPECT_THROW(throwing(), std::runtime_error);
+  EXPECT_FALSE(board.IsOpen());
+  EXPECT_EQ(board.closeCount, 2);
+  board.refusedDevices = {"/dev/test3"};
+  {
+    PortSession session(link, {3, {}});
+    EXPECT_FALSE(session);
+  }
+  EXPECT_EQ(board.opened, (Strings{"/dev/test1", "/dev/test2"}));
+  EXPECT_EQ(board.closeCount, 2);
+  EXPECT_EQ(sink.Texts(), Strings{"Can not open COM3"});
 }
 
 }  // namespace

@@ -82,11 +82,11 @@ TEST(PosixSerialTransport, EveryByteValuePassesUnchangedBothWays) {
   ASSERT_TRUE(port.Open(pty.device)) << port.LastError();
   Bytes all(256);
   std::iota(all.begin(), all.end(), 0);
-  ASSERT_TRUE(port.Write(all.data(), all.size()));
+  ASSERT_TRUE(port.Write(all));
   EXPECT_EQ(pty.Receive(all.size()), all);
   pty.Send(all);
   Bytes back(all.size());
-  auto n = port.Read(back.data(), back.size());
+  auto n = port.Read(back);
   ASSERT_TRUE(n);
   EXPECT_EQ(*n, all.size());
   EXPECT_EQ(back, all);
@@ -99,7 +99,7 @@ TEST(PosixSerialTransport, InputWaitingBeforeTheOpenIsDiscarded) {
   ASSERT_TRUE(port.Open(pty.device));
   pty.Send({0x42});
   std::uint8_t byte[2] = {};
-  auto n = port.Read(byte, 2);
+  auto n = port.Read({byte, 2});
   ASSERT_TRUE(n);
   EXPECT_EQ(*n, 1u);
   EXPECT_EQ(byte[0], 0x42);
@@ -129,7 +129,7 @@ TEST(PosixSerialTransport, OpenDrainsATrailingAnswerAndRefusesALineThatNeverQuie
     ASSERT_TRUE(opened) << port.LastError();
     pty.Send({0x42});
     std::uint8_t byte[2] = {};
-    EXPECT_EQ(port.Read(byte, 2), std::optional<std::size_t>(1));
+    EXPECT_EQ(port.Read({byte, 2}), std::optional<std::size_t>(1));
     EXPECT_EQ(byte[0], 0x42);
   }
 }
@@ -148,7 +148,7 @@ TEST(PosixSerialTransport, ReplyEndsOnlyWhenNothingFollowsWithinTwiceItsGaps) {
       }
     });
     std::uint8_t reply[3] = {};
-    EXPECT_EQ(port.Read(reply, 3), std::optional<std::size_t>(3));
+    EXPECT_EQ(port.Read({reply, 3}), std::optional<std::size_t>(3));
     const bool ended = port.ReplyEnded();
     board.join();
     EXPECT_EQ(ended, extra == 0) << port.LastError();
@@ -189,7 +189,7 @@ TEST(PosixSerialTransport, ReadReturnsAsSoonAsTheBytesAreIn) {
   pty.Send(Bytes(10, 0x55));
   std::uint8_t buffer[10];
   const auto start = Clock::now();
-  auto n = port.Read(buffer, 10);
+  auto n = port.Read({buffer, 10});
   ASSERT_TRUE(n);
   EXPECT_EQ(*n, 10u);
   // Far below the 1100 ms total time-out of a 10-byte read.
@@ -202,7 +202,7 @@ TEST(PosixSerialTransport, SilentPeerEndsTheReadAtTheTotalTimeOut) {
   ASSERT_TRUE(port.Open(pty.device));
   std::uint8_t buffer[2];
   const auto start = Clock::now();
-  auto n = port.Read(buffer, 2);
+  auto n = port.Read({buffer, 2});
   const long waited = MillisecondsSince(start);
   ASSERT_TRUE(n);
   EXPECT_EQ(*n, 0u);
@@ -217,7 +217,7 @@ TEST(PosixSerialTransport, GapAfterSomeBytesEndsTheReadAtTheIntervalTimeOut) {
   pty.Send({1, 2, 3});
   std::uint8_t buffer[10];
   const auto start = Clock::now();
-  auto n = port.Read(buffer, 10);
+  auto n = port.Read({buffer, 10});
   const long waited = MillisecondsSince(start);
   ASSERT_TRUE(n);
   EXPECT_EQ(*n, 3u);
@@ -236,7 +236,7 @@ TEST(PosixSerialTransport, BytesSpacedWithinTheLimitsAreAllCollected) {
     }
   });
   std::uint8_t buffer[3];
-  auto n = port.Read(buffer, 3);
+  auto n = port.Read({buffer, 3});
   drip.join();
   ASSERT_TRUE(n);
   EXPECT_EQ(*n, 3u);
@@ -252,7 +252,7 @@ TEST(PosixSerialTransport, BoardThatStopsReadingEndsTheWriteAtItsTimeOut) {
   // Far more than a pseudo-terminal holds.
   const Bytes request(std::size_t{1} << 20, 0x5A);
   const auto start = Clock::now();
-  EXPECT_FALSE(port.Write(request.data(), request.size()));
+  EXPECT_FALSE(port.Write(request));
   const long waited = MillisecondsSince(start);
   EXPECT_GE(waited, WRITE_TIMEOUT_MS);
   EXPECT_LT(waited, WRITE_TIMEOUT_MS + 1000);
@@ -265,7 +265,7 @@ TEST(PosixSerialTransport, BoardThatStopsReadingEndsTheWriteAtItsTimeOut) {
   EXPECT_LT(count, request.size());
   EXPECT_EQ(pty.Drain(), count);
   const std::uint8_t next[] = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
-  ASSERT_TRUE(port.Write(next, sizeof next)) << port.LastError();
+  ASSERT_TRUE(port.Write(next)) << port.LastError();
   EXPECT_EQ(pty.Receive(sizeof next), Bytes(std::begin(next), std::end(next)));
 }
 
@@ -300,10 +300,10 @@ TEST(PosixSerialTransport, HangUpFailsReadsAndWritesWithoutWaiting) {
   pty.CloseMaster();
   std::uint8_t buffer[10];
   const auto start = Clock::now();
-  EXPECT_FALSE(port.Read(buffer, 10));
+  EXPECT_FALSE(port.Read({buffer, 10}));
   EXPECT_LT(MillisecondsSince(start), ReadTotalTimeoutMs(10));
   EXPECT_NE(port.LastError().find("input/output error"), std::string::npos) << port.LastError();
-  EXPECT_FALSE(port.Write(buffer, 5));
+  EXPECT_FALSE(port.Write({buffer, 5}));
 }
 
 // The line settings as the device holds them, every byte of the record;
@@ -398,7 +398,7 @@ TEST_P(LineSettingsRestored, AfterASessionTheDeviceHoldsItsSettingsByteForByte) 
     EXPECT_EQ(during.mode.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(during.mode.c_oflag & OPOST, 0u);
     const std::uint8_t request[] = {0x11, 0x13, 0x0D, 0x03};
-    ASSERT_TRUE(port.Write(request, sizeof request));
+    ASSERT_TRUE(port.Write(request));
     EXPECT_EQ(pty_.Receive(sizeof request), Bytes(std::begin(request), std::end(request)));
     port.Close();
     const LineSettings after = SettingsOf(pty_.device);
@@ -437,12 +437,12 @@ TEST(PosixSerialTransport, StopSignalEndsTheSessionEarly) {
   PosixSerialTransport port(&stop);
   ASSERT_TRUE(port.Open(pty.device));
   std::uint8_t buffer[10] = {0xAA, 0x01, 0x02};
-  ASSERT_TRUE(port.Write(buffer, 3));
+  ASSERT_TRUE(port.Write({buffer, 3}));
   EXPECT_EQ(pty.Receive(3), Bytes({0xAA, 0x01, 0x02}));
   stop = SIGTERM;
-  EXPECT_FALSE(port.Read(buffer, 1));
+  EXPECT_FALSE(port.Read({buffer, 1}));
   EXPECT_EQ(port.LastError(), "read: stopped by signal 15");
-  EXPECT_FALSE(port.Write(buffer, 3));
+  EXPECT_FALSE(port.Write({buffer, 3}));
   EXPECT_EQ(port.LastError(), "write: stopped by signal 15");
   port.Close();
   EXPECT_FALSE(port.Open(pty.device));
@@ -503,8 +503,8 @@ TEST(FindTerminalHolders, FindsTheProcessHoldingTheTerminalAndOnlyThat) {
 TEST(PosixSerialTransport, ClosedPortFailsWithoutTouchingAnything) {
   PosixSerialTransport port;
   std::uint8_t byte = 0;
-  EXPECT_FALSE(port.Write(&byte, 1));
-  EXPECT_FALSE(port.Read(&byte, 1));
+  EXPECT_FALSE(port.Write({&byte, 1}));
+  EXPECT_FALSE(port.Read({&byte, 1}));
   port.Close();
   EXPECT_FALSE(port.IsOpen());
 }

@@ -93,10 +93,10 @@ TEST(Win32SerialTransport, ACharacterDeviceThatTakesNoTimeOutsIsNotOpened) {
 TEST(Win32SerialTransport, WritesAndReadsOnAClosedPortFailWithoutTouchingAnything) {
   Win32SerialTransport port;
   const std::uint8_t request[] = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
-  EXPECT_FALSE(port.Write(request, sizeof request));
+  EXPECT_FALSE(port.Write(request));
   EXPECT_EQ(port.LastError(), "write: the port is not open");
   std::uint8_t reply[10] = {};
-  EXPECT_FALSE(port.Read(reply, sizeof reply).has_value());
+  EXPECT_FALSE(port.Read(reply).has_value());
   EXPECT_EQ(port.LastError(), "read: the port is not open");
   port.Close();  // closing a closed port does nothing
   EXPECT_FALSE(port.IsOpen());
@@ -105,9 +105,9 @@ TEST(Win32SerialTransport, WritesAndReadsOnAClosedPortFailWithoutTouchingAnythin
 TEST_F(BoardPort, ARegisterReadIsAnsweredWithTenBytes) {
   ASSERT_TRUE(port.Open(device)) << port.LastError();
   const std::uint8_t request[] = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
-  ASSERT_TRUE(port.Write(request, sizeof request)) << port.LastError();
+  ASSERT_TRUE(port.Write(request)) << port.LastError();
   Bytes reply(10);
-  const auto got = port.Read(reply.data(), reply.size());
+  const auto got = port.Read(reply);
   ASSERT_TRUE(got.has_value()) << port.LastError();
   EXPECT_EQ(*got, 10u) << port.LastError();
   EXPECT_TRUE(port.ReplyEnded()) << port.LastError();
@@ -117,7 +117,7 @@ TEST_F(BoardPort, ASilentBoardEndsTheReadAtTheTotalTimeOutWithNoBytes) {
   ASSERT_TRUE(port.Open(device)) << port.LastError();
   Bytes reply(10);
   const auto start = Clock::now();
-  const auto got = port.Read(reply.data(), reply.size());
+  const auto got = port.Read(reply);
   const long waited = MillisecondsSince(start);
   ASSERT_TRUE(got.has_value()) << port.LastError();
   EXPECT_EQ(*got, 0u);
@@ -131,13 +131,13 @@ TEST_F(BoardPort, ASilentBoardEndsTheReadAtTheTotalTimeOutWithNoBytes) {
 TEST_F(BoardPort, AReplyLeftUnreadIsDiscardedByTheNextOpen) {
   ASSERT_TRUE(port.Open(device)) << port.LastError();
   const std::uint8_t request[] = {PACKET_LEAD, 0x01, CMD_READ_REGISTERS};
-  ASSERT_TRUE(port.Write(request, sizeof request)) << port.LastError();
+  ASSERT_TRUE(port.Write(request)) << port.LastError();
   std::this_thread::sleep_for(REPLY_SETTLE_TIME);
   port.Close();
 
   ASSERT_TRUE(port.Open(device)) << port.LastError();
   std::uint8_t byte = 0;
-  const auto got = port.Read(&byte, 1);
+  const auto got = port.Read({&byte, 1});
   ASSERT_TRUE(got.has_value()) << port.LastError();
   EXPECT_EQ(*got, 0u) << "a stale reply byte 0x" << std::hex << int{byte} << " came through";
 }

@@ -47,7 +47,7 @@ constexpr std::uint8_t REQUEST[] = {0xAA, 0x01, 0x02};
 
 void ExpectRead(TracingTransport& tracer, std::size_t asked, std::optional<std::size_t> expected) {
   std::uint8_t buffer[16] = {};
-  EXPECT_EQ(tracer.Read(buffer, asked), expected);
+  EXPECT_EQ(tracer.Read({buffer, asked}), expected);
 }
 
 class TraceRows : public ::testing::TestWithParam<TraceRow> {};
@@ -74,12 +74,12 @@ INSTANTIATE_TEST_SUITE_P(
                                "open /dev/ttyUSB0 failed: open: no such device"},
                       TraceRow{"Write", [](FakeBoard&) {},
                                [](TracingTransport& t, FakeBoard& b) {
-                                 EXPECT_TRUE(t.Write(REQUEST, sizeof REQUEST));
+                                 EXPECT_TRUE(t.Write(REQUEST));
                                  EXPECT_EQ(b.writes, std::vector<Bytes>{Bytes(std::begin(REQUEST), std::end(REQUEST))});
                                },
                                "-> aa 01 02"},
                       TraceRow{"FailedWrite", [](FakeBoard& b) { b.failingWrites = {1}; },
-                               [](TracingTransport& t, FakeBoard&) { EXPECT_FALSE(t.Write(REQUEST, sizeof REQUEST)); },
+                               [](TracingTransport& t, FakeBoard&) { EXPECT_FALSE(t.Write(REQUEST)); },
                                "-> aa 01 02  (write failed: write: input/output error)"},
                       TraceRow{"WholeRead",
                                [](FakeBoard& b) {
@@ -119,8 +119,8 @@ TEST(TracingTransport, FailuresAndWhatFollowsThemAreTracedInOrder) {
   TracingTransport tracer(board, trace);
   EXPECT_FALSE(tracer.Open("/dev/gone"));
   EXPECT_TRUE(tracer.Open("/dev/ttyACM0"));
-  EXPECT_FALSE(tracer.Write(REQUEST, sizeof REQUEST));
-  EXPECT_TRUE(tracer.Write(REQUEST, 1));
+  EXPECT_FALSE(tracer.Write(REQUEST));
+  EXPECT_TRUE(tracer.Write({REQUEST, 1}));
   ExpectRead(tracer, 3, 1);
   ExpectRead(tracer, 3, std::nullopt);
   tracer.Close();

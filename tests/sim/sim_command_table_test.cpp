@@ -33,19 +33,19 @@ class BoardLoopback final : public Transport {
   bool Open(const std::string&) override { return open_ = true; }
   void Close() override { open_ = false; }
   bool IsOpen() const override { return open_; }
-  bool Write(const std::uint8_t* data, std::size_t count) override {
-    writes.emplace_back(data, data + count);
-    for (const BoardEvent& event : board_.Feed({data, count})) {
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    writes.emplace_back(bytes.begin(), bytes.end());
+    for (const BoardEvent& event : board_.Feed(bytes)) {
       if (event.kind == BoardEvent::Kind::Reply) pending.insert(pending.end(), event.bytes.begin(), event.bytes.end());
       if (event.kind == BoardEvent::Kind::Log) log.push_back(event.text);
     }
     return true;
   }
-  std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override {
-    const std::size_t n = std::min(count, pending.size());
-    std::copy_n(pending.begin(), n, data);
+  std::optional<std::size_t> Read(std::span<std::uint8_t> buffer) override {
+    const std::size_t n = std::min(buffer.size(), pending.size());
+    std::copy_n(pending.begin(), n, buffer.begin());
     pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(n));
-    reads.push_back(count);
+    reads.push_back(buffer.size());
     return n;
   }
   std::string LastError() const override { return {}; }
@@ -67,15 +67,15 @@ struct HostCall {
 };
 
 const std::vector<HostCall> HOST_CALLS = {
-    {CMD_SET_CHANNEL, [](DeviceLink& link) { return link.SetChannel(9); }},
-    {CMD_WRITE_REGISTER, [](DeviceLink& link) { return link.WriteRegister(REG_A2, 0x07); }},
+    {CMD_SET_CHANNEL, [](DeviceLink& link) { return link.SetChannel(9).ok(); }},
+    {CMD_WRITE_REGISTER, [](DeviceLink& link) { return link.WriteRegister(REG_A2, 0x07).ok(); }},
     {CMD_READ_REGISTERS,
      [](DeviceLink& link) {
-       RegisterSnapshot snapshot;
-       return link.ReadRegisters(snapshot) && snapshot == PowerOnState();
+       const LinkResult<RegisterSnapshot> read = link.ReadRegisters();
+       return read && read.value() == PowerOnState();
      }},
-    {CMD_STORE_DEFAULTS, [](DeviceLink& link) { return link.StoreDefaults(); }},
-    {CMD_DOWNLOAD, [](DeviceLink& link) { return link.StartDownload(1); }},
+    {CMD_STORE_DEFAULTS, [](DeviceLink& link) { return link.StoreDefaults().ok(); }},
+    {CMD_DOWNLOAD, [](DeviceLink& link) { return link.StartDownload(1).ok(); }},
 };
 
 TEST(HostAndBoard, EveryCommandOfTheTableHasAHostCall) {
@@ -96,7 +96,7 @@ TEST(HostAndBoard, TheBoardTakesEachRequestWholeAndTheHostReadsTheWholeReply) {
     DeviceLink link(port, sink);
     ASSERT_TRUE(link.OpenDevice("/dev/loopback"));
 
-    EXPECT_TRUE(call.run(link)) << link.RefusalReason();
+    EXPECT_TRUE(call.run(link)) << (sink.entries.empty() ? "" : sink.entries[0].reason);
     EXPECT_TRUE(sink.entries.empty());
     ASSERT_EQ(port.writes.size(), 1u);
     EXPECT_EQ(port.writes[0].size(), FrameSize(*entry));
@@ -115,7 +115,8 @@ TEST(HostAndBoard, AChunkAndItsCompletionAreReadWhole) {
   ASSERT_TRUE(link.OpenDevice("/dev/loopback"));
   ASSERT_TRUE(link.StartDownload(1));
   const std::uint8_t program[] = {0x42};
-  EXPECT_TRUE(link.SendChunk(program, 1, true)) << link.RefusalReason();
+  const LinkResult<> sent = link.SendChunk(program, true);
+  EXPECT_TRUE(sent) << (sent ? "" : sent.failure().Text());
   EXPECT_EQ(port.reads, (std::vector<std::size_t>{2, 2, 2}));
   EXPECT_TRUE(port.pending.empty());
 }

@@ -44,11 +44,11 @@ struct FakeBoardTest : ::testing::Test {
   FakeBoard board;
 
   void SetUp() override { ASSERT_TRUE(board.Open("/dev/test1")); }
-  bool Send(const Bytes& bytes) { return board.Write(bytes.data(), bytes.size()); }
+  bool Send(const Bytes& bytes) { return board.Write(bytes); }
   // Everything the board has sent so far, or nothing when the read fails.
   std::optional<Bytes> Received() {
     Bytes buffer(64);
-    const auto n = board.Read(buffer.data(), buffer.size());
+    const auto n = board.Read(buffer);
     if (!n) return std::nullopt;
     buffer.resize(*n);
     return buffer;

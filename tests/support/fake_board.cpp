@@ -37,8 +37,8 @@ void FakeBoard::Close() {
   ++closeCount;
 }
 
-bool FakeBoard::Write(const std::uint8_t* data, std::size_t count) {
-  writes.emplace_back(data, data + count);
+bool FakeBoard::Write(std::span<const std::uint8_t> bytes) {
+  writes.emplace_back(bytes.begin(), bytes.end());
   if (hungUp ||
       std::find(failingWrites.begin(), failingWrites.end(), static_cast<int>(writes.size())) != failingWrites.end()) {
     lastError = WRITE_FAILED;
@@ -48,7 +48,7 @@ bool FakeBoard::Write(const std::uint8_t* data, std::size_t count) {
   return true;
 }
 
-std::optional<std::size_t> FakeBoard::Read(std::uint8_t* data, std::size_t count) {
+std::optional<std::size_t> FakeBoard::Read(std::span<std::uint8_t> buffer) {
   ++readCount;
   if (!script.empty()) {
     ReadStep step = script.front();
@@ -58,8 +58,8 @@ std::optional<std::size_t> FakeBoard::Read(std::uint8_t* data, std::size_t count
       lastError = READ_FAILED;
       return std::nullopt;
     }
-    const std::size_t n = std::min(count, step.bytes.size());
-    std::copy_n(step.bytes.begin(), n, data);
+    const std::size_t n = std::min(buffer.size(), step.bytes.size());
+    std::copy_n(step.bytes.begin(), n, buffer.begin());
     return n;
   }
   if (hungUp && pending_.empty()) {
@@ -67,8 +67,8 @@ std::optional<std::size_t> FakeBoard::Read(std::uint8_t* data, std::size_t count
     return std::nullopt;
   }
   std::size_t n = 0;
-  while (n < count && !pending_.empty()) {
-    data[n++] = pending_.front();
+  while (n < buffer.size() && !pending_.empty()) {
+    buffer[n++] = pending_.front();
     pending_.pop_front();
   }
   return n;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,8 +39,8 @@ class FakeBoard final : public Transport {
   void Close() override;
   bool IsOpen() const override { return open_; }
   // A write that fails never reaches the board.
-  bool Write(const std::uint8_t* data, std::size_t count) override;
-  std::optional<std::size_t> Read(std::uint8_t* data, std::size_t count) override;
+  bool Write(std::span<const std::uint8_t> bytes) override;
+  std::optional<std::size_t> Read(std::span<std::uint8_t> buffer) override;
   // Scripted: as the last step says; otherwise false while the board has
   // more to send than was read.
   bool ReplyEnded() override;
