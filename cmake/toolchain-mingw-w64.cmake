@@ -22,10 +22,13 @@ if(NOT VORNA_MINGW_SHARED_RUNTIME)
   set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 endif()
 
-# Test discovery and add_test run the programs through wine.
+# Test discovery and add_test run the programs through wine, under timeout
+# like every wine command: a wine that hangs ends after 15 minutes even
+# where no ctest time limit applies.
 find_program(VORNA_WINE wine)
-if(VORNA_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${VORNA_WINE})
+find_program(VORNA_TIMEOUT timeout)
+if(VORNA_WINE AND VORNA_TIMEOUT)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${VORNA_TIMEOUT} -k 10 900 ${VORNA_WINE})
 endif()
 
 # CLI11 is header-only, but its Debian package configures /usr/include as the

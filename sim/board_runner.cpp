@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "link/port_names.h"
@@ -24,12 +23,13 @@ constexpr auto INPUT_IDLE_RESET = std::chrono::milliseconds(1000);
 constexpr std::uint8_t BABBLE_BYTES[] = {0x5A, 0xC3, 0x3C};
 constexpr std::size_t READ_BUFFER_SIZE = 4096;
 // Unplugging drops what the host has not read, so a deliberate hang-up waits
-// until the last reply is read: the kernel needs a moment to move sent bytes
-// into the device, and a host that does not read within its longest read
-// time-out is not waited for.
-constexpr auto HANG_UP_SETTLE = std::chrono::milliseconds(10);
+// until the host has read the last reply. A host writes its next request
+// only once it has read the reply to the one before, so its next bytes show
+// it; the device's count of unread bytes cannot, as the kernel moves sent
+// bytes into the device a moment later (on a loaded machine, many
+// moments). A host that writes nothing more is given its longest read
+// time-out.
 constexpr auto HANG_UP_LIMIT = std::chrono::milliseconds(ReadTotalTimeoutMs(REGISTER_SNAPSHOT_SIZE));
-constexpr auto HANG_UP_POLL = std::chrono::milliseconds(2);
 
 }  // namespace
 
@@ -137,10 +137,11 @@ std::optional<Clock::time_point> BoardRunner::NextWake() const {
 }
 
 void BoardRunner::HangUp() {
-  const auto settled = Clock::now() + HANG_UP_SETTLE;
   const auto limit = Clock::now() + HANG_UP_LIMIT;
-  while (Clock::now() < limit && (Clock::now() < settled || terminal_.UnreadByHost() > 0)) {
-    std::this_thread::sleep_for(HANG_UP_POLL);
+  for (auto now = Clock::now(); now < limit; now = Clock::now()) {
+    pollfd master{terminal_.master(), POLLIN, 0};
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - now);
+    if (::poll(&master, 1, static_cast<int>(left.count())) > 0 && master.revents != 0) break;
   }
   terminal_.HangUp();
   log_.Write("# hung up");

@@ -1,7 +1,6 @@
 #include "sim/pseudo_terminal.h"
 
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <cerrno>
 #include <cstdlib>
@@ -59,12 +58,6 @@ std::optional<PseudoTerminal> PseudoTerminal::Open(std::string& error) {
     return std::nullopt;
   }
   return PseudoTerminal(std::move(master), std::move(slave), std::move(path));
-}
-
-std::size_t PseudoTerminal::UnreadByHost() const {
-  int count = 0;
-  if (::ioctl(slave_.get(), FIONREAD, &count) != 0 || count < 0) return 0;
-  return static_cast<std::size_t>(count);
 }
 
 void PseudoTerminal::HangUp() {

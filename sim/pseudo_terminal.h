@@ -23,9 +23,6 @@ class PseudoTerminal {
   int master() const { return master_.get(); }
   const std::string& slavePath() const { return slavePath_; }
 
-  // Bytes sent to the device that its host has not read yet.
-  std::size_t UnreadByHost() const;
-
   // Closes both ends, as when the board is unplugged: the host's next read
   // or write fails, and whatever it had not read yet is lost.
   void HangUp();

@@ -9,6 +9,8 @@
 #include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -19,6 +21,7 @@
 #include <regex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "link/protocol.h"
 #include "support/unprivileged.h"
@@ -76,6 +79,63 @@ struct PseudoTerminal {
   std::string device;
 };
 
+// A board that sends one byte (0, 1, 2, ...) every `gapMs`: the first at
+// once, the rest from a thread of its own. It notes when each write began
+// and ended, so that a test can tell whether the line saw the gaps it
+// meant: on a loaded machine the thread may oversleep, and a run in which
+// it did proves nothing about the transport. Such runs are repeated.
+class PacedBoard {
+ public:
+  static constexpr int ATTEMPTS = 20;
+
+  PacedBoard(const PseudoTerminal& pty, int count, int gapMs) : writes_(static_cast<std::size_t>(count)) {
+    SendAndNote(pty, 0);
+    thread_ = std::thread([this, &pty, count, gapMs] {
+      for (int i = 1; i < count && !stopped_; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+        SendAndNote(pty, i);
+      }
+    });
+  }
+  ~PacedBoard() { Join(); }
+  PacedBoard(const PacedBoard&) = delete;
+  PacedBoard& operator=(const PacedBoard&) = delete;
+
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  // Sends nothing more.
+  void Stop() {
+    stopped_ = true;
+    Join();
+  }
+  // After Join: the longest gap the line can have seen between two bytes
+  // whose first was sent before `until` (from the start of one write to
+  // the end of the next).
+  long LongestGapAtMostMs(Clock::time_point until = Clock::time_point::max()) const {
+    long longest = 0;
+    for (std::size_t i = 1; i < sent_ && writes_[i - 1].first < until; ++i) {
+      const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(writes_[i].second - writes_[i - 1].first);
+      longest = std::max(longest, static_cast<long>(gap.count()));
+    }
+    return longest;
+  }
+  // After Join: when the last byte was in the line at the latest.
+  Clock::time_point LastSent() const { return writes_[sent_ - 1].second; }
+
+ private:
+  void SendAndNote(const PseudoTerminal& pty, int i) {
+    const auto begun = Clock::now();
+    pty.Send({static_cast<std::uint8_t>(i)});
+    writes_[static_cast<std::size_t>(i)] = {begun, Clock::now()};
+    sent_ = static_cast<std::size_t>(i) + 1;
+  }
+  std::vector<std::pair<Clock::time_point, Clock::time_point>> writes_;
+  std::size_t sent_ = 0;
+  std::atomic<bool> stopped_ = false;
+  std::thread thread_;
+};
+
 TEST(PosixSerialTransport, EveryByteValuePassesUnchangedBothWays) {
   PseudoTerminal pty;
   PosixSerialTransport port;
@@ -110,52 +170,63 @@ TEST(PosixSerialTransport, InputWaitingBeforeTheOpenIsDiscarded) {
 // line that never goes quiet.
 TEST(PosixSerialTransport, OpenDrainsATrailingAnswerAndRefusesALineThatNeverQuietens) {
   for (const auto& [bytes, spacing] : {std::pair{6, 5}, std::pair{400, 4}}) {
-    PseudoTerminal pty;
-    std::thread board([&] {
-      for (int i = 0; i < bytes; ++i) {
-        pty.Send({0x11});
-        std::this_thread::sleep_for(std::chrono::milliseconds(spacing));
+    bool paced = false;
+    for (int attempt = 0; attempt < PacedBoard::ATTEMPTS && !paced; ++attempt) {
+      PseudoTerminal pty;
+      PacedBoard board(pty, bytes, spacing);
+      PosixSerialTransport port;
+      const bool opened = port.Open(pty.device);
+      const auto openReturned = Clock::now();
+      const bool refusal = bytes * spacing > LINE_DRAIN_LIMIT_MS;
+      // A refused open needs no more bytes; a drained one must have had
+      // them all.
+      if (refusal) {
+        board.Stop();
+      } else {
+        board.Join();
       }
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(spacing));
-    PosixSerialTransport port;
-    const bool opened = port.Open(pty.device);
-    board.join();
-    if (bytes * spacing > LINE_DRAIN_LIMIT_MS) {
-      EXPECT_FALSE(opened);
-      EXPECT_TRUE(port.LastError().starts_with("the board is still sending: ")) << port.LastError();
-      continue;
+      paced = board.LongestGapAtMostMs(openReturned) < LINE_QUIET_AT_OPEN_MS;
+      if (!paced) continue;
+      if (refusal) {
+        EXPECT_FALSE(opened);
+        EXPECT_TRUE(port.LastError().starts_with("the board is still sending: ")) << port.LastError();
+        continue;
+      }
+      ASSERT_TRUE(opened) << port.LastError();
+      pty.Send({0x42});
+      std::uint8_t byte[2] = {};
+      EXPECT_EQ(port.Read({byte, 2}), std::optional<std::size_t>(1));
+      EXPECT_EQ(byte[0], 0x42);
     }
-    ASSERT_TRUE(opened) << port.LastError();
-    pty.Send({0x42});
-    std::uint8_t byte[2] = {};
-    EXPECT_EQ(port.Read({byte, 2}), std::optional<std::size_t>(1));
-    EXPECT_EQ(byte[0], 0x42);
+    EXPECT_TRUE(paced) << "the board never kept a gap below " << LINE_QUIET_AT_OPEN_MS << " ms";
   }
 }
 
 // After a reply, the line is watched as long as its bytes' gaps suggest;
 // a byte in that time fails the reply and is dropped with the rest.
 TEST(PosixSerialTransport, ReplyEndsOnlyWhenNothingFollowsWithinTwiceItsGaps) {
+  constexpr int GAP_MS = 40;
   for (const int extra : {0, 1}) {
-    PseudoTerminal pty;
-    PosixSerialTransport port;
-    ASSERT_TRUE(port.Open(pty.device)) << port.LastError();
-    std::thread board([&] {
-      for (int i = 0; i < 3 + extra; ++i) {
-        pty.Send({static_cast<std::uint8_t>(i)});
-        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    bool paced = false;
+    for (int attempt = 0; attempt < PacedBoard::ATTEMPTS && !paced; ++attempt) {
+      PseudoTerminal pty;
+      PosixSerialTransport port;
+      ASSERT_TRUE(port.Open(pty.device)) << port.LastError();
+      PacedBoard board(pty, 3 + extra, GAP_MS);
+      std::uint8_t reply[3] = {};
+      EXPECT_EQ(port.Read({reply, 3}), std::optional<std::size_t>(3));
+      const bool ended = port.ReplyEnded();
+      board.Join();
+      // The extra byte came within the watch only if no gap outgrew it.
+      paced = board.LongestGapAtMostMs() < ReplyQuietMs(GAP_MS);
+      if (!paced) continue;
+      EXPECT_EQ(ended, extra == 0) << port.LastError();
+      if (extra > 0) {
+        EXPECT_TRUE(port.LastError().starts_with("the board is still sending: 1 more bytes came after"));
       }
-    });
-    std::uint8_t reply[3] = {};
-    EXPECT_EQ(port.Read({reply, 3}), std::optional<std::size_t>(3));
-    const bool ended = port.ReplyEnded();
-    board.join();
-    EXPECT_EQ(ended, extra == 0) << port.LastError();
-    if (extra > 0) {
-      EXPECT_TRUE(port.LastError().starts_with("the board is still sending: 1 more bytes came after"));
+      EXPECT_TRUE(port.ReplyEnded()) << "the stray byte was dropped";
     }
-    EXPECT_TRUE(port.ReplyEnded()) << "the stray byte was dropped";
+    EXPECT_TRUE(paced) << "the board never kept its gaps below " << ReplyQuietMs(GAP_MS) << " ms";
   }
 }
 
@@ -226,20 +297,25 @@ TEST(PosixSerialTransport, GapAfterSomeBytesEndsTheReadAtTheIntervalTimeOut) {
 }
 
 TEST(PosixSerialTransport, BytesSpacedWithinTheLimitsAreAllCollected) {
-  PseudoTerminal pty;
-  PosixSerialTransport port;
-  ASSERT_TRUE(port.Open(pty.device));
-  std::thread drip([&] {
-    for (int i = 0; i < 3; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      pty.Send({static_cast<std::uint8_t>(i)});
-    }
-  });
-  std::uint8_t buffer[3];
-  auto n = port.Read({buffer, 3});
-  drip.join();
-  ASSERT_TRUE(n);
-  EXPECT_EQ(*n, 3u);
+  bool paced = false;
+  for (int attempt = 0; attempt < PacedBoard::ATTEMPTS && !paced; ++attempt) {
+    PseudoTerminal pty;
+    PosixSerialTransport port;
+    ASSERT_TRUE(port.Open(pty.device));
+    const auto start = Clock::now();
+    PacedBoard board(pty, 3, 100);
+    std::uint8_t buffer[3];
+    auto n = port.Read({buffer, 3});
+    board.Join();
+    // Within the limits as the line saw them: no gap as long as the
+    // interval time-out, the last byte in before the total one.
+    paced = board.LongestGapAtMostMs() < READ_INTERVAL_TIMEOUT_MS &&
+            board.LastSent() - start < std::chrono::milliseconds(ReadTotalTimeoutMs(3));
+    if (!paced) continue;
+    ASSERT_TRUE(n);
+    EXPECT_EQ(*n, 3u);
+  }
+  EXPECT_TRUE(paced) << "the board never kept within the read's limits";
 }
 
 // A board that stops reading: the pseudo-terminal takes bytes until its
