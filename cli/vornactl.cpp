@@ -72,9 +72,9 @@ int ParseFrequency(const std::string& text) {
     for (; valid && i < text.size(); ++i) valid = text[i] == '0';
   }
   const int channelTenths = whole * 10 + tenths;
-  constexpr int lowestTenths = static_cast<int>(MIN_FREQUENCY_MHZ * 10);
-  constexpr int highestTenths = static_cast<int>(MAX_FREQUENCY_MHZ * 10);
-  if (!valid || channelTenths < lowestTenths || channelTenths > highestTenths)
+  constexpr int LOWEST_TENTHS = static_cast<int>(MIN_FREQUENCY_MHZ * 10);
+  constexpr int HIGHEST_TENTHS = static_cast<int>(MAX_FREQUENCY_MHZ * 10);
+  if (!valid || channelTenths < LOWEST_TENTHS || channelTenths > HIGHEST_TENTHS)
     throw UsageError{"--freq " + Quoted(text) + ": give 87.5 to 108.0 MHz in 0.1 MHz steps"};
   return channelTenths;
 }
