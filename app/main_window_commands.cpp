@@ -323,12 +323,11 @@ void MainWindow::OnSaveProfile() {
   RunningStatus running(*this, *worker_);
   running.Doing(TEXT_READING);
   BoardSession session(*worker_, messages_, *transport_, running.Announcing(resolver_));
-  RegisterSnapshot snapshot;
-  bool saved = false;
-  worker_->Run([this, &session, &path, &snapshot, &saved] {
-    saved = SaveBoardProfile(session.link, PortChoice{state_.portNumber, {}}, *path, session.sink, snapshot);
+  std::optional<RegisterSnapshot> saved;
+  worker_->Run([this, &session, &path, &saved] {
+    saved = SaveBoardProfile(session.link, PortChoice{state_.portNumber, {}}, *path, session.sink);
   });
-  if (saved) running.Show(FormatProfileDump(ProfileFromSnapshot(snapshot)));
+  if (saved) running.Show(FormatProfileDump(ProfileFromSnapshot(*saved)));
 }
 
 void MainWindow::OnLoadProfile() {

@@ -22,21 +22,20 @@ std::optional<BoardProfile> ReadChecked(const std::string& path, Environment& en
 }
 
 int RunReadJson(Environment& env, Board& board) {
-  RegisterSnapshot snapshot;
-  if (!ReadBoardSnapshot(board.link, board.port, snapshot)) return EXIT_FAILED;
-  PrintJson(env.out, SnapshotJson(snapshot));
+  const std::optional<RegisterSnapshot> snapshot = ReadBoardSnapshot(board.link, board.port);
+  if (!snapshot) return EXIT_FAILED;
+  PrintJson(env.out, SnapshotJson(*snapshot));
   return BoardCommandExit(true, board.sink.count());
 }
 
 int RunSave(const ProfileCommands& c, Environment& env, Board& board) {
-  RegisterSnapshot snapshot;
-  const bool saved = SaveBoardProfile(board.link, board.port, c.file, board.sink, snapshot);
+  const std::optional<RegisterSnapshot> saved = SaveBoardProfile(board.link, board.port, c.file, board.sink);
   if (saved && c.json) {
-    Json json = SnapshotJson(snapshot);
+    Json json = SnapshotJson(*saved);
     json["file"] = c.file;
     PrintJson(env.out, json);
   }
-  return BoardCommandExit(saved, board.sink.count());
+  return BoardCommandExit(saved.has_value(), board.sink.count());
 }
 
 int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& profile, Board& board) {
@@ -55,9 +54,9 @@ int RunLoad(const ProfileCommands& c, Environment& env, const BoardProfile& prof
 }
 
 int RunDiff(const ProfileCommands& c, Environment& env, const BoardProfile& file, Board& board) {
-  RegisterSnapshot snapshot;
-  if (!ReadBoardSnapshot(board.link, board.port, snapshot) || board.sink.count() != 0) return DIFF_TROUBLE;
-  const BoardProfile boardProfile = ProfileFromSnapshot(snapshot);
+  const std::optional<RegisterSnapshot> snapshot = ReadBoardSnapshot(board.link, board.port);
+  if (!snapshot || board.sink.count() != 0) return DIFF_TROUBLE;
+  const BoardProfile boardProfile = ProfileFromSnapshot(*snapshot);
   const auto differences = DiffProfiles(boardProfile, file);
   if (c.json) {
     // Values as numbers, as "fields" and "channel" have them.
@@ -76,7 +75,7 @@ int RunDiff(const ProfileCommands& c, Environment& env, const BoardProfile& file
     Json json = Json::object();
     json["file"] = c.file;
     json["differences"] = list;
-    json["board"] = SnapshotJson(snapshot);
+    json["board"] = SnapshotJson(*snapshot);
     PrintJson(env.out, json);
   } else {
     for (const auto& d : differences)

@@ -169,13 +169,13 @@ struct Options {
 
 int RunRead(Environment& env, const Options& options) {
   Board board(env, {options.port, options.device}, options.verbose);
-  RegisterSnapshot snapshot;
-  if (!ReadBoardSnapshot(board.link, board.port, snapshot)) return EXIT_FAILED;
+  const std::optional<RegisterSnapshot> snapshot = ReadBoardSnapshot(board.link, board.port);
+  if (!snapshot) return EXIT_FAILED;
   if (options.raw) {
-    env.out << HexBytes(snapshot.bytes) << '\n';
+    env.out << HexBytes(snapshot->bytes) << '\n';
   } else {
-    env.out << TerminalLines(FormatQuickSummary(QuickFromSnapshot(snapshot))) << "\n\n"
-            << TerminalLines(FormatRegisterDump(DecodeFields(snapshot))) << '\n';
+    env.out << TerminalLines(FormatQuickSummary(QuickFromSnapshot(*snapshot))) << "\n\n"
+            << TerminalLines(FormatRegisterDump(DecodeFields(*snapshot))) << '\n';
   }
   return BoardCommandExit(true, board.sink.count());
 }

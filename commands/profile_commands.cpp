@@ -8,12 +8,12 @@
 
 namespace vorna {
 
-bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapshot& snapshot) {
+std::optional<RegisterSnapshot> ReadBoardSnapshot(DeviceLink& link, const PortChoice& port) {
   PortSession session(link, port);
-  if (!session) return false;
+  if (!session) return std::nullopt;
   const LinkResult<RegisterSnapshot> read = link.ReadRegisters();
-  if (read) snapshot = read.value();
-  return read.ok();
+  if (!read) return std::nullopt;
+  return read.value();
 }
 
 namespace {
@@ -29,13 +29,14 @@ std::string WriteFailureReason(const std::string& path, const std::error_code& e
 
 }  // namespace
 
-bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::string& path, MessageSink& sink,
-                      RegisterSnapshot& snapshot) {
-  if (!ReadBoardSnapshot(link, port, snapshot)) return false;
+std::optional<RegisterSnapshot> SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::string& path,
+                                                 MessageSink& sink) {
+  const std::optional<RegisterSnapshot> snapshot = ReadBoardSnapshot(link, port);
+  if (!snapshot) return std::nullopt;
   std::error_code error;
-  if (WriteProfileFile(path, ProfileFromSnapshot(snapshot), &error)) return true;
+  if (WriteProfileFile(path, ProfileFromSnapshot(*snapshot), &error)) return snapshot;
   sink.Report(std::string(PROFILE_WRITE_ERROR) + path, WriteFailureReason(path, error));
-  return false;
+  return std::nullopt;
 }
 
 CommandOutcome LoadBoardProfile(DeviceLink& link, const PortChoice& port, const BoardProfile& profile, bool store) {

@@ -3,6 +3,7 @@
 // of opening, reading, writing and reporting, shared by the desktop
 // application and the command-line tool.
 
+#include <optional>
 #include <string>
 
 #include "commands/commands.h"
@@ -16,17 +17,17 @@ namespace vorna {
 inline constexpr std::string_view PROFILE_WRITE_ERROR = "Can not write ";
 
 // Opens the port, reads the registers and closes the port whatever the read
-// gave. False when the port did not open or the read failed (the link has
+// gave. Nothing when the port did not open or the read failed (the link has
 // reported why).
-bool ReadBoardSnapshot(DeviceLink& link, const PortChoice& port, RegisterSnapshot& snapshot);
+std::optional<RegisterSnapshot> ReadBoardSnapshot(DeviceLink& link, const PortChoice& port);
 
 // Reads the board, then writes its profile to `path` (replacing the file
 // only once the new one is whole). Nothing is written when the read fails,
 // and no folder is made; a failed write is reported to `sink`, with the
-// system's reason or the folder that does not exist. True when the file was
-// written.
-bool SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::string& path, MessageSink& sink,
-                      RegisterSnapshot& snapshot);
+// system's reason or the folder that does not exist. The snapshot saved, or
+// nothing when no file was written.
+std::optional<RegisterSnapshot> SaveBoardProfile(DeviceLink& link, const PortChoice& port, const std::string& path,
+                                                 MessageSink& sink);
 
 // Writes the fields exactly as the Advanced Setting does (0xE0, then A0 to
 // A8), then the channel, then the store command only when `store`; each

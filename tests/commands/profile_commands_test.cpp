@@ -95,23 +95,22 @@ TEST_F(ProfileCommandTest, SaveWritesTheBoardsProfile) {
   board.registers[0] = 0xD6;
   board.channel = 205;
   const std::string path = (folder / "board.vprof").string();
-  RegisterSnapshot snapshot;
-  EXPECT_TRUE(SaveBoardProfile(link, PortChoice{}, path, sink, snapshot));
+  const std::optional<RegisterSnapshot> snapshot = SaveBoardProfile(link, PortChoice{}, path, sink);
+  ASSERT_TRUE(snapshot);
   EXPECT_EQ(board.writes, (std::vector<Bytes>{{0xAA, 0x01, 0x02}}));
   EXPECT_FALSE(board.IsOpen());
   EXPECT_TRUE(sink.entries.empty());
-  EXPECT_EQ(snapshot.bytes[SNAPSHOT_A0], 0xD6);
+  EXPECT_EQ(snapshot->bytes[SNAPSHOT_A0], 0xD6);
   const ProfileParse parse = ReadProfileFile(path);
   ASSERT_TRUE(parse.profile);
-  EXPECT_EQ(*parse.profile, ProfileFromSnapshot(snapshot));
+  EXPECT_EQ(*parse.profile, ProfileFromSnapshot(*snapshot));
 }
 
 TEST_F(ProfileCommandTest, SaveWithAFailedReadLeavesTheOldFile) {
   const std::string path = (folder / "board.vprof").string();
   std::ofstream(path) << "old";
   board.script = {Step{Bytes(9, 0x00)}};
-  RegisterSnapshot snapshot;
-  EXPECT_FALSE(SaveBoardProfile(link, PortChoice{}, path, sink, snapshot));
+  EXPECT_FALSE(SaveBoardProfile(link, PortChoice{}, path, sink));
   EXPECT_EQ(sink.Texts(), Strings{"Read error"});
   std::ifstream in(path);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
@@ -120,8 +119,7 @@ TEST_F(ProfileCommandTest, SaveWithAFailedReadLeavesTheOldFile) {
 TEST_F(ProfileCommandTest, SaveIntoAFolderThatDoesNotExistMakesNoneAndNamesIt) {
   const fs::path missing = folder / "missing" / "deeper";
   const std::string path = (missing / "board.vprof").string();
-  RegisterSnapshot snapshot;
-  EXPECT_FALSE(SaveBoardProfile(link, PortChoice{}, path, sink, snapshot));
+  EXPECT_FALSE(SaveBoardProfile(link, PortChoice{}, path, sink));
   ASSERT_EQ(sink.Texts(), Strings{"Can not write " + path});
   EXPECT_EQ(sink.entries[0].reason, "the folder " + missing.string() + " does not exist");
   EXPECT_FALSE(fs::exists(folder / "missing"));
@@ -129,8 +127,7 @@ TEST_F(ProfileCommandTest, SaveIntoAFolderThatDoesNotExistMakesNoneAndNamesIt) {
 
 TEST_F(ProfileCommandTest, SaveThatCannotWriteSaysWhere) {
   const std::string path = folder.path().string();
-  RegisterSnapshot snapshot;
-  EXPECT_FALSE(SaveBoardProfile(link, PortChoice{}, path, sink, snapshot));
+  EXPECT_FALSE(SaveBoardProfile(link, PortChoice{}, path, sink));
   EXPECT_EQ(sink.Texts(), Strings{"Can not write " + path});
   EXPECT_TRUE(fs::is_directory(path));
 }
