@@ -1,4 +1,6 @@
+#include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <ostream>
 
 #include "base/console.h"
@@ -19,6 +21,10 @@ int main(int argc, char** argv) {
     vorna::cli::Environment env{out, err, vorna::StandardErrorIsTerminal(), {}};
     env.stopSignal = vorna::StopOnSignals();
     env.makeTransport = [stop = env.stopSignal] { return vorna::MakeSystemTransport(stop); };
+    env.variable = [](const char* name) -> std::optional<std::string> {
+      const char* value = std::getenv(name);
+      return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    };
     return vorna::cli::Run(args, env);
   } catch (const std::exception& e) {
     vorna::cli::PrintError(std::cerr, e.what());

@@ -6,6 +6,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,9 @@ struct Environment {
   const volatile std::sig_atomic_t* stopSignal = nullptr;
   // Where `ports` looks for serial devices; by default this machine.
   DiscoveryRoots portRoots{};
+  // The process's environment variables (VORNA_PORT, VORNA_BOARD_IDS);
+  // without it none is set, so that tests see none of the machine's.
+  std::function<std::optional<std::string>(const char* name)> variable;
 };
 
 // "vornactl: TEXT" on its own line, control characters shown as \xNN: the
