@@ -45,7 +45,7 @@ struct Environment {
   DiscoveryRoots portRoots{};
   // The process's environment variables (VORNA_PORT, VORNA_BOARD_IDS);
   // without it none is set, so that tests see none of the machine's.
-  std::function<std::optional<std::string>(const char* name)> variable;
+  std::function<std::optional<std::string>(const char* name)> variable{};
 };
 
 // "vornactl: TEXT" on its own line, control characters shown as \xNN: the
