@@ -30,10 +30,14 @@ std::string SeveralBoardsText(const std::vector<BoardCandidate>& boards) {
   std::string text = "several boards: ";
   for (std::size_t i = 0; i < boards.size(); ++i) {
     const DiscoveredPort& port = boards[i].port;
-    std::string details = port.device;
-    if (!port.serial.empty()) details += ", serial " + port.serial;
-    if (i > 0) text += ", ";
-    text += boards[i].portNumber > 0 ? "COM" + std::to_string(boards[i].portNumber) + " (" + details + ")" : details;
+    std::string name = port.device;
+    std::string details = port.serial.empty() ? std::string() : "serial " + port.serial;
+    // A device that no number reaches is named by itself.
+    if (boards[i].portNumber > 0) {
+      name = "COM" + std::to_string(boards[i].portNumber);
+      details = port.device + (details.empty() ? "" : ", " + details);
+    }
+    text += (i > 0 ? ", " : "") + name + (details.empty() ? "" : " (" + details + ")");
   }
   // The device's serial and a link's target come from outside.
   return EscapeControls(text + ": choose one with --port");

@@ -32,7 +32,8 @@ BoardSearch SearchBoards(const Environment& env);
 std::string NoBoardText(const BoardSearch& search);
 
 // "several boards: COM3 (/dev/ttyACM2, serial 1234), COM4 (/dev/ttyUSB0):
-// choose one with --port", control characters escaped.
+// choose one with --port", control characters escaped; a board that no
+// number reaches is its device, "/dev/ttyUSB1 (serial 5678)".
 std::string SeveralBoardsText(const std::vector<BoardCandidate>& boards);
 
 }  // namespace vorna::cli

@@ -26,13 +26,13 @@ TEST(SearchBoards, SeveralAreNamedUntilTheVariableOrElseTheFileNarrowsThem) {
   FakeTree tree;
   const fs::path usb = tree.UsbDevice("1-2", {{"idVendor", "2fe3"}, {"idProduct", "0100"}, {"serial", "12\x1b-4"}});
   tree.Tty("ttyACM2", usb / "1-2:1.0", "cdc_acm");
-  FtdiAdapter(tree, "ttyUSB3");
+  FtdiAdapter(tree, "ttyUSB2");
   fs::remove(tree.sysfs() / PCI_USB / "1-3" / "serial");
   EXPECT_EQ(cli::SeveralBoardsText(Search(tree).boards),
-            "several boards: COM3 (/dev/ttyACM2, serial 12\\x1b-4), COM4 (/dev/ttyUSB3): choose one with --port");
+            "several boards: COM3 (/dev/ttyACM2, serial 12\\x1b-4), /dev/ttyUSB2: choose one with --port");
   FakeTree::Write(tree.boards(), "0403:6001\n");
   const auto only = [](const cli::BoardSearch& s) { return s.boards.size() == 1 ? s.boards[0].port.device : "?"; };
-  EXPECT_EQ(only(Search(tree)), "/dev/ttyUSB3");
+  EXPECT_EQ(only(Search(tree)), "/dev/ttyUSB2");
   EXPECT_EQ(only(Search(tree, "2fe3:0100")), "/dev/ttyACM2");
   const cli::BoardSearch bad = Search(tree, "2fe3");
   EXPECT_EQ(bad.problems, std::vector<std::string>{"VORNA_BOARD_IDS: '2fe3' is not VID:PID (four hex digits each)"});
