@@ -53,24 +53,6 @@ std::size_t Width(const std::string& text) {
       std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-void PrintTable(std::ostream& out, const std::vector<DiscoveredPort>& ports) {
-  std::vector<Row> rows{{"COM", "DEVICE", "USB ID", "MANUFACTURER/PRODUCT", "SERIAL", "HELD"}};
-  // A device's strings and a link's target come from outside.
-  for (const auto& port : ports)
-    rows.push_back({PortNames(port), EscapeControls(port.device), EscapeControls(UsbId(port)),
-                    EscapeControls(MakerAndProduct(port)), EscapeControls(OrNone(port.serial)), HoldText(port.hold)});
-  std::array<std::size_t, COLUMNS> widths{};
-  for (const auto& row : rows)
-    for (std::size_t i = 0; i < COLUMNS; ++i) widths[i] = std::max(widths[i], Width(row[i]));
-  for (const auto& row : rows) {
-    std::string line;
-    for (std::size_t i = 0; i + 1 < COLUMNS; ++i)
-      line += row[i] + std::string(widths[i] - Width(row[i]), ' ') + COLUMN_GAP;
-    line += row[COLUMNS - 1];
-    out << line << '\n';
-  }
-}
-
 Json TextOrNull(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
 
 Json PortsJson(const std::vector<DiscoveredPort>& ports) {
@@ -94,6 +76,25 @@ Json PortsJson(const std::vector<DiscoveredPort>& ports) {
 
 }  // namespace
 
+std::vector<std::string> PortTableLines(const std::vector<DiscoveredPort>& ports) {
+  std::vector<Row> rows{{"COM", "DEVICE", "USB ID", "MANUFACTURER/PRODUCT", "SERIAL", "HELD"}};
+  // A device's strings and a link's target come from outside.
+  for (const auto& port : ports)
+    rows.push_back({PortNames(port), EscapeControls(port.device), EscapeControls(UsbId(port)),
+                    EscapeControls(MakerAndProduct(port)), EscapeControls(OrNone(port.serial)), HoldText(port.hold)});
+  std::array<std::size_t, COLUMNS> widths{};
+  for (const auto& row : rows)
+    for (std::size_t i = 0; i < COLUMNS; ++i) widths[i] = std::max(widths[i], Width(row[i]));
+  std::vector<std::string> lines;
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t i = 0; i + 1 < COLUMNS; ++i)
+      line += row[i] + std::string(widths[i] - Width(row[i]), ' ') + COLUMN_GAP;
+    lines.push_back(line + row[COLUMNS - 1]);
+  }
+  return lines;
+}
+
 int RunPorts(Environment& env, bool json, bool verbose) {
   const PortDiscovery discovery = DiscoverPorts(env.portRoots);
   if (!discovery.error.empty()) {
@@ -112,7 +113,7 @@ int RunPorts(Environment& env, bool json, bool verbose) {
   } else if (discovery.ports.empty()) {
     PrintError(env.err, "no serial ports found");
   } else {
-    PrintTable(env.out, discovery.ports);
+    for (const std::string& line : PortTableLines(discovery.ports)) env.out << line << '\n';
   }
   return EXIT_OK;
 }

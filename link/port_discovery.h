@@ -20,6 +20,9 @@ struct DiscoveryRoots {
   std::string dev = "/dev";
   std::string aliasFolder = PortAliasFolder();
   std::string proc = "/proc";
+  // Not read by discovery: the board's USB IDs that narrow its choice
+  // (board_search.h).
+  std::string boardsFile = BoardIdFile();
 };
 
 enum class PortHold {
@@ -29,9 +32,10 @@ enum class PortHold {
 };
 
 struct DiscoveredPort {
-  std::string device;            // "/dev/ttyACM0"
-  std::vector<int> portNumbers;  // the numbers that reach it, ascending
-  std::string vendorId;          // "2fe3", as the device gives it; empty if not USB
+  std::string device;             // "/dev/ttyACM0"
+  std::vector<int> portNumbers;   // the numbers that reach it, ascending
+  std::vector<int> aliasNumbers;  // those of them that port aliases give; none on Windows
+  std::string vendorId;           // "2fe3", as the device gives it; empty if not USB
   std::string productId;
   std::string manufacturer;  // the device's own strings; empty when it has none
   std::string product;

@@ -263,7 +263,9 @@ PortDiscovery DiscoverPorts(const DiscoveryRoots& roots, HoldCheck holdCheck) {
       found = byResolvedPath.emplace(target, discovery.ports.size()).first;
       discovery.ports.push_back(std::move(port));
     }
-    if (found != byResolvedPath.end()) discovery.ports[found->second].portNumbers.push_back(number);
+    if (found == byResolvedPath.end()) continue;
+    discovery.ports[found->second].portNumbers.push_back(number);
+    if (alias) discovery.ports[found->second].aliasNumbers.push_back(number);
   }
 
   for (auto& port : discovery.ports) {

@@ -10,12 +10,17 @@ namespace vorna {
 
 namespace {
 constexpr const char* PORT_ALIAS_FOLDER = "ports";
+constexpr const char* BOARD_ID_FILE = "boards";
+
+std::string InConfigFolder(const char* name) {
+  const std::string config = UserConfigFolder();
+  return config.empty() ? std::string() : JoinPath(config, name);
+}
 }  // namespace
 
-std::string PortAliasFolder() {
-  const std::string config = UserConfigFolder();
-  return config.empty() ? std::string() : JoinPath(config, PORT_ALIAS_FOLDER);
-}
+std::string PortAliasFolder() { return InConfigFolder(PORT_ALIAS_FOLDER); }
+
+std::string BoardIdFile() { return InConfigFolder(BOARD_ID_FILE); }
 
 std::string WindowsComDevice(int portNumber) { return "\\\\.\\COM" + std::to_string(portNumber); }
 

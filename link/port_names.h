@@ -24,6 +24,10 @@ std::vector<std::string> PortCandidates(int portNumber, const std::string& alias
 // The port-alias folder from the environment (XDG_CONFIG_HOME, HOME).
 std::string PortAliasFolder();
 
+// The file of the board's USB IDs, beside the alias folder; empty when the
+// environment names no configuration folder.
+std::string BoardIdFile();
+
 // The first candidate for which `exists` holds.
 PortLookup LookUpPort(int portNumber, const std::string& aliasFolder,
                       const std::function<bool(const std::string&)>& exists);

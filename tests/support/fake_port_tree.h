@@ -1,5 +1,6 @@
 // A device tree for port discovery, built under a temporary folder: a sysfs
-// with its tty class and USB devices, a /dev and a port-alias folder.
+// with its tty class and USB devices, a /dev, a port-alias folder and the
+// place of the board-ID file.
 #pragma once
 
 #include <fcntl.h>
@@ -46,7 +47,10 @@ class FakeTree {
   fs::path dev() const { return root_ / "dev"; }
   fs::path aliases() const { return root_ / "ports"; }
   fs::path proc() const { return root_ / "proc"; }
-  DiscoveryRoots roots() const { return {sysfs().string(), dev().string(), aliases().string(), proc().string()}; }
+  fs::path boards() const { return root_ / "boards"; }
+  DiscoveryRoots roots() const {
+    return {sysfs().string(), dev().string(), aliases().string(), proc().string(), boards().string()};
+  }
 
   // A USB device with the given attribute files.
   fs::path UsbDevice(const std::string& at, const std::map<std::string, std::string>& attributes) {
