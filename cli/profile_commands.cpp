@@ -94,6 +94,7 @@ void ProfileCommands::ClearValues() {
   file.clear();
   store = false;
   json = false;
+  profile.reset();
 }
 
 void AddProfileCommands(CLI::App& app, CLI::App& read, ProfileCommands& c) {
@@ -116,9 +117,16 @@ void AddProfileCommands(CLI::App& app, CLI::App& read, ProfileCommands& c) {
   c.diff->add_flag("--json", c.json, "Print the differences and the board as one JSON object");
 }
 
+std::optional<int> CheckProfileFile(ProfileCommands& c, Environment& env) {
+  if (!c.load->parsed() && !c.diff->parsed()) return std::nullopt;
+  c.profile = ReadChecked(c.file, env);
+  if (c.profile) return std::nullopt;
+  return c.diff->parsed() ? DIFF_TROUBLE : EXIT_USAGE;
+}
+
 int RunProfileCommand(const ProfileCommands& c, Environment& env, const BoardOpener& openBoard) {
-  std::optional<BoardProfile> profile;
-  if (c.load->parsed() || c.diff->parsed()) {
+  std::optional<BoardProfile> profile = c.profile;
+  if ((c.load->parsed() || c.diff->parsed()) && !profile) {
     profile = ReadChecked(c.file, env);
     if (!profile) return c.diff->parsed() ? DIFF_TROUBLE : EXIT_USAGE;
   }

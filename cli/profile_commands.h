@@ -4,10 +4,12 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/board.h"
 #include "cli/vornactl.h"
+#include "commands/profile.h"
 
 namespace CLI {
 class App;
@@ -31,6 +33,9 @@ struct ProfileCommands {
   std::string file;
   bool store = false;
   bool json = false;
+  // The profile file's settings once CheckProfileFile has read them whole:
+  // read once, whatever the number of boards (the file may be a pipe).
+  std::optional<BoardProfile> profile;
   // Whether the command line chose one of these commands (read only with
   // --json).
   bool Chosen() const;
@@ -41,8 +46,13 @@ struct ProfileCommands {
 // Adds save, load and diff to `app`, and --json to `read`.
 void AddProfileCommands(CLI::App& app, CLI::App& read, ProfileCommands& commands);
 
-// Runs the chosen command. A profile is checked whole before `openBoard` is
-// called. Exit status: 0 success; 1 failure or any message reported; 2 a
+// For load and diff: reads the profile file into `commands.profile` and
+// prints every problem in it; the exit status to end with when it has any,
+// nullopt when it is whole (or the command reads no profile).
+std::optional<int> CheckProfileFile(ProfileCommands& commands, Environment& env);
+
+// Runs the chosen command. A profile is checked whole (unless
+// CheckProfileFile did) before `openBoard` is called. Exit status: 0 success; 1 failure or any message reported; 2 a
 // profile with problems (each printed as FILE:LINE: what); for diff 1 means
 // the board differs from the file and 2 any trouble.
 int RunProfileCommand(const ProfileCommands& commands, Environment& env, const BoardOpener& openBoard);

@@ -16,9 +16,13 @@
 #include "base/hex_text.h"
 #include "base/quoted_text.h"
 #include "cli/board.h"
+#include "cli/board_discovery.h"
+#include "cli/board_fleet.h"
 #include "cli/image_output.h"
 #include "cli/port_listing.h"
+#include "cli/port_spec.h"
 #include "cli/profile_commands.h"
+#include "cli/progress.h"
 #include "cli/standard_output.h"
 #include "commands/advanced_dialog_state.h"
 #include "commands/commands.h"
@@ -37,10 +41,10 @@ namespace vorna::cli {
 namespace {
 
 constexpr const char* USAGE =
-    "Usage: vornactl [--port N | --device PATH] [-v] COMMAND [options]\n"
+    "Usage: vornactl [--port N|N,M,...|auto|all | --device PATH] [-v | -q] [--json] [--trace FILE] COMMAND "
+    "[options]\n"
     "Commands: read, quick, advanced, download, image, save, load, diff, ports. Run 'vornactl COMMAND --help' for "
     "details.\n";
-constexpr int PROGRESS_BAR_WIDTH = 40;
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -130,31 +134,12 @@ FieldSetting ParseFieldSetting(const std::string& text) {
   return {field, IndexOf(ValueItems(field), value, option.c_str())};
 }
 
-class ProgressBar {
- public:
-  ProgressBar(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
-  ~ProgressBar() {
-    if (enabled_ && drawn_) err_ << '\n' << std::flush;
-  }
-  void Show(std::size_t sent, std::size_t total) {
-    if (!enabled_ || total == 0) return;
-    const int filled = static_cast<int>(sent * PROGRESS_BAR_WIDTH / total);
-    err_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
-         << std::string(static_cast<std::size_t>(PROGRESS_BAR_WIDTH - filled), ' ') << "] " << sent << '/' << total
-         << " bytes" << std::flush;
-    drawn_ = true;
-  }
-
- private:
-  std::ostream& err_;
-  bool enabled_;
-  bool drawn_ = false;
-};
-
 struct Options {
-  int port = 1;
+  std::string port;  // as given: see port_spec.h
   std::string device;
   bool verbose = false;
+  bool quiet = false;  // -q: errors only, and what a command exists to print
+  bool json = false;
   bool raw = false;
   // Given or not; given empty is a usage error.
   std::optional<std::string> freq, power, level, preEmphasis, timeConstant;
@@ -167,8 +152,8 @@ struct Options {
   bool strict = false;  // image: refuse such a file
 };
 
-int RunRead(Environment& env, const Options& options) {
-  Board board(env, {options.port, options.device}, options.verbose);
+int RunRead(Environment& env, const Options& options, const PortChoice& port) {
+  Board board(env, port, options.verbose);
   const std::optional<RegisterSnapshot> snapshot = ReadBoardSnapshot(board.link, board.port);
   if (!snapshot) return EXIT_FAILED;
   if (options.raw) {
@@ -186,49 +171,52 @@ std::optional<int> ChoiceIndex(const T (&table)[N], const std::optional<std::str
   return IndexOf(Choices(table), *value, option);
 }
 
-int RunQuick(Environment& env, const Options& options) {
-  // Every value is checked before the board is touched.
+// Every value is checked here, before any board is touched.
+BoardTask QuickTask(const Options& options) {
   std::optional<int> tenths;
   if (options.freq) tenths = ParseFrequency(*options.freq);
   const auto power = ChoiceIndex(OUTPUT_POWER_MW, options.power, "--power ");
   const auto level = ChoiceIndex(AUDIO_LEVEL_MVRMS, options.level, "--level ");
   const auto preEmphasis = ChoiceIndex(PRE_EMPHASIS_TEXT, options.preEmphasis, "--preemphasis ");
   const auto timeConstant = ChoiceIndex(TIME_CONSTANT_US, options.timeConstant, "--tc ");
-
-  Board board(env, {options.port, options.device}, options.verbose);
-  SessionState state;
-  const QuickSettingResult result = RunQuickSetting(state, board.link, board.port, [&](const QuickSettings& fromBoard) {
-    // The dialog's lists as they open on this board, then what the user
-    // gave picked in them, as a user of the dialog would.
-    QuickDialogState dialog = OpenQuickState(fromBoard);
-    if (tenths) ChooseFrequency(dialog.frequency, *tenths);
-    if (power) dialog.powerSelection = *power;
-    if (level) dialog.audioLevelSelection = *level;
-    if (preEmphasis) dialog.preEmphasisSelection = *preEmphasis;
-    if (timeConstant) dialog.timeConstantSelection = *timeConstant;
-    dialog.storeAsDefault = options.store;
-    return std::optional<QuickSettings>(AcceptQuick(dialog));
-  });
-  PrintStatus(env, StatusText(result), result.outcome);
-  return BoardCommandExit(result.outcome == CommandOutcome::Applied, board.sink.count());
+  return [=](Environment& env, const PortChoice& port, const ProgressReport&) {
+    Board board(env, port, options.verbose);
+    SessionState state;
+    const QuickSettingResult result =
+        RunQuickSetting(state, board.link, board.port, [&](const QuickSettings& fromBoard) {
+          // The dialog's lists as they open on this board, then what the user
+          // gave picked in them, as a user of the dialog would.
+          QuickDialogState dialog = OpenQuickState(fromBoard);
+          if (tenths) ChooseFrequency(dialog.frequency, *tenths);
+          if (power) dialog.powerSelection = *power;
+          if (level) dialog.audioLevelSelection = *level;
+          if (preEmphasis) dialog.preEmphasisSelection = *preEmphasis;
+          if (timeConstant) dialog.timeConstantSelection = *timeConstant;
+          dialog.storeAsDefault = options.store;
+          return std::optional<QuickSettings>(AcceptQuick(dialog));
+        });
+    PrintStatus(env, StatusText(result), result.outcome);
+    return BoardCommandExit(result.outcome == CommandOutcome::Applied, board.sink.count());
+  };
 }
 
-int RunAdvanced(Environment& env, const Options& options) {
+BoardTask AdvancedTask(const Options& options) {
   if (options.defaults && !options.sets.empty())
     throw UsageError{"--defaults replaces every field; it cannot be combined with --set"};
   std::vector<FieldSetting> settings;
   for (const auto& text : options.sets) settings.push_back(ParseFieldSetting(text));
-
-  Board board(env, {options.port, options.device}, options.verbose);
-  SessionState state;
-  const AdvancedSettingResult result =
-      RunAdvancedSetting(state, board.link, board.port, [&](const TransmitterFields& fromBoard) {
-        TransmitterFields fields = options.defaults ? DefaultFields() : fromBoard;
-        for (const auto& s : settings) fields[s.field] = s.value;
-        return std::optional<TransmitterFields>(fields);
-      });
-  PrintStatus(env, StatusText(result), result.outcome);
-  return BoardCommandExit(result.outcome == CommandOutcome::Applied, board.sink.count());
+  return [=](Environment& env, const PortChoice& port, const ProgressReport&) {
+    Board board(env, port, options.verbose);
+    SessionState state;
+    const AdvancedSettingResult result =
+        RunAdvancedSetting(state, board.link, board.port, [&](const TransmitterFields& fromBoard) {
+          TransmitterFields fields = options.defaults ? DefaultFields() : fromBoard;
+          for (const auto& s : settings) fields[s.field] = s.value;
+          return std::optional<TransmitterFields>(fields);
+        });
+    PrintStatus(env, StatusText(result), result.outcome);
+    return BoardCommandExit(result.outcome == CommandOutcome::Applied, board.sink.count());
+  };
 }
 
 constexpr const char* STANDARD_OUTPUT = "-";
@@ -237,23 +225,25 @@ void PrintWarning(std::ostream& err, const std::string& warning) {
   err << "warning: " << EscapeControls(warning) << '\n';
 }
 
-int RunDownloadCommand(Environment& env, const Options& options) {
-  Board board(env, {options.port, options.device}, options.verbose);
+int RunDownloadCommand(Environment& env, const Options& options, const PortChoice& port,
+                       const ProgressReport& progress) {
+  Board board(env, port, options.verbose);
   DownloadResult result;
   {
-    ProgressBar bar(env.err, env.errIsTerminal && !options.verbose);
+    ProgressBar bar(env.err, env.errIsTerminal && !options.verbose && !options.quiet && !progress);
     result = RunDownload(
         options.file, board.link, board.port, board.sink,
-        [&](std::size_t sent, std::size_t total) { bar.Show(sent, total); },
+        [&](std::size_t sent, std::size_t total) { progress ? progress(sent, total) : bar.Show(sent, total); },
         [&](const std::string& warning) {
-          if (options.verbose) PrintWarning(env.err, warning);
+          if (options.verbose && !options.quiet) PrintWarning(env.err, warning);
         },
         // A stop signal ends the download where it is; how far it came is
         // then the one line printed.
         [&env] { return env.stopSignal != nullptr && *env.stopSignal != 0; },
         [&](const std::vector<std::string>& problems) {
           if (options.force) {
-            for (const std::string& line : problems) PrintWarning(env.err, line);
+            if (!options.quiet)
+              for (const std::string& line : problems) PrintWarning(env.err, line);
             return true;
           }
           PrintError(env.err, "the hex file has problems (--force downloads it anyway):");
@@ -286,9 +276,13 @@ int RunImage(Environment& env, const Options& options) {
   StderrSink sink(env.err, options.verbose);
   HexImage image;
   if (LoadHexFile(options.file, image, sink) != 0) return EXIT_FAILED;
-  if (const std::string warning = HexLineEndWarning(image.lines); !warning.empty()) PrintWarning(env.err, warning);
-  for (const std::string& line : HexProblemLines(image.content)) PrintWarning(env.err, line);
-  if (options.strict && image.content.count > 0) {
+  if (const std::string warning = HexLineEndWarning(image.lines); !warning.empty() && !options.quiet)
+    PrintWarning(env.err, warning);
+  // Under --strict the problems are why nothing is written: said even when quiet.
+  const bool refused = options.strict && image.content.count > 0;
+  if (!options.quiet || refused)
+    for (const std::string& line : HexProblemLines(image.content)) PrintWarning(env.err, line);
+  if (refused) {
     PrintError(env.err, "the hex file has problems; nothing written (--strict)");
     return EXIT_FAILED;
   }
@@ -308,6 +302,63 @@ int RunImage(Environment& env, const Options& options) {
   }
   env.out << top << '\n';
   return EXIT_OK;
+}
+
+// The boards a command runs on, in the order given; none after a failure
+// to find them, which has been printed.
+struct BoardChoice {
+  std::vector<FleetBoard> boards;
+  bool many = false;  // several boards' output: prefixed, with a summary
+  int failure = EXIT_FAILED;
+};
+
+// --device, else --port, else VORNA_PORT (when not empty), else auto.
+BoardChoice ChooseBoards(const Options& o, bool portGiven, Environment& env) {
+  if (!o.device.empty()) return {{{o.device, PortChoice{1, o.device}}}};
+  std::string source = "--port";
+  std::string text = o.port;
+  if (!portGiven) {
+    source = "VORNA_PORT";
+    text = env.variable ? env.variable("VORNA_PORT").value_or("") : "";
+    if (text.empty()) text = "auto";
+  }
+  const PortSpecParse parse = ParsePortSpec(text);
+  if (!parse.error.empty()) throw UsageError{source + " " + parse.error};
+  BoardChoice choice;
+  choice.many = parse.spec.ManyBoards();
+  if (parse.spec.kind == PortSpecKind::Numbers) {
+    for (const int number : parse.spec.numbers) choice.boards.push_back({"COM" + std::to_string(number), {number, ""}});
+    return choice;
+  }
+  const BoardSearch search = SearchBoards(env);
+  if (!search.problems.empty()) {
+    for (const std::string& problem : search.problems) PrintError(env.err, problem);
+    choice.failure = EXIT_USAGE;
+    return choice;
+  }
+  if (!search.error.empty()) {
+    PrintError(env.err, search.error);
+    return choice;
+  }
+  if (search.boards.empty()) {
+    PrintError(env.err, NoBoardText(search));
+    for (const std::string& line : search.seen) env.err << line << '\n';
+    return choice;
+  }
+  if (parse.spec.kind == PortSpecKind::Auto && search.boards.size() > 1) {
+    PrintError(env.err, SeveralBoardsText(search.boards));
+    choice.failure = EXIT_USAGE;
+    return choice;
+  }
+  // Opened by number where one reaches it: the number reaches the same
+  // device, and a message names the port as for a number given.
+  for (const BoardCandidate& board : search.boards) {
+    if (board.portNumber > 0)
+      choice.boards.push_back({"COM" + std::to_string(board.portNumber), {board.portNumber, ""}});
+    else
+      choice.boards.push_back({board.port.device, {1, board.port.device}});
+  }
+  return choice;
 }
 
 // An option whose absence and an empty value must be told apart.
@@ -336,6 +387,8 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
 // no option and the command nearest to it.
 void CheckCommandGiven(const CLI::App& app) {
   const std::vector<std::string> stray = app.remaining();
+  // After a command, what is left was given to it: the command refuses it.
+  if (!app.get_subcommands().empty() && !stray.empty()) throw CLI::ExtrasError(stray);
   const auto word = std::find_if(stray.begin(), stray.end(), [](const std::string& s) { return s.rfind('-', 0) != 0; });
   if (word != stray.end()) {
     std::string nearest;
@@ -371,16 +424,35 @@ struct CommandLine::Parser {
   CLI::App* advanced = nullptr;
   CLI::App* image = nullptr;
   CLI::App* ports = nullptr;
+  CLI::App* download = nullptr;
+
+  BoardTask Task();
+  // Commands whose standard output only says that they succeeded.
+  bool StatusOnly() const {
+    return quick->parsed() || advanced->parsed() || download->parsed() || (profiles.load->parsed() && !profiles.json);
+  }
 };
 
 CommandLine::Parser::Parser() {
   app.set_version_flag("--version", std::string("vornactl ") + VORNA_VERSION);
   // At most one command; a missing or unknown one is told after parsing.
   app.require_subcommand(0, 1);
-  port = app.add_option("--port", o.port, "Port number N (default 1); see the manual for the device it maps to");
+  // Global options may also follow the command, as scripts write them.
+  app.fallthrough();
+  port = app.add_option("--port", o.port,
+                        "Port number N, a list N,M,... to run on several boards at once, auto for the one board "
+                        "found (the default; VORNA_PORT sets another) or all for every board found");
   device = app.add_option("--device", o.device, "Open the serial device PATH instead of a port number");
   port->excludes(device);
-  app.add_flag("-v,--verbose", o.verbose, "Explain each message and trace every request and reply");
+  CLI::Option* verbose =
+      app.add_flag("-v,--verbose", o.verbose, "Explain each message and trace every request and reply");
+  app.add_flag("-q,--quiet", o.quiet,
+               "Print only errors and what the command is for (values, differences); no progress, warnings or "
+               "success messages")
+      ->excludes(verbose);
+  app.add_flag("--json", o.json,
+               "Print JSON: read, save, load, diff and ports as their own --json, other board commands one "
+               "object per board");
 
   read = app.add_subcommand("read", "Read the registers; print the quick values and the register dump");
   read->add_flag("--raw", o.raw, "Print the 10 snapshot bytes as hex instead");
@@ -397,7 +469,7 @@ CommandLine::Parser::Parser() {
   advanced->add_option("--set", o.sets, "FIELD=VALUE (repeatable); PL takes 2 or 3, P hexadecimal");
   advanced->add_flag("--defaults", o.defaults, "Write the default value of every field");
 
-  auto* download = app.add_subcommand("download", "Send the user program window of a hex file to the board");
+  download = app.add_subcommand("download", "Send the user program window of a hex file to the board");
   download->add_option("FILE", o.file, "Intel HEX or Motorola S-record file")->required();
   download->add_flag("--force", o.force, "Download even a file whose content check found problems");
 
@@ -417,6 +489,26 @@ CommandLine::Parser::Parser() {
   // Set after the commands, which therefore keep refusing stray words: a
   // word before any command is collected, to be named below.
   app.allow_extras();
+}
+
+// The board command the line chose, its values checked: a usage error is
+// found before any port is opened.
+BoardTask CommandLine::Parser::Task() {
+  if (profiles.Chosen()) {
+    return [this](Environment& env, const PortChoice& choice, const ProgressReport&) {
+      return RunProfileCommand(profiles, env, [&] { return std::make_unique<Board>(env, choice, o.verbose); });
+    };
+  }
+  if (quick->parsed()) return QuickTask(o);
+  if (advanced->parsed()) return AdvancedTask(o);
+  const Options options = o;
+  if (read->parsed())
+    return [options](Environment& env, const PortChoice& choice, const ProgressReport&) {
+      return RunRead(env, options, choice);
+    };
+  return [options](Environment& env, const PortChoice& choice, const ProgressReport& progress) {
+    return RunDownloadCommand(env, options, choice, progress);
+  };
 }
 
 void CommandLine::Parser::Reset() {
@@ -459,43 +551,59 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
     app.parse(reversed);
     CheckCommandGiven(app);
     if (p.device->count() > 0 && o.device.empty()) throw UsageError{"--device needs the path of a serial device"};
-    // Read as a number, an empty value would be port 0.
-    if (p.port->count() > 0 && p.port->results().front().empty())
-      throw UsageError{"--port needs a port number, not ''"};
     for (const CLI::App* command : {p.profiles.save, p.profiles.load, p.profiles.diff}) {
       if (command->parsed() && p.profiles.file.empty())
         throw UsageError{command->get_name() + " needs the name of a profile file, not ''"};
     }
+    const bool json = o.json || p.profiles.json || p.portsJson;
+    if (json && o.raw) throw UsageError{"--json excludes --raw"};
     // A hex file's image may be large and needs no board: it goes out as it
     // is made.
-    if (p.image->parsed()) return RunImage(env, o);
+    if (p.image->parsed()) {
+      if (json) throw UsageError{"image writes the image's bytes, not JSON"};
+      return RunImage(env, o);
+    }
     // Listing the ports opens no board.
-    if (p.ports->parsed()) return RunPorts(env, p.portsJson, o.verbose);
+    if (p.ports->parsed()) return RunPorts(env, json, o.verbose);
+    p.profiles.json = json;
+    const BoardTask task = p.Task();
+    if (const auto status = CheckProfileFile(p.profiles, env))
+      return env.stopSignal != nullptr && *env.stopSignal != 0 ? EXIT_SIGNAL_BASE + *env.stopSignal : *status;
+    const BoardChoice chosen = ChooseBoards(o, p.port->count() > 0, env);
+    if (chosen.boards.empty()) return chosen.failure;
+    const std::vector<FleetBoard>& boards = chosen.boards;
+    if (chosen.many && p.profiles.save->parsed()) throw UsageError{"save reads one board: give one port"};
+    // Only the Part's own JSON commands print JSON of their own; the others
+    // print a record of how the board did.
+    const bool recordJson = json && !p.profiles.Chosen();
+    if (chosen.many) {
+      return RunOnBoards(
+          boards, task, env,
+          {json, !(o.quiet && p.StatusOnly()), p.profiles.diff->parsed(), env.errIsTerminal && !o.verbose && !o.quiet});
+    }
     // What a board command prints is held back until it has ended, so that
     // a command stopped by a signal prints nothing.
-    std::ostringstream result;
-    Environment command{result, env.err, env.errIsTerminal, env.makeTransport, env.stopSignal};
-    int status = EXIT_OK;
-    if (p.profiles.Chosen()) {
-      status = RunProfileCommand(p.profiles, command, [&] {
-        return std::make_unique<Board>(command, PortChoice{o.port, o.device}, o.verbose);
-      });
-    } else if (p.read->parsed()) {
-      status = RunRead(command, o);
-    } else if (p.quick->parsed()) {
-      status = RunQuick(command, o);
-    } else if (p.advanced->parsed()) {
-      status = RunAdvanced(command, o);
-    } else {
-      status = RunDownloadCommand(command, o);
-    }
+    std::ostringstream result, messages;
+    Environment command{result,
+                        recordJson ? messages : env.err,
+                        env.errIsTerminal,
+                        env.makeTransport,
+                        env.stopSignal,
+                        env.portRoots,
+                        env.variable};
+    const int status = task(command, boards.front().port, {});
     if (env.stopSignal != nullptr && *env.stopSignal != 0) return EXIT_SIGNAL_BASE + *env.stopSignal;
     // One rule for every command, text or JSON: stdout holds what a command
     // printed only when it succeeded (for diff, also when it found a
     // difference), so that a script never takes a failure's output for a
     // result. What a failure has to say went to stderr.
-    if (status == EXIT_OK || (p.profiles.diff->parsed() && status == DIFF_DIFFERENT))
+    const bool kept = status == EXIT_OK || (p.profiles.diff->parsed() && status == DIFF_DIFFERENT);
+    if (recordJson) {
+      env.err << messages.str();
+      PrintJson(env.out, BoardRecord(boards.front().label, status, kept ? result.str() : "", messages.str()));
+    } else if (kept && !(o.quiet && p.StatusOnly())) {
       env.out << result.str() << std::flush;
+    }
     return status;
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e, env.out, env.err);

@@ -68,6 +68,10 @@ TEST_P(Outputs, GoWhereTheRuleSays) {
                          return board;
                        },
                        &stop};
+  // The in-memory board answers on whatever port is opened.
+  env.variable = [](const char* name) {
+    return std::string_view(name) == "VORNA_PORT" ? std::optional<std::string>("1") : std::nullopt;
+  };
   EXPECT_EQ(cli::Run(args, env), GetParam().status);
   const std::string expectedOut = Substituted(GetParam().out, "{folder}", folder.path().string());
   EXPECT_TRUE(expectedOut.empty() ? out.str().empty() : out.str().find(expectedOut) != std::string::npos) << out.str();
@@ -108,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(VornactlExceptions, EndInExitOneWithTheReason) {
   std::ostringstream out, err;
   cli::Environment env{out, err, false, []() -> std::unique_ptr<Transport> { throw std::runtime_error("no port"); }};
-  EXPECT_EQ(cli::Run({"read", "--json"}, env), 1);
+  EXPECT_EQ(cli::Run({"--port", "1", "read", "--json"}, env), 1);
   EXPECT_EQ(out.str() + err.str(), "vornactl: no port\n");
 }
 
