@@ -37,7 +37,7 @@ namespace vorna::cli {
 namespace {
 
 constexpr const char* USAGE =
-    "Usage: vornactl [--port N | --device PATH] [-v] COMMAND [options]\n"
+    "Usage: vornactl [--port N | --device PATH] [-v] [--trace FILE] COMMAND [options]\n"
     "Commands: read, quick, advanced, download, image, save, load, diff, ports. Run 'vornactl COMMAND --help' for "
     "details.\n";
 constexpr int PROGRESS_BAR_WIDTH = 40;
@@ -155,6 +155,7 @@ struct Options {
   int port = 1;
   std::string device;
   bool verbose = false;
+  std::optional<std::string> trace;
   bool raw = false;
   // Given or not; given empty is a usage error.
   std::optional<std::string> freq, power, level, preEmphasis, timeConstant;
@@ -381,6 +382,7 @@ CommandLine::Parser::Parser() {
   device = app.add_option("--device", o.device, "Open the serial device PATH instead of a port number");
   port->excludes(device);
   app.add_flag("-v,--verbose", o.verbose, "Explain each message and trace every request and reply");
+  AddValueOption(app, "--trace", o.trace, "Record the board session to FILE, for a report");
 
   read = app.add_subcommand("read", "Read the registers; print the quick values and the register dump");
   read->add_flag("--raw", o.raw, "Print the 10 snapshot bytes as hex instead");
@@ -475,6 +477,7 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
     // a command stopped by a signal prints nothing.
     std::ostringstream result;
     Environment command{result, env.err, env.errIsTerminal, env.makeTransport, env.stopSignal};
+    if (o.trace && !StartTrace(command, *o.trace)) return EXIT_FAILED;
     int status = EXIT_OK;
     if (p.profiles.Chosen()) {
       status = RunProfileCommand(p.profiles, command, [&] {
