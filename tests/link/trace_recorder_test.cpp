@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -35,109 +34,71 @@ Strings RecordedLines(const std::string& path) {
   return lines;
 }
 
-constexpr std::uint8_t REQUEST[] = {0xAA, 0x01, 0x02};
-
-struct RecordRow {
-  const char* name;
-  std::string port;  // the transport's label
-  std::function<void(FakeBoard&)> prepare;
-  std::function<void(RecordingTransport&, TraceRecorder&)> call;
-  Strings lines;
-};
-void PrintTo(const RecordRow& row, std::ostream* os) { *os << row.name; }
-
-std::optional<std::size_t> ReadInto(Transport& t, std::size_t asked) {
-  std::uint8_t buffer[16] = {};
-  return t.Read({buffer, asked});
-}
-
-class RecordRows : public ::testing::TestWithParam<RecordRow> {};
-
-TEST_P(RecordRows, WriteTheirLines) {
+// Each call through the transport, failed ones included, has its line; a
+// read that returned nothing has none; an unlabelled port is its device.
+TEST(RecordingTransport, RecordsEachCallAsItsLine) {
   TempFolder folder;
   const std::string path = folder.File("trace.jsonl");
   TraceCreation created = TraceRecorder::Create(path, "vornactl 9");
   ASSERT_TRUE(created.recorder) << created.reason;
+  const std::shared_ptr<TraceRecorder> recorder = std::move(created.recorder);
   auto board = std::make_unique<FakeBoard>();
-  GetParam().prepare(*board);
-  std::shared_ptr<TraceRecorder> recorder = std::move(created.recorder);
-  RecordingTransport transport(std::move(board), recorder, GetParam().port);
-  GetParam().call(transport, *recorder);
-  EXPECT_EQ(RecordedLines(path), GetParam().lines);
+  board->refusedDevices = {"/dev/x"};
+  board->failingWrites = {2};
+  board->script = {Step{{0x00, 0xFF}}, Step{{}}, Step{{}, true}, Step{{0x01}, false, true}};
+  RecordingTransport com1(std::move(board), recorder, "COM1");
+  RecordingTransport unlabelled(std::make_unique<FakeBoard>(), recorder, "");
+  constexpr std::uint8_t REQUEST[] = {0xAA, 0x01, 0x02};
+  std::uint8_t buffer[4] = {};
+
+  EXPECT_FALSE(com1.Open("/dev/x"));
+  EXPECT_TRUE(com1.Open("/dev/ttyACM2"));
+  EXPECT_TRUE(com1.Write(REQUEST));
+  EXPECT_FALSE(com1.Write({REQUEST, 1}));
+  EXPECT_EQ(com1.Read(buffer), 2u);
+  EXPECT_EQ(com1.Read(buffer), 0u);
+  EXPECT_EQ(com1.Read(buffer), std::nullopt);
+  EXPECT_EQ(com1.Read({buffer, 1}), 1u);
+  EXPECT_FALSE(com1.ReplyEnded());
+  com1.Close();
+  EXPECT_TRUE(unlabelled.Open("/dev/pts/4"));
+  recorder->Message("COM1", "Read error", "");
+  EXPECT_EQ(
+      RecordedLines(path),
+      (Strings{
+          R"("port":"COM1","event":"failure","step":"open","device":"/dev/x","reason":"open: no such device"})",
+          R"("port":"COM1","event":"open","device":"/dev/ttyACM2"})",
+          R"("port":"COM1","direction":"to board","bytes":"aa 01 02"})",
+          R"("port":"COM1","direction":"to board","bytes":"aa"})",
+          R"("port":"COM1","event":"failure","step":"write","reason":"write: input/output error"})",
+          R"("port":"COM1","direction":"from board","bytes":"00 ff"})",
+          R"("port":"COM1","event":"failure","step":"read","reason":"read: input/output error"})",
+          R"("port":"COM1","direction":"from board","bytes":"01"})",
+          R"("port":"COM1","event":"failure","step":"reply end","reason":"the board is still sending: more bytes followed the reply"})",
+          R"("port":"COM1","event":"close"})", R"("port":"/dev/pts/4","event":"open","device":"/dev/pts/4"})",
+          R"("port":"COM1","event":"message","text":"Read error","reason":""})"}));
 }
 
+struct EscapeRow {
+  const char* name;
+  std::string text;
+  std::string json;
+};
+void PrintTo(const EscapeRow& row, std::ostream* os) { *os << row.name; }
+
+class EscapeRows : public ::testing::TestWithParam<EscapeRow> {};
+
+TEST_P(EscapeRows, GiveValidJson) { EXPECT_EQ(JsonEscaped(GetParam().text), GetParam().json); }
+
 INSTANTIATE_TEST_SUITE_P(
-    Calls, RecordRows,
-    ::testing::Values(
-        RecordRow{"Open",
-                  "COM3",
-                  [](FakeBoard&) {},
-                  [](RecordingTransport& t, TraceRecorder&) { EXPECT_TRUE(t.Open("/dev/ttyACM2")); },
-                  {R"("port":"COM3","event":"open","device":"/dev/ttyACM2"})"}},
-        RecordRow{"UnlabelledPortIsItsDevice",
-                  "",
-                  [](FakeBoard&) {},
-                  [](RecordingTransport& t, TraceRecorder&) {
-                    EXPECT_TRUE(t.Open("/dev/pts/4"));
-                    t.Close();
-                  },
-                  {R"("port":"/dev/pts/4","event":"open","device":"/dev/pts/4"})",
-                   R"("port":"/dev/pts/4","event":"close"})"}},
-        RecordRow{
-            "FailedOpen",
-            "COM1",
-            [](FakeBoard& b) { b.refusedDevices = {"/dev/x"}; },
-            [](RecordingTransport& t, TraceRecorder&) { EXPECT_FALSE(t.Open("/dev/x")); },
-            {R"("port":"COM1","event":"failure","step":"open","device":"/dev/x","reason":"open: no such device"})"}},
-        RecordRow{"WritesAndFailedWrite",
-                  "COM1",
-                  [](FakeBoard& b) { b.failingWrites = {2}; },
-                  [](RecordingTransport& t, TraceRecorder&) {
-                    EXPECT_TRUE(t.Write(REQUEST));
-                    EXPECT_FALSE(t.Write({REQUEST, 1}));
-                  },
-                  {R"("port":"COM1","direction":"to board","bytes":"aa 01 02"})",
-                   R"("port":"COM1","direction":"to board","bytes":"aa"})",
-                   R"("port":"COM1","event":"failure","step":"write","reason":"write: input/output error"})"}},
-        RecordRow{"ReadsThatReturnedNothingAreLeftOut",
-                  "COM1",
-                  [](FakeBoard& b) {
-                    b.script = {Step{{0x00, 0xFF}}, Step{{}}, Step{{}, true}};
-                  },
-                  [](RecordingTransport& t, TraceRecorder&) {
-                    EXPECT_EQ(ReadInto(t, 4), 2u);
-                    EXPECT_EQ(ReadInto(t, 4), 0u);
-                    EXPECT_EQ(ReadInto(t, 4), std::nullopt);
-                  },
-                  {R"("port":"COM1","direction":"from board","bytes":"00 ff"})",
-                   R"("port":"COM1","event":"failure","step":"read","reason":"read: input/output error"})"}},
-        RecordRow{
-            "ReplyThatDidNotEnd",
-            "COM1",
-            [](FakeBoard& b) {
-              b.script = {Step{{0x01}, false, true}};
-            },
-            [](RecordingTransport& t, TraceRecorder&) {
-              EXPECT_EQ(ReadInto(t, 1), 1u);
-              EXPECT_FALSE(t.ReplyEnded());
-            },
-            {R"("port":"COM1","direction":"from board","bytes":"01"})",
-             R"("port":"COM1","event":"failure","step":"reply end","reason":"the board is still sending: more bytes followed the reply"})"}},
-        // Quotes, backslashes and controls escaped; valid UTF-8 kept; bytes
-        // outside it (a lone ff, a cut sequence, an overlong slash, a
-        // surrogate) each as \u00XX, so the line stays valid JSON.
-        RecordRow{"MessagesEscaped",
-                  "COM1",
-                  [](FakeBoard&) {},
-                  [](RecordingTransport&, TraceRecorder& r) {
-                    r.Message("COM1", "say \"hi\" \\ \n\x01\x7f",
-                              "caf\xc3\xa9 \xff \xe2\x82 \xc0\xaf \xed\xa0\x80 \xf0\x9f\x93\xbb");
-                    r.Message("", "no port", "");
-                  },
-                  {R"("port":"COM1","event":"message","text":"say \"hi\" \\ \u000a\u0001)"
-                   "\x7f"
-                   R"(","reason":"café \u00ff \u00e2\u0082 \u00c0\u00af \u00ed\u00a0\u0080 📻"})",
-                   R"("event":"message","text":"no port","reason":""})"}}),
+    Texts, EscapeRows,
+    ::testing::Values(EscapeRow{"QuotesAndBackslash", R"(say "hi" \)", R"(say \"hi\" \\)"},
+                      EscapeRow{"Controls", "\n\x01\x1f\x7f", "\\u000a\\u0001\\u001f\x7f"},
+                      EscapeRow{"Utf8Kept", "caf\xc3\xa9 \xf0\x9f\x93\xbb", "caf\xc3\xa9 \xf0\x9f\x93\xbb"},
+                      // A lone byte, a cut sequence, an overlong "/", a
+                      // surrogate, past U+10FFFF: each byte on its own.
+                      EscapeRow{"NotUtf8", "\xff \xe2\x82 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80",
+                                R"(\u00ff \u00e2\u0082 \u00c0\u00af \u00ed\u00a0\u0080 \u00f4\u0090\u0080\u0080)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TraceRecorder, StartsAnEmptiedFileWithTheProgram) {

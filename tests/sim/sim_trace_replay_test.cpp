@@ -105,11 +105,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "",
                  {},
                  "t.jsonl:2: no \"time\" in seconds since the start"},
-        ParseRow{"NegativeTime",
-                 START + R"({"time":-1,"port":"COM1","event":"close"})",
-                 "",
-                 {},
-                 "t.jsonl:2: no \"time\" in seconds since the start"},
         ParseRow{"BadBytes",
                  START + R"({"time":1,"port":"COM1","direction":"to board","bytes":"aa 1"})",
                  "",
@@ -130,11 +125,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "",
                  {},
                  "t.jsonl:2: bytes without a port"},
-        ParseRow{"PortNotText",
-                 START + R"({"time":1,"port":3,"event":"close"})",
-                 "",
-                 {},
-                 "t.jsonl:2: \"port\" is not a string"},
         ParseRow{"NeitherEventNorBytes",
                  START + R"({"time":1,"port":"COM1"})",
                  "",
@@ -146,15 +136,12 @@ INSTANTIATE_TEST_SUITE_P(
 // whole and the same exchange is expected again.
 TEST(TraceReplay, DifferingRequestIsDroppedAndTheExchangeStays) {
   TraceReplay replay({{{0xAA, 0x01, 0x02}, {{{}, {0x06}}}, {}}});
-  EXPECT_EQ(replay.Take(0xAA), nullptr);
+  for (const std::uint8_t byte : {0xAA, 0x01}) EXPECT_EQ(replay.Take(byte), nullptr);
   EXPECT_FALSE(replay.Differs());
-  EXPECT_EQ(replay.Take(0x01), nullptr);
-  EXPECT_EQ(replay.Take(0x03), nullptr);
+  for (const std::uint8_t byte : {0x03, 0x04}) EXPECT_EQ(replay.Take(byte), nullptr);
   EXPECT_TRUE(replay.Differs());
-  EXPECT_EQ(replay.Take(0x04), nullptr);
   EXPECT_EQ(replay.DropDiffering(), "# replay: expected aa 01 02, received aa 01 03 04");
-  EXPECT_EQ(replay.Take(0xAA), nullptr);
-  EXPECT_EQ(replay.Take(0x01), nullptr);
+  for (const std::uint8_t byte : {0xAA, 0x01}) EXPECT_EQ(replay.Take(byte), nullptr);
   const ReplayExchange* answered = replay.Take(0x02);
   ASSERT_NE(answered, nullptr);
   EXPECT_EQ(answered->reply.front().bytes, std::vector<std::uint8_t>{0x06});
