@@ -19,6 +19,8 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <utility>
 
@@ -28,6 +30,8 @@
 #include "dialogs/about_dialog.h"
 #include "dialogs/dialog_units.h"
 #include "link/system_transport.h"
+#include "link/trace_recorder.h"
+#include "vorna_version.h"
 
 namespace vorna {
 namespace {
@@ -91,13 +95,28 @@ class StatusPane final : public QPlainTextEdit {
   }
 };
 
+// VORNA_TRACE=FILE records the board sessions to FILE for a report
+// (link/trace_recorder.h), each under the device it opened. A file that
+// cannot be written leaves the application as it is, and says so.
+std::unique_ptr<Transport> SystemTransportTraced() {
+  std::unique_ptr<Transport> transport = MakeSystemTransport();
+  const char* path = std::getenv("VORNA_TRACE");
+  if (path == nullptr || *path == '\0') return transport;
+  TraceCreation created = TraceRecorder::Create(path, std::string("vorna ") + VORNA_VERSION);
+  if (!created.recorder) {
+    std::fprintf(stderr, "vorna: cannot write the trace %s: %s\n", path, created.reason.c_str());
+    return transport;
+  }
+  return std::make_unique<RecordingTransport>(std::move(transport), std::move(created.recorder), std::string());
+}
+
 }  // namespace
 
 MainWindow::MainWindow(AppPaths paths, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       paths_(std::move(paths)),
       messages_(*this, QFile::decodeName(QByteArray::fromStdString(paths_.applicationName))),
-      systemTransport_(MakeSystemTransport()),
+      systemTransport_(SystemTransportTraced()),
       transport_(systemTransport_.get()),
       resolver_(LookUpSystemPort),
       menuBar_(new QMenuBar(this)),

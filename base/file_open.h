@@ -16,4 +16,7 @@ int OpenForReading(const std::string& path, FileKinds kinds);
 // narrowed by the umask where the platform has one.
 int CreateNewFile(const std::string& path, int mode);
 
+// Creates `path` for writing, or empties it when it exists.
+int CreateOrTruncateFile(const std::string& path, int mode);
+
 }  // namespace vorna

@@ -13,4 +13,8 @@ int CreateNewFile(const std::string& path, int mode) {
   return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
 }
 
+int CreateOrTruncateFile(const std::string& path, int mode) {
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, mode);
+}
+
 }  // namespace vorna

@@ -23,4 +23,8 @@ int CreateNewFile(const std::string& path, int mode) {
   return ::_open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, mode);
 }
 
+int CreateOrTruncateFile(const std::string& path, int mode) {
+  return ::_open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_BINARY, mode);
+}
+
 }  // namespace vorna

@@ -12,18 +12,21 @@
 #include "cli/vornactl.h"
 #include "commands/commands.h"
 #include "link/device_link.h"
+#include "link/trace_recorder.h"
 #include "link/tracing_transport.h"
 
 namespace vorna::cli {
 
 // Prints each message on its own line, in the order they arise; with
-// --verbose the system's reason follows, indented.
+// --verbose the system's reason follows, indented. With `trace`, each
+// message printed is also recorded there under `tracePort`.
 // Once a stop signal came, what fails fails because of it and is not
 // reported.
 class StderrSink final : public MessageSink {
  public:
-  StderrSink(std::ostream& err, bool verbose, const volatile std::sig_atomic_t* stopSignal = nullptr)
-      : err_(err), verbose_(verbose), stop_(stopSignal) {}
+  StderrSink(std::ostream& err, bool verbose, const volatile std::sig_atomic_t* stopSignal = nullptr,
+             std::shared_ptr<TraceRecorder> trace = nullptr, std::string tracePort = {})
+      : err_(err), verbose_(verbose), stop_(stopSignal), trace_(std::move(trace)), tracePort_(std::move(tracePort)) {}
   void Report(std::string_view text, std::string_view reason) override;
   int count() const { return count_; }
 
@@ -31,8 +34,15 @@ class StderrSink final : public MessageSink {
   std::ostream& err_;
   bool verbose_;
   const volatile std::sig_atomic_t* stop_;
+  std::shared_ptr<TraceRecorder> trace_;
+  std::string tracePort_;
   int count_ = 0;
 };
+
+// --trace FILE: the board sessions run with `env` are recorded to FILE,
+// under the port's label ("COM3", or the device given by path). False when
+// FILE cannot be written, which is told on env.err.
+bool StartTrace(Environment& env, const std::string& path);
 
 struct Board {
   Board(Environment& env, PortChoice port, bool verbose);

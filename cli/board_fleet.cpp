@@ -95,8 +95,8 @@ int RunOnBoards(const std::vector<FleetBoard>& boards, const BoardTask& task, En
     for (std::size_t i = 0; i < boards.size(); ++i) {
       threads.emplace_back([&, i] {
         BoardOutcome& outcome = *outcomes[i];
-        Environment boardEnv{outcome.out,    outcome.err,   false,       env.makeTransport,
-                             env.stopSignal, env.portRoots, env.variable};
+        Environment boardEnv{outcome.out,    outcome.err,   false,        env.makeTransport,
+                             env.stopSignal, env.portRoots, env.variable, env.trace};
         int status = EXIT_FAILED;
         try {
           status = task(boardEnv, boards[i].port, [&outcome](std::size_t sent, std::size_t total) {

@@ -140,6 +140,7 @@ struct Options {
   bool verbose = false;
   bool quiet = false;  // -q: errors only, and what a command exists to print
   bool json = false;
+  std::optional<std::string> trace;
   bool raw = false;
   // Given or not; given empty is a usage error.
   std::optional<std::string> freq, power, level, preEmphasis, timeConstant;
@@ -453,6 +454,7 @@ CommandLine::Parser::Parser() {
   app.add_flag("--json", o.json,
                "Print JSON: read, save, load, diff and ports as their own --json, other board commands one "
                "object per board");
+  AddValueOption(app, "--trace", o.trace, "Record the board sessions to FILE, for a report");
 
   read = app.add_subcommand("read", "Read the registers; print the quick values and the register dump");
   read->add_flag("--raw", o.raw, "Print the 10 snapshot bytes as hex instead");
@@ -569,7 +571,9 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
     const BoardTask task = p.Task();
     if (const auto status = CheckProfileFile(p.profiles, env))
       return env.stopSignal != nullptr && *env.stopSignal != 0 ? EXIT_SIGNAL_BASE + *env.stopSignal : *status;
-    const BoardChoice chosen = ChooseBoards(o, p.port->count() > 0, env);
+    Environment session = env;
+    if (o.trace && !StartTrace(session, *o.trace)) return EXIT_FAILED;
+    const BoardChoice chosen = ChooseBoards(o, p.port->count() > 0, session);
     if (chosen.boards.empty()) return chosen.failure;
     const std::vector<FleetBoard>& boards = chosen.boards;
     if (chosen.many && p.profiles.save->parsed()) throw UsageError{"save reads one board: give one port"};
@@ -578,7 +582,7 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
     const bool recordJson = json && !p.profiles.Chosen();
     if (chosen.many) {
       return RunOnBoards(
-          boards, task, env,
+          boards, task, session,
           {json, !(o.quiet && p.StatusOnly()), p.profiles.diff->parsed(), env.errIsTerminal && !o.verbose && !o.quiet});
     }
     // What a board command prints is held back until it has ended, so that
@@ -590,7 +594,8 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
                         env.makeTransport,
                         env.stopSignal,
                         env.portRoots,
-                        env.variable};
+                        env.variable,
+                        session.trace};
     const int status = task(command, boards.front().port, {});
     if (env.stopSignal != nullptr && *env.stopSignal != 0) return EXIT_SIGNAL_BASE + *env.stopSignal;
     // One rule for every command, text or JSON: stdout holds what a command

@@ -14,6 +14,10 @@
 #include "link/port_discovery.h"
 #include "link/transport.h"
 
+namespace vorna {
+class TraceRecorder;
+}  // namespace vorna
+
 namespace vorna::cli {
 
 inline constexpr int EXIT_OK = 0;
@@ -46,6 +50,8 @@ struct Environment {
   // The process's environment variables (VORNA_PORT, VORNA_BOARD_IDS);
   // without it none is set, so that tests see none of the machine's.
   std::function<std::optional<std::string>(const char* name)> variable{};
+  // Where the board sessions are recorded (--trace); none: not recorded.
+  std::shared_ptr<TraceRecorder> trace{};
 };
 
 // "vornactl: TEXT" on its own line, control characters shown as \xNN: the

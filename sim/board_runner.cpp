@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "base/hex_text.h"
 #include "link/port_names.h"
 #include "sim/state_file.h"
 
@@ -30,6 +31,9 @@ constexpr std::size_t READ_BUFFER_SIZE = 4096;
 // moments). A host that writes nothing more is given its longest read
 // time-out.
 constexpr auto HANG_UP_LIMIT = std::chrono::milliseconds(ReadTotalTimeoutMs(REGISTER_SNAPSHOT_SIZE));
+// A host writes each request whole, so its bytes come together: after this
+// long without more, a request that differs from the trace is complete.
+constexpr auto REQUEST_GAP = std::chrono::milliseconds(20);
 
 }  // namespace
 
@@ -53,6 +57,21 @@ void BoardRunner::Handle(const std::vector<BoardEvent>& events, std::span<const 
         hangUpWhenSent_ = true;
         break;
     }
+  }
+}
+
+void BoardRunner::Replay(std::span<const std::uint8_t> bytes, std::span<const Clock::time_point> through) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const ReplayExchange* exchange = replay_->Take(bytes[i]);
+    if (exchange == nullptr) continue;
+    log_.Write("<- " + HexBytes(exchange->request));
+    const auto spacing =
+        options_.dripMs ? Clock::duration(std::chrono::milliseconds(*options_.dripMs)) : Clock::duration::zero();
+    for (const ReplyChunk& chunk : exchange->reply) {
+      log_.Write("-> " + HexBytes(chunk.bytes));
+      Queue(chunk.bytes, through[i] + (options_.replayTiming ? chunk.delay : Clock::duration::zero()), spacing);
+    }
+    if (exchange->hangUpAfter) replayHangUp_ = through[i] + *exchange->hangUpAfter;
   }
 }
 
@@ -88,6 +107,7 @@ void BoardRunner::Queue(std::span<const std::uint8_t> bytes, Clock::time_point e
 
 void BoardRunner::CheckIdle(Clock::time_point now) {
   if (protocol_.AwaitingMore() && now - lastArrival_ >= INPUT_IDLE_RESET) Handle(protocol_.InputIdle(), {});
+  if (replay_ && replay_->Differs() && now - lastArrival_ >= REQUEST_GAP) log_.Write(replay_->DropDiffering());
 }
 
 void BoardRunner::ReadFromHost() {
@@ -100,7 +120,11 @@ void BoardRunner::ReadFromHost() {
   // byte that asked for it would have crossed the line.
   const auto through = incomingLine_.Schedule(static_cast<std::size_t>(n), Clock::now());
   lastArrival_ = through.back();
-  Handle(protocol_.Feed({buffer, static_cast<std::size_t>(n)}), through);
+  if (replay_) {
+    Replay({buffer, static_cast<std::size_t>(n)}, through);
+  } else {
+    Handle(protocol_.Feed({buffer, static_cast<std::size_t>(n)}), through);
+  }
 }
 
 bool BoardRunner::SendDue(Clock::time_point now) {
@@ -122,7 +146,7 @@ bool BoardRunner::SendDue(Clock::time_point now) {
     }
     outgoing_.erase(outgoing_.begin(), outgoing_.begin() + n);
   }
-  return !(hangUpWhenSent_ && outgoing_.empty());
+  return !((hangUpWhenSent_ || (replayHangUp_ && now >= *replayHangUp_)) && outgoing_.empty());
 }
 
 std::optional<Clock::time_point> BoardRunner::NextWake() const {
@@ -132,12 +156,14 @@ std::optional<Clock::time_point> BoardRunner::NextWake() const {
   };
   if (!outgoing_.empty() && !writeBlocked_) consider(outgoing_.front().due);
   if (protocol_.AwaitingMore()) consider(lastArrival_ + INPUT_IDLE_RESET);
+  if (replay_ && replay_->Differs()) consider(lastArrival_ + REQUEST_GAP);
+  if (replayHangUp_) consider(*replayHangUp_);
   if (options_.babble && !options_.faults.mute) consider(nextBabble_);
   return wake;
 }
 
-void BoardRunner::HangUp() {
-  const auto limit = Clock::now() + HANG_UP_LIMIT;
+void BoardRunner::HangUp(bool waitForHost) {
+  const auto limit = waitForHost ? Clock::now() + HANG_UP_LIMIT : Clock::now();
   for (auto now = Clock::now(); now < limit; now = Clock::now()) {
     pollfd master{terminal_.master(), POLLIN, 0};
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - now);
@@ -164,7 +190,9 @@ int BoardRunner::Run(const sigset_t& waitMask, const volatile sig_atomic_t& stop
     WriteFiles();
     const bool keepServing = SendDue(Clock::now());
     if (!keepServing) {
-      HangUp();
+      // The trace's hang-up comes when the host saw it; the board's own
+      // waits for the host to take its last reply.
+      HangUp(hangUpWhenSent_);
       return 0;
     }
 

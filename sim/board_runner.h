@@ -2,6 +2,7 @@
 // The virtual board's event loop: moves bytes between the pseudo-terminal and
 // the board's firmware at the line's pace, carries out what the firmware
 // asks (replies, stored defaults, programs, hang-ups) and babbles when told.
+// With a replay, the trace answers in the firmware's place.
 
 #include <signal.h>
 
@@ -16,6 +17,7 @@
 #include "sim/line_pacer.h"
 #include "sim/pseudo_terminal.h"
 #include "sim/sim_options.h"
+#include "sim/trace_replay.h"
 
 namespace vorna::sim {
 
@@ -26,9 +28,11 @@ struct TimedByte {
 
 class BoardRunner {
  public:
-  BoardRunner(const SimOptions& options, const BoardState& initial, PseudoTerminal& terminal, EventLog& log)
+  BoardRunner(const SimOptions& options, const BoardState& initial, PseudoTerminal& terminal, EventLog& log,
+              std::optional<TraceReplay> replay = std::nullopt)
       : options_(options),
         protocol_(initial, options.faults),
+        replay_(std::move(replay)),
         terminal_(terminal),
         log_(log),
         incomingLine_(options.baud),
@@ -42,6 +46,7 @@ class BoardRunner {
  private:
   // `through[i]` is when input byte i of the batch is through the line.
   void Handle(const std::vector<BoardEvent>& events, std::span<const Clock::time_point> through);
+  void Replay(std::span<const std::uint8_t> bytes, std::span<const Clock::time_point> through);
   // Writes the files the last requests asked for. Runs after the replies
   // that are due have been sent, so that writing never delays them.
   void WriteFiles();
@@ -53,10 +58,13 @@ class BoardRunner {
   // False when the device has to hang up now.
   bool SendDue(Clock::time_point now);
   std::optional<Clock::time_point> NextWake() const;
-  void HangUp();
+  // `waitForHost`: until the host has read the last reply, as far as can
+  // be told.
+  void HangUp(bool waitForHost);
 
   const SimOptions& options_;
   BoardProtocol protocol_;
+  std::optional<TraceReplay> replay_;
   PseudoTerminal& terminal_;
   EventLog& log_;
   LinePacer incomingLine_;
@@ -66,6 +74,8 @@ class BoardRunner {
   Clock::time_point nextBabble_ = Clock::now() + std::chrono::milliseconds(BABBLE_INTERVAL_MS);
   bool writeBlocked_ = false;
   bool hangUpWhenSent_ = false;
+  // When the replayed board hangs up, once all before is sent.
+  std::optional<Clock::time_point> replayHangUp_;
   std::optional<BoardState> pendingStore_;
   std::optional<std::vector<std::uint8_t>> pendingProgram_;
 };

@@ -19,6 +19,7 @@
 #include "sim/pseudo_terminal.h"
 #include "sim/sim_options.h"
 #include "sim/state_file.h"
+#include "sim/trace_replay.h"
 
 namespace vorna::sim {
 namespace {
@@ -77,6 +78,16 @@ int Main(int argc, char** argv) {
   }
   const auto initial = LoadState(options.statePath, log);
   if (!initial) return EXIT_FAILURE_TO_START;
+  std::optional<TraceReplay> replay;
+  if (!options.replayPath.empty()) {
+    TraceParse trace = ReadTrace(options.replayPath, options.replayPort);
+    if (!trace.error.empty()) {
+      std::fprintf(stderr, "%s: %s\n", PROGRAM_NAME.data(), trace.error.c_str());
+      return EXIT_FAILURE_TO_START;
+    }
+    log.Write("# replaying " + std::to_string(trace.exchanges.size()) + " exchanges from " + options.replayPath);
+    replay.emplace(std::move(trace.exchanges));
+  }
 
   std::string error;
   auto terminal = PseudoTerminal::Open(error);
@@ -112,7 +123,7 @@ int Main(int argc, char** argv) {
   std::printf("%s\n", terminal->slavePath().c_str());
   std::fflush(stdout);
 
-  BoardRunner runner(options, *initial, *terminal, log);
+  BoardRunner runner(options, *initial, *terminal, log, std::move(replay));
   const int signal = runner.Run(waitMask, stopSignal);
   if (signal != 0) log.Write("# stopped by " + std::string(signal == SIGINT ? "SIGINT" : "SIGTERM"));
   log.Flush();

@@ -128,6 +128,23 @@ const std::vector<OptionEntry>& OptionTable() {
          o.faults.mute = true;
          return std::string();
        }},
+      {"--replay", "FILE",
+       "answer as the board recorded in FILE (vornactl --trace) did, instead of as this board does; a request "
+       "that differs from the trace is logged and not answered",
+       [](SimOptions& o, std::string_view v) {
+         o.replayPath = v;
+         return std::string();
+       }},
+      {"--replay-port", "PORT", "replay the port PORT (COMN or a device it opened) of a trace that holds several",
+       [](SimOptions& o, std::string_view v) {
+         o.replayPort = v;
+         return std::string();
+       }},
+      {"--replay-timing", "", "send each replayed reply as long after its request as the trace shows",
+       [](SimOptions& o, std::string_view) {
+         o.replayTiming = true;
+         return std::string();
+       }},
   };
   return entries;
 }
@@ -183,6 +200,8 @@ OptionsParse ParseSimOptions(std::span<const std::string_view> args) {
     app.parse(words);
     if (const auto unknown = app.remaining(); !unknown.empty())
       result.error = "unknown option " + unknown.front().substr(0, unknown.front().find('='));
+    else if (result.options.replayPath.empty() && (result.options.replayTiming || !result.options.replayPort.empty()))
+      result.error = "--replay-port and --replay-timing need --replay FILE";
   } catch (const OptionError& e) {
     result.error = e.text;
   } catch (const CLI::ArgumentMismatch&) {

@@ -21,6 +21,9 @@ struct SimOptions {
   std::optional<unsigned> baud;    // pace both directions as a line at this rate would
   std::optional<unsigned> dripMs;  // send reply bytes one at a time, this far apart
   bool babble = false;             // send unsolicited bytes now and then
+  std::string replayPath;          // answer from this trace instead of as the board does
+  std::string replayPort;          // the trace's port to replay; none: its only one
+  bool replayTiming = false;       // replay the replies at their recorded delays
   BoardFaults faults;
 };
 

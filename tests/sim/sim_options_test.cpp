@@ -72,7 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
         ValidCase{"Hangup",
                   {"--hangup-after-chunks", "2"},
                   [](const SimOptions& o) { return o.faults.hangupAfterChunks == 2u; }},
-        ValidCase{"Drip", {"--drip", "400"}, [](const SimOptions& o) { return o.dripMs == 400u; }}),
+        ValidCase{"Drip", {"--drip", "400"}, [](const SimOptions& o) { return o.dripMs == 400u; }},
+        ValidCase{
+            "Replay",
+            {"--replay", "t.jsonl", "--replay-port", "COM2", "--replay-timing"},
+            [](const SimOptions& o) { return o.replayPath == "t.jsonl" && o.replayPort == "COM2" && o.replayTiming; }}),
     [](const testing::TestParamInfo<ValidCase>& info) { return std::string(info.param.name); });
 
 struct InvalidCase {
@@ -109,7 +113,9 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"HangupZero",
                     {"--hangup-after-chunks", "0"},
                     "--hangup-after-chunks: \"0\" is not a whole number from 1 to 4294967295"},
-        InvalidCase{"DripEmpty", {"--drip="}, "--drip: \"\" is not a whole number from 1 to 60000"}),
+        InvalidCase{"DripEmpty", {"--drip="}, "--drip: \"\" is not a whole number from 1 to 60000"},
+        InvalidCase{
+            "ReplayTimingWithoutReplay", {"--replay-timing"}, "--replay-port and --replay-timing need --replay FILE"}),
     [](const testing::TestParamInfo<InvalidCase>& info) { return std::string(info.param.name); });
 
 TEST(SimOptions, HelpIsRecognisedAnywhere) {
@@ -119,10 +125,10 @@ TEST(SimOptions, HelpIsRecognisedAnywhere) {
 
 TEST(SimOptions, UsageDescribesEveryOption) {
   const std::string usage = UsageText("vorna-board-sim");
-  for (const char* option :
-       {"--state FILE", "--program-out FILE", "--log FILE", "--com N", "--baud B", "--corrupt-echo N",
-        "--short-registers K", "--silent CMD", "--refuse-start", "--refuse-chunk N", "--bad-final-ack",
-        "--hangup-after-chunks N", "--babble", "--drip MS", "--mute", "--help"}) {
+  for (const char* option : {"--state FILE", "--program-out FILE", "--log FILE", "--com N", "--baud B",
+                             "--corrupt-echo N", "--short-registers K", "--silent CMD", "--refuse-start",
+                             "--refuse-chunk N", "--bad-final-ack", "--hangup-after-chunks N", "--babble", "--drip MS",
+                             "--mute", "--replay FILE", "--replay-port PORT", "--replay-timing", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }
