@@ -1,11 +1,13 @@
 #include "link/board_search.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <limits>
 #include <system_error>
 
+#include "base/ascii_text.h"
 #include "base/file_io.h"
 
 namespace vorna {
@@ -56,6 +58,20 @@ std::optional<BoardId> UsbIdOf(const DiscoveredPort& port) {
   return BoardId{*vendor, *product};
 }
 
+// Windows lists no USB IDs: a port whose device object is no built-in
+// port's ("\Device\Serial0") is taken for a USB one, which IDs cannot
+// narrow.
+bool UsbWithoutIds(const DiscoveredPort& port) {
+  constexpr std::string_view BUILT_IN = "\\Device\\Serial";
+  const std::string_view object = port.deviceObject;
+  if (object.empty()) return false;
+  const bool builtIn = object.size() > BUILT_IN.size() &&
+                       EqualsIgnoringCase(object.substr(0, BUILT_IN.size()), BUILT_IN) &&
+                       std::all_of(object.begin() + static_cast<std::ptrdiff_t>(BUILT_IN.size()), object.end(),
+                                   [](unsigned char c) { return std::isdigit(c) != 0; });
+  return !builtIn;
+}
+
 }  // namespace
 
 BoardIds ParseBoardIdLines(std::string_view text, std::string_view fileName) {
@@ -100,7 +116,7 @@ std::vector<BoardCandidate> BoardCandidates(const PortDiscovery& discovery, cons
   for (const DiscoveredPort& port : discovery.ports) {
     const std::optional<BoardId> usbId = UsbIdOf(port);
     const bool listed = usbId && (ids.empty() || std::find(ids.begin(), ids.end(), *usbId) != ids.end());
-    if (port.aliasNumbers.empty() && !listed) continue;
+    if (port.aliasNumbers.empty() && !listed && !UsbWithoutIds(port)) continue;
     candidates.push_back({port.portNumbers.empty() ? 0 : port.portNumbers.front(), port});
   }
   return candidates;

@@ -44,6 +44,10 @@ struct DiscoveredPort {
   std::vector<std::string> byId;  // names under /dev/serial/by-id that lead to it
   PortHold hold = PortHold::Unchecked;
   std::string holdReason;
+  // Windows: the device object the system lists the port under
+  // ("\Device\USBSER000"); the list gives no USB IDs, but a built-in port's
+  // object is "\Device\Serial<n>". Empty elsewhere.
+  std::string deviceObject = {};
 };
 
 // A port alias that leads to no device: a link that dangles, loops, or

@@ -114,6 +114,7 @@ std::vector<DiscoveredPort> PortsFromSerialComm(const std::vector<SerialCommValu
     if (listed) continue;
     DiscoveredPort port;
     port.device = device;
+    port.deviceObject = value.name;
     if (const std::optional<int> number = PortNumberOf(value.data)) port.portNumbers.push_back(*number);
     port.holdReason = HOLD_NOT_TRIED;
     ports.push_back(std::move(port));

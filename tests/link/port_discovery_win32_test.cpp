@@ -3,6 +3,8 @@
 
 #include "link/port_discovery_win32.h"
 
+#include "link/board_search.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -82,6 +84,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Whatever the registry holds here (wine lists its com links, or nothing),
 // reading it succeeds and gives well-formed ports.
+// The list has no USB IDs: a USB port (any but a built-in one) can be the
+// board, whatever IDs the user listed.
+TEST(BoardCandidatesWin32, AreTheUsbPorts) {
+  const std::vector<DiscoveredPort> ports =
+      PortsFromSerialComm({{"\\Device\\Serial0", "COM1"}, {"\\Device\\USBSER000", "COM3"}, {"\\Device\\VCP0", "COM4"}});
+  std::vector<int> numbers;
+  for (const BoardCandidate& candidate : BoardCandidates({ports, {}}, {{0x2fe3, 0x0100}}))
+    numbers.push_back(candidate.portNumber);
+  EXPECT_EQ(numbers, (std::vector<int>{3, 4}));
+}
+
 TEST(DiscoverPortsWin32, ReadsTheSystemList) {
   const PortDiscovery discovery = DiscoverPorts({});
   EXPECT_EQ(discovery.error, "");
