@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QLocale>
 #include <QMetaObject>
 
 #include <cstdio>
@@ -27,6 +28,7 @@
 #include "app/artwork.h"
 #include "app/main_window.h"
 #include "app/settings/app_paths.h"
+#include "app/ui_language.h"
 #include "base/console.h"
 #include "dialogs/splash_dialog.h"
 #include "vorna_version.h"
@@ -114,6 +116,7 @@ int main(int argc, char* argv[]) {
   // application.
   QApplication::setQuitOnLastWindowClosed(false);
   application.setWindowIcon(vorna::ApplicationIcon());
+  vorna::InstallTranslations(application, QLocale::system().uiLanguages());
   const vorna::AppPaths paths = vorna::ResolveAppPaths(ExecutablePath());
 
   {

@@ -29,6 +29,7 @@
 #include "app/settings/settings_file.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/dialog_units.h"
+#include "dialogs/shown_text.h"
 #include "link/system_transport.h"
 #include "link/trace_recorder.h"
 #include "vorna_version.h"
@@ -47,7 +48,7 @@ constexpr DluRect PANE_DURING_DOWNLOAD_RECT{7, 7, 132, 111};
 constexpr DluRect PROGRESS_RECT{7, 123, 88, 12};
 constexpr DluRect STOP_RECT{99, 122, 40, 14};
 
-// Texts carry their mnemonic: '&' before the letter that Alt (in the menu
+// Translated in the context of the window. Texts carry their mnemonic: '&' before the letter that Alt (in the menu
 // bar) or the letter alone (in an open menu) picks; no two alike on a level.
 struct MenuItem {
   const char* menu;
@@ -56,16 +57,23 @@ struct MenuItem {
 };
 
 constexpr MenuItem MENU_ITEMS[] = {
-    {"&Setting", "&Quick", ID_QUICK_SETTING},
-    {"&Setting", "&Advanced", ID_ADVANCED_SETTING},
-    {"&Option", "&COM Port", ID_COM_PORT},
-    {"&Option", "&Download", ID_DOWNLOAD},
-    {"&Option", nullptr, 0},
-    {"&Option", "&Save Board Settings...", ID_SAVE_PROFILE},
-    {"&Option", "&Load Board Settings...", ID_LOAD_PROFILE},
-    {"O&ther", "&Help", ID_HELP},
-    {"O&ther", nullptr, 0},
-    {"O&ther", "&About VORNA...", ID_ABOUT},
+    {QT_TRANSLATE_NOOP("vorna::MainWindow", "&Setting"), QT_TRANSLATE_NOOP("vorna::MainWindow", "&Quick"),
+     ID_QUICK_SETTING},
+    {QT_TRANSLATE_NOOP("vorna::MainWindow", "&Setting"), QT_TRANSLATE_NOOP("vorna::MainWindow", "&Advanced"),
+     ID_ADVANCED_SETTING},
+    {QT_TRANSLATE_NOOP("vorna::MainWindow", "&Option"), QT_TRANSLATE_NOOP("vorna::MainWindow", "&COM Port"),
+     ID_COM_PORT},
+    {QT_TRANSLATE_NOOP("vorna::MainWindow", "&Option"), QT_TRANSLATE_NOOP("vorna::MainWindow", "&Download"),
+     ID_DOWNLOAD},
+    {QT_TRANSLATE_NOOP("vorna::MainWindow", "&Option"), nullptr, 0},
+    {QT_TRANSLATE_NOOP("vorna::MainWindow", "&Option"),
+     QT_TRANSLATE_NOOP("vorna::MainWindow", "&Save Board Settings..."), ID_SAVE_PROFILE},
+    {QT_TRANSLATE_NOOP("vorna::MainWindow", "&Option"),
+     QT_TRANSLATE_NOOP("vorna::MainWindow", "&Load Board Settings..."), ID_LOAD_PROFILE},
+    {QT_TRANSLATE_NOOP("vorna::MainWindow", "O&ther"), QT_TRANSLATE_NOOP("vorna::MainWindow", "&Help"), ID_HELP},
+    {QT_TRANSLATE_NOOP("vorna::MainWindow", "O&ther"), nullptr, 0},
+    {QT_TRANSLATE_NOOP("vorna::MainWindow", "O&ther"), QT_TRANSLATE_NOOP("vorna::MainWindow", "&About VORNA..."),
+     ID_ABOUT},
 };
 
 // Read-only text that can be selected and copied. Enter is left to the
@@ -223,13 +231,13 @@ void MainWindow::UseTransport(Transport& transport, PortResolver resolver) {
 void MainWindow::BuildMenu() {
   QMenu* menu = nullptr;
   for (const MenuItem& item : MENU_ITEMS) {
-    const QString title = QString::fromLatin1(item.menu);
+    const QString title = tr(item.menu);
     if (menu == nullptr || menu->title() != title) menu = menuBar_->addMenu(title);
     if (item.text == nullptr) {
       menu->addSeparator();
       continue;
     }
-    QAction* action = menu->addAction(QString::fromLatin1(item.text));
+    QAction* action = menu->addAction(tr(item.text));
     action->setData(item.commandId);
     if (item.commandId == ID_HELP) {
       // Shown beside the item; the key itself is handled application-wide
@@ -251,10 +259,9 @@ void MainWindow::RunCommand(int commandId) {
   try {
     Dispatch(commandId);
   } catch (const std::exception& error) {
-    ShowMessageBox(*this, applicationName(), QString::fromLatin1(TEXT_UNEXPECTED_ERROR),
-                   QString::fromLocal8Bit(error.what()));
+    ShowMessageBox(*this, applicationName(), ShownText(TEXT_UNEXPECTED_ERROR), QString::fromLocal8Bit(error.what()));
   } catch (...) {
-    ShowMessageBox(*this, applicationName(), QString::fromLatin1(TEXT_UNEXPECTED_ERROR));
+    ShowMessageBox(*this, applicationName(), ShownText(TEXT_UNEXPECTED_ERROR));
   }
 }
 
@@ -303,7 +310,7 @@ QString MainWindow::applicationName() const {
 }
 
 void MainWindow::SetStatusText(const std::string& text) {
-  statusPane_->setPlainText(QString::fromStdString(text).replace(QLatin1String(STATUS_LINE_END), QStringLiteral("\n")));
+  statusPane_->setPlainText(ShownLines(text).replace(QLatin1String(STATUS_LINE_END), QStringLiteral("\n")));
 }
 
 std::string MainWindow::StatusText() const {
@@ -313,14 +320,15 @@ std::string MainWindow::StatusText() const {
 void MainWindow::ShowHelp() {
   // The desktop shows nothing of its own when it cannot open the guide, and
   // a line on standard error is never seen: the box tells where it should be.
-  switch (OpenHelpFile(QFile::decodeName(QByteArray::fromStdString(paths_.helpPath)))) {
+  const QString path = QFile::decodeName(QByteArray::fromStdString(paths_.helpPath));
+  switch (OpenHelpFile(path)) {
     case HelpOpening::Opened:
       break;
     case HelpOpening::NoFile:
-      messages_.Report(std::string(TEXT_CAN_NOT_OPEN_HELP) + paths_.helpPath, "no such file");
+      ShowMessageBox(*this, applicationName(), tr("Can not open the help file %1").arg(path), tr("no such file"));
       break;
     case HelpOpening::NoProgram:
-      messages_.Report(std::string(TEXT_NO_PROGRAM_FOR_HELP) + paths_.helpPath + " was found", {});
+      ShowMessageBox(*this, applicationName(), tr("No program to open the help file %1 was found").arg(path));
       break;
   }
 }

@@ -5,6 +5,7 @@
 // them back when it is destroyed, however it was closed.
 
 #include <QDialog>
+#include <QtGlobal>
 
 #include <memory>
 #include <string>
@@ -39,20 +40,17 @@ inline constexpr int ID_ABOUT = 32776;
 inline constexpr int ID_SAVE_PROFILE = 32777;
 inline constexpr int ID_LOAD_PROFILE = 32778;
 
-// The board profile chooser's file types.
-inline constexpr char PROFILE_FILE_FILTER[] = "Board Settings (*.vprof) (*.vprof *.VPROF)";
+// The board profile chooser's file types, shown translated
+// (dialogs/shown_text.h).
+inline constexpr char PROFILE_FILE_FILTER[] = QT_TRANSLATE_NOOP("vorna", "Board Settings (*.vprof) (*.vprof *.VPROF)");
 inline constexpr char PROFILE_FILE_SUFFIX[] = "vprof";
 
-// Help's boxes, followed by the guide's path: when it is missing, and when
-// the desktop has nothing to open it with (then also " was found").
-inline constexpr const char* TEXT_CAN_NOT_OPEN_HELP = "Can not open the help file ";
-inline constexpr const char* TEXT_NO_PROGRAM_FOR_HELP = "No program to open the help file ";
-
-// Between the lines of the status pane's text.
+// Between the lines of the status pane's text, which shows each line
+// translated (ShownLines in dialogs/shown_text.h).
 inline constexpr char STATUS_LINE_END[] = "\r\n";
 // The box for an error no command expected; the error's own text is its
 // secondary text.
-inline constexpr char TEXT_UNEXPECTED_ERROR[] = "The command ended on an unexpected error.";
+inline constexpr char TEXT_UNEXPECTED_ERROR[] = QT_TRANSLATE_NOOP("vorna", "The command ended on an unexpected error.");
 
 // What the commands share, owned by the main window.
 using CommandState = SessionState;

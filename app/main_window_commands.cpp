@@ -36,6 +36,7 @@
 #include "dialogs/com_port_dialog.h"
 #include "dialogs/download_dialog.h"
 #include "dialogs/quick_setting_dialog.h"
+#include "dialogs/shown_text.h"
 #include "download/download_procedure.h"
 #include "link/device_link.h"
 #include "link/port_discovery.h"
@@ -139,11 +140,10 @@ class ProgressThrottle {
   Clock::time_point last_;
 };
 
-// What the pane says while the registers are read or written.
+// What the pane says while the registers are read or written; translated
+// with what follows them (dialogs/shown_text.cpp).
 constexpr char TEXT_READING[] = "Reading the registers from";
 constexpr char TEXT_WRITING[] = "Writing the registers to";
-// The question when the window is closed during a download.
-constexpr char TEXT_STOP_AND_CLOSE[] = "A download is running. Stop it and close?";
 
 // The Stop button of a running download, and its progress bar, hidden
 // when it ends. A stop is asked for with the button, or by closing the
@@ -176,7 +176,7 @@ class DownloadControls {
     if (asking_ || closeWhenEnded_) return;
     asking_ = true;
     const BusyCursor::Pause pause(busy);
-    if (AskYesNo(window_, window_.applicationName(), QString::fromLatin1(TEXT_STOP_AND_CLOSE))) {
+    if (AskYesNo(window_, window_.applicationName(), MainWindow::tr("A download is running. Stop it and close?"))) {
       RequestStop();
       closeWhenEnded_ = true;
     }
@@ -217,7 +217,7 @@ std::optional<std::string> ChooseProfileFile(QWidget& owner, QFileDialog::Accept
   chooser.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   chooser.setOption(QFileDialog::DontUseNativeDialog);
   chooser.setOption(QFileDialog::HideNameFilterDetails);
-  const QStringList filters = {QString::fromLatin1(PROFILE_FILE_FILTER), QString::fromLatin1(ALL_FILES_FILTER)};
+  const QStringList filters = {ShownText(PROFILE_FILE_FILTER), ShownText(ALL_FILES_FILTER)};
   chooser.setNameFilters(filters);
   chooser.selectNameFilter(filters.first());
   chooser.setDefaultSuffix(QString::fromLatin1(PROFILE_FILE_SUFFIX));
@@ -291,7 +291,7 @@ void MainWindow::OnDownload() {
   // Kept even when the download fails, and even when empty.
   state_.hexFilePath = ToLocalPath(dialog.pathText());
   RunningStatus running(*this, *worker_);
-  running.Doing("Downloading " + QFileInfo(dialog.pathText()).fileName().toStdString() + " to");
+  running.Doing(tr("Downloading %1 to").arg(QFileInfo(dialog.pathText()).fileName()).toStdString());
   BoardSession session(*worker_, messages_, *transport_,
                        running.Announcing(resolver_, [this] { SetDownloadControlsVisible(true); }));
   DownloadControls controls(*this, *worker_, session.busy);
@@ -342,7 +342,7 @@ void MainWindow::OnLoadProfile() {
     return;
   }
   const QString question =
-      QStringLiteral("Write these settings to the board?\n\n") + BoxLines(FormatProfileDump(*parse.profile));
+      tr("Write these settings to the board?") + QStringLiteral("\n\n") + BoxLines(FormatProfileDump(*parse.profile));
   if (!AskOkCancel(*this, applicationName(), question)) return;
   RunningStatus running(*this, *worker_);
   running.Doing(TEXT_WRITING);

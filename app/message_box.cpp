@@ -6,8 +6,13 @@
 
 #include <utility>
 
+#include "dialogs/shown_text.h"
+
 namespace vorna {
 namespace {
+
+constexpr char TEXT_HEX_PROBLEMS[] = QT_TRANSLATE_NOOP("vorna", "The hex file has problems:");
+constexpr char TEXT_DOWNLOAD_ANYWAY[] = QT_TRANSLATE_NOOP("vorna", "Download anyway?");
 
 MessageBoxHook& InstalledHook() {
   static MessageBoxHook hook;
@@ -55,16 +60,15 @@ bool AskYesNo(QWidget& owner, const QString& caption, const QString& text) {
 }
 
 QString HexProblemsQuestion(const std::vector<std::string>& problems) {
-  QString text = QStringLiteral("The hex file has problems:");
-  for (const std::string& line : problems) text += QLatin1Char('\n') + QString::fromStdString(line);
-  return text + QStringLiteral("\nDownload anyway?");
+  QString text = ShownText(TEXT_HEX_PROBLEMS);
+  for (const std::string& line : problems) text += QLatin1Char('\n') + ShownLines(line);
+  return text + QLatin1Char('\n') + ShownText(TEXT_DOWNLOAD_ANYWAY);
 }
 
 MessageBoxSink::MessageBoxSink(QWidget& owner, QString caption) : owner_(owner), caption_(std::move(caption)) {}
 
 void MessageBoxSink::Report(std::string_view text, std::string_view reason) {
-  ShowMessageBox(owner_, caption_, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                 QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size())));
+  ShowMessageBox(owner_, caption_, ShownLines(text), ShownLines(reason));
 }
 
 }  // namespace vorna

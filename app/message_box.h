@@ -42,8 +42,9 @@ bool AskYesNo(QWidget& owner, const QString& caption, const QString& text);
 // "Download anyway?".
 QString HexProblemsQuestion(const std::vector<std::string>& problems);
 
-// Reports of the core as message boxes: the fixed text, and under it the
-// system's own explanation, the same the command-line tool prints in its
+// Reports of the core as message boxes, each line translated where a
+// translation knows it (ShownLines in dialogs/shown_text.h): the fixed text,
+// and under it the system's own explanation, the same the command-line tool prints in its
 // verbose mode.
 class MessageBoxSink final : public MessageSink {
  public:

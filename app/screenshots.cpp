@@ -1,6 +1,7 @@
 // Renders the application's windows to PNG files, for the documentation
 // and for checking layouts by eye:
 //   vorna-screenshots FOLDER
+// in the language of the locale (LC_ALL=de_DE.UTF-8 for German).
 // Runs without a display. The main window reads and writes its settings in
 // a temporary folder, never beside this tool.
 
@@ -8,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -23,6 +25,7 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/settings/app_paths.h"
+#include "app/ui_language.h"
 #include "commands/commands.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/advanced_setting_dialog.h"
@@ -60,7 +63,7 @@ vorna::PortDiscovery SamplePorts() {
 }
 
 constexpr const char* SAMPLE_HEX_FILE = "C:\\Users\\user\\projects\\blink\\blink.hex";
-constexpr const char* SAMPLE_RUNNING_TEXT = "Downloading blink.hex to COM3\u2026";
+constexpr const char* SAMPLE_PORT_LABEL = "COM3";
 #else
 // A board on /dev/ttyACM2 that COM3 reaches, beside a built-in port.
 vorna::PortDiscovery SamplePorts() {
@@ -79,7 +82,7 @@ vorna::PortDiscovery SamplePorts() {
 }
 
 constexpr const char* SAMPLE_HEX_FILE = "/home/user/projects/blink/blink.hex";
-constexpr const char* SAMPLE_RUNNING_TEXT = "Downloading blink.hex to COM3 (/dev/ttyACM2)\u2026";
+constexpr const char* SAMPLE_PORT_LABEL = "COM3 (/dev/ttyACM2)";
 #endif
 
 // A program with the faults a damaged file shows: a vector below the
@@ -134,7 +137,9 @@ const Shot SHOTS[] = {
      }},
     {"main-window-download-progress.png",
      [](vorna::MainWindow& window, const auto& render) {
-       window.SetStatusText(SAMPLE_RUNNING_TEXT);
+       // As the download announces itself (MainWindow::OnDownload).
+       window.SetStatusText(vorna::MainWindow::tr("Downloading %1 to").arg(QStringLiteral("blink.hex")).toStdString() +
+                            " " + SAMPLE_PORT_LABEL + "\u2026");
        QProgressBar& progress = window.progressBar();
        progress.setRange(0, 8192);
        progress.setValue(5120);
@@ -198,6 +203,8 @@ const Shot SHOTS[] = {
 int main(int argc, char* argv[]) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
+  // In the desktop's language, as the application shows them.
+  vorna::InstallTranslations(application, QLocale::system().uiLanguages());
   const QStringList args = QCoreApplication::arguments();
   if (args.size() != 2) {
     std::fprintf(stderr, "usage: vorna-screenshots FOLDER\n");

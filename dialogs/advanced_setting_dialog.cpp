@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialogs/dialog_controls.h"
+#include "dialogs/shown_text.h"
 
 namespace vorna {
 namespace {
@@ -66,7 +67,7 @@ AdvancedSettingDialog::AdvancedSettingDialog(QWidget& owner, const TransmitterFi
 }
 
 void AdvancedSettingDialog::LoadControls() {
-  helpPane_->setText(QString::fromStdString(state_.helpText));
+  helpPane_->setText(ShownText(state_.helpText));
   LoadList(*valueList_, state_.valueItems, state_.valueSelection);
   hexBox_->setText(QString::fromStdString(state_.hexText));
   // The value list and the hex box share one place.

@@ -13,6 +13,7 @@
 
 #include "commands/port_description.h"
 #include "dialogs/dialog_controls.h"
+#include "dialogs/shown_text.h"
 
 namespace vorna {
 namespace {
@@ -61,7 +62,7 @@ ComPortDialog::ComPortDialog(QWidget& owner, const QString& portText, PortDiscov
     QFont bold = font();
     bold.setBold(true);
     portBox_->setItemData(index, bold, Qt::FontRole);
-    portBox_->setItemData(index, QString::fromStdString(DescribePortNumber(number, ports_)), Qt::ToolTipRole);
+    portBox_->setItemData(index, ShownLines(DescribePortNumber(number, ports_)), Qt::ToolTipRole);
   }
   PlaceDropDown(*portBox_, units, PORT_BOX_RECT);
   okButton_ = new QPushButton(tr("OK"), this);
@@ -94,7 +95,7 @@ ComPortDialog::ComPortDialog(QWidget& owner, const QString& portText, PortDiscov
 
 void ComPortDialog::DescribeBoxText() {
   const std::optional<std::int32_t> number = PortNumberOfText(portBox_->currentText().toStdString());
-  const QString text = number ? QString::fromStdString(DescribePortNumber(*number, ports_)) : QString();
+  const QString text = number ? ShownLines(DescribePortNumber(*number, ports_)) : QString();
   portLine_->setText(text);
   // Whole, should a long product name not fit the lines.
   portLine_->setToolTip(text);

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "dialogs/shown_text.h"
+
 namespace vorna {
 namespace {
 
@@ -45,7 +47,7 @@ void PlaceDropDown(QComboBox& list, const DialogUnits& units, const DluRect& rec
 void LoadList(QComboBox& list, const std::vector<std::string>& items, int selection) {
   const QSignalBlocker quiet(list);
   list.clear();
-  for (const std::string& item : items) list.addItem(QString::fromStdString(item));
+  for (const std::string& item : items) list.addItem(ShownText(item));
   LoadSelection(list, selection);
 }
 

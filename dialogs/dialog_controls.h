@@ -27,7 +27,7 @@ QCheckBox* AddCheckBox(QWidget& parent, const DialogUnits& units, const QString&
 // rest of the rectangle decides how many items show when it drops down.
 void PlaceDropDown(QComboBox& list, const DialogUnits& units, const DluRect& rect);
 
-// Replaces the items of `list` and selects `selection` (-1 or an index
+// Replaces the items of `list` with `items`, translated (ShownText), and selects `selection` (-1 or an index
 // beyond the items leaves none selected) without notifying anybody: the
 // dialogs' handlers run for the user's changes only.
 void LoadList(QComboBox& list, const std::vector<std::string>& items, int selection);

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "dialogs/dialog_controls.h"
+#include "dialogs/shown_text.h"
 
 namespace vorna {
 namespace {
@@ -33,8 +34,7 @@ void SetUpHexFileDialog(QFileDialog& chooser, const QString& currentPath) {
   // the patterns' second copy stays out of sight.
   chooser.setOption(QFileDialog::DontUseNativeDialog);
   chooser.setOption(QFileDialog::HideNameFilterDetails);
-  const QStringList filters = {QString::fromLatin1(HEX_FILE_FILTER), QString::fromLatin1(ALL_FILES_FILTER),
-                               QString::fromLatin1(SRECORD_FILE_FILTER)};
+  const QStringList filters = {ShownText(HEX_FILE_FILTER), ShownText(ALL_FILES_FILTER), ShownText(SRECORD_FILE_FILTER)};
   chooser.setNameFilters(filters);
   chooser.selectNameFilter(filters.first());
   chooser.setDefaultSuffix(QString::fromLatin1(HEX_FILE_SUFFIX));

@@ -3,6 +3,7 @@
 // with the "..." button.
 
 #include <QString>
+#include <QtGlobal>
 #include "dialogs/command_dialog.h"
 
 #include <functional>
@@ -15,14 +16,15 @@ class QPushButton;
 namespace vorna {
 
 // The entries of the file chooser's type list, in this order, the first
-// selected when it opens. Each names its patterns twice: the text the user
+// selected when it opens; shown translated (dialogs/shown_text.h). Each names its patterns twice: the text the user
 // reads, then the patterns that match, in both cases for case-sensitive file
 // systems.
-inline constexpr char HEX_FILE_FILTER[] = "Hex File (*.hxf;*.hex) (*.hxf *.hex *.HXF *.HEX)";
-inline constexpr char ALL_FILES_FILTER[] = "All Files (*)";
-inline constexpr char SRECORD_FILE_FILTER[] =
-    "S-Record File (*.s19 *.s28 *.s37 *.srec *.mot) "
-    "(*.s19 *.s28 *.s37 *.srec *.mot *.S19 *.S28 *.S37 *.SREC *.MOT)";
+inline constexpr char HEX_FILE_FILTER[] =
+    QT_TRANSLATE_NOOP("vorna", "Hex File (*.hxf;*.hex) (*.hxf *.hex *.HXF *.HEX)");
+inline constexpr char ALL_FILES_FILTER[] = QT_TRANSLATE_NOOP("vorna", "All Files (*)");
+inline constexpr char SRECORD_FILE_FILTER[] = QT_TRANSLATE_NOOP(
+    "vorna",
+    "S-Record File (*.s19 *.s28 *.s37 *.srec *.mot) (*.s19 *.s28 *.s37 *.srec *.mot *.S19 *.S28 *.S37 *.SREC *.MOT)");
 // Appended to a typed name without an extension.
 inline constexpr char HEX_FILE_SUFFIX[] = "hex";
 
