@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
-#include <optional>
 #include <string_view>
 #include <vector>
 
