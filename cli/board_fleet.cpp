@@ -125,8 +125,9 @@ int RunOnBoards(const std::vector<FleetBoard>& boards, const BoardTask& task, En
       bar.Clear();
       for (; next < boards.size() && outcomes[next]->done; ++next) {
         const BoardOutcome& outcome = *outcomes[next];
-        if (how.json || stopped()) continue;
-        if (how.printOutput && OutputKept(outcome.status, how.diff))
+        if (how.json) continue;
+        // After a stop signal only stderr: how far each download came.
+        if (how.printOutput && OutputKept(outcome.status, how.diff) && !stopped())
           PrintPrefixed(env.out, boards[next].label, outcome.out.str());
         PrintPrefixed(env.err, boards[next].label, outcome.err.str());
       }
@@ -139,7 +140,11 @@ int RunOnBoards(const std::vector<FleetBoard>& boards, const BoardTask& task, En
     }
     bar.Clear();
   }
-  if (stopped()) return EXIT_SIGNAL_BASE + *env.stopSignal;
+  if (stopped()) {
+    if (how.json)
+      for (std::size_t i = 0; i < boards.size(); ++i) PrintPrefixed(env.err, boards[i].label, outcomes[i]->err.str());
+    return EXIT_SIGNAL_BASE + *env.stopSignal;
+  }
 
   std::vector<std::string> labels;
   std::vector<int> statuses;
