@@ -20,7 +20,7 @@
 #include "cli/board_fleet.h"
 #include "cli/image_output.h"
 #include "cli/port_listing.h"
-#include "cli/port_spec.h"
+#include "cli/port_option.h"
 #include "cli/profile_commands.h"
 #include "cli/progress.h"
 #include "cli/standard_output.h"
@@ -135,7 +135,7 @@ FieldSetting ParseFieldSetting(const std::string& text) {
 }
 
 struct Options {
-  std::string port;  // as given: see port_spec.h
+  std::string port;  // as given: see port_option.h
   std::string device;
   bool verbose = false;
   bool quiet = false;  // -q: errors only, and what a command exists to print
@@ -323,12 +323,13 @@ BoardChoice ChooseBoards(const Options& o, bool portGiven, Environment& env) {
     text = env.variable ? env.variable("VORNA_PORT").value_or("") : "";
     if (text.empty()) text = "auto";
   }
-  const PortSpecParse parse = ParsePortSpec(text);
+  const PortOptionParse parse = ParsePortOption(text);
   if (!parse.error.empty()) throw UsageError{source + " " + parse.error};
   BoardChoice choice;
-  choice.many = parse.spec.ManyBoards();
-  if (parse.spec.kind == PortSpecKind::Numbers) {
-    for (const int number : parse.spec.numbers) choice.boards.push_back({"COM" + std::to_string(number), {number, ""}});
+  choice.many = parse.option.ManyBoards();
+  if (parse.option.kind == PortOptionKind::Numbers) {
+    for (const int number : parse.option.numbers)
+      choice.boards.push_back({"COM" + std::to_string(number), {number, ""}});
     return choice;
   }
   const BoardSearch search = SearchBoards(env);
@@ -346,7 +347,7 @@ BoardChoice ChooseBoards(const Options& o, bool portGiven, Environment& env) {
     for (const std::string& line : search.seen) env.err << line << '\n';
     return choice;
   }
-  if (parse.spec.kind == PortSpecKind::Auto && search.boards.size() > 1) {
+  if (parse.option.kind == PortOptionKind::Auto && search.boards.size() > 1) {
     PrintError(env.err, SeveralBoardsText(search.boards));
     choice.failure = EXIT_USAGE;
     return choice;
