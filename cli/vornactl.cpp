@@ -572,14 +572,14 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
     const BoardTask task = p.Task();
     if (const auto status = CheckProfileFile(p.profiles, env))
       return env.stopSignal != nullptr && *env.stopSignal != 0 ? EXIT_SIGNAL_BASE + *env.stopSignal : *status;
-    Environment session = env;
-    if (o.trace && !StartTrace(session, *o.trace)) return EXIT_FAILED;
-    const BoardChoice chosen = ChooseBoards(o, p.port->count() > 0, session);
+    const BoardChoice chosen = ChooseBoards(o, p.port->count() > 0, env);
     if (chosen.boards.empty()) return chosen.failure;
     const std::vector<FleetBoard>& boards = chosen.boards;
     if (chosen.many && p.profiles.save->parsed()) throw UsageError{"save reads one board: give one port"};
-    // Only the Part's own JSON commands print JSON of their own; the others
-    // print a record of how the board did.
+    Environment session = env;
+    if (o.trace && !StartTrace(session, *o.trace)) return EXIT_FAILED;
+    // read, save, load and diff print JSON of their own; the other board
+    // commands a record of how the board did.
     const bool recordJson = json && !p.profiles.Chosen();
     if (chosen.many) {
       return RunOnBoards(
