@@ -8,17 +8,17 @@ namespace vorna::cli {
 
 namespace {
 
-std::string TraceLabel(const PortChoice& port) {
-  return port.devicePath.empty() ? "COM" + std::to_string(port.number) : port.devicePath;
-}
-
 std::unique_ptr<Transport> BoardTransport(Environment& env, const PortChoice& port) {
   auto transport = env.makeTransport ? env.makeTransport() : MakeSystemTransport();
   if (!env.trace) return transport;
-  return std::make_unique<RecordingTransport>(std::move(transport), env.trace, TraceLabel(port));
+  return std::make_unique<RecordingTransport>(std::move(transport), env.trace, BoardLabel(port));
 }
 
 }  // namespace
+
+std::string BoardLabel(const PortChoice& port) {
+  return port.devicePath.empty() ? "COM" + std::to_string(port.number) : port.devicePath;
+}
 
 void StderrSink::Report(std::string_view text, std::string_view reason) {
   ++count_;
@@ -40,7 +40,7 @@ bool StartTrace(Environment& env, const std::string& path) {
 }
 
 Board::Board(Environment& env, PortChoice port, bool verbose)
-    : sink(env.err, verbose, env.stopSignal, env.trace, TraceLabel(port)),
+    : sink(env.err, verbose, env.stopSignal, env.trace, BoardLabel(port)),
       serial(BoardTransport(env, port)),
       tracer(verbose ? std::make_unique<TracingTransport>(*serial, env.err) : nullptr),
       link(tracer ? static_cast<Transport&>(*tracer) : *serial, sink),
@@ -53,7 +53,7 @@ std::string TerminalLines(std::string text) {
 }
 
 void PrintStatus(Environment& env, const std::optional<std::string>& text, CommandOutcome outcome) {
-  if (!text || (env.stopSignal != nullptr && *env.stopSignal != 0)) return;
+  if (!text || StopRequested(env)) return;
   (outcome == CommandOutcome::WriteFailed ? env.err : env.out) << TerminalLines(*text) << '\n';
 }
 

@@ -39,6 +39,10 @@ class StderrSink final : public MessageSink {
   int count_ = 0;
 };
 
+// How a board is named in its lines, its trace records and its JSON: "COM3",
+// or the device when it is given by path.
+std::string BoardLabel(const PortChoice& port);
+
 // --trace FILE: the board sessions run with `env` are recorded to FILE,
 // under the port's label ("COM3", or the device given by path). False when
 // FILE cannot be written, which is told on env.err.

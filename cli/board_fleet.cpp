@@ -83,13 +83,12 @@ std::string FleetSummary(const std::vector<std::string>& labels, const std::vect
   return text;
 }
 
-int RunOnBoards(const std::vector<FleetBoard>& boards, const BoardTask& task, Environment& env,
+int RunOnBoards(const std::vector<PortChoice>& boards, const BoardTask& task, Environment& env,
                 const FleetOutput& how) {
   std::vector<std::unique_ptr<BoardOutcome>> outcomes;
   for (std::size_t i = 0; i < boards.size(); ++i) outcomes.push_back(std::make_unique<BoardOutcome>());
   std::mutex mutex;
   std::condition_variable ended;
-  const auto stopped = [&env] { return env.stopSignal != nullptr && *env.stopSignal != 0; };
   {
     std::vector<std::jthread> threads;
     for (std::size_t i = 0; i < boards.size(); ++i) {
@@ -99,7 +98,7 @@ int RunOnBoards(const std::vector<FleetBoard>& boards, const BoardTask& task, En
                              env.stopSignal, env.portRoots, env.variable, env.trace};
         int status = EXIT_FAILED;
         try {
-          status = task(boardEnv, boards[i].port, [&outcome](std::size_t sent, std::size_t total) {
+          status = task(boardEnv, boards[i], [&outcome](std::size_t sent, std::size_t total) {
             outcome.total = total;
             outcome.sent = sent;
           });
@@ -125,10 +124,11 @@ int RunOnBoards(const std::vector<FleetBoard>& boards, const BoardTask& task, En
       bar.Clear();
       for (; next < boards.size() && outcomes[next]->done; ++next) {
         const BoardOutcome& outcome = *outcomes[next];
-        if (how.json || stopped()) continue;
-        if (how.printOutput && OutputKept(outcome.status, how.diff))
-          PrintPrefixed(env.out, boards[next].label, outcome.out.str());
-        PrintPrefixed(env.err, boards[next].label, outcome.err.str());
+        if (how.json) continue;
+        // After a stop signal only stderr: how far each download came.
+        if (how.printOutput && OutputKept(outcome.status, how.diff) && !StopRequested(env))
+          PrintPrefixed(env.out, BoardLabel(boards[next]), outcome.out.str());
+        PrintPrefixed(env.err, BoardLabel(boards[next]), outcome.err.str());
       }
       std::size_t sent = 0, total = 0;
       for (const auto& outcome : outcomes) {
@@ -139,17 +139,22 @@ int RunOnBoards(const std::vector<FleetBoard>& boards, const BoardTask& task, En
     }
     bar.Clear();
   }
-  if (stopped()) return EXIT_SIGNAL_BASE + *env.stopSignal;
+  if (StopRequested(env)) {
+    if (how.json)
+      for (std::size_t i = 0; i < boards.size(); ++i)
+        PrintPrefixed(env.err, BoardLabel(boards[i]), outcomes[i]->err.str());
+    return EXIT_SIGNAL_BASE + *env.stopSignal;
+  }
 
   std::vector<std::string> labels;
   std::vector<int> statuses;
   Json records = Json::array();
   for (std::size_t i = 0; i < boards.size(); ++i) {
     const BoardOutcome& outcome = *outcomes[i];
-    labels.push_back(boards[i].label);
+    labels.push_back(BoardLabel(boards[i]));
     statuses.push_back(outcome.status);
     if (how.json)
-      records.push_back(BoardRecord(boards[i].label, outcome.status,
+      records.push_back(BoardRecord(labels.back(), outcome.status,
                                     OutputKept(outcome.status, how.diff) ? outcome.out.str() : std::string(),
                                     outcome.err.str()));
   }

@@ -9,16 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/board.h"
 #include "cli/board_json.h"
 #include "cli/vornactl.h"
 #include "link/device_link.h"
 
 namespace vorna::cli {
-
-struct FleetBoard {
-  std::string label;  // "COM3": how its lines begin
-  PortChoice port;
-};
 
 // A download's progress: bytes sent of the total.
 using ProgressReport = std::function<void(std::size_t sent, std::size_t total)>;
@@ -45,6 +41,6 @@ std::string FleetSummary(const std::vector<std::string>& labels, const std::vect
 // Runs `task` on every board at once. Exit status: 0 when every board
 // succeeded, else 1 (diff: 2 if any board had trouble, else 1 if any
 // differs); 128 + the signal when a stop signal ended it.
-int RunOnBoards(const std::vector<FleetBoard>& boards, const BoardTask& task, Environment& env, const FleetOutput& how);
+int RunOnBoards(const std::vector<PortChoice>& boards, const BoardTask& task, Environment& env, const FleetOutput& how);
 
 }  // namespace vorna::cli

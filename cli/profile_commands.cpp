@@ -16,7 +16,7 @@ namespace {
 // of it, and nothing is printed.
 std::optional<BoardProfile> ReadChecked(const std::string& path, Environment& env) {
   const ProfileParse parse = ReadProfileFile(path);
-  if (env.stopSignal != nullptr && *env.stopSignal != 0) return std::nullopt;
+  if (StopRequested(env)) return std::nullopt;
   for (const ProfileProblem& problem : parse.problems) env.err << FormatProfileProblem(path, problem) << '\n';
   return parse.profile;
 }

@@ -20,7 +20,7 @@
 #include "cli/board_fleet.h"
 #include "cli/image_output.h"
 #include "cli/port_listing.h"
-#include "cli/port_spec.h"
+#include "cli/port_option.h"
 #include "cli/profile_commands.h"
 #include "cli/progress.h"
 #include "cli/standard_output.h"
@@ -135,7 +135,7 @@ FieldSetting ParseFieldSetting(const std::string& text) {
 }
 
 struct Options {
-  std::string port;  // as given: see port_spec.h
+  std::string port;  // as given: see port_option.h
   std::string device;
   bool verbose = false;
   bool quiet = false;  // -q: errors only, and what a command exists to print
@@ -240,7 +240,7 @@ int RunDownloadCommand(Environment& env, const Options& options, const PortChoic
         },
         // A stop signal ends the download where it is; how far it came is
         // then the one line printed.
-        [&env] { return env.stopSignal != nullptr && *env.stopSignal != 0; },
+        [&env] { return StopRequested(env); },
         [&](const std::vector<std::string>& problems) {
           if (options.force) {
             if (!options.quiet)
@@ -308,14 +308,14 @@ int RunImage(Environment& env, const Options& options) {
 // The boards a command runs on, in the order given; none after a failure
 // to find them, which has been printed.
 struct BoardChoice {
-  std::vector<FleetBoard> boards;
+  std::vector<PortChoice> boards;
   bool many = false;  // several boards' output: prefixed, with a summary
   int failure = EXIT_FAILED;
 };
 
 // --device, else --port, else VORNA_PORT (when not empty), else auto.
 BoardChoice ChooseBoards(const Options& o, bool portGiven, Environment& env) {
-  if (!o.device.empty()) return {{{o.device, PortChoice{1, o.device}}}};
+  if (!o.device.empty()) return {{PortChoice{1, o.device}}};
   std::string source = "--port";
   std::string text = o.port;
   if (!portGiven) {
@@ -323,12 +323,12 @@ BoardChoice ChooseBoards(const Options& o, bool portGiven, Environment& env) {
     text = env.variable ? env.variable("VORNA_PORT").value_or("") : "";
     if (text.empty()) text = "auto";
   }
-  const PortSpecParse parse = ParsePortSpec(text);
+  const PortOptionParse parse = ParsePortOption(text);
   if (!parse.error.empty()) throw UsageError{source + " " + parse.error};
   BoardChoice choice;
-  choice.many = parse.spec.ManyBoards();
-  if (parse.spec.kind == PortSpecKind::Numbers) {
-    for (const int number : parse.spec.numbers) choice.boards.push_back({"COM" + std::to_string(number), {number, ""}});
+  choice.many = parse.option.ManyBoards();
+  if (parse.option.kind == PortOptionKind::Numbers) {
+    for (const int number : parse.option.numbers) choice.boards.push_back({number, ""});
     return choice;
   }
   const BoardSearch search = SearchBoards(env);
@@ -346,7 +346,7 @@ BoardChoice ChooseBoards(const Options& o, bool portGiven, Environment& env) {
     for (const std::string& line : search.seen) env.err << line << '\n';
     return choice;
   }
-  if (parse.spec.kind == PortSpecKind::Auto && search.boards.size() > 1) {
+  if (parse.option.kind == PortOptionKind::Auto && search.boards.size() > 1) {
     PrintError(env.err, SeveralBoardsText(search.boards));
     choice.failure = EXIT_USAGE;
     return choice;
@@ -355,9 +355,9 @@ BoardChoice ChooseBoards(const Options& o, bool portGiven, Environment& env) {
   // device, and a message names the port as for a number given.
   for (const BoardCandidate& board : search.boards) {
     if (board.portNumber > 0)
-      choice.boards.push_back({"COM" + std::to_string(board.portNumber), {board.portNumber, ""}});
+      choice.boards.push_back({board.portNumber, ""});
     else
-      choice.boards.push_back({board.port.device, {1, board.port.device}});
+      choice.boards.push_back({1, board.port.device});
   }
   return choice;
 }
@@ -527,7 +527,7 @@ CommandLine::~CommandLine() = default;
 
 int CommandLine::Run(const std::vector<std::string>& args, Environment& env) {
   const int status = RunParsed(args, env);
-  if (env.stopSignal != nullptr && *env.stopSignal != 0) return status;
+  if (StopRequested(env)) return status;
   env.out.flush();
   const bool outWritten = static_cast<bool>(env.out);
   if (!outWritten) {
@@ -570,15 +570,15 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
     p.profiles.json = json;
     const BoardTask task = p.Task();
     if (const auto status = CheckProfileFile(p.profiles, env))
-      return env.stopSignal != nullptr && *env.stopSignal != 0 ? EXIT_SIGNAL_BASE + *env.stopSignal : *status;
+      return StopRequested(env) ? EXIT_SIGNAL_BASE + *env.stopSignal : *status;
+    const BoardChoice chosen = ChooseBoards(o, p.port->count() > 0, env);
+    if (chosen.boards.empty()) return chosen.failure;
+    const std::vector<PortChoice>& boards = chosen.boards;
+    if (chosen.many && p.profiles.save->parsed()) throw UsageError{"save reads one board: give one port"};
     Environment session = env;
     if (o.trace && !StartTrace(session, *o.trace)) return EXIT_FAILED;
-    const BoardChoice chosen = ChooseBoards(o, p.port->count() > 0, session);
-    if (chosen.boards.empty()) return chosen.failure;
-    const std::vector<FleetBoard>& boards = chosen.boards;
-    if (chosen.many && p.profiles.save->parsed()) throw UsageError{"save reads one board: give one port"};
-    // Only the Part's own JSON commands print JSON of their own; the others
-    // print a record of how the board did.
+    // read, save, load and diff print JSON of their own; the other board
+    // commands a record of how the board did.
     const bool recordJson = json && !p.profiles.Chosen();
     if (chosen.many) {
       return RunOnBoards(
@@ -596,8 +596,8 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
                         env.portRoots,
                         env.variable,
                         session.trace};
-    const int status = task(command, boards.front().port, {});
-    if (env.stopSignal != nullptr && *env.stopSignal != 0) return EXIT_SIGNAL_BASE + *env.stopSignal;
+    const int status = task(command, boards.front(), {});
+    if (StopRequested(env)) return EXIT_SIGNAL_BASE + *env.stopSignal;
     // One rule for every command, text or JSON: stdout holds what a command
     // printed only when it succeeded (for diff, also when it found a
     // difference), so that a script never takes a failure's output for a
@@ -605,7 +605,7 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
     const bool kept = status == EXIT_OK || (p.profiles.diff->parsed() && status == DIFF_DIFFERENT);
     if (recordJson) {
       env.err << messages.str();
-      PrintJson(env.out, BoardRecord(boards.front().label, status, kept ? result.str() : "", messages.str()));
+      PrintJson(env.out, BoardRecord(BoardLabel(boards.front()), status, kept ? result.str() : "", messages.str()));
     } else if (kept && !(o.quiet && p.StatusOnly())) {
       env.out << result.str() << std::flush;
     }
@@ -621,7 +621,7 @@ int CommandLine::RunParsed(const std::vector<std::string>& args, Environment& en
     return EXIT_USAGE;
   } catch (const std::exception& e) {
     // Nothing a command did not expect ends the program unexplained.
-    if (env.stopSignal != nullptr && *env.stopSignal != 0) return EXIT_SIGNAL_BASE + *env.stopSignal;
+    if (StopRequested(env)) return EXIT_SIGNAL_BASE + *env.stopSignal;
     PrintError(env.err, e.what());
     return EXIT_FAILED;
   }

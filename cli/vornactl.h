@@ -54,6 +54,10 @@ struct Environment {
   std::shared_ptr<TraceRecorder> trace{};
 };
 
+// Whether a stop signal has come: the command then ends and prints nothing
+// more.
+inline bool StopRequested(const Environment& env) { return env.stopSignal != nullptr && *env.stopSignal != 0; }
+
 // "vornactl: TEXT" on its own line, control characters shown as \xNN: the
 // way every error of vornactl's own is printed.
 void PrintError(std::ostream& err, std::string_view text);

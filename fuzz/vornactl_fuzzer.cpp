@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -99,6 +100,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vorna::cli::Environment env{out, err, false, [] { return std::make_unique<vorna::test::FakeBoard>(); }};
   const fs::path tree = Scratch() / PORT_TREE_NAME;
   env.portRoots = {(tree / "sys").string(), (tree / "dev").string(), (tree / "ports").string()};
+  env.portRoots.boardsFile = (tree / "boards").string();
+  // Without --port the in-memory board is port 1, not a board to be found.
+  env.variable = [](const char* name) {
+    return std::string_view(name) == "VORNA_PORT" ? std::optional<std::string>("1") : std::nullopt;
+  };
   // Built once: the parser's construction would otherwise be most of a run.
   static vorna::cli::CommandLine commandLine;
   const int status = commandLine.Run(args, env);

@@ -52,24 +52,22 @@ auto Number(unsigned long long low, unsigned long long high, Store store) {
   };
 }
 
+// An option whose value is kept as given, in `field`.
+auto Text(std::string SimOptions::*field) {
+  return [field](SimOptions& o, std::string_view value) {
+    o.*field = value;
+    return std::string();
+  };
+}
+
 const std::vector<OptionEntry>& OptionTable() {
   static const std::vector<OptionEntry> entries = {
       {"--state", "FILE",
        "keep the stored defaults in FILE: loaded at start when it exists, rewritten by the store command",
-       [](SimOptions& o, std::string_view v) {
-         o.statePath = v;
-         return std::string();
-       }},
-      {"--program-out", "FILE", "write each completely received program to FILE",
-       [](SimOptions& o, std::string_view v) {
-         o.programPath = v;
-         return std::string();
-       }},
+       Text(&SimOptions::statePath)},
+      {"--program-out", "FILE", "write each completely received program to FILE", Text(&SimOptions::programPath)},
       {"--log", "FILE", "log every request, reply and event to FILE, one line each (- for standard error)",
-       [](SimOptions& o, std::string_view v) {
-         o.logPath = v;
-         return std::string();
-       }},
+       Text(&SimOptions::logPath)},
       {"--com", "N", "publish the device as COMN in the port-alias folder",
        Number(1, INT_MAX, [](SimOptions& o, unsigned long long n) { o.comPort = static_cast<int>(n); })},
       {"--baud", "B",
@@ -131,15 +129,9 @@ const std::vector<OptionEntry>& OptionTable() {
       {"--replay", "FILE",
        "answer as the board recorded in FILE (vornactl --trace) did, instead of as this board does; a request "
        "that differs from the trace is logged and not answered",
-       [](SimOptions& o, std::string_view v) {
-         o.replayPath = v;
-         return std::string();
-       }},
+       Text(&SimOptions::replayPath)},
       {"--replay-port", "PORT", "replay the port PORT (COMN or a device it opened) of a trace that holds several",
-       [](SimOptions& o, std::string_view v) {
-         o.replayPort = v;
-         return std::string();
-       }},
+       Text(&SimOptions::replayPort)},
       {"--replay-timing", "", "send each replayed reply as long after its request as the trace shows",
        [](SimOptions& o, std::string_view) {
          o.replayTiming = true;

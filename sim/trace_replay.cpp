@@ -18,7 +18,7 @@ namespace {
 using Json = nlohmann::json;
 using Micros = std::chrono::microseconds;
 
-constexpr std::size_t TRACE_SIZE_LIMIT = 64 * 1024 * 1024;
+constexpr std::size_t TRACE_SIZE_LIMIT = std::size_t{64} * 1024 * 1024;
 constexpr double MICROSECONDS_PER_SECOND = 1e6;
 constexpr std::string_view TO_BOARD = "to board";
 constexpr std::string_view FROM_BOARD = "from board";
@@ -174,8 +174,8 @@ TraceParse ReadTrace(const std::string& path, std::string_view port) {
 }
 
 const std::vector<std::uint8_t>& TraceReplay::Expected() const {
-  static const std::vector<std::uint8_t> NOTHING;
-  return next_ < exchanges_.size() ? exchanges_[next_].request : NOTHING;
+  static const std::vector<std::uint8_t> none;
+  return next_ < exchanges_.size() ? exchanges_[next_].request : none;
 }
 
 const ReplayExchange* TraceReplay::Take(std::uint8_t byte) {

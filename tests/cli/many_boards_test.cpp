@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/board_fleet.h"
+#include "link/serial_posix.h"
 #include "run_vornactl.h"
 #include "support/board_sim.h"
 #include "support/temp_folder.h"
@@ -73,6 +78,29 @@ TEST_F(ManyBoards, JsonIsOneArrayWithAnObjectPerBoard) {
   const Outcome read = Vornactl({"read", "--json", "--port", "31,32"});
   EXPECT_EQ(read.status, 0) << read.err;
   EXPECT_EQ(nlohmann::json::parse(read.out)[1]["result"]["channel"], 6) << read.out;
+}
+
+// A stop signal ends every board where it is; each download that had begun
+// still says how far it came, and nothing else is printed.
+TEST_F(ManyBoards, AStopSignalLeavesOnlyHowFarEachDownloadCame) {
+  BoardSim silent(Publish("34", {"--silent", "4"}));
+  ASSERT_TRUE(silent.ok());
+  volatile std::sig_atomic_t stop = 0;
+  std::thread watcher([&] {
+    // Once COM31 holds its program and COM34 waits for its start's reply.
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (std::chrono::steady_clock::now() < deadline &&
+           !(boards_[0]->programContents() && silent.WaitForLogLine("<- aa 03 04 30 01", 2ms)))
+      std::this_thread::sleep_for(2ms);
+    stop = SIGTERM;
+  });
+  std::ostringstream out, err;
+  cli::Environment env{out, err, false, [&] { return std::make_unique<PosixSerialTransport>(&stop); }, &stop};
+  const int status = cli::Run({"--port", "34,31", "download", BLINK}, env);
+  watcher.join();
+  EXPECT_EQ(status, 128 + SIGTERM);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str(), "COM34: Download stopped after 0 of 304 bytes; the board holds an incomplete program\n");
 }
 
 TEST(FleetSummary, NamesTheBoardsThatDidNotSucceed) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/port_spec.h"
+#include "cli/port_option.h"
 #include "cli/progress.h"
 
 namespace vorna::cli {
@@ -15,19 +15,19 @@ namespace {
 
 using std::chrono::milliseconds;
 
-struct PortSpecRow {
+struct PortOptionRow {
   const char* text;
-  PortSpecKind kind;
+  PortOptionKind kind;
   std::vector<int> numbers;
   const char* error;  // a part of it; empty when the text is good
 };
 
-TEST(PortSpec, ReadsNumbersListsAndWords) {
-  const PortSpecRow rows[] = {
-      {"3", PortSpecKind::Numbers, {3}, ""},
-      {"5,1,3", PortSpecKind::Numbers, {5, 1, 3}, ""},
-      {"AUTO", PortSpecKind::Auto, {}, ""},
-      {"all", PortSpecKind::All, {}, ""},
+TEST(PortOption, ReadsNumbersListsAndWords) {
+  const PortOptionRow rows[] = {
+      {"3", PortOptionKind::Numbers, {3}, ""},
+      {"5,1,3", PortOptionKind::Numbers, {5, 1, 3}, ""},
+      {"AUTO", PortOptionKind::Auto, {}, ""},
+      {"all", PortOptionKind::All, {}, ""},
       {"", {}, {}, "needs a port number, not ''"},
       {"0", {}, {}, "0: give a port number from 1"},
       {"-2", {}, {}, "-2: give a port number from 1"},
@@ -39,21 +39,21 @@ TEST(PortSpec, ReadsNumbersListsAndWords) {
       {"99999999999", {}, {}, "99999999999: give"},
       {"2,7,2", {}, {}, "2,7,2: COM2 is given twice"},
   };
-  for (const PortSpecRow& row : rows) {
-    const PortSpecParse parse = ParsePortSpec(row.text);
+  for (const PortOptionRow& row : rows) {
+    const PortOptionParse parse = ParsePortOption(row.text);
     EXPECT_NE(parse.error.find(row.error), std::string::npos) << row.text << ": " << parse.error;
     if (*row.error != '\0') {
       EXPECT_FALSE(parse.error.empty()) << row.text;
       continue;
     }
     EXPECT_EQ(parse.error, "") << row.text;
-    EXPECT_EQ(parse.spec.kind, row.kind) << row.text;
-    EXPECT_EQ(parse.spec.numbers, row.numbers) << row.text;
+    EXPECT_EQ(parse.option.kind, row.kind) << row.text;
+    EXPECT_EQ(parse.option.numbers, row.numbers) << row.text;
   }
-  EXPECT_FALSE(ParsePortSpec("3").spec.ManyBoards());
-  EXPECT_TRUE(ParsePortSpec("3,4").spec.ManyBoards());
-  EXPECT_FALSE(ParsePortSpec("auto").spec.ManyBoards());
-  EXPECT_TRUE(ParsePortSpec("all").spec.ManyBoards());
+  EXPECT_FALSE(ParsePortOption("3").option.ManyBoards());
+  EXPECT_TRUE(ParsePortOption("3,4").option.ManyBoards());
+  EXPECT_FALSE(ParsePortOption("auto").option.ManyBoards());
+  EXPECT_TRUE(ParsePortOption("all").option.ManyBoards());
 }
 
 struct ProgressRow {

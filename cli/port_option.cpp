@@ -1,4 +1,4 @@
-#include "cli/port_spec.h"
+#include "cli/port_option.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,11 +13,11 @@ constexpr const char* WHAT_TO_GIVE = "give a port number from 1, a list such as 
 
 }  // namespace
 
-PortSpecParse ParsePortSpec(std::string_view text) {
+PortOptionParse ParsePortOption(std::string_view text) {
   if (text.empty()) return {{}, "needs a port number, not ''"};
-  if (EqualsIgnoringCase(text, "auto")) return {{PortSpecKind::Auto, {}}, {}};
-  if (EqualsIgnoringCase(text, "all")) return {{PortSpecKind::All, {}}, {}};
-  PortSpec spec{PortSpecKind::Numbers, {}};
+  if (EqualsIgnoringCase(text, "auto")) return {{PortOptionKind::Auto, {}}, {}};
+  if (EqualsIgnoringCase(text, "all")) return {{PortOptionKind::All, {}}, {}};
+  PortOption option{PortOptionKind::Numbers, {}};
   std::size_t start = 0;
   while (true) {
     const std::size_t comma = std::min(text.find(',', start), text.size());
@@ -26,10 +26,10 @@ PortSpecParse ParsePortSpec(std::string_view text) {
     const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), number);
     if (item.empty() || error != std::errc() || end != item.data() + item.size() || number < 1)
       return {{}, std::string(text) + ": " + WHAT_TO_GIVE};
-    if (std::find(spec.numbers.begin(), spec.numbers.end(), number) != spec.numbers.end())
+    if (std::find(option.numbers.begin(), option.numbers.end(), number) != option.numbers.end())
       return {{}, std::string(text) + ": COM" + std::to_string(number) + " is given twice"};
-    spec.numbers.push_back(number);
-    if (comma == text.size()) return {spec, {}};
+    option.numbers.push_back(number);
+    if (comma == text.size()) return {option, {}};
     start = comma + 1;
   }
 }
