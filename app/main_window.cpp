@@ -48,8 +48,9 @@ constexpr DluRect PANE_DURING_DOWNLOAD_RECT{7, 7, 132, 111};
 constexpr DluRect PROGRESS_RECT{7, 123, 88, 12};
 constexpr DluRect STOP_RECT{99, 122, 40, 14};
 
-// Translated in the context of the window. Texts carry their mnemonic: '&' before the letter that Alt (in the menu
-// bar) or the letter alone (in an open menu) picks; no two alike on a level.
+// Translated in the context of the window. Texts carry their mnemonic: '&'
+// before the letter that Alt (in the menu bar) or the letter alone (in an
+// open menu) picks; no two alike on a level.
 struct MenuItem {
   const char* menu;
   const char* text;  // null for a separator

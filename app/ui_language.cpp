@@ -26,10 +26,15 @@ QString InstallTranslations(QCoreApplication& application, const QStringList& ui
     if (!own->load(locale, QStringLiteral("vorna"), QStringLiteral("_"), QString::fromLatin1(TRANSLATIONS_FOLDER)))
       continue;
     Install(application, std::move(own));
-    auto qt = std::make_unique<QTranslator>();
-    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    // Qt's own: where this Qt keeps them, else beside the program, where
+    // the Windows package puts them.
+    for (const QString& folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                  QCoreApplication::applicationDirPath() + QStringLiteral("/translations")}) {
+      auto qt = std::make_unique<QTranslator>();
+      if (!qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) continue;
       Install(application, std::move(qt));
+      break;
+    }
     return QLocale::languageToCode(locale.language());
   }
   return {};

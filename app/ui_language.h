@@ -16,8 +16,8 @@ inline constexpr char TRANSLATIONS_FOLDER[] = ":/i18n";
 // Installs, on `application`, the translations of the first language of
 // `uiLanguages` (as QLocale::uiLanguages lists them, most wanted first)
 // that the application has, with Qt's own for that language where the
-// system has them. Returns the language installed ("de"), or an empty
-// string for English.
+// system or the program's folder (`translations`) has them. Returns the
+// language installed ("de"), or an empty string for English.
 QString InstallTranslations(QCoreApplication& application, const QStringList& uiLanguages);
 
 }  // namespace vorna

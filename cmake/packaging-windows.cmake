@@ -48,6 +48,17 @@ while(qt_plugins)
   list(POP_FRONT qt_plugins kind plugin)
   install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${CMAKE_INSTALL_BINDIR}/${kind})
 endwhile()
+# Qt's own texts (its standard dialogs and buttons) in each language the
+# windows are translated to, from the host's qt6-translations-l10n, made from
+# the same Qt release; vorna looks for them in `translations` beside itself.
+foreach(ts ${VORNA_TS_FILES})
+  string(REGEX REPLACE ".*vorna_(.*)\\.ts$" "\\1" language "${ts}")
+  set(qm /usr/share/qt6/translations/qtbase_${language}.qm)
+  if(NOT EXISTS ${qm})
+    message(FATAL_ERROR "${qm} is missing; the Windows package needs it (Debian: qt6-translations-l10n)")
+  endif()
+  install(FILES ${qm} DESTINATION ${CMAKE_INSTALL_BINDIR}/translations)
+endforeach()
 # The copied DLLs carry their symbols; a stripped install (cpack) drops them
 # as it does the programs'.
 install(CODE "
@@ -74,6 +85,7 @@ set(licence_files
     /usr/share/common-licenses/LGPL-3 LGPL-3.txt
     /usr/share/common-licenses/GPL-3 GPL-3.txt
     /usr/share/doc/libqt6core6/copyright qt6-base-copyright.txt
+    /usr/share/doc/qt6-translations-l10n/copyright qt6-translations-copyright.txt
     /usr/share/doc/gcc-mingw-w64-base/copyright gcc-runtime-copyright.txt
     /usr/share/doc/mingw-w64-x86-64-dev/copyright mingw-w64-copyright.txt
     /usr/share/doc/libcli11-dev/copyright cli11-copyright.txt

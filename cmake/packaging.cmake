@@ -103,8 +103,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Dependencies come from the libraries the programs link against
 # (dpkg-shlibdeps, package dpkg-dev).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The help file is opened in the desktop's web browser through xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# The help file is opened in the desktop's web browser through xdg-open;
+# Qt's own dialogs speak the desktop's language with its translations.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The summary line comes from CPACK_PACKAGE_DESCRIPTION_SUMMARY. cpack
