@@ -45,7 +45,7 @@ ComPortDialog::ComPortDialog(QWidget& owner, const QString& portText, PortDiscov
   // Created in template order, which is the tab order.
   QLabel* comLabel = AddStaticText(*this, units, tr("&COM"), COM_LABEL_RECT);
   portBox_ = new QComboBox(this);
-  comLabel->setBuddy(portBox_);
+  SetBuddy(*comLabel, *portBox_, units, COM_LABEL_RECT);
   portBox_->setAccessibleName(tr("COM port number"));
   portBox_->setEditable(true);
   // The text stays exactly as typed: no completion, and Enter presses OK

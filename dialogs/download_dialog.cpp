@@ -65,7 +65,7 @@ DownloadDialog::DownloadDialog(QWidget& owner, const QString& pathText, HexFileC
   QLabel* fileNameLabel = AddStaticText(*this, units, tr("&File Name"), FILE_NAME_LABEL_RECT);
   pathBox_ = new QLineEdit(pathText_, this);
   Place(*pathBox_, units, PATH_BOX_RECT);
-  fileNameLabel->setBuddy(pathBox_);
+  SetBuddy(*fileNameLabel, *pathBox_, units, FILE_NAME_LABEL_RECT);
   pathBox_->setAccessibleName(tr("Hex file name"));
   browseButton_ = new QPushButton(QStringLiteral("..."), this);
   Place(*browseButton_, units, BROWSE_RECT);

@@ -63,16 +63,19 @@ QuickSettingDialog::QuickSettingDialog(QWidget& owner, const QuickSettings& from
   Place(*cancelButton_, units, CANCEL_RECT);
   AddStaticText(*this, units, QStringLiteral("."), POINT_RECT)->setBuddy(digitList_);
   AddStaticText(*this, units, tr("MHz"), MHZ_UNIT_RECT);
-  AddStaticText(*this, units, tr("&Output Power"), POWER_LABEL_RECT)->setBuddy(powerList_);
+  SetBuddy(*AddStaticText(*this, units, tr("&Output Power"), POWER_LABEL_RECT), *powerList_, units, POWER_LABEL_RECT);
   AddStaticText(*this, units, tr("mW"), POWER_UNIT_RECT);
-  AddStaticText(*this, units, tr("&Audio Input Level"), AUDIO_LEVEL_LABEL_RECT)->setBuddy(audioLevelList_);
+  SetBuddy(*AddStaticText(*this, units, tr("&Audio Input Level"), AUDIO_LEVEL_LABEL_RECT), *audioLevelList_, units,
+           AUDIO_LEVEL_LABEL_RECT);
   AddStaticText(*this, units, tr("mVrms"), AUDIO_LEVEL_UNIT_RECT);
-  AddStaticText(*this, units, tr("&Pre-emphasis"), PRE_EMPHASIS_LABEL_RECT)->setBuddy(preEmphasisList_);
-  AddStaticText(*this, units, tr("Pre-emphasis Time &Constant"), TIME_CONSTANT_LABEL_RECT)->setBuddy(timeConstantList_);
+  SetBuddy(*AddStaticText(*this, units, tr("&Pre-emphasis"), PRE_EMPHASIS_LABEL_RECT), *preEmphasisList_, units,
+           PRE_EMPHASIS_LABEL_RECT);
+  SetBuddy(*AddStaticText(*this, units, tr("Pre-emphasis Time &Constant"), TIME_CONSTANT_LABEL_RECT),
+           *timeConstantList_, units, TIME_CONSTANT_LABEL_RECT);
   AddStaticText(*this, units, tr("uSec"), TIME_CONSTANT_UNIT_RECT);
   storeDefaultBox_ = AddCheckBox(*this, units, tr("&Set as default values"), STORE_DEFAULT_RECT);
 
-  frequencyLabel->setBuddy(mhzList_);
+  SetBuddy(*frequencyLabel, *mhzList_, units, FREQUENCY_LABEL_RECT);
   // The unit belongs in the name: a screen reader reads the list alone.
   mhzList_->setAccessibleName(tr("Transmission frequency, MHz"));
   digitList_->setAccessibleName(tr("Transmission frequency, tenths of a MHz"));

@@ -152,7 +152,7 @@ TEST_F(QuickSettingDialogTest, StoreBoxStartsUntickedEvenWhenAskedOtherwise) {
   fromBoard.storeAsDefault = true;
   QuickSettingDialog dialog(owner, fromBoard);
   EXPECT_FALSE(dialog.storeDefaultBox().isChecked());
-  EXPECT_EQ(dialog.storeDefaultBox().text(), QStringLiteral("Set as default values"));
+  EXPECT_EQ(dialog.storeDefaultBox().text(), QStringLiteral("&Set as default values"));
   dialog.accept();
   EXPECT_FALSE(dialog.settings().storeAsDefault);
 
