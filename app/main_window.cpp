@@ -151,6 +151,7 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
 
   statusPane_ = new StatusPane(client_);
   statusPane_->setObjectName(QStringLiteral("statusPane"));
+  statusPane_->setAccessibleName(tr("Status"));
 
   progressBar_ = new QProgressBar(client_);
   progressBar_->setObjectName(QStringLiteral("downloadProgress"));
@@ -161,9 +162,14 @@ MainWindow::MainWindow(AppPaths paths, QWidget* parent)
   progressBar_->setAlignment(Qt::AlignCenter);
   progressBar_->setFocusPolicy(Qt::NoFocus);
   progressBar_->setVisible(false);
+  progressBar_->setAccessibleName(tr("Download progress"));
+  // The value alone is a percentage; the bytes are read as the bar shows them.
+  connect(progressBar_, &QProgressBar::valueChanged, this,
+          [this] { progressBar_->setAccessibleDescription(progressBar_->text()); });
 
   stopButton_ = new QPushButton(tr("Stop"), client_);
   stopButton_->setObjectName(QStringLiteral("stopDownload"));
+  stopButton_->setAccessibleName(tr("Stop the download"));
   // Enter in the window is the Close button's, never a stop.
   stopButton_->setAutoDefault(false);
   stopButton_->setVisible(false);
@@ -312,6 +318,12 @@ QString MainWindow::applicationName() const {
 
 void MainWindow::SetStatusText(const std::string& text) {
   statusPane_->setPlainText(ShownLines(text).replace(QLatin1String(STATUS_LINE_END), QStringLiteral("\n")));
+}
+
+void MainWindow::AnnounceStatus() {
+  // The pane's text changes while a command runs; its description changes
+  // once, to the result, and a screen reader says the new description.
+  statusPane_->setAccessibleDescription(statusPane_->toPlainText());
 }
 
 std::string MainWindow::StatusText() const {

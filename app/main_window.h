@@ -81,6 +81,8 @@ class MainWindow final : public QDialog {
   // STATUS_LINE_END.
   void SetStatusText(const std::string& text);
   std::string StatusText() const;
+  // Tells assistive technology the pane's text as a command's result.
+  void AnnounceStatus();
 
   const AppPaths& paths() const { return paths_; }
   QString applicationName() const;

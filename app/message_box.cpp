@@ -23,6 +23,10 @@ MessageBoxHook& InstalledHook() {
 // open is closed with OK. The secondary text, if any, is set before.
 int ExecBox(QMessageBox& box) {
   box.setTextFormat(Qt::PlainText);
+  // A screen reader says the box's name and description when it opens: the
+  // caption alone would not tell what happened.
+  const QString reason = box.informativeText();
+  box.setAccessibleDescription(reason.isEmpty() ? box.text() : box.text() + QLatin1Char('\n') + reason);
   // Reasons hold device paths and system texts, never markup.
   if (auto* reason = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
     reason->setTextFormat(Qt::PlainText);

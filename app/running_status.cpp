@@ -10,7 +10,10 @@ namespace vorna {
 RunningStatus::RunningStatus(MainWindow& window, BoardWorker& worker)
     : window_(window), worker_(worker), kept_(window.StatusText()) {}
 
-RunningStatus::~RunningStatus() { Settle(); }
+RunningStatus::~RunningStatus() {
+  Settle();
+  window_.AnnounceStatus();
+}
 
 PortResolver RunningStatus::Announcing(PortResolver resolver, std::function<void()> onFound) {
   return [this, resolver = std::move(resolver), onFound = std::move(onFound)](int portNumber) {

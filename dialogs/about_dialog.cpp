@@ -33,6 +33,7 @@ AboutDialog::AboutDialog(QWidget& owner, const QString& applicationName, const Q
   const QSize iconSize = icon_->size();
   icon_->setPixmap(icon.pixmap(std::min(iconSize.width(), iconSize.height())));
   icon_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  icon_->setAccessibleName(tr("%1 icon").arg(applicationName));
 
   versionText_->setTextFormat(Qt::PlainText);
   versionText_->setText(tr("%1 Version %2").arg(applicationName, QStringLiteral(VORNA_VERSION)));

@@ -47,13 +47,17 @@ AdvancedSettingDialog::AdvancedSettingDialog(QWidget& owner, const TransmitterFi
   PlaceDropDown(*valueList_, units, VALUE_LIST_RECT);
   hexBox_ = new QLineEdit(this);
   Place(*hexBox_, units, HEX_BOX_RECT);
-  restoreDefaultsBox_ = AddCheckBox(*this, units, tr("Restore default values."), RESTORE_DEFAULTS_RECT);
+  restoreDefaultsBox_ = AddCheckBox(*this, units, tr("&Restore default values."), RESTORE_DEFAULTS_RECT);
   okButton_ = new QPushButton(tr("OK"), this);
   okButton_->setDefault(true);
   Place(*okButton_, units, OK_RECT);
   cancelButton_ = new QPushButton(tr("Cancel"), this);
   Place(*cancelButton_, units, CANCEL_RECT);
   hexLabel_ = AddStaticText(*this, units, QStringLiteral("0x"), HEX_LABEL_RECT);
+  hexLabel_->setBuddy(hexBox_);
+  fieldList_->setAccessibleName(tr("Register field"));
+  valueList_->setAccessibleName(tr("Value of the field"));
+  hexBox_->setAccessibleName(tr("P (hexadecimal)"));
 
   // The state already has "PE" selected and its handler run.
   LoadList(*fieldList_, FieldItems(), static_cast<int>(state_.selectedField));
@@ -67,7 +71,15 @@ AdvancedSettingDialog::AdvancedSettingDialog(QWidget& owner, const TransmitterFi
 }
 
 void AdvancedSettingDialog::LoadControls() {
-  helpPane_->setText(ShownText(state_.helpText));
+  const QString help = ShownText(state_.helpText);
+  helpPane_->setText(help);
+  // The help's heading names the field in full, with its register bits; it
+  // is read with whichever control has the focus. A list's description
+  // starts with its name, which Qt on Linux reports as the current item.
+  const QString heading = help.section(QLatin1Char('\n'), 0, 0);
+  for (QWidget* list : {static_cast<QWidget*>(fieldList_), static_cast<QWidget*>(valueList_)})
+    list->setAccessibleDescription(QStringLiteral("%1: %2").arg(list->accessibleName(), heading));
+  hexBox_->setAccessibleDescription(heading);
   LoadList(*valueList_, state_.valueItems, state_.valueSelection);
   hexBox_->setText(QString::fromStdString(state_.hexText));
   // The value list and the hex box share one place.

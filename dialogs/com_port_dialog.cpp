@@ -43,8 +43,10 @@ ComPortDialog::ComPortDialog(QWidget& owner, const QString& portText, PortDiscov
   const DialogUnits& units = this->units();
 
   // Created in template order, which is the tab order.
-  AddStaticText(*this, units, tr("COM"), COM_LABEL_RECT);
+  QLabel* comLabel = AddStaticText(*this, units, tr("&COM"), COM_LABEL_RECT);
   portBox_ = new QComboBox(this);
+  SetBuddy(*comLabel, *portBox_, units, COM_LABEL_RECT);
+  portBox_->setAccessibleName(tr("COM port number"));
   portBox_->setEditable(true);
   // The text stays exactly as typed: no completion, and Enter presses OK
   // instead of adding the text to the list.
@@ -72,6 +74,7 @@ ComPortDialog::ComPortDialog(QWidget& owner, const QString& portText, PortDiscov
   Place(*cancelButton_, units, CANCEL_RECT);
   portLine_ = AddStaticText(*this, units, {}, PORT_LINE_RECT);
   portLine_->setObjectName(QStringLiteral("portLine"));
+  portLine_->setAccessibleName(tr("Device at this port number"));
   portLine_->setWordWrap(true);
   portLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   // The device path can be copied; the line takes no part in the tab order.
@@ -97,6 +100,9 @@ void ComPortDialog::DescribeBoxText() {
   const std::optional<std::int32_t> number = PortNumberOfText(portBox_->currentText().toStdString());
   const QString text = number ? ShownLines(DescribePortNumber(*number, ports_)) : QString();
   portLine_->setText(text);
+  // Read with the box, where the focus is.
+  portLine_->setAccessibleDescription(text);
+  portBox_->setAccessibleDescription(text);
   // Whole, should a long product name not fit the lines.
   portLine_->setToolTip(text);
 }

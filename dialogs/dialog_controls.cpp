@@ -31,6 +31,11 @@ QLabel* AddStaticText(QWidget& parent, const DialogUnits& units, const QString& 
   return label;
 }
 
+void SetBuddy(QLabel& label, QWidget& control, const DialogUnits& units, const DluRect& rect) {
+  label.setBuddy(&control);
+  PlaceText(label, units, rect);
+}
+
 QCheckBox* AddCheckBox(QWidget& parent, const DialogUnits& units, const QString& text, const DluRect& rect) {
   auto* box = new QCheckBox(text, &parent);
   PlaceText(*box, units, rect);

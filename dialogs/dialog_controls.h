@@ -19,6 +19,10 @@ namespace vorna {
 // Static text at `rect`, shown as given (no markup).
 QLabel* AddStaticText(QWidget& parent, const DialogUnits& units, const QString& text, const DluRect& rect);
 
+// Makes `label` name `control`, its mnemonic moving the focus there, and
+// places it at `rect` again for its text as now shown, without the '&'.
+void SetBuddy(QLabel& label, QWidget& control, const DialogUnits& units, const DluRect& rect);
+
 // A check box at `rect`.
 QCheckBox* AddCheckBox(QWidget& parent, const DialogUnits& units, const QString& text, const DluRect& rect);
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
@@ -61,11 +62,15 @@ DownloadDialog::DownloadDialog(QWidget& owner, const QString& pathText, HexFileC
   const DialogUnits& units = this->units();
 
   // Created in template order, which is the tab order.
-  AddStaticText(*this, units, tr("File Name"), FILE_NAME_LABEL_RECT);
+  QLabel* fileNameLabel = AddStaticText(*this, units, tr("&File Name"), FILE_NAME_LABEL_RECT);
   pathBox_ = new QLineEdit(pathText_, this);
   Place(*pathBox_, units, PATH_BOX_RECT);
+  SetBuddy(*fileNameLabel, *pathBox_, units, FILE_NAME_LABEL_RECT);
+  pathBox_->setAccessibleName(tr("Hex file name"));
   browseButton_ = new QPushButton(QStringLiteral("..."), this);
   Place(*browseButton_, units, BROWSE_RECT);
+  // "..." says nothing read aloud.
+  browseButton_->setAccessibleName(tr("Browse for the hex file"));
   okButton_ = new QPushButton(tr("OK"), this);
   okButton_->setDefault(true);
   Place(*okButton_, units, OK_RECT);

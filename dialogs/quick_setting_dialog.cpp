@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 
 #include <string>
@@ -48,7 +49,7 @@ QuickSettingDialog::QuickSettingDialog(QWidget& owner, const QuickSettings& from
   const DialogUnits& units = this->units();
 
   // Created in template order, which is the tab order.
-  AddStaticText(*this, units, tr("Transmission Freq."), FREQUENCY_LABEL_RECT);
+  QLabel* frequencyLabel = AddStaticText(*this, units, tr("&Transmission Freq."), FREQUENCY_LABEL_RECT);
   mhzList_ = AddDropDown(*this, units, MHZ_LIST_RECT);
   digitList_ = AddDropDown(*this, units, DIGIT_LIST_RECT);
   powerList_ = AddDropDown(*this, units, POWER_LIST_RECT);
@@ -60,16 +61,28 @@ QuickSettingDialog::QuickSettingDialog(QWidget& owner, const QuickSettings& from
   Place(*okButton_, units, OK_RECT);
   cancelButton_ = new QPushButton(tr("Cancel"), this);
   Place(*cancelButton_, units, CANCEL_RECT);
-  AddStaticText(*this, units, QStringLiteral("."), POINT_RECT);
+  AddStaticText(*this, units, QStringLiteral("."), POINT_RECT)->setBuddy(digitList_);
   AddStaticText(*this, units, tr("MHz"), MHZ_UNIT_RECT);
-  AddStaticText(*this, units, tr("Output Power"), POWER_LABEL_RECT);
+  SetBuddy(*AddStaticText(*this, units, tr("&Output Power"), POWER_LABEL_RECT), *powerList_, units, POWER_LABEL_RECT);
   AddStaticText(*this, units, tr("mW"), POWER_UNIT_RECT);
-  AddStaticText(*this, units, tr("Audio Input Level"), AUDIO_LEVEL_LABEL_RECT);
+  SetBuddy(*AddStaticText(*this, units, tr("&Audio Input Level"), AUDIO_LEVEL_LABEL_RECT), *audioLevelList_, units,
+           AUDIO_LEVEL_LABEL_RECT);
   AddStaticText(*this, units, tr("mVrms"), AUDIO_LEVEL_UNIT_RECT);
-  AddStaticText(*this, units, tr("Pre-emphasis"), PRE_EMPHASIS_LABEL_RECT);
-  AddStaticText(*this, units, tr("Pre-emphasis Time Constant"), TIME_CONSTANT_LABEL_RECT);
+  SetBuddy(*AddStaticText(*this, units, tr("&Pre-emphasis"), PRE_EMPHASIS_LABEL_RECT), *preEmphasisList_, units,
+           PRE_EMPHASIS_LABEL_RECT);
+  SetBuddy(*AddStaticText(*this, units, tr("Pre-emphasis Time &Constant"), TIME_CONSTANT_LABEL_RECT),
+           *timeConstantList_, units, TIME_CONSTANT_LABEL_RECT);
   AddStaticText(*this, units, tr("uSec"), TIME_CONSTANT_UNIT_RECT);
-  storeDefaultBox_ = AddCheckBox(*this, units, tr("Set as default values"), STORE_DEFAULT_RECT);
+  storeDefaultBox_ = AddCheckBox(*this, units, tr("&Set as default values"), STORE_DEFAULT_RECT);
+
+  SetBuddy(*frequencyLabel, *mhzList_, units, FREQUENCY_LABEL_RECT);
+  // The unit belongs in the name: a screen reader reads the list alone.
+  mhzList_->setAccessibleName(tr("Transmission frequency, MHz"));
+  digitList_->setAccessibleName(tr("Transmission frequency, tenths of a MHz"));
+  powerList_->setAccessibleName(tr("Output power, mW"));
+  audioLevelList_->setAccessibleName(tr("Audio input level, mVrms"));
+  preEmphasisList_->setAccessibleName(tr("Pre-emphasis"));
+  timeConstantList_->setAccessibleName(tr("Pre-emphasis time constant, microseconds"));
 
   state_ = OpenQuickState(fromBoard);
   LoadList(*mhzList_, MhzItems(), state_.frequency.mhzSelection);

@@ -389,6 +389,10 @@ A8[1:0]
         <source>%1 Version %2</source>
         <translation>%1 Version %2</translation>
     </message>
+    <message>
+        <source>%1 icon</source>
+        <translation>Symbol von %1</translation>
+    </message>
 </context>
 <context>
     <name>vorna::AdvancedSettingDialog</name>
@@ -397,16 +401,28 @@ A8[1:0]
         <translation>Erweiterte Einstellung</translation>
     </message>
     <message>
-        <source>Restore default values.</source>
-        <translation>Standardwerte wiederherstellen.</translation>
-    </message>
-    <message>
         <source>OK</source>
         <translation>OK</translation>
     </message>
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>&amp;Restore default values.</source>
+        <translation>&amp;Standardwerte wiederherstellen.</translation>
+    </message>
+    <message>
+        <source>Register field</source>
+        <translation>Registerfeld</translation>
+    </message>
+    <message>
+        <source>Value of the field</source>
+        <translation>Wert des Feldes</translation>
+    </message>
+    <message>
+        <source>P (hexadecimal)</source>
+        <translation>P (hexadezimal)</translation>
     </message>
 </context>
 <context>
@@ -416,16 +432,24 @@ A8[1:0]
         <translation>COM-Anschluss</translation>
     </message>
     <message>
-        <source>COM</source>
-        <translation>COM</translation>
-    </message>
-    <message>
         <source>OK</source>
         <translation>OK</translation>
     </message>
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>&amp;COM</source>
+        <translation>&amp;COM</translation>
+    </message>
+    <message>
+        <source>COM port number</source>
+        <translation>Nummer des COM-Anschlusses</translation>
+    </message>
+    <message>
+        <source>Device at this port number</source>
+        <translation>Gerät an dieser Anschlussnummer</translation>
     </message>
 </context>
 <context>
@@ -435,16 +459,24 @@ A8[1:0]
         <translation>Anwenderprogramm übertragen</translation>
     </message>
     <message>
-        <source>File Name</source>
-        <translation>Dateiname</translation>
-    </message>
-    <message>
         <source>OK</source>
         <translation>OK</translation>
     </message>
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>&amp;File Name</source>
+        <translation>&amp;Dateiname</translation>
+    </message>
+    <message>
+        <source>Hex file name</source>
+        <translation>Name der Hex-Datei</translation>
+    </message>
+    <message>
+        <source>Browse for the hex file</source>
+        <translation>Hex-Datei suchen</translation>
     </message>
 </context>
 <context>
@@ -537,16 +569,24 @@ A8[1:0]
         <source>Write these settings to the board?</source>
         <translation>Diese Einstellungen auf die Platine schreiben?</translation>
     </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Download progress</source>
+        <translation>Fortschritt der Übertragung</translation>
+    </message>
+    <message>
+        <source>Stop the download</source>
+        <translation>Übertragung abbrechen</translation>
+    </message>
 </context>
 <context>
     <name>vorna::QuickSettingDialog</name>
     <message>
         <source>Quick Setting</source>
         <translation>Schnelleinstellung</translation>
-    </message>
-    <message>
-        <source>Transmission Freq.</source>
-        <translation>Sendefrequenz</translation>
     </message>
     <message>
         <source>OK</source>
@@ -561,16 +601,8 @@ A8[1:0]
         <translation>MHz</translation>
     </message>
     <message>
-        <source>Output Power</source>
-        <translation>Ausgangsleistung</translation>
-    </message>
-    <message>
         <source>mW</source>
         <translation>mW</translation>
-    </message>
-    <message>
-        <source>Audio Input Level</source>
-        <translation>Audio-Eingangspegel</translation>
     </message>
     <message>
         <source>mVrms</source>
@@ -581,16 +613,52 @@ A8[1:0]
         <translation>Preemphasis</translation>
     </message>
     <message>
-        <source>Pre-emphasis Time Constant</source>
-        <translation>Preemphasis-Zeitkonstante</translation>
-    </message>
-    <message>
         <source>uSec</source>
         <translation>µs</translation>
     </message>
     <message>
-        <source>Set as default values</source>
-        <translation>Als Standardwerte speichern</translation>
+        <source>&amp;Transmission Freq.</source>
+        <translation>&amp;Sendefrequenz</translation>
+    </message>
+    <message>
+        <source>&amp;Output Power</source>
+        <translation>Ausgangs&amp;leistung</translation>
+    </message>
+    <message>
+        <source>&amp;Audio Input Level</source>
+        <translation>&amp;Audio-Eingangspegel</translation>
+    </message>
+    <message>
+        <source>&amp;Pre-emphasis</source>
+        <translation>&amp;Preemphasis</translation>
+    </message>
+    <message>
+        <source>Pre-emphasis Time &amp;Constant</source>
+        <translation>Preemphasis-&amp;Zeitkonstante</translation>
+    </message>
+    <message>
+        <source>&amp;Set as default values</source>
+        <translation>Als Standard&amp;werte speichern</translation>
+    </message>
+    <message>
+        <source>Transmission frequency, MHz</source>
+        <translation>Sendefrequenz, MHz</translation>
+    </message>
+    <message>
+        <source>Transmission frequency, tenths of a MHz</source>
+        <translation>Sendefrequenz, Zehntel-MHz</translation>
+    </message>
+    <message>
+        <source>Output power, mW</source>
+        <translation>Ausgangsleistung, mW</translation>
+    </message>
+    <message>
+        <source>Audio input level, mVrms</source>
+        <translation>Audio-Eingangspegel, mVeff</translation>
+    </message>
+    <message>
+        <source>Pre-emphasis time constant, microseconds</source>
+        <translation>Preemphasis-Zeitkonstante, Mikrosekunden</translation>
     </message>
 </context>
 </TS>

@@ -64,7 +64,7 @@ TEST_F(AdvancedSettingDialogTest, OpensOnPeWithItsHelpAndValue) {
     ExpectOneValueControl(dialog, false);
     EXPECT_TRUE(dialog.hexBox().text().isEmpty());
     EXPECT_FALSE(dialog.restoreDefaultsBox().isChecked());
-    EXPECT_EQ(dialog.restoreDefaultsBox().text(), QStringLiteral("Restore default values."));
+    EXPECT_EQ(dialog.restoreDefaultsBox().text(), QStringLiteral("&Restore default values."));
     EXPECT_EQ(dialog.hexLabel().text(), QStringLiteral("0x"));
   }
 }

@@ -149,7 +149,7 @@ TEST_F(ComPortDialogTest, LaidOutFromTheTemplate) {
   EXPECT_TRUE(dialog.okButton().isDefault());
   const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
   ASSERT_EQ(labels.size(), 2);
-  EXPECT_EQ(labels[0]->text(), QStringLiteral("COM"));
+  EXPECT_EQ(labels[0]->text(), QStringLiteral("&COM"));
   EXPECT_EQ(labels[0]->pos(), units.ToPixels({24, 9, 15, 8}).topLeft());
   EXPECT_EQ(labels[1], &dialog.portLine());
   EXPECT_EQ(dialog.portLine().geometry(), units.ToPixels({7, 55, 83, 32}));

@@ -141,7 +141,7 @@ TEST_F(DownloadDialogTest, LaidOutFromTheTemplate) {
   EXPECT_TRUE(dialog.okButton().isDefault());
   const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
   ASSERT_EQ(labels.size(), 1);
-  EXPECT_EQ(labels[0]->text(), QStringLiteral("File Name"));
+  EXPECT_EQ(labels[0]->text(), QStringLiteral("&File Name"));
   EXPECT_EQ(labels[0]->pos(), units.ToPixels({9, 9, 31, 8}).topLeft());
   test::ExpectTidyLayout(dialog);
 }

@@ -152,7 +152,7 @@ TEST_F(QuickSettingDialogTest, StoreBoxStartsUntickedEvenWhenAskedOtherwise) {
   fromBoard.storeAsDefault = true;
   QuickSettingDialog dialog(owner, fromBoard);
   EXPECT_FALSE(dialog.storeDefaultBox().isChecked());
-  EXPECT_EQ(dialog.storeDefaultBox().text(), QStringLiteral("Set as default values"));
+  EXPECT_EQ(dialog.storeDefaultBox().text(), QStringLiteral("&Set as default values"));
   dialog.accept();
   EXPECT_FALSE(dialog.settings().storeAsDefault);
 
@@ -372,8 +372,9 @@ TEST_F(QuickSettingDialogTest, StaticTextsAreWhereTheTemplatePutsThem) {
   const QList<QLabel*> labels = dialog.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
   ASSERT_EQ(labels.size(), static_cast<qsizetype>(std::size(texts)));
   for (const Text& t : texts) {
-    const auto found = std::find_if(labels.begin(), labels.end(),
-                                    [&t](const QLabel* l) { return l->text() == QString::fromLatin1(t.text); });
+    const auto found = std::find_if(labels.begin(), labels.end(), [&t](const QLabel* l) {
+      return QString(l->text()).remove(QLatin1Char('&')) == QString::fromLatin1(t.text);
+    });
     ASSERT_NE(found, labels.end()) << t.text;
     // A text this font draws wider than the template allowed grows to the right.
     const QRect expected = units.ToPixels(t.rect);
