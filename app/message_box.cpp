@@ -25,8 +25,8 @@ int ExecBox(QMessageBox& box) {
   box.setTextFormat(Qt::PlainText);
   // A screen reader says the box's name and description when it opens: the
   // caption alone would not tell what happened.
-  const QString reason = box.informativeText();
-  box.setAccessibleDescription(reason.isEmpty() ? box.text() : box.text() + QLatin1Char('\n') + reason);
+  const QString secondary = box.informativeText();
+  box.setAccessibleDescription(secondary.isEmpty() ? box.text() : box.text() + QLatin1Char('\n') + secondary);
   // Reasons hold device paths and system texts, never markup.
   if (auto* reason = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
     reason->setTextFormat(Qt::PlainText);
