@@ -25,11 +25,11 @@ QString Translate(const QString& english) {
 // `text` with each run of digits as %1, %2, ... translated, the numbers put
 // back; empty when it has no digits or no such translation.
 QString TranslateNumbered(const QString& text) {
-  static const QRegularExpression DIGITS(QStringLiteral("[0-9]+"));
+  static const QRegularExpression digits(QStringLiteral("[0-9]+"));
   QStringList numbers;
   QString pattern;
   qsizetype from = 0;
-  for (QRegularExpressionMatchIterator it = DIGITS.globalMatch(text); it.hasNext();) {
+  for (QRegularExpressionMatchIterator it = digits.globalMatch(text); it.hasNext();) {
     const QRegularExpressionMatch match = it.next();
     numbers.append(match.captured());
     pattern += text.mid(from, match.capturedStart() - from) + QLatin1Char('%') + QString::number(numbers.size());
