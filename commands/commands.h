@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/translatable.h"
 #include "link/device_link.h"
 #include "link/register_snapshot.h"
 #include "model/quick_settings.h"
@@ -41,7 +42,7 @@ enum class CommandOutcome {
 // The status text's first line after a WriteFailed, so that a dump or a
 // summary is never taken for what the board holds.
 inline constexpr std::string_view TEXT_NOT_EVERY_REGISTER_WRITTEN =
-    "Not every register was written; the board may hold other values.";
+    TRANSLATABLE("vorna", "Not every register was written; the board may hold other values.");
 
 // The status text of a command that wrote registers: `shown` (the summary or
 // dump of what it wrote), under TEXT_NOT_EVERY_REGISTER_WRITTEN after a

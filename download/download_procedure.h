@@ -10,19 +10,20 @@
 #include <string>
 #include <vector>
 
+#include "base/translatable.h"
 #include "link/device_link.h"
 #include "link/message_sink.h"
 #include "link/protocol.h"
 
 namespace vorna {
 
-inline constexpr const char* STATUS_HEX_INVALID = "Hex file is invalid";
-inline constexpr const char* STATUS_DOWNLOAD_SUCCESS = "Download success";
-inline constexpr const char* STATUS_DOWNLOAD_FAILURE = "Download failure";
-inline constexpr const char* STATUS_DOWNLOAD_CANCELLED = "Download cancelled";
+inline constexpr const char* STATUS_HEX_INVALID = TRANSLATABLE("vorna", "Hex file is invalid");
+inline constexpr const char* STATUS_DOWNLOAD_SUCCESS = TRANSLATABLE("vorna", "Download success");
+inline constexpr const char* STATUS_DOWNLOAD_FAILURE = TRANSLATABLE("vorna", "Download failure");
+inline constexpr const char* STATUS_DOWNLOAD_CANCELLED = TRANSLATABLE("vorna", "Download cancelled");
 // A stop asked for before the start packet went out.
 inline constexpr const char* STATUS_DOWNLOAD_STOPPED_BEFORE_START =
-    "Download stopped before it began; nothing was sent to the board";
+    TRANSLATABLE("vorna", "Download stopped before it began; nothing was sent to the board");
 
 enum class DownloadOutcome {
   HexInvalid,     // the reader failed or the image does not end in the window

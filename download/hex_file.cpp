@@ -12,15 +12,16 @@
 #include <utility>
 
 #include "base/file_open.h"
+#include "base/translatable.h"
 #include "base/unique_fd.h"
 
 namespace vorna {
 namespace {
 
-constexpr std::string_view SELECT_FILE_MESSAGE = "select hex file.";
-constexpr std::string_view OPEN_ERROR_MESSAGE = "file open error.";
-constexpr std::string_view FILE_LENGTH_ERROR_MESSAGE = "_filelength error.";
-constexpr std::string_view ALLOCATION_ERROR_MESSAGE = "Memory allocation error.";
+constexpr std::string_view SELECT_FILE_MESSAGE = TRANSLATABLE("vorna", "select hex file.");
+constexpr std::string_view OPEN_ERROR_MESSAGE = TRANSLATABLE("vorna", "file open error.");
+constexpr std::string_view FILE_LENGTH_ERROR_MESSAGE = TRANSLATABLE("vorna", "_filelength error.");
+constexpr std::string_view ALLOCATION_ERROR_MESSAGE = TRANSLATABLE("vorna", "Memory allocation error.");
 
 constexpr char LINE_FEED = '\n';
 constexpr char CARRIAGE_RETURN = '\r';

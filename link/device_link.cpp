@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/hex_text.h"
+#include "base/translatable.h"
 #include "link/protocol.h"
 
 namespace vorna {
@@ -55,22 +56,24 @@ using OnFailure = ExchangePolicy::OnFailure;
 using Check = ExchangePolicy::Check;
 
 // What each command's exchange checks and what its failures are called.
-constexpr ExchangePolicy SET_CHANNEL_POLICY{
-    .onFailure = OnFailure::ReportAndGoOn, .writeFailure = "WriteFile error", .readFailure = "ReadFile error"};
+constexpr ExchangePolicy SET_CHANNEL_POLICY{.onFailure = OnFailure::ReportAndGoOn,
+                                            .writeFailure = TRANSLATABLE("vorna", "WriteFile error"),
+                                            .readFailure = TRANSLATABLE("vorna", "ReadFile error")};
 constexpr ExchangePolicy WRITE_REGISTER_POLICY{.onFailure = OnFailure::ReportAndGoOn,
                                                .wholeReply = true,
                                                .check = Check::Echo,
-                                               .writeFailure = "Write error",
-                                               .readFailure = "Read error",
-                                               .replyFailure = "ReadData error"};
+                                               .writeFailure = TRANSLATABLE("vorna", "Write error"),
+                                               .readFailure = TRANSLATABLE("vorna", "Read error"),
+                                               .replyFailure = TRANSLATABLE("vorna", "ReadData error")};
 constexpr ExchangePolicy READ_REGISTERS_POLICY{.onFailure = OnFailure::ReportAndStop,
                                                .wholeReply = true,
                                                .replyMustEnd = true,
-                                               .writeFailure = "Write error",
-                                               .readFailure = "Read error",
-                                               .replyFailure = "Read error"};
-constexpr ExchangePolicy STORE_DEFAULTS_POLICY{
-    .onFailure = OnFailure::ReportAndGoOn, .writeFailure = "WriteFile error", .readFailure = "ReadFile error"};
+                                               .writeFailure = TRANSLATABLE("vorna", "Write error"),
+                                               .readFailure = TRANSLATABLE("vorna", "Read error"),
+                                               .replyFailure = TRANSLATABLE("vorna", "Read error")};
+constexpr ExchangePolicy STORE_DEFAULTS_POLICY{.onFailure = OnFailure::ReportAndGoOn,
+                                               .writeFailure = TRANSLATABLE("vorna", "WriteFile error"),
+                                               .readFailure = TRANSLATABLE("vorna", "ReadFile error")};
 constexpr ExchangePolicy DOWNLOAD_POLICY{.onFailure = OnFailure::LeaveToCaller,
                                          .wholeReply = true,
                                          .replyMustEnd = true,

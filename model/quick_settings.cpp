@@ -48,7 +48,7 @@ std::string AudioLevelText(const QuickSettings& s) {
 
 std::string PreEmphasisText(const QuickSettings& s) {
   if (InTable(PRE_EMPHASIS_TEXT, s.preEmphasisIndex)) return PRE_EMPHASIS_TEXT[s.preEmphasisIndex];
-  return Written(s, FIELD_EM) != 0 ? "Off (EM=1)" : "On (EM=0)";
+  return Written(s, FIELD_EM) != 0 ? TRANSLATABLE("vorna", "Off (EM=1)") : TRANSLATABLE("vorna", "On (EM=0)");
 }
 
 std::string TimeConstantText(const QuickSettings& s) {

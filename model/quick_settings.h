@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "base/translatable.h"
 #include "link/register_snapshot.h"
 
 namespace vorna {
@@ -22,7 +23,7 @@ inline constexpr std::uint8_t DEFAULT_CHANNEL = 6;
 // Display tables, indexed by the QuickSettings indices.
 inline constexpr int OUTPUT_POWER_MW[] = {1, 2};
 inline constexpr int AUDIO_LEVEL_MVRMS[] = {100, 140, 200};
-inline constexpr const char* PRE_EMPHASIS_TEXT[] = {"On", "Off"};
+inline constexpr const char* PRE_EMPHASIS_TEXT[] = {TRANSLATABLE("vorna", "On"), TRANSLATABLE("vorna", "Off")};
 inline constexpr int TIME_CONSTANT_US[] = {50, 75};
 
 // The texts of a display table, in index order: what a list of that value

@@ -1,5 +1,6 @@
 #include "model/transmitter_fields.h"
 
+#include "base/translatable.h"
 #include "link/protocol.h"
 #include "model/number_text.h"
 #include "model/quick_settings.h"
@@ -32,92 +33,106 @@ struct FieldFacts {
 
 constexpr std::array<FieldFacts, FIELD_COUNT> FIELDS = {{
     {"PE", 1,
-     "A0[0]:Analog circuit Power enable\n\n"
-     "Switches the analog circuits on or off.\n"
-     "PE=0;Analog circuit power off\n"
-     "PE=1;Analog circuit power on\n"
-     "PE=0 together with PDX=1 is the standby mode (a few microamperes)."},
+     TRANSLATABLE("vorna",
+                  "A0[0]:Analog circuit Power enable\n\n"
+                  "Switches the analog circuits on or off.\n"
+                  "PE=0;Analog circuit power off\n"
+                  "PE=1;Analog circuit power on\n"
+                  "PE=0 together with PDX=1 is the standby mode (a few microamperes).")},
     {"PDX", 0,
-     "A0[1]:Xtal Oscillator enable\n\n"
-     "Enables the crystal oscillator.\n"
-     "PDX=0;Xtal oscillator enabled\n"
-     "PDX=1;Xtal oscillator disabled\n"
-     "PE=1,PDX=0 is power on; PE=0,PDX=1 is standby.\n"
-     "PE=0,PDX=0 and PE=1,PDX=1 are not to be used."},
+     TRANSLATABLE("vorna",
+                  "A0[1]:Xtal Oscillator enable\n\n"
+                  "Enables the crystal oscillator.\n"
+                  "PDX=0;Xtal oscillator enabled\n"
+                  "PDX=1;Xtal oscillator disabled\n"
+                  "PE=1,PDX=0 is power on; PE=0,PDX=1 is standby.\n"
+                  "PE=0,PDX=0 and PE=1,PDX=1 are not to be used.")},
     {"MUTE", 0,
-     "A0[2]:Muting\n\n"
-     "Mutes the audio input. Muting this way also drops the pilot,\n"
-     "so a receiver no longer recognises stereo.\n"
-     "MUTE=0;Un-muting\n"
-     "MUTE=1;Muting"},
+     TRANSLATABLE("vorna",
+                  "A0[2]:Muting\n\n"
+                  "Mutes the audio input. Muting this way also drops the pilot,\n"
+                  "so a receiver no longer recognises stereo.\n"
+                  "MUTE=0;Un-muting\n"
+                  "MUTE=1;Muting")},
     {"EM", 0,
-     "A0[4]:Pre-emphasis enable/disable\n\n"
-     "EM=0;Pre-emphasis on\n"
-     "EM=1;Pre-emphasis off (flat response up to 15kHz)"},
+     TRANSLATABLE("vorna",
+                  "A0[4]:Pre-emphasis enable/disable\n\n"
+                  "EM=0;Pre-emphasis on\n"
+                  "EM=1;Pre-emphasis off (flat response up to 15kHz)")},
     {"EMS", 1,
-     "A0[5]:Pre-emphasis time constant selection\n\n"
-     "EMS=0;set 50uS\n"
-     "EMS=1;set 75uS"},
+     TRANSLATABLE("vorna",
+                  "A0[5]:Pre-emphasis time constant selection\n\n"
+                  "EMS=0;set 50uS\n"
+                  "EMS=1;set 75uS")},
     {"AG", 0,
-     "A0[6:7]:Audio input level selection to reach full level deviation\n\n"
-     "Audio input level that gives full deviation:\n"
-     "AG[7:6]\n"
-     " 0 0 ;AG=0;100mVrms\n"
-     " 0 1 ;AG=1;140mVrms\n"
-     " 1 0 ;AG=2;200mVrms\n"
-     " 1 1 ;AG=3;Test mode (not to be used)"},
+     TRANSLATABLE("vorna",
+                  "A0[6:7]:Audio input level selection to reach full level deviation\n\n"
+                  "Audio input level that gives full deviation:\n"
+                  "AG[7:6]\n"
+                  " 0 0 ;AG=0;100mVrms\n"
+                  " 0 1 ;AG=1;140mVrms\n"
+                  " 1 0 ;AG=2;200mVrms\n"
+                  " 1 1 ;AG=3;Test mode (not to be used)")},
     {"PLT", 0,
-     "A1[3]:Pilot tone enable\n\n"
-     "PLT=0;Pilot signal on\n"
-     "PLT=1;Pilot signal off"},
+     TRANSLATABLE("vorna",
+                  "A1[3]:Pilot tone enable\n\n"
+                  "PLT=0;Pilot signal on\n"
+                  "PLT=1;Pilot signal off")},
     {"SUBC", 0,
-     "A1[6]:Subcarrier enable/disable\n\n"
-     "SUBC=0;Subcarrier on\n"
-     "SUBC=1;Subcarrier off\n"
-     "SUBC=0(Subcarrier ON)  + PLT=0 ;Stereo mode\n"
-     "SUBC=1(Subcarrier OFF) + PLT=1 ;Mono mode"},
+     TRANSLATABLE("vorna",
+                  "A1[6]:Subcarrier enable/disable\n\n"
+                  "SUBC=0;Subcarrier on\n"
+                  "SUBC=1;Subcarrier off\n"
+                  "SUBC=0(Subcarrier ON)  + PLT=0 ;Stereo mode\n"
+                  "SUBC=1(Subcarrier OFF) + PLT=1 ;Mono mode")},
     {"PL", 0,
-     "A2[0:1]:TX Output power selection\n\n"
-     "A2[1:0]\n"
-     " 0 0 ;PL=0;Test mode (not to be used)\n"
-     " 0 1 ;PL=1;Test mode (not to be used)\n"
-     " 1 0 ;PL=2;1.0mW\n"
-     " 1 1 ;PL=3;2.0mW"},
+     TRANSLATABLE("vorna",
+                  "A2[0:1]:TX Output power selection\n\n"
+                  "A2[1:0]\n"
+                  " 0 0 ;PL=0;Test mode (not to be used)\n"
+                  " 0 1 ;PL=1;Test mode (not to be used)\n"
+                  " 1 0 ;PL=2;1.0mW\n"
+                  " 1 1 ;PL=3;2.0mW")},
     {"ULD", 1,
-     "A2[2]:Synthesizer Unlock Detection activated\n\n"
-     "ULD=0;Unlock detection off (the carrier is radiated\n"
-     "      even while the PLL is unlocked)\n"
-     "ULD=1;Unlock detection on (output inhibited while unlocked)"},
+     TRANSLATABLE("vorna",
+                  "A2[2]:Synthesizer Unlock Detection activated\n\n"
+                  "ULD=0;Unlock detection off (the carrier is radiated\n"
+                  "      even while the PLL is unlocked)\n"
+                  "ULD=1;Unlock detection on (output inhibited while unlocked)")},
     {"P", 0x2A58,
-     "A3[0:7]+A4[0:5]:TX Frequency generation program for the synthesizer\n\n"
-     "14-bit program value of the synthesizer, typed in hexadecimal.\n"
-     "A3 holds bits 0-7, A4 bits 0-5 hold bits 8-13.\n"
-     "Valid values: 0x100 (256) to 0x3FFF (16383).\n"
-     "The program value is for the desired frequency offset by -304kHz.\n"
-     "P=2A58;default program value"},
+     TRANSLATABLE("vorna",
+                  "A3[0:7]+A4[0:5]:TX Frequency generation program for the synthesizer\n\n"
+                  "14-bit program value of the synthesizer, typed in hexadecimal.\n"
+                  "A3 holds bits 0-7, A4 bits 0-5 hold bits 8-13.\n"
+                  "Valid values: 0x100 (256) to 0x3FFF (16383).\n"
+                  "The program value is for the desired frequency offset by -304kHz.\n"
+                  "P=2A58;default program value")},
     {"CIA", 1,
-     "A6[1:2]:Main synthesizer Charge Pump current selecion\n\n"
-     "A6[2:1]\n"
-     " 0 0 ;CIA=0;20uA\n"
-     " 0 1 ;CIA=1;1.25uA\n"
-     " 1 0 ;CIA=2;5uA\n"
-     " 1 1 ;CIA=3;80uA"},
+     TRANSLATABLE("vorna",
+                  "A6[1:2]:Main synthesizer Charge Pump current selecion\n\n"
+                  "A6[2:1]\n"
+                  " 0 0 ;CIA=0;20uA\n"
+                  " 0 1 ;CIA=1;1.25uA\n"
+                  " 1 0 ;CIA=2;5uA\n"
+                  " 1 1 ;CIA=3;80uA")},
     {"CIB", 3,
-     "A6[3:4]:Clock generator Charge Pump current selection\n\n"
-     "A6[4:3]\n"
-     " 0 0 ;CIB=0;80uA\n"
-     " 0 1 ;CIB=1;5uA\n"
-     " 1 0 ;CIB=2;20uA\n"
-     " 1 1 ;CIB=3;320uA"},
+     TRANSLATABLE("vorna",
+                  "A6[3:4]:Clock generator Charge Pump current selection\n\n"
+                  "A6[4:3]\n"
+                  " 0 0 ;CIB=0;80uA\n"
+                  " 0 1 ;CIB=1;5uA\n"
+                  " 1 0 ;CIB=2;20uA\n"
+                  " 1 1 ;CIB=3;320uA")},
     {"CEX", 3,
-     "A8[0:1]:Local oscillation frequency extension\n\n"
-     "Band of the local oscillator; band 0 has the highest\n"
-     "VCO gain, band 3 the lowest.\n"
-     "A8[1:0]\n"
-     " 0 0 ;CEX=0;Band0\n"
-     " 0 1 ;CEX=1;Band1\n"
-     " 1 0 ;CEX=2;Band2\n"
-     " 1 1 ;CEX=3;Band3"},
+     TRANSLATABLE("vorna",
+                  "A8[0:1]:Local oscillation frequency extension\n\n"
+                  "Band of the local oscillator; band 0 has the highest\n"
+                  "VCO gain, band 3 the lowest.\n"
+                  "A8[1:0]\n"
+                  " 0 0 ;CEX=0;Band0\n"
+                  " 0 1 ;CEX=1;Band1\n"
+                  " 1 0 ;CEX=2;Band2\n"
+                  " 1 1 ;CEX=3;Band3")},
 }};
 
 }  // namespace

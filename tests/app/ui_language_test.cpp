@@ -96,8 +96,9 @@ TEST_F(UiLanguageTest, MessageBoxAndQtsOwnButtonsSpeakTheLanguage) {
   EXPECT_EQ(buttons, German() ? QStringList({"&Ja", "&Nein"}) : QStringList({"&No", "&Yes"}));
 }
 
-// The texts of the layers below reach their translations: a changed text
-// there drops out of translations/texts_below_qt.h.
+// The texts of the layers below reach their translations: a text marked
+// there no longer, or changed without a new translation, falls back to
+// English.
 TEST(UiLanguageBelowQtTest, EveryTextFromBelowIsTranslated) {
   std::vector<std::string_view> texts = {TEXT_NOT_EVERY_REGISTER_WRITTEN,
                                          STATUS_HEX_INVALID,
