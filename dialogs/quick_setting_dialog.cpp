@@ -61,7 +61,8 @@ QuickSettingDialog::QuickSettingDialog(QWidget& owner, const QuickSettings& from
   Place(*okButton_, units, OK_RECT);
   cancelButton_ = new QPushButton(tr("Cancel"), this);
   Place(*cancelButton_, units, CANCEL_RECT);
-  AddStaticText(*this, units, QStringLiteral("."), POINT_RECT)->setBuddy(digitList_);
+  // Not the tenths list's buddy: a screen reader would call the list ".".
+  AddStaticText(*this, units, QStringLiteral("."), POINT_RECT);
   AddStaticText(*this, units, tr("MHz"), MHZ_UNIT_RECT);
   SetBuddy(*AddStaticText(*this, units, tr("&Output Power"), POWER_LABEL_RECT), *powerList_, units, POWER_LABEL_RECT);
   AddStaticText(*this, units, tr("mW"), POWER_UNIT_RECT);
@@ -83,6 +84,10 @@ QuickSettingDialog::QuickSettingDialog(QWidget& owner, const QuickSettings& from
   audioLevelList_->setAccessibleName(tr("Audio input level, mVrms"));
   preEmphasisList_->setAccessibleName(tr("Pre-emphasis"));
   timeConstantList_->setAccessibleName(tr("Pre-emphasis time constant, microseconds"));
+  // On Linux's accessibility bus Qt names a list after its current item: the
+  // description says what the list is there.
+  for (QComboBox* list : {mhzList_, digitList_, powerList_, audioLevelList_, preEmphasisList_, timeConstantList_})
+    list->setAccessibleDescription(list->accessibleName());
 
   state_ = OpenQuickState(fromBoard);
   LoadList(*mhzList_, MhzItems(), state_.frequency.mhzSelection);

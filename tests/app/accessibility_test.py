@@ -42,12 +42,12 @@ dialog 'FM Transmitter Setting' ''
 QUICK = """\
 dialog 'Quick Setting' ''
   label 'Transmission Freq.' ''
-  combo box '*' '' labelled 'Transmission Freq.' focusable <alt+t>
-  combo box '*' '' labelled '.' focusable
-  combo box '*' '' labelled 'Output Power' focusable <alt+o>
-  combo box '*' '' labelled 'Audio Input Level' focusable <alt+a>
-  combo box '*' '' labelled 'Pre-emphasis' focusable <alt+p>
-  combo box '*' '' labelled 'Pre-emphasis Time Constant' focusable <alt+c>
+  combo box '*' 'Transmission frequency, MHz' labelled 'Transmission Freq.' focusable <alt+t>
+  combo box '*' 'Transmission frequency, tenths of a MHz' focusable
+  combo box '*' 'Output power, mW' labelled 'Output Power' focusable <alt+o>
+  combo box '*' 'Audio input level, mVrms' labelled 'Audio Input Level' focusable <alt+a>
+  combo box '*' 'Pre-emphasis' labelled 'Pre-emphasis' focusable <alt+p>
+  combo box '*' 'Pre-emphasis time constant, microseconds' labelled 'Pre-emphasis Time Constant' focusable <alt+c>
   push button 'OK' '' focusable
   push button 'Cancel' '' focusable
   label '.' ''
